@@ -1,0 +1,128 @@
+#pragma once
+
+#include "PortBackend.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarsion {
+
+// A model of the evaluation board behind the port primitives: the parallel port's registers, the
+// CPLD's byte-cycle handshake and its bridge and PLD register files, the chip registers, both
+// coefficient RAMs, the constellation RAM, the pattern memory with its start registers and sender.
+// It answers at one base address (0x378 unless told otherwise); any other port reads 0xFF.
+class VirtualBoard final : public IPortBackend {
+public:
+    static constexpr std::uint16_t kDefaultBase = 0x378;
+    static constexpr std::size_t kPatternWords = 0x40000;
+    static constexpr std::size_t kCoefficientWords = 256;
+    static constexpr std::size_t kConstellationEntries = 256;
+
+    // Faults a test can inject.
+    enum class Fault {
+        None,
+        NotConnected,      // status bit 5 set: CPLD in programming mode or cable unplugged
+        BusyNeverAsserted, // strobes are ignored
+        BusyNeverReleased, // Busy stays asserted after the first strobe
+    };
+
+    // 72-bit coefficient word as nine bytes, byte 0 = bits 7..0.
+    using CoefficientWord = std::array<std::uint8_t, 9>;
+
+    explicit VirtualBoard(std::uint16_t base = kDefaultBase);
+
+    void WritePort(std::uint16_t port, std::uint8_t value) override;
+    std::uint8_t ReadPort(std::uint16_t port) override;
+    void Unbind() override;
+
+    // Faults. `fromCycle` counts strobes (address, data write and data read cycles) from 1: the
+    // fault takes effect at that cycle; 0 means at once.
+    void InjectFault(Fault fault, std::uint64_t fromCycle = 0);
+    void ClearFault();
+
+    // Access counters.
+    std::uint64_t PortWrites() const { return portWrites_; }
+    std::uint64_t PortReads() const { return portReads_; }
+    std::uint64_t PortAccesses() const { return portWrites_ + portReads_; }
+    std::uint64_t Cycles() const { return cycles_; }
+    void ResetCounters();
+
+    // Port register contents as the program last wrote them.
+    std::uint8_t ControlRegister() const { return control_; }
+    std::uint8_t EcrRegister() const { return ecr_; }
+    std::uint16_t Base() const { return base_; }
+
+    // Board state, for tests and the state file.
+    std::uint32_t ChipRegister(std::uint8_t address) const;
+    void SetChipRegister(std::uint8_t address, std::uint32_t value);
+    std::uint8_t BridgeRegister(std::uint8_t reg) const;
+    void SetBridgeRegister(std::uint8_t reg, std::uint8_t value);
+    std::uint8_t PldRegister(std::uint8_t reg) const;
+    void SetPldRegister(std::uint8_t reg, std::uint8_t value);
+    // which: 0 = I, 1 = Q.
+    const CoefficientWord& CoefficientRam(int which, std::uint8_t address) const;
+    std::uint8_t ConstellationRam(std::uint8_t address) const;
+    std::uint32_t PatternWord(std::uint32_t address) const;
+    void SetPatternWord(std::uint32_t address, std::uint32_t value);
+    std::uint32_t PatternStart() const;
+    bool Sending() const;
+    int FifoResets() const { return fifoResets_; }
+    int SoftResets() const { return softResets_; }
+    int BoardResets() const { return boardResets_; }
+
+    // State file of `sim:FILE` (documented text, see VirtualBoardState.cpp). Load returns false
+    // with a reason when the file exists but can't be read; a missing file leaves a fresh board.
+    bool LoadState(const std::string& path, std::string& error);
+    bool SaveState(const std::string& path, std::string& error) const;
+    // Saves to this file when the port is unbound (program exit).
+    void SetStateFile(std::string path) { stateFile_ = std::move(path); }
+
+private:
+    void Strobe(std::uint8_t strobe);
+    void ReleaseStrobe();
+    void CommitAddress(std::uint8_t address);
+    void WriteRegister(bool pld, std::uint8_t reg, std::uint8_t value);
+    std::uint8_t ReadRegister(bool pld, std::uint8_t reg);
+    void ChipWrite(std::uint8_t address);
+    void ChipRead(std::uint8_t address);
+    void MemoryLoadStrobe(std::uint32_t word);
+    std::uint8_t NextMemoryReadByte();
+    void ExternalMemoryAccess();
+    bool FaultActive(Fault fault) const;
+
+    std::uint16_t base_;
+    std::uint8_t data_ = 0;     // what the program last wrote to the data register
+    std::uint8_t control_ = 0;  // control register
+    std::uint8_t ecr_ = 0;
+    std::uint8_t driven_ = 0;   // byte the CPLD drives onto the data lines during a read strobe
+    bool busy_ = false;
+    std::uint8_t latchedData_ = 0;
+    int pendingRead_ = -1;      // register (bit 6 = PLD space) addressed for reading, -1 none
+
+    std::array<std::uint32_t, 32> chip_{};
+    std::array<std::uint8_t, 64> bridge_{};
+    std::array<std::uint8_t, 64> pld_{};
+    std::array<std::array<CoefficientWord, kCoefficientWords>, 2> coefficient_{};
+    std::array<std::uint8_t, kConstellationEntries> constellation_{};
+    std::vector<std::uint32_t> pattern_;
+
+    // Memory port state.
+    int loadChunk_ = 0;          // which 24-bit chunk of a coefficient word the next strobe fills
+    std::uint8_t readAddress_ = 0;
+    int readByte_ = 0;
+
+    int fifoResets_ = 0;
+    int softResets_ = 0;
+    int boardResets_ = 0;
+
+    Fault fault_ = Fault::None;
+    std::uint64_t faultFromCycle_ = 0;
+    std::uint64_t portWrites_ = 0;
+    std::uint64_t portReads_ = 0;
+    std::uint64_t cycles_ = 0;
+    std::string stateFile_;
+};
+
+} // namespace tarsion

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarsion {
+
+// File names of the loaders. A name is absolute when it starts with '/'; a relative name is taken
+// against the start directory. Trailing blanks (configuration scripts write one inside the quotes)
+// are dropped before the name is used.
+std::string ResolveLoaderPath(std::string_view startDirectory, std::string_view file);
+// The name kept in the settings: relative to the start directory when the path lies below it.
+std::string StoredFileName(std::string_view startDirectory, std::string_view path);
+// The name a dump uses: the file's own name when the path is the start directory and that name.
+std::string DumpFileName(std::string_view startDirectory, std::string_view file);
+std::string WithForwardSlashes(std::string_view path);
+std::string WithoutTrailingBlanks(std::string_view text);
+
+} // namespace tarsion

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "board/LogChannel.h"
+#include "board/RegisterShadow.h"
+#include "DocumentSettings.h"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarsion {
+
+// A view of the document: the log window and the register page on display. The notification is
+// synchronous and carries no information about what changed.
+class IDocumentObserver {
+public:
+    virtual ~IDocumentObserver() = default;
+    virtual void OnDocumentUpdate() = 0;
+};
+
+// The one document: register shadow, settings, load settings, log channel and recorder.
+class CTarsionDoc final : public ILogChannel {
+public:
+    static constexpr const char* kDefaultTitle = "TRM90627";
+
+    CTarsionDoc();
+    ~CTarsionDoc() override;
+    CTarsionDoc(const CTarsionDoc&) = delete;
+    CTarsionDoc& operator=(const CTarsionDoc&) = delete;
+
+    RegisterShadow& Shadow() { return shadow_; }
+    const RegisterShadow& Shadow() const { return shadow_; }
+
+    // Views.
+    void AddObserver(IDocumentObserver* observer);
+    void RemoveObserver(IDocumentObserver* observer);
+    void UpdateAllViews();
+
+    // Log channel: forms the line, notifies every view, then empties the pending text.
+    void LogLine(std::string_view text, int indent) override;
+    const std::string& PendingLogText() const { return pendingLog_; }
+
+    // Recorder: while recording, each record is a line feed and the text, flushed at once.
+    void RecordLine(std::string_view text);
+    bool StartRecording(const std::string& path);
+    void StopRecording();
+    bool IsRecording() const { return recording_ != nullptr; }
+
+    StepSettings steps;
+    CoefficientSettings coefficientI;
+    CoefficientSettings coefficientQ;
+    std::string constellationFile = kUnknownFile;
+    PatternSettings pattern;
+    // The title that the next new-document step gives the document.
+    std::string titleText = kDefaultTitle;
+    // Relative file names of the loaders are taken against it.
+    std::string startDirectory;
+
+    // Resets the load settings to their defaults (document start-up).
+    void ResetLoadSettings();
+
+private:
+    RegisterShadow shadow_;
+    std::vector<IDocumentObserver*> observers_;
+    std::string pendingLog_;
+    std::FILE* recording_ = nullptr;
+};
+
+} // namespace tarsion
