@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds Tarsion and runs every test headless: offscreen Qt platform, a private D-Bus session bus.
+# Usage: tools/test.sh [--sanitize] [build-dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+sanitize=OFF
+if [ "${1:-}" = "--sanitize" ]; then
+    sanitize=ON
+    shift
+fi
+build="${1:-build}"
+[ "$sanitize" = ON ] && build="${1:-build-sanitize}"
+
+cmake -S . -B "$build" -G Ninja -DTARSION_SANITIZE="$sanitize" -DTARSION_BENCH="$([ "$sanitize" = ON ] && echo OFF || echo ON)"
+cmake --build "$build" -j"$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+unset DBUS_SESSION_BUS_ADDRESS
+dbus-run-session -- ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600
