@@ -9,7 +9,7 @@ CXX=clang++ cmake -S . -B "$build" -G Ninja -DTARSION_FUZZ=ON -DTARSION_BUILD_GU
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j"$(nproc)" --target fuzz_targets
 for target in console_line coefficient_file constellation_file pattern_file; do
-    exe="$build/tests/fuzz/fuzz_$target"
+    exe="$build/bin/fuzz_$target"
     [ -x "$exe" ] || continue
     corpus="tests/fuzz/corpus/${target%_*}"
     work="$(mktemp -d)"
