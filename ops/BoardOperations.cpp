@@ -1,0 +1,324 @@
+#include "BoardOperations.h"
+
+#include "PldGuard.h"
+#include "board/ChipRegisters.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+
+namespace tarsion {
+
+namespace {
+constexpr const char* kDone = "Done";
+constexpr const char* kFailed = "Failed ";
+constexpr const char* kPldRestoreFailed = "Failed to Stop Sending Memory Pattern";
+constexpr const char* kReadOutFailed = "Couldnt do ReadOut after Reset";
+constexpr const char* kSoftResetFailed = "Couldn't Execute Soft Reset";
+constexpr auto kSoftResetWait = std::chrono::milliseconds(200);
+
+// Command bytes of the soft reset: a chip write of SoftReset, then of the empty address 0x13.
+constexpr std::uint8_t kSoftResetStart = 0x10;
+constexpr std::uint8_t kSoftResetEnd = 0x13;
+
+// Registers that a reset changes, read back in this order.
+constexpr std::uint8_t kReadOutChipRegs[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
+                                             0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x11, 0x1F};
+
+[[gnu::format(printf, 1, 2)]] std::string Format(const char* format, ...) {
+    char buffer[160];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (length <= 0)
+        return {};
+    return std::string(buffer, std::min(static_cast<std::size_t>(length), sizeof buffer - 1));
+}
+} // namespace
+
+CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
+    ++ops_.depth_;
+}
+
+CBoardOperations::Scope::~Scope() {
+    if (--ops_.depth_ == 0 && ops_.idle_) {
+        // A copy, so that the handler may replace itself.
+        const std::function<void()> handler = ops_.idle_;
+        handler();
+    }
+}
+
+CBoardOperations::CBoardOperations(CBoardLink& link, CTarsionDoc& doc, IUserPrompt& prompt)
+    : link_(link), doc_(doc), prompt_(prompt) {}
+
+void CBoardOperations::Log(std::string_view text, int indent) {
+    doc_.LogLine(text, indent);
+}
+
+void CBoardOperations::Record(std::string_view line) {
+    doc_.RecordLine(line);
+}
+
+void CBoardOperations::Announce(Form form, const std::string& first, const std::string& record) {
+    if (form == Form::Numeric)
+        Log(first, 0);
+    Record(record);
+}
+
+bool CBoardOperations::SoftReset() {
+    Scope scope(*this);
+    Log("SoftReset", 0);
+    Record("Tarsion.SoftReset()");
+    // The bridge data registers are sent as they stand: the SoftReset register ignores its data.
+    if (!link_.WriteBridgeReg(bridgereg::kChipWriteAddress, kSoftResetStart)) {
+        Log(kSoftResetFailed, 1);
+        return false;
+    }
+    link_.WaitMoreThan(kSoftResetWait);
+    if (!link_.WriteBridgeReg(bridgereg::kChipWriteAddress, kSoftResetEnd)) {
+        Log(kSoftResetFailed, 1);
+        return false;
+    }
+    ReadOutAfterReset();
+    Log(kDone, 1);
+    return true;
+}
+
+bool CBoardOperations::Reset() {
+    Scope scope(*this);
+    Log("Reset", 0);
+    Record("Tarsion.Reset()");
+    if (!link_.ResetBoard()) {
+        Log("Couldn't Execute Board Reset", 1);
+        return false;
+    }
+    ReadOutAfterReset();
+    Log(kDone, 1);
+    return true;
+}
+
+bool CBoardOperations::ReadOutAfterReset() {
+    Scope scope(*this);
+    const auto readOut = [this] {
+        for (std::uint8_t address : kReadOutChipRegs) {
+            std::uint32_t value = 0;
+            if (!link_.ReadChipReg(address, value))
+                return false;
+        }
+        std::uint8_t boardControl = 0;
+        if (!link_.ReadBridgeReg(bridgereg::kBoardControl, boardControl))
+            return false;
+        if ((boardControl & bridgereg::kDataClkMask) == bridgereg::kDataClkTristated)
+            return true;
+        std::uint8_t sender = 0;
+        return link_.ReadPldReg(pldreg::kPatternSender, sender);
+    };
+    if (readOut())
+        return true;
+    Log(kReadOutFailed, 1);
+    return false;
+}
+
+bool CBoardOperations::Send() {
+    Scope scope(*this);
+    Log("Send", 0);
+    Record("Tarsion.Send();");
+    return WritePatternSender(1);
+}
+
+bool CBoardOperations::Stop() {
+    Scope scope(*this);
+    Log("Stop", 0);
+    Record("Tarsion.Stop();");
+    return WritePatternSender(0);
+}
+
+bool CBoardOperations::WritePatternSender(std::uint8_t value) {
+    PldGuard guard(*this);
+    if (!guard.Begin())
+        return false;
+    if (!link_.WritePldReg(pldreg::kPatternSender, value)) {
+        Log(kFailed, 1);
+        return false;
+    }
+    if (!guard.End(kFailed))
+        return false;
+    Log(kDone, 1);
+    return true;
+}
+
+// Numeric forms.
+
+bool CBoardOperations::Poke(std::uint8_t address, std::uint32_t data) {
+    Scope scope(*this);
+    return DoPoke(Form::Numeric, address, data);
+}
+
+bool CBoardOperations::Peek(std::uint8_t address, std::uint32_t& value) {
+    Scope scope(*this);
+    return DoPeek(Form::Numeric, address, value);
+}
+
+bool CBoardOperations::ModifyBits(std::uint8_t address, std::uint32_t data, std::uint32_t mask) {
+    Scope scope(*this);
+    return DoModifyBits(Form::Numeric, address, data, mask);
+}
+
+bool CBoardOperations::SetBits(std::uint8_t address, std::uint32_t mask) {
+    Scope scope(*this);
+    return DoSetBits(Form::Numeric, address, mask);
+}
+
+bool CBoardOperations::ResetBits(std::uint8_t address, std::uint32_t mask) {
+    Scope scope(*this);
+    return DoResetBits(Form::Numeric, address, mask);
+}
+
+bool CBoardOperations::Write(std::uint8_t reg, std::uint8_t data) {
+    Scope scope(*this);
+    return DoWrite(Form::Numeric, reg, data);
+}
+
+bool CBoardOperations::Read(std::uint8_t reg, std::uint8_t& value) {
+    Scope scope(*this);
+    return DoRead(Form::Numeric, reg, value);
+}
+
+bool CBoardOperations::PldWrite(std::uint8_t reg, std::uint8_t data) {
+    Scope scope(*this);
+    return DoPldWrite(Form::Numeric, reg, data);
+}
+
+bool CBoardOperations::PldRead(std::uint8_t reg, std::uint8_t& value) {
+    Scope scope(*this);
+    return DoPldRead(Form::Numeric, reg, value);
+}
+
+// Shared by both forms.
+
+bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t data) {
+    const bool numeric = form == Form::Numeric;
+    Announce(form, Format("Poke %.2x %.8x ", address, data),
+             Format(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );" : "Tarsion.Poke ( 0x%.2x, 0x%.8x );", address,
+                    data));
+    if (!link_.WriteChipReg(address, data)) {
+        Log(Format(numeric ? "Couldn't Poke to Register %.2x" : "Couldn't Poke to Register 0x%.2x", address),
+            1);
+        return false;
+    }
+    Log(kDone, 1);
+    return true;
+}
+
+bool CBoardOperations::DoPeek(Form form, std::uint8_t address, std::uint32_t& value) {
+    Announce(form, Format("Peek %.2x", address), Format("Data=Tarsion.Peek(0x%.2x);", address));
+    if (!link_.ReadChipReg(address, value)) {
+        value = 0;
+        Log(Format(form == Form::Numeric ? "Couldn't Peek Rgister %.2x" : "Couldn't Peek Register 0x%.2x",
+                   address),
+            1);
+        return false;
+    }
+    Log(Format("Returned %.8x", value), 1);
+    return true;
+}
+
+bool CBoardOperations::DoModifyBits(Form form, std::uint8_t address, std::uint32_t data, std::uint32_t mask) {
+    Announce(form, Format("ModifyBits %.2x %.8x %.8x ", address, data, mask),
+             Format(form == Form::Numeric ? "Tarsion.ModifyBits ( 0x%.2x,0x%.8x,0x%.8x );"
+                                          : "Tarsion.ModifyBits ( 0x%.2x, 0x%.8x, 0x%.8x );",
+                    address, data, mask));
+    return ReadModifyWrite(address, ~mask, data & mask,
+                           Format("Couldn't Modify Bits Specified with the Mask %.8x", mask));
+}
+
+bool CBoardOperations::DoSetBits(Form form, std::uint8_t address, std::uint32_t mask) {
+    Announce(form, Format("SetBits %.2x %.8x ", address, mask),
+             Format("Tarsion.SetBits ( 0x%.2x,0x%.8x );", address, mask));
+    return ReadModifyWrite(address, ~std::uint32_t{0}, mask,
+                           Format("Couldn't Set Bits Specified with the Mask %.8x", mask));
+}
+
+bool CBoardOperations::DoResetBits(Form form, std::uint8_t address, std::uint32_t mask) {
+    Announce(form, Format("ResetBits %.2x %.8x ", address, mask),
+             Format("Tarsion.ResetBits ( 0x%.2x,0x%.8x );", address, mask));
+    return ReadModifyWrite(address, ~mask, 0,
+                           Format("Couldn't Reset Bits Specified with the Mask %.8x", mask));
+}
+
+bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
+                                       const std::string& failure) {
+    std::uint32_t old = 0;
+    if (!link_.ReadChipReg(address, old) || !link_.WriteChipReg(address, (old & keep) | set)) {
+        Log(failure, 1);
+        return false;
+    }
+    Log(kDone, 1);
+    return true;
+}
+
+bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
+    Announce(form, Format("Write %.2x %.2x ", reg, data),
+             Format("Tarsion.Write ( 0x%.2x,0x%.2x );", reg, data));
+    if (!link_.WriteBridgeReg(reg, data)) {
+        Log(Format(form == Form::Numeric ? "Couldn't Write to Chip Register # %.2x"
+                                         : "Couldn't Write to 0x%x",
+                   reg),
+            1);
+        return false;
+    }
+    Log(kDone, 1);
+    return true;
+}
+
+bool CBoardOperations::DoRead(Form form, std::uint8_t reg, std::uint8_t& value) {
+    Announce(form, Format("Read %.2x ", reg), Format("Data = Tarsion.Read ( 0x%.2x );", reg));
+    if (!link_.ReadBridgeReg(reg, value)) {
+        value = 0;
+        Log(Format(form == Form::Numeric ? "Couldn't Read from Chip Register # %.2x"
+                                         : "Couldn't Read from to 0x%x",
+                   reg),
+            1);
+        return false;
+    }
+    Log(Format("Returned %.2x", value), 1);
+    return true;
+}
+
+bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data) {
+    Announce(form, Format("PldWrite %.2x %.2x ", reg, data),
+             Format("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", reg, data));
+    PldGuard guard(*this);
+    if (!guard.Begin())
+        return false;
+    if (!link_.WritePldReg(reg, data)) {
+        Log(Format("Couldn't Write to Pld Register # %.2x", reg), 1);
+        return false;
+    }
+    if (!guard.End(kPldRestoreFailed))
+        return false;
+    Log(kDone, 1);
+    return true;
+}
+
+bool CBoardOperations::DoPldRead(Form form, std::uint8_t reg, std::uint8_t& value) {
+    Announce(form, Format("PldRead %.2x ", reg), Format("Data = Tarsion.PldRead ( 0x%.2x );", reg));
+    value = 0;
+    PldGuard guard(*this);
+    if (!guard.Begin())
+        return false;
+    std::uint8_t read = 0;
+    if (!link_.ReadPldReg(reg, read)) {
+        Log(Format("Couldn't Read from Pld Register # %.2x", reg), 1);
+        return false;
+    }
+    if (!guard.End(kPldRestoreFailed))
+        return false;
+    value = read;
+    Log(Format("Returned %.2x", value), 1);
+    return true;
+}
+
+} // namespace tarsion

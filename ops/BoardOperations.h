@@ -1,11 +1,12 @@
 #pragma once
 
-#include "board/BoardLink.h"
 #include "TarsionDoc.h"
 #include "UserPrompt.h"
+#include "board/BoardLink.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,7 +17,25 @@ namespace tarsion {
 // console's) parse hexadecimal arguments first and log no first line. Each returns true on success.
 class CBoardOperations {
 public:
+    // Marks an operation in progress for as long as it lives; scopes nest. Every public entry point
+    // (loaders defined elsewhere too) opens one, so callers can tell when the board is free again.
+    class Scope {
+    public:
+        explicit Scope(CBoardOperations& ops);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        CBoardOperations& ops_;
+    };
+
     CBoardOperations(CBoardLink& link, CTarsionDoc& doc, IUserPrompt& prompt);
+
+    // True while an operation, a loader or a console line runs.
+    bool IsBusy() const { return depth_ > 0; }
+    // Called each time the outermost operation ends.
+    void SetIdleHandler(std::function<void()> handler) { idle_ = std::move(handler); }
 
     void Log(std::string_view text, int indent);
     void Record(std::string_view line);
@@ -52,8 +71,8 @@ public:
     bool Console(std::string_view line);
 
     // Memory loaders and the configuration script.
-    bool LoadCoefficientRam(std::int16_t which, const std::string& file, bool bestFit, double scale, bool loadOffset,
-                            std::int16_t interpolation, bool twoBitMode, bool symmetric);
+    bool LoadCoefficientRam(std::int16_t which, const std::string& file, bool bestFit, double scale,
+                            bool loadOffset, std::int16_t interpolation, bool twoBitMode, bool symmetric);
     bool DumpCoefficientRam(std::int16_t which, const std::string& file);
     bool LoadConstellationRam(const std::string& file);
     bool DumpConstellationRam(const std::string& file);
@@ -72,19 +91,33 @@ public:
 private:
     enum class Form { Numeric, Text };
 
+    // Logs the first line (numeric form only) and records the script line.
+    void Announce(Form form, const std::string& first, const std::string& record);
+    // Parse a console argument; log the parser's message and then `error` on failure.
+    bool AddressArgument(std::string_view text, const char* error, std::uint8_t& value);
+    bool DataArgument(std::string_view text, const char* error, std::uint32_t& value);
+
     bool DoPoke(Form form, std::uint8_t address, std::uint32_t data);
     bool DoPeek(Form form, std::uint8_t address, std::uint32_t& value);
     bool DoModifyBits(Form form, std::uint8_t address, std::uint32_t data, std::uint32_t mask);
+    bool DoSetBits(Form form, std::uint8_t address, std::uint32_t mask);
+    bool DoResetBits(Form form, std::uint8_t address, std::uint32_t mask);
+    // Reads the register and writes (old AND keep) OR set; logs "Done" or `failure`.
+    bool ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
+                         const std::string& failure);
     bool DoWrite(Form form, std::uint8_t reg, std::uint8_t data);
     bool DoRead(Form form, std::uint8_t reg, std::uint8_t& value);
-    bool DoPldWrite(std::uint8_t reg, std::uint8_t data);
-    bool DoPldRead(std::uint8_t reg, std::uint8_t& value);
+    bool DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data);
+    bool DoPldRead(Form form, std::uint8_t reg, std::uint8_t& value);
+    bool WritePatternSender(std::uint8_t value);
 
     CBoardLink& link_;
     CTarsionDoc& doc_;
     IUserPrompt& prompt_;
     // Console slots: the command word and up to three arguments of the last line.
     std::array<std::string, 4> slots_;
+    int depth_ = 0;
+    std::function<void()> idle_;
 };
 
 } // namespace tarsion

@@ -1,0 +1,237 @@
+// The console interpreter and the text forms of the operations it calls.
+#include "BoardOperations.h"
+#include "board/ChipRegisters.h"
+
+#include <cstdlib>
+#include <optional>
+
+namespace tarsion {
+
+namespace {
+constexpr const char* kInvalidAddress = "Error : Invalid Address ";
+constexpr const char* kInvalidData = "Error : Invalid Data ";
+constexpr const char* kInvalidMask = "Error : Invalid Mask ";
+constexpr const char* kAddressTooLong = "Error: The Hexadecimal address can't exceed 2 digits";
+constexpr const char* kDataTooLong = "Error: The Hexadecimal data can't exceed 8 digits";
+constexpr const char* kInvalidHex = "Error: Invalid Hexadecimal Number";
+constexpr std::size_t kAddressDigits = 2;
+constexpr std::size_t kDataDigits = 8;
+
+char ToLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && IsWhiteSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsWhiteSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A register name in lower case (the console lowers the whole line); addresses without a register
+// have an empty name.
+std::optional<std::uint8_t> RegisterByName(std::string_view text) {
+    const auto& table = ChipRegisterTable();
+    for (std::size_t address = 0; address < table.size(); ++address) {
+        const std::string_view name = table[address] ? table[address]->name : std::string_view{};
+        if (name.size() != text.size())
+            continue;
+        bool equal = true;
+        for (std::size_t i = 0; i < name.size() && equal; ++i)
+            equal = ToLower(name[i]) == text[i];
+        if (equal)
+            return static_cast<std::uint8_t>(address);
+    }
+    return std::nullopt;
+}
+
+// strtoul with base 16 (leading white space, sign, 0x prefix); the whole text must be consumed.
+std::optional<unsigned long> ConvertHex(std::string_view text) {
+    const std::string terminated(text);
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(terminated.c_str(), &end, 16);
+    if (end != terminated.c_str() + terminated.size())
+        return std::nullopt;
+    return value;
+}
+
+// Logs the parser's own message on failure.
+std::optional<unsigned long> ParseHex(CBoardOperations& ops, std::string_view text, std::size_t digits,
+                                      const char* tooLong) {
+    if (text.size() > digits) {
+        ops.Log(tooLong, 1);
+        return std::nullopt;
+    }
+    const auto value = ConvertHex(text);
+    if (!value)
+        ops.Log(kInvalidHex, 1);
+    return value;
+}
+
+struct ConsoleCommand {
+    std::string_view word;
+    int arguments;
+    bool (*call)(CBoardOperations& ops, const std::array<std::string, 4>& slots);
+};
+
+const ConsoleCommand kCommands[] = {
+    {"poke", 2, [](CBoardOperations& ops, const auto& s) { return ops.Poke(s[1], s[2]); }},
+    {"write", 2, [](CBoardOperations& ops, const auto& s) { return ops.Write(s[1], s[2]); }},
+    {"pldwrite", 2, [](CBoardOperations& ops, const auto& s) { return ops.PldWrite(s[1], s[2]); }},
+    {"peek", 1, [](CBoardOperations& ops, const auto& s) { return ops.Peek(s[1]); }},
+    {"read", 1, [](CBoardOperations& ops, const auto& s) { return ops.Read(s[1]); }},
+    {"pldread", 1, [](CBoardOperations& ops, const auto& s) { return ops.PldRead(s[1]); }},
+    {"softreset", 0, [](CBoardOperations& ops, const auto&) { return ops.SoftReset(); }},
+    {"reset", 0, [](CBoardOperations& ops, const auto&) { return ops.Reset(); }},
+    {"setbits", 2, [](CBoardOperations& ops, const auto& s) { return ops.SetBits(s[1], s[2]); }},
+    {"resetbits", 2, [](CBoardOperations& ops, const auto& s) { return ops.ResetBits(s[1], s[2]); }},
+    {"modifybits", 3, [](CBoardOperations& ops, const auto& s) { return ops.ModifyBits(s[1], s[2], s[3]); }},
+    {"send", 0, [](CBoardOperations& ops, const auto&) { return ops.Send(); }},
+    {"stop", 0, [](CBoardOperations& ops, const auto&) { return ops.Stop(); }},
+};
+} // namespace
+
+bool CBoardOperations::AddressArgument(std::string_view text, const char* error, std::uint8_t& value) {
+    if (const auto address = RegisterByName(text)) {
+        value = *address;
+        return true;
+    }
+    if (const auto number = ParseHex(*this, text, kAddressDigits, kAddressTooLong)) {
+        value = static_cast<std::uint8_t>(*number);
+        return true;
+    }
+    Log(error, 1);
+    return false;
+}
+
+bool CBoardOperations::DataArgument(std::string_view text, const char* error, std::uint32_t& value) {
+    if (const auto number = ParseHex(*this, text, kDataDigits, kDataTooLong)) {
+        value = static_cast<std::uint32_t>(*number);
+        return true;
+    }
+    Log(error, 1);
+    return false;
+}
+
+bool CBoardOperations::Console(std::string_view line) {
+    Scope scope(*this);
+    // Ends the line the user typed.
+    Log("", 0);
+    std::string lowered(line);
+    for (char& c : lowered)
+        c = ToLower(c);
+
+    // Only the blank separates words; a tab stays inside its word.
+    std::string_view rest = lowered;
+    int arguments = 0;
+    for (std::size_t slot = 0;; ++slot) {
+        if (slot == slots_.size()) {
+            Log("Too Many Arguments", 1);
+            return false;
+        }
+        rest = Trim(rest);
+        const std::size_t blank = rest.find(' ');
+        if (blank == std::string_view::npos) {
+            slots_[slot] = rest;
+            arguments = static_cast<int>(slot);
+            break;
+        }
+        slots_[slot] = Trim(rest.substr(0, blank));
+        rest.remove_prefix(blank + 1);
+    }
+
+    for (const ConsoleCommand& command : kCommands) {
+        if (command.word != slots_[0])
+            continue;
+        if (arguments != command.arguments) {
+            Log(command.arguments == 0 ? "Error: This function takes no arguments"
+                                       : "Error: Incorrect Number of arguments",
+                1);
+            return false;
+        }
+        // Copies, so that a console line typed by a view during the operation cannot change them.
+        const std::array<std::string, 4> slots = slots_;
+        command.call(*this, slots);
+        return true;
+    }
+    Log("Unrecognized Command", 1);
+    return false;
+}
+
+bool CBoardOperations::Poke(std::string_view address, std::string_view data) {
+    Scope scope(*this);
+    std::uint8_t a = 0;
+    std::uint32_t d = 0;
+    return AddressArgument(address, kInvalidAddress, a) && DataArgument(data, kInvalidData, d) &&
+           DoPoke(Form::Text, a, d);
+}
+
+bool CBoardOperations::Peek(std::string_view address) {
+    Scope scope(*this);
+    std::uint8_t a = 0;
+    std::uint32_t value = 0;
+    return AddressArgument(address, kInvalidAddress, a) && DoPeek(Form::Text, a, value);
+}
+
+bool CBoardOperations::ModifyBits(std::string_view address, std::string_view data, std::string_view mask) {
+    Scope scope(*this);
+    std::uint8_t a = 0;
+    std::uint32_t d = 0;
+    std::uint32_t m = 0;
+    return AddressArgument(address, kInvalidAddress, a) && DataArgument(data, kInvalidData, d) &&
+           DataArgument(mask, kInvalidMask, m) && DoModifyBits(Form::Text, a, d, m);
+}
+
+bool CBoardOperations::SetBits(std::string_view address, std::string_view mask) {
+    Scope scope(*this);
+    std::uint8_t a = 0;
+    std::uint32_t m = 0;
+    return AddressArgument(address, kInvalidAddress, a) && DataArgument(mask, kInvalidMask, m) &&
+           DoSetBits(Form::Text, a, m);
+}
+
+bool CBoardOperations::ResetBits(std::string_view address, std::string_view mask) {
+    Scope scope(*this);
+    std::uint8_t a = 0;
+    std::uint32_t m = 0;
+    return AddressArgument(address, kInvalidAddress, a) && DataArgument(mask, kInvalidMask, m) &&
+           DoResetBits(Form::Text, a, m);
+}
+
+// Bridge and PLD bytes go through the address parser, as register numbers do.
+bool CBoardOperations::Write(std::string_view reg, std::string_view data) {
+    Scope scope(*this);
+    std::uint8_t r = 0;
+    std::uint8_t d = 0;
+    return AddressArgument(reg, kInvalidAddress, r) && AddressArgument(data, kInvalidData, d) &&
+           DoWrite(Form::Text, r, d);
+}
+
+bool CBoardOperations::Read(std::string_view reg) {
+    Scope scope(*this);
+    std::uint8_t r = 0;
+    std::uint8_t value = 0;
+    return AddressArgument(reg, kInvalidAddress, r) && DoRead(Form::Text, r, value);
+}
+
+bool CBoardOperations::PldWrite(std::string_view reg, std::string_view data) {
+    Scope scope(*this);
+    std::uint8_t r = 0;
+    std::uint8_t d = 0;
+    return AddressArgument(reg, kInvalidAddress, r) && AddressArgument(data, kInvalidData, d) &&
+           DoPldWrite(Form::Text, r, d);
+}
+
+bool CBoardOperations::PldRead(std::string_view reg) {
+    Scope scope(*this);
+    std::uint8_t r = 0;
+    std::uint8_t value = 0;
+    return AddressArgument(reg, kInvalidAddress, r) && DoPldRead(Form::Text, r, value);
+}
+
+} // namespace tarsion

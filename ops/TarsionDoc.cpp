@@ -1,0 +1,85 @@
+#include "TarsionDoc.h"
+
+#include <algorithm>
+
+namespace tarsion {
+
+namespace {
+constexpr const char* kRecordingHeader = "var WshShell = WScript.CreateObject(\"WScript.Shell\");\n"
+                                         "var Tarsion = WScript.CreateObject(\"Trm90627\");\n"
+                                         "\nvar Data;";
+} // namespace
+
+CTarsionDoc::CTarsionDoc() {
+    shadow_.SetChangeHandler([this] { UpdateAllViews(); });
+}
+
+CTarsionDoc::~CTarsionDoc() {
+    StopRecording();
+}
+
+void CTarsionDoc::AddObserver(IDocumentObserver* observer) {
+    if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+        observers_.push_back(observer);
+}
+
+void CTarsionDoc::RemoveObserver(IDocumentObserver* observer) {
+    std::erase(observers_, observer);
+}
+
+void CTarsionDoc::UpdateAllViews() {
+    // A view may add or remove views (a tab switch destroys the page) while it is notified.
+    const std::vector<IDocumentObserver*> views = observers_;
+    for (IDocumentObserver* view : views) {
+        if (std::find(observers_.begin(), observers_.end(), view) != observers_.end())
+            view->OnDocumentUpdate();
+    }
+}
+
+void CTarsionDoc::LogLine(std::string_view text, int indent) {
+    pendingLog_.clear();
+    if (indent > 0)
+        pendingLog_.append(static_cast<std::size_t>(indent), '\t');
+    pendingLog_.append(text);
+    pendingLog_.append("\r\n");
+    UpdateAllViews();
+    pendingLog_.clear();
+}
+
+void CTarsionDoc::RecordLine(std::string_view text) {
+    if (!recording_)
+        return;
+    std::fputc('\n', recording_);
+    std::fwrite(text.data(), 1, text.size(), recording_);
+    // Flushed at once so that a crash keeps every line recorded so far.
+    std::fflush(recording_);
+}
+
+bool CTarsionDoc::StartRecording(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    if (std::fputs(kRecordingHeader, file) < 0 || std::fflush(file) != 0) {
+        std::fclose(file);
+        return false;
+    }
+    StopRecording();
+    recording_ = file;
+    return true;
+}
+
+void CTarsionDoc::StopRecording() {
+    if (!recording_)
+        return;
+    std::fclose(recording_);
+    recording_ = nullptr;
+}
+
+void CTarsionDoc::ResetLoadSettings() {
+    coefficientI = CoefficientSettings{};
+    coefficientQ = CoefficientSettings{};
+    constellationFile = kUnknownFile;
+    pattern = PatternSettings{};
+}
+
+} // namespace tarsion
