@@ -1,0 +1,84 @@
+#include "DirectIoBackend.h"
+
+#include "BoardLink.h"
+
+#include <cerrno>
+#include <charconv>
+#include <system_error>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <sys/io.h>
+#endif
+
+namespace tarsion {
+
+namespace {
+constexpr std::uint8_t kEmptyBus = 0xFF;
+
+std::string Hex(std::uint16_t port) {
+    char digits[4];
+    const auto result = std::to_chars(digits, digits + sizeof digits, port, 16);
+    return "0x" + std::string(digits, result.ptr);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+int RequestPorts(std::uint16_t first, unsigned count) {
+    return ::ioperm(first, count, 1) == 0 ? 0 : errno;
+}
+void Out(std::uint16_t port, std::uint8_t value) {
+    ::outb(value, port);
+}
+std::uint8_t In(std::uint16_t port) {
+    return ::inb(port);
+}
+#else
+// Without port instructions nothing is ever granted, so Out and In are never reached.
+int RequestPorts(std::uint16_t, unsigned) {
+    return ENOSYS;
+}
+void Out(std::uint16_t, std::uint8_t) {}
+std::uint8_t In(std::uint16_t) {
+    return kEmptyBus;
+}
+#endif
+} // namespace
+
+bool DirectIoBackend::OpenBase(std::uint16_t base, std::string& error) {
+    return Grant(base, 3, error) &&
+           Grant(static_cast<std::uint16_t>(base + CBoardLink::kEcrOffset), 1, error);
+}
+
+bool DirectIoBackend::Grant(std::uint16_t first, unsigned count, std::string& error) {
+    if (const int failure = RequestPorts(first, count)) {
+        error = "ioperm for port " + Hex(first) + " refused: " + std::generic_category().message(failure) +
+                " (direct port access needs root or CAP_SYS_RAWIO)";
+        return false;
+    }
+    for (unsigned i = 0; i < count; ++i)
+        granted_.set(first + i);
+    return true;
+}
+
+bool DirectIoBackend::Accessible(std::uint16_t port) {
+    if (granted_.test(port))
+        return true;
+    if (refused_.test(port))
+        return false;
+    std::string error;
+    if (Grant(port, 1, error))
+        return true;
+    diagnostics_ << error << "; the port reads as empty\n";
+    refused_.set(port);
+    return false;
+}
+
+void DirectIoBackend::WritePort(std::uint16_t port, std::uint8_t value) {
+    if (Accessible(port))
+        Out(port, value);
+}
+
+std::uint8_t DirectIoBackend::ReadPort(std::uint16_t port) {
+    return Accessible(port) ? In(port) : kEmptyBus;
+}
+
+} // namespace tarsion

@@ -1,0 +1,55 @@
+#include "BoardLink.h"
+#include "DirectIoBackend.h"
+#include "PortBackend.h"
+#include "PpdevBackend.h"
+#include "VirtualBoard.h"
+
+#include <iostream>
+
+namespace tarsion {
+
+namespace {
+constexpr std::string_view kSimulated = "sim";
+constexpr std::string_view kSimulatedWithState = "sim:";
+
+PortBinding BindDirectIo() {
+    PortBinding binding;
+    auto backend = std::make_unique<DirectIoBackend>(std::cerr);
+    if (backend->OpenBase(CBoardLink::kDefaultBase, binding.error))
+        binding.backend = std::move(backend);
+    return binding;
+}
+
+PortBinding BindVirtualBoard(const std::string& stateFile) {
+    PortBinding binding;
+    auto board = std::make_unique<VirtualBoard>();
+    if (!stateFile.empty()) {
+        std::string reason;
+        if (!board->LoadState(stateFile, reason)) {
+            binding.error = "can't load the virtual board's state from " + stateFile + ": " + reason;
+            return binding;
+        }
+        board->SetStateFile(stateFile);
+    }
+    binding.backend = std::move(board);
+    return binding;
+}
+} // namespace
+
+PortBinding BindPortIo(const std::string& spec) {
+    if (spec.empty() || spec == "auto")
+        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), "", std::cerr);
+    if (spec == "direct")
+        return BindDirectIo();
+    if (spec.starts_with('/'))
+        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), spec, std::cerr);
+    if (spec == kSimulated)
+        return BindVirtualBoard("");
+    if (spec.starts_with(kSimulatedWithState) && spec.size() > kSimulatedWithState.size())
+        return BindVirtualBoard(spec.substr(kSimulatedWithState.size()));
+    return {nullptr, "TARSION_PORT=\"" + spec +
+                         "\" names no port backend; use auto, direct, a device such as /dev/parport0, "
+                         "sim or sim:FILE"};
+}
+
+} // namespace tarsion
