@@ -1,0 +1,155 @@
+#include "ConfigurationScript.h"
+
+#include "BoardOperations.h"
+#include "ConstellationRam.h"
+#include "FilePaths.h"
+#include "LoaderText.h"
+#include "PatternMemory.h"
+#include "board/ChipRegisters.h"
+
+namespace tarsion {
+
+namespace {
+constexpr const char* kBridgeReadFailed = "Failed to Read CPLD Registers ";
+constexpr const char* kChipReadFailed = "Failed to Read the Chip Registers ";
+constexpr const char* kCouldNotOpen = "Could Not Open File %s";
+constexpr const char* kCouldNotWrite = "Could Not Write File %s";
+constexpr const char* kExternalGenerator = "Are you using an External Pattern Generator ?";
+constexpr int kTemporaryNameAttempts = 100;
+
+constexpr const char* kHeader = "var WshShell = WScript.CreateObject(\"WScript.Shell\");"
+                                "\nvar Tarsion = WScript.CreateObject(\"Trm90627\");\n"
+                                "\nTarsion.Reset();";
+
+// The chip registers a script restores, in the order it writes them.
+constexpr std::uint8_t kSavedRegisters[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
+                                            0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x11, 0x1F};
+} // namespace
+
+CReplacementFile::CReplacementFile(std::string target) : target_(std::move(target)) {
+    // A fresh name, so that no file of the user's is overwritten on the way.
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && !file_; ++attempt) {
+        temporary_ = target_ + ".tmp" + std::to_string(attempt);
+        file_ = std::fopen(temporary_.c_str(), "wx");
+    }
+}
+
+CReplacementFile::~CReplacementFile() {
+    Discard();
+}
+
+void CReplacementFile::Discard() {
+    if (!file_)
+        return;
+    std::fclose(file_);
+    file_ = nullptr;
+    std::remove(temporary_.c_str());
+}
+
+bool CReplacementFile::Commit(const std::string& text) {
+    if (!file_)
+        return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file_) == text.size();
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (written && closed && std::rename(temporary_.c_str(), target_.c_str()) == 0)
+        return true;
+    std::remove(temporary_.c_str());
+    return false;
+}
+
+std::string CConfigurationScript::PatternLines(std::uint8_t dataClkSource) {
+    CTarsionDoc& doc = ops_.Doc();
+    PatternSettings& pattern = doc.pattern;
+    if (pattern.fileName == kUnknownFile)
+        return {};
+    // With the DataClk source tristated an external generator may drive Din[15:0] instead.
+    if (dataClkSource == bridgereg::kDataClkTristated &&
+        ops_.Prompt().AskYesNo(kExternalGenerator, kExternalGenerator))
+        return {};
+    std::string lines = "\nTarsion.write(9,0);\n";
+    if (pattern.fileName == kGeneratedPattern) {
+        return lines + LoadExternalMemCall(pattern.iKind, pattern.qKind, pattern.iAmplitude,
+                                           pattern.qAmplitude, pattern.samplesPerCycle,
+                                           pattern.numberOfSamples);
+    }
+    pattern.fileName = WithForwardSlashes(pattern.fileName);
+    return lines + LoadExternalMemoryCall(pattern.fileName);
+}
+
+std::string CConfigurationScript::CoefficientLine(int which, CoefficientSettings& settings) {
+    if (settings.fileName == kUnknownFile)
+        return {};
+    settings.fileName = WithForwardSlashes(settings.fileName);
+    return FormatText("\nTarsion.LoadCoefficientRam( %d,'", which) + settings.fileName + " '," +
+           std::to_string(settings.bestFit) + "," + FixedSix(settings.scale) + "," +
+           FormatText("%d,%d,%d,%d );", settings.loadOffset, settings.interpolation, settings.twoBitMode,
+                      settings.symmetric);
+}
+
+std::string CConfigurationScript::MemoryLoadLines() {
+    CTarsionDoc& doc = ops_.Doc();
+    std::string lines;
+    if (doc.constellationFile != kUnknownFile) {
+        doc.constellationFile = WithForwardSlashes(doc.constellationFile);
+        lines += "\n" + LoadConstellationRamCall(doc.constellationFile);
+    }
+    lines += CoefficientLine(0, doc.coefficientI);
+    lines += CoefficientLine(1, doc.coefficientQ);
+    return lines;
+}
+
+bool CConfigurationScript::AppendChipRegisters(std::string& text) {
+    for (const std::uint8_t reg : kSavedRegisters) {
+        std::uint32_t value = 0;
+        if (!ops_.Link().ReadChipReg(reg, value)) {
+            ops_.Log(kChipReadFailed, 1);
+            return false;
+        }
+        text += FormatText("\nTarsion.Poke ( 0x%.2x,0x%.8x );", reg, value);
+    }
+    return true;
+}
+
+std::string CConfigurationScript::DataClkLines(std::uint8_t boardControl, std::uint8_t sender) {
+    const int source = boardControl & bridgereg::kDataClkMask;
+    if (source == bridgereg::kDataClkTristated)
+        return "\nTarsion.Write(9,3);";
+    std::string lines = FormatText("\nTarsion.Write(9,0);\nTarsion.PldWrite(12,%d);", sender);
+    if (source != 0)
+        lines += FormatText("\nTarsion.Write(9,%d);", boardControl);
+    return lines;
+}
+
+bool CConfigurationScript::Save(const std::string& path) {
+    ops_.Log("SaveSettings  " + path, 0);
+    std::uint8_t boardControl = 0;
+    if (!ops_.Link().ReadBridgeReg(bridgereg::kBoardControl, boardControl)) {
+        ops_.Log(kBridgeReadFailed, 1);
+        return false;
+    }
+    const std::uint8_t sender = ops_.Doc().Shadow().FetchPldReg(pldreg::kPatternSender);
+    CReplacementFile file(path);
+    if (!file.IsOpen()) {
+        ops_.Log(FormatText(kCouldNotOpen, path.c_str()), 1);
+        return false;
+    }
+    std::string text = kHeader;
+    text += PatternLines(boardControl & bridgereg::kDataClkMask);
+    text += MemoryLoadLines();
+    if (!AppendChipRegisters(text))
+        return false;
+    text += DataClkLines(boardControl, sender);
+    if (!file.Commit(text)) {
+        ops_.Log(FormatText(kCouldNotWrite, path.c_str()), 1);
+        return false;
+    }
+    ops_.Log("Done", 1);
+    return true;
+}
+
+bool CBoardOperations::SaveSettings(const std::string& path) {
+    return CConfigurationScript(*this).Save(path);
+}
+
+} // namespace tarsion

@@ -1,0 +1,160 @@
+#include "ConstellationRam.h"
+
+#include "BoardOperations.h"
+#include "FilePaths.h"
+#include "LoaderText.h"
+#include "board/ChipRegisters.h"
+
+#include <fstream>
+
+namespace tarsion {
+
+namespace {
+constexpr const char* kCouldNotOpen = "Could Not Open File %s";
+constexpr const char* kCouldNotCreate = "Could Not Create File %s";
+constexpr const char* kCouldNotWrite = "Could Not Write File %s";
+constexpr const char* kMemoryControlFailed = "Couldn't Setup MemoryControl Register";
+constexpr const char* kRamAccessFailed = "Couldn't write to Constellation Map RAM";
+constexpr const char* kFormatError = "Incorrect Constellation file format";
+
+// The value of `digits` when all of them are hexadecimal, else -1.
+int HexNumber(std::string_view digits) {
+    int number = 0;
+    for (const char c : digits) {
+        const int digit = HexDigit(c);
+        if (digit < 0)
+            return -1;
+        number = number * 16 + digit;
+    }
+    return number;
+}
+} // namespace
+
+bool ParseConstellationLine(std::string_view line, ConstellationEntry& entry) {
+    if (line.size() != 4)
+        return false;
+    const bool prefixed = line[0] == '0' && (line[1] == 'x' || line[1] == 'X');
+    const int number = HexNumber(prefixed ? line.substr(2) : line);
+    if (number < 0)
+        return false;
+    entry.address = static_cast<std::uint8_t>(number >> 8);
+    entry.value = static_cast<std::uint8_t>(number);
+    return true;
+}
+
+std::string LoadConstellationRamCall(const std::string& path) {
+    return "Tarsion.LoadConstellationRam('" + path + " ' );";
+}
+
+ConstellationFile ReadConstellationFile(std::istream& in) {
+    ConstellationFile file;
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::string_view text = TrimmedText(line);
+        if (text.empty())
+            continue;
+        ConstellationEntry entry;
+        if (!ParseConstellationLine(text, entry)) {
+            file.formatError = true;
+            break;
+        }
+        file.entries.push_back(entry);
+    }
+    return file;
+}
+
+bool CConstellationRam::SelectMemory(std::uint32_t memoryControl) {
+    if (ops_.Link().WriteChipReg(chipreg::kMemoryControl, memoryControl))
+        return true;
+    ops_.Log(kMemoryControlFailed, 1);
+    return false;
+}
+
+bool CConstellationRam::WriteEntry(std::uint8_t address, std::uint8_t value) {
+    std::uint8_t buffer[1] = {value};
+    if (ops_.Link().AccessChipMemory(address, buffer))
+        return true;
+    ops_.Log(kRamAccessFailed, 1);
+    return false;
+}
+
+bool CConstellationRam::WriteEntries(const std::vector<ConstellationEntry>& entries) {
+    // Addresses the file leaves out read 0 after the load.
+    for (int address = 0; address < kEntries; ++address) {
+        if (!WriteEntry(static_cast<std::uint8_t>(address), 0))
+            return false;
+    }
+    for (const ConstellationEntry& entry : entries) {
+        if (!WriteEntry(entry.address, entry.value))
+            return false;
+    }
+    return true;
+}
+
+bool CConstellationRam::Load(const std::string& file) {
+    CTarsionDoc& doc = ops_.Doc();
+    const std::string path = ResolveLoaderPath(doc.startDirectory, file);
+    ops_.Log("LoadConstellationRam " + path, 0);
+    ops_.Record(LoadConstellationRamCall(WithForwardSlashes(path)));
+
+    std::ifstream in(path);
+    const ConstellationFile contents = ReadConstellationFile(in);
+    if (!in.is_open() || in.bad()) {
+        ops_.Log(FormatText(kCouldNotOpen, path.c_str()), 1);
+        return false;
+    }
+    if (!SelectMemory(kSelectForWriting) || !WriteEntries(contents.entries))
+        return false;
+    if (contents.formatError) {
+        ops_.Log(kFormatError, 1);
+        return false;
+    }
+    doc.constellationFile = StoredFileName(doc.startDirectory, path);
+    ops_.Link().WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
+    ops_.Log("Done", 1);
+    return true;
+}
+
+bool CConstellationRam::Dump(const std::string& file) {
+    const std::string& startDirectory = ops_.Doc().startDirectory;
+    std::string name = DumpFileName(startDirectory, WithoutTrailingBlanks(file));
+    ops_.Log("DumpConstellationRam " + name, 0);
+    name = WithForwardSlashes(name);
+    ops_.Record("Tarsion.DumpConstellationRam('" + name + " ' );");
+
+    std::ofstream out(ResolveLoaderPath(startDirectory, name), std::ios::binary | std::ios::trunc);
+    if (!out.is_open()) {
+        ops_.Log(FormatText(kCouldNotCreate, name.c_str()), 1);
+        return false;
+    }
+    if (!SelectMemory(kSelectForReading))
+        return false;
+    std::string text;
+    for (int address = 0; address < kEntries; ++address) {
+        std::uint8_t buffer[1] = {0};
+        if (!ops_.Link().AccessChipMemory(static_cast<std::uint8_t>(address), buffer)) {
+            ops_.Log(kRamAccessFailed, 1);
+            return false;
+        }
+        text += FormatText("%.4x\n", address * 256 + buffer[0]);
+    }
+    ops_.Link().WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
+    out << text;
+    out.close();
+    if (!out) {
+        ops_.Log(FormatText(kCouldNotWrite, name.c_str()), 1);
+        return false;
+    }
+    ops_.Log("Done", 1);
+    return true;
+}
+
+bool CBoardOperations::LoadConstellationRam(const std::string& file) {
+    return CConstellationRam(*this).Load(file);
+}
+
+bool CBoardOperations::DumpConstellationRam(const std::string& file) {
+    return CConstellationRam(*this).Dump(file);
+}
+
+} // namespace tarsion

@@ -1,0 +1,287 @@
+#include "PatternMemory.h"
+
+#include "BoardOperations.h"
+#include "FilePaths.h"
+#include "LoaderText.h"
+#include "PldGuard.h"
+#include "board/ChipRegisters.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+
+namespace tarsion {
+
+namespace {
+constexpr int kHeaderLines = 7;
+// Pair counts below this log every sample.
+constexpr std::size_t kLoggedPairs = 64;
+constexpr std::size_t kProgressStep = 4096;
+// The constant the generated patterns take for pi.
+constexpr double kPi = 3.1416;
+
+constexpr const char* kCouldNotOpen = "Could Not Open File %s";
+constexpr const char* kFormatMessage = "Incorrect file format !";
+constexpr const char* kFormatError = "Incorrect File Format; File must be either Hex or Floating Point";
+constexpr const char* kStartFailed = "Couldn't Load the Start Address";
+constexpr const char* kWordFailed = "Couldn't Load the Data File";
+constexpr const char* kRestoreFailed = "Failed to Stop Sending Memory Pattern";
+constexpr const char* kTooManyPairs = "Error : Pattern File holds more than 131072 Sample Pairs";
+constexpr const char* kBadKind = "Error : Pattern Kind must be 0 (DC), 1 (Sine Wave) or 2 (Cos Wave)";
+constexpr const char* kBadSamplesPerCycle = "Error : Samples per Cycle must be above 0";
+constexpr const char* kBadNumberOfSamples =
+    "Error : Number of Samples must be a whole number from 0 to 131072";
+constexpr const char* kBadAmplitude = "Error : Amplitude must be a finite number";
+
+enum class Form { Unknown, Hex, Real };
+
+std::size_t SkipBlanks(std::string_view text, std::size_t at) {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+        ++at;
+    return at;
+}
+
+// One number as "%x" reads it: a sign, an optional 0x and hexadecimal digits; the sample keeps the
+// low 16 bits.
+bool ReadHexSample(std::string_view text, std::size_t& at, std::int32_t& sample) {
+    at = SkipBlanks(text, at);
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+    if (at + 2 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X') &&
+        HexDigit(text[at + 2]) >= 0)
+        at += 2;
+    std::uint32_t number = 0;
+    const std::size_t first = at;
+    for (; at < text.size() && HexDigit(text[at]) >= 0; ++at)
+        number = number * 16 + static_cast<std::uint32_t>(HexDigit(text[at]));
+    if (at == first)
+        return false;
+    if (negative)
+        number = 0u - number;
+    sample = static_cast<std::int32_t>(number & 0xFFFF);
+    return true;
+}
+
+// One finite real number, read the same way whatever the user's locale.
+bool ReadRealSample(std::string_view text, std::size_t& at, std::int32_t& sample) {
+    at = SkipBlanks(text, at);
+    if (at + 1 < text.size() && text[at] == '+' && text[at + 1] != '-' && text[at + 1] != '+')
+        ++at;
+    double value = 0;
+    const auto result = std::from_chars(text.data() + at, text.data() + text.size(), value);
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return false;
+    at = static_cast<std::size_t>(result.ptr - text.data());
+    sample = SampleFromReal(value);
+    return true;
+}
+
+bool ReadPair(std::string_view line, Form form, SamplePair& pair) {
+    const auto read = form == Form::Hex ? ReadHexSample : ReadRealSample;
+    std::size_t at = 0;
+    return read(line, at, pair.i) && read(line, at, pair.q);
+}
+
+double Wave(std::int32_t kind, double amplitude, double angle) {
+    switch (kind) {
+    case 1:
+        return amplitude * std::sin(angle);
+    case 2:
+        return amplitude * std::cos(angle);
+    default:
+        return amplitude;
+    }
+}
+} // namespace
+
+std::string LoadExternalMemoryCall(const std::string& path) {
+    return "Tarsion.LoadExternalMemory ('" + path + " ' );";
+}
+
+std::string LoadExternalMemCall(std::int32_t iKind, std::int32_t qKind, double iAmplitude, double qAmplitude,
+                                double samplesPerCycle, double numberOfSamples) {
+    return "Tarsion.LoadExternalMem(" + std::to_string(iKind) + "," + std::to_string(qKind) + "," +
+           FixedSix(iAmplitude) + "," + FixedSix(qAmplitude) + "," + FixedSix(samplesPerCycle) + "," +
+           FixedSix(numberOfSamples) + ");";
+}
+
+PatternFile ReadPatternFile(std::istream& in, std::size_t maxPairs) {
+    PatternFile file;
+    std::string line;
+    for (int header = 0; header < kHeaderLines && std::getline(in, line); ++header) {
+    }
+    Form form = Form::Unknown;
+    while (std::getline(in, line)) {
+        const std::string_view text = TrimmedText(line);
+        if (text.empty())
+            continue;
+        const bool hex =
+            text.find("0x") != std::string_view::npos || text.find("0X") != std::string_view::npos;
+        const Form lineForm = hex ? Form::Hex : Form::Real;
+        if (form == Form::Unknown)
+            form = lineForm;
+        SamplePair pair;
+        if (lineForm != form || !ReadPair(text, form, pair)) {
+            file.formatError = true;
+            break;
+        }
+        if (file.pairs.size() == maxPairs) {
+            file.tooLarge = true;
+            break;
+        }
+        file.pairs.push_back(pair);
+    }
+    return file;
+}
+
+std::int32_t SampleFromReal(double value) {
+    double x = value * 32768.0 + 0.5;
+    if (!(x < 32768.0))
+        x = 32767.0;
+    if (x <= -32768.0)
+        x = -32767.0;
+    return static_cast<std::int32_t>(std::floor(x));
+}
+
+std::uint32_t PatternWordFor(std::int32_t sample, bool qWord, std::uint32_t fifoControl) {
+    const bool txEnableActiveLow = fifoControl & 0x20;
+    const bool iStrobeActiveHigh = fifoControl & 0x10;
+    const bool iStrobeLevel = qWord == iStrobeActiveHigh;
+    std::uint32_t word = static_cast<std::uint32_t>(sample) & ~0x30000u;
+    if (!txEnableActiveLow)
+        word |= 0x20000;
+    if (iStrobeLevel)
+        word |= 0x10000;
+    return word;
+}
+
+bool CPatternMemory::WriteStart(std::uint32_t start) {
+    CBoardLink& link = ops_.Link();
+    for (int i = 0; i < 3; ++i) {
+        if (!link.WritePldReg(static_cast<std::uint8_t>(pldreg::kPatternStart0 + i),
+                              static_cast<std::uint8_t>(start >> (8 * i)))) {
+            ops_.Log(kStartFailed, 1);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CPatternMemory::WriteSample(const char* logFormat, std::int32_t sample, bool qWord,
+                                 std::uint32_t address, bool logSample) {
+    if (logSample)
+        ops_.Log(FormatText(logFormat, static_cast<unsigned>(sample) & 0xFFFFu), 1);
+    if (ops_.Link().WriteExternalMemory(address, PatternWordFor(sample, qWord, fifoControl_)))
+        return true;
+    ops_.Log(kWordFailed, 1);
+    return false;
+}
+
+bool CPatternMemory::WritePattern(const std::vector<SamplePair>& pairs) {
+    ops_.Log("Loading RAM....", 1);
+    const std::size_t words = 2 * pairs.size();
+    const std::uint32_t start = kPatternMemoryWords - static_cast<std::uint32_t>(words);
+    if (!WriteStart(start))
+        return false;
+    fifoControl_ = ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl);
+    const bool logSamples = pairs.size() < kLoggedPairs;
+    std::uint32_t address = start;
+    for (std::size_t k = 0; k < pairs.size(); ++k, address += 2) {
+        if (!WriteSample(" I = %.4x", pairs[k].i, false, address, logSamples) ||
+            !WriteSample(" Q = %.4x", pairs[k].q, true, address + 1, logSamples))
+            return false;
+        if ((k + 1) % kProgressStep == 0 || k + 1 == pairs.size())
+            ops_.Prompt().ReportProgress("Loading RAM", 2 * (k + 1), words);
+    }
+    return true;
+}
+
+bool CPatternMemory::LoadFile(const std::string& file) {
+    CTarsionDoc& doc = ops_.Doc();
+    const std::string path = ResolveLoaderPath(doc.startDirectory, file);
+    ops_.Log("LoadExternalMemory   " + path, 0);
+    ops_.Record(LoadExternalMemoryCall(WithForwardSlashes(path)));
+
+    std::ifstream in(path);
+    const PatternFile contents = ReadPatternFile(in);
+    const bool opened = in.is_open() && !in.bad();
+    if (opened && contents.tooLarge) {
+        ops_.Log(kTooManyPairs, 1);
+        return false;
+    }
+    PldGuard guard(ops_);
+    if (!guard.Begin())
+        return false;
+    if (!opened) {
+        ops_.Log(FormatText(kCouldNotOpen, path.c_str()), 1);
+        return false;
+    }
+    ops_.Log("Counting vectors....", 1);
+    if (contents.formatError) {
+        ops_.Prompt().ShowMessage(kFormatMessage);
+        ops_.Log(kFormatError, 1);
+        return false;
+    }
+    const long words = static_cast<long>(2 * contents.pairs.size());
+    ops_.Log(FormatText("%li Vectors Found", words), 1);
+    if (!WritePattern(contents.pairs) || !guard.End(kRestoreFailed))
+        return false;
+    doc.pattern.fileName = StoredFileName(doc.startDirectory, path);
+    ops_.Log(FormatText("Loaded  %li  vectors", words), 1);
+    return true;
+}
+
+const char* CPatternMemory::GenerateRefusal(std::int32_t iKind, std::int32_t qKind, double iAmplitude,
+                                            double qAmplitude, double samplesPerCycle,
+                                            double numberOfSamples) {
+    const auto validKind = [](std::int32_t kind) { return kind >= 0 && kind <= 2; };
+    if (!validKind(iKind) || !validKind(qKind))
+        return kBadKind;
+    if (!(samplesPerCycle > 0))
+        return kBadSamplesPerCycle;
+    if (!(numberOfSamples >= 0 && numberOfSamples <= static_cast<double>(kMaxPatternPairs) &&
+          numberOfSamples == std::floor(numberOfSamples)))
+        return kBadNumberOfSamples;
+    if (!std::isfinite(iAmplitude) || !std::isfinite(qAmplitude))
+        return kBadAmplitude;
+    return nullptr;
+}
+
+bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAmplitude, double qAmplitude,
+                              double samplesPerCycle, double numberOfSamples) {
+    ops_.Log("LoadExternalMemory   ", 0);
+    ops_.Record(LoadExternalMemCall(iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples));
+    if (const char* refusal =
+            GenerateRefusal(iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples)) {
+        ops_.Log(refusal, 1);
+        return false;
+    }
+    PldGuard guard(ops_);
+    if (!guard.Begin())
+        return false;
+    std::vector<SamplePair> pairs(static_cast<std::size_t>(numberOfSamples));
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        const double angle = static_cast<double>(2 * k) * kPi / samplesPerCycle;
+        pairs[k] = {SampleFromReal(Wave(iKind, iAmplitude, angle)),
+                    SampleFromReal(Wave(qKind, qAmplitude, angle))};
+    }
+    if (!WritePattern(pairs) || !guard.End(kRestoreFailed))
+        return false;
+    PatternSettings& settings = ops_.Doc().pattern;
+    settings = {iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples, kGeneratedPattern};
+    ops_.Log(FormatText("Loaded %li  vectors", static_cast<long>(2 * pairs.size())), 1);
+    return true;
+}
+
+bool CBoardOperations::LoadExternalMemory(const std::string& file) {
+    return CPatternMemory(*this).LoadFile(file);
+}
+
+bool CBoardOperations::LoadExternalMem(std::int32_t iKind, std::int32_t qKind, double iAmplitude,
+                                       double qAmplitude, double samplesPerCycle, double numberOfSamples) {
+    return CPatternMemory(*this).Generate(iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle,
+                                          numberOfSamples);
+}
+
+} // namespace tarsion

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarsion {
+
+class CBoardOperations;
+
+struct ConstellationEntry {
+    std::uint8_t address = 0;
+    std::uint8_t value = 0;
+};
+
+// A constellation file as read: the entries in file order up to the first line that is not an
+// entry, and whether such a line stopped the reading.
+struct ConstellationFile {
+    std::vector<ConstellationEntry> entries;
+    bool formatError = false;
+};
+
+// One non-blank line after trimming: four hexadecimal digits (address, value), or "0x" and two
+// digits (a value at address 0). Anything else is a format error, since it names no entry.
+bool ParseConstellationLine(std::string_view line, ConstellationEntry& entry);
+ConstellationFile ReadConstellationFile(std::istream& in);
+
+// The script call that repeats a load; recorded, and written by the configuration script.
+std::string LoadConstellationRamCall(const std::string& path);
+
+// Loads the constellation RAM from a file and dumps it into one.
+class CConstellationRam {
+public:
+    static constexpr int kEntries = 256;
+    static constexpr std::uint32_t kSelectForWriting = 0x10;
+    static constexpr std::uint32_t kSelectForReading = 0x30;
+    static constexpr std::uint32_t kNoMemoryAccess = 0x00;
+
+    explicit CConstellationRam(CBoardOperations& ops) : ops_(ops) {}
+
+    bool Load(const std::string& file);
+    bool Dump(const std::string& file);
+
+private:
+    bool SelectMemory(std::uint32_t memoryControl);
+    bool WriteEntry(std::uint8_t address, std::uint8_t value);
+    bool WriteEntries(const std::vector<ConstellationEntry>& entries);
+
+    CBoardOperations& ops_;
+};
+
+} // namespace tarsion

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <charconv>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace tarsion {
+
+// The text helpers the memory loaders and the configuration script share.
+
+// The text without white space at either end (a CR of a CRLF line end included).
+inline std::string_view TrimmedText(std::string_view text) {
+    constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
+    const auto first = text.find_first_not_of(kWhiteSpace);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
+}
+
+// 0..15 for a hexadecimal digit of either case, else -1.
+inline int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// "%lf" without the C locale's say: the GUI runs under the user's locale, and a decimal comma
+// would break the scripts that read these numbers back.
+inline std::string FixedSix(double value) {
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+    return std::string(text, result.ptr);
+}
+
+// printf-style formatting into a string of whatever length the values need.
+[[gnu::format(printf, 1, 2)]] inline std::string FormatText(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list sizing;
+    va_copy(sizing, args);
+    const int length = std::vsnprintf(nullptr, 0, format, sizing);
+    va_end(sizing);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    if (length > 0)
+        std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
+}
+
+} // namespace tarsion

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace tarsion {
+
+class CBoardOperations;
+
+// Both samples of one pair as signed 32-bit integers; bits 15..0 go to Din[15:0].
+struct SamplePair {
+    std::int32_t i = 0;
+    std::int32_t q = 0;
+};
+
+// A pattern file as read. Reading stops at the first line that can't be a pair line, and once
+// more pairs than the memory holds have been seen.
+struct PatternFile {
+    std::vector<SamplePair> pairs;
+    bool formatError = false;
+    bool tooLarge = false;
+};
+
+inline constexpr std::uint32_t kPatternMemoryWords = 0x40000;
+inline constexpr std::size_t kMaxPatternPairs = kPatternMemoryWords / 2;
+
+// Seven header lines, then one pair line per non-blank line: two hexadecimal numbers when the
+// line holds "0x" or "0X" (each keeps its low 16 bits), else two real numbers (full scale 1.0).
+// The first pair line sets the form of the whole file; a line of the other form, or one whose
+// two numbers can't be read in that form, is a format error.
+PatternFile ReadPatternFile(std::istream& in, std::size_t maxPairs = kMaxPatternPairs);
+
+// The 16-bit two's complement sample of a real value; full scale is +-1.0, clipped at +-32767.
+std::int32_t SampleFromReal(double value);
+// The memory word of a sample: bit 17 TxEnable, bit 16 iStrobe, at the levels that the polarity
+// bits 5 and 4 of chip register 0x02 ask for (TxEnable on every word, iStrobe on the Q word).
+std::uint32_t PatternWordFor(std::int32_t sample, bool qWord, std::uint32_t fifoControl);
+
+// Script calls that repeat a load; recorded, and written by the configuration script.
+std::string LoadExternalMemoryCall(const std::string& path);
+std::string LoadExternalMemCall(std::int32_t iKind, std::int32_t qKind, double iAmplitude, double qAmplitude,
+                                double samplesPerCycle, double numberOfSamples);
+
+// Loads the external pattern memory from a pattern file or from a generated DC, sine or cosine
+// pattern. The pattern fills the top of the memory and ends at its last word.
+class CPatternMemory {
+public:
+    explicit CPatternMemory(CBoardOperations& ops) : ops_(ops) {}
+
+    bool LoadFile(const std::string& file);
+    bool Generate(std::int32_t iKind, std::int32_t qKind, double iAmplitude, double qAmplitude,
+                  double samplesPerCycle, double numberOfSamples);
+
+private:
+    // Reasons a generated pattern is refused before anything is written; empty when it's sound.
+    static const char* GenerateRefusal(std::int32_t iKind, std::int32_t qKind, double iAmplitude,
+                                       double qAmplitude, double samplesPerCycle, double numberOfSamples);
+    bool WritePattern(const std::vector<SamplePair>& pairs);
+    bool WriteStart(std::uint32_t start);
+    bool WriteSample(const char* logFormat, std::int32_t sample, bool qWord, std::uint32_t address,
+                     bool logSample);
+
+    CBoardOperations& ops_;
+    std::uint32_t fifoControl_ = 0;
+};
+
+} // namespace tarsion
