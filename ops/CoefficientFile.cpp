@@ -1,0 +1,91 @@
+#include "CoefficientFile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+
+namespace tarsion {
+
+namespace {
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+bool IsBlankLine(const std::string& line) {
+    return std::all_of(line.begin(), line.end(), IsBlank);
+}
+
+// One "%lg" conversion: leading white space, an optional '+', a finite number. Null when none.
+// from_chars, unlike strtod, ignores the locale that a GUI toolkit may have set.
+const char* ReadNumber(const char* begin, const char* end, double& value) {
+    while (begin != end && IsBlank(*begin))
+        ++begin;
+    if (end - begin > 1 && begin[0] == '+' && begin[1] != '-')
+        ++begin;
+    const auto [next, error] = std::from_chars(begin, end, value);
+    if (error != std::errc{} || !std::isfinite(value))
+        return nullptr;
+    return next;
+}
+} // namespace
+
+int ReadNumbers(const std::string& line, double& first, double& second) {
+    const char* end = line.data() + line.size();
+    const char* next = ReadNumber(line.data(), end, first);
+    if (!next)
+        return 0;
+    return ReadNumber(next, end, second) ? 2 : 1;
+}
+
+CoefficientFile::Status CoefficientFile::Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return Status::CannotOpen;
+    const Status status = Parse(in);
+    // A folder opens but can't be read.
+    return in.bad() ? Status::CannotOpen : status;
+}
+
+CoefficientFile::Status CoefficientFile::Parse(std::istream& in) {
+    columns_ = 0;
+    leastNumbers_ = 0;
+    first_.clear();
+    second_.clear();
+    std::string line;
+    for (int i = 0; i <= kHeaderLines; ++i) {
+        if (!std::getline(in, line))
+            return Status::BadFormat;
+    }
+    leastNumbers_ = 2;
+    columns_ = AddTapLine(line);
+    if (columns_ == 0)
+        return Status::BadFormat;
+    // Blank lines count only when a tap follows them: trailing ones would shift a symmetric filter.
+    bool blankPending = false;
+    while (std::getline(in, line)) {
+        if (IsBlankLine(line)) {
+            blankPending = true;
+            continue;
+        }
+        if (blankPending)
+            return Status::BadFormat;
+        if (AddTapLine(line) == 0)
+            return Status::BadFormat;
+    }
+    return Status::Ok;
+}
+
+int CoefficientFile::AddTapLine(const std::string& line) {
+    double first = 0;
+    double second = 0;
+    const int numbers = ReadNumbers(line, first, second);
+    leastNumbers_ = std::min(leastNumbers_, numbers);
+    if (first_.size() < kMaxPositions) {
+        first_.push_back(first);
+        second_.push_back(numbers == 2 ? second : 0.0);
+    }
+    return numbers;
+}
+
+} // namespace tarsion

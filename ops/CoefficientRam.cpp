@@ -1,0 +1,316 @@
+#include "CoefficientRam.h"
+
+#include "BoardOperations.h"
+#include "CoefficientFile.h"
+#include "FilePaths.h"
+#include "board/ChipRegisters.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <fstream>
+
+namespace tarsion {
+
+namespace {
+constexpr std::uint8_t kSelectI = 0x44;
+constexpr std::uint8_t kSelectQ = 0x48;
+constexpr std::uint8_t kSelectBoth = 0x4C;
+constexpr std::uint8_t kReadI = 0x24;
+constexpr std::uint8_t kReadQ = 0x28;
+constexpr std::uint8_t kNoAccess = 0x00;
+constexpr double kTwoTo32 = 4294967296.0;
+constexpr const char* kListingFile = "temp.ram";
+constexpr const char* kDone = "Done";
+
+[[gnu::format(printf, 1, 2)]] std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list sizing;
+    va_copy(sizing, args);
+    const int length = std::vsnprintf(nullptr, 0, format, sizing);
+    va_end(sizing);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    if (length > 0)
+        std::vsnprintf(text.data(), text.size() + 1, format, args);
+    va_end(args);
+    return text;
+}
+} // namespace
+
+double AdjustedGain(const CoefficientStatistics& s, double gain) {
+    if (s.fieldMax > kFieldMax)
+        return gain * kFieldMax / s.fieldMax;
+    if (s.fieldMin < -1.0)
+        return gain * -1.0 / s.fieldMin;
+    for (double sum : s.phaseSums) {
+        if (sum > kPhaseSumMax)
+            gain = gain * kPhaseSumMax / sum;
+    }
+    return gain;
+}
+
+std::optional<CoefficientRamImage> PackTable(const CoefficientTable& table) {
+    CoefficientRamImage image;
+    for (int address = 0; address < kCoefficientWords; ++address) {
+        const CoefficientFields& fields = table.Words()[address];
+        if (!FieldsInRange(fields))
+            return std::nullopt;
+        image[address] = PackFields(fields);
+    }
+    return image;
+}
+
+std::string RamImageBaseName(std::string_view path) {
+    const auto slash = path.find_last_of('/');
+    const auto nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string_view::npos || dot < nameStart)
+        return std::string(path);
+    return std::string(path.substr(0, dot));
+}
+
+std::string RamImageHeader(int which) {
+    return std::string(which == 0 ? "I" : "Q") + " Coefficient Memory :\nAddress\tMSB\t\t\tLSB\n";
+}
+
+std::string RamImageLine(int address, const CoefficientWord& word) {
+    std::string line = Format("%.2x\t", address);
+    for (int byte = 8; byte >= 0; --byte)
+        line += Format("%.2x ", word[byte]);
+    return line;
+}
+
+std::optional<std::uint32_t> DcOffsetRegisterValue(double dcGain, std::uint32_t deviceConfig) {
+    const int dataBitWidth = static_cast<int>((deviceConfig >> 6) & 0xF);
+    const double value = std::trunc(dcGain * kFieldUnit) + 6.0 * std::ldexp(1.0, dataBitWidth);
+    if (!std::isfinite(value))
+        return std::nullopt;
+    double wrapped = std::fmod(value, kTwoTo32);
+    if (wrapped < 0)
+        wrapped += kTwoTo32;
+    return static_cast<std::uint32_t>(wrapped);
+}
+
+bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
+    // No RAM selection exists for other values: refuse before anything is written.
+    if (request.which < 0 || request.which > 2) {
+        ops_.Log(Format("Error : Invalid Coefficient RAM %d, use 0 (I), 1 (Q) or 2 (I + Q)", request.which),
+                 1);
+        return false;
+    }
+    CTarsionDoc& doc = ops_.Doc();
+    path_ = ResolveLoaderPath(doc.startDirectory, request.file);
+    CoefficientFile file;
+    const CoefficientFile::Status status = file.Read(path_);
+    if (status == CoefficientFile::Status::CannotOpen) {
+        ops_.Prompt().ShowMessage("Please Enter a Valid File Name");
+        return false;
+    }
+    const bool twoColumns = status == CoefficientFile::Status::Ok && file.Columns() == 2;
+    const bool splitChannels = request.which == 2 && twoColumns;
+    const int firstColumn = request.which == 1 && twoColumns ? 2 : 1;
+    if (status != CoefficientFile::Status::Ok || !file.HasColumn(firstColumn) ||
+        (splitChannels && !file.HasColumn(2))) {
+        ReportBadFormat();
+        return false;
+    }
+
+    ops_.Log("LoadCoefficientRam", 0);
+    ops_.Record(Format("Tarsion.LoadCoefficientRam( %d,'%s ',%d,%lf,%d,%d,%d,%d ); ", request.which,
+                       WithForwardSlashes(path_).c_str(), request.bestFit, request.scale, request.loadOffset,
+                       request.interpolation, request.twoBitMode, request.symmetric));
+    imageBase_ = RamImageBaseName(path_);
+
+    std::vector<RamLoad> loads;
+    if (splitChannels)
+        loads = {{1, kSelectI, true, false}, {2, kSelectQ, false, true}};
+    else if (request.which == 0)
+        loads = {{1, kSelectI, true, false}};
+    else if (request.which == 1)
+        loads = {{firstColumn, kSelectQ, false, true}};
+    else
+        loads = {{1, kSelectBoth, true, true}};
+
+    const std::string storedName = StoredFileName(doc.startDirectory, path_);
+    std::optional<LoadedTable> last;
+    for (const RamLoad& load : loads) {
+        last = LoadRam(request, load);
+        if (!last)
+            return false;
+        // Each channel keeps the gain and DC gain of its own table.
+        StoreSettings(request, load, *last, storedName);
+    }
+    const bool offsetLoaded = !request.loadOffset || LoadDcOffset(last->dcGain);
+    doc.UpdateAllViews();
+    if (!offsetLoaded) {
+        ops_.Prompt().ShowMessage("Failed to Load PostShapingFilterOffset ");
+        return false;
+    }
+    ops_.Log(kDone, 1);
+    return true;
+}
+
+std::optional<CoefficientRamLoader::LoadedTable>
+CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLoad& load) {
+    const FilterGeometry geometry = FilterGeometry::For(request.interpolation, request.twoBitMode);
+    CoefficientTable table({path_, load.column, geometry, request.symmetric, kListingFile});
+    if (!FitTable(request, table))
+        return std::nullopt;
+    if (!table.ListingWritten())
+        ops_.Log(Format("Couldn't write %s", kListingFile), 1);
+    const std::optional<CoefficientRamImage> image = PackTable(table);
+    if (!image) {
+        ops_.Log("Internal Error : Invalid Coefficient RAM Image", 1);
+        return std::nullopt;
+    }
+
+    CBoardLink& link = ops_.Link();
+    if (!link.WriteChipReg(chipreg::kMemoryControl, load.memoryControl)) {
+        ops_.Log(Format("Failed to Poke MemoryControlRegister with %X", load.memoryControl), 1);
+        return std::nullopt;
+    }
+    if (load.toI)
+        WriteImageFile(imageBase_ + "_I.Ram", 0, *image);
+    if (load.toQ)
+        WriteImageFile(imageBase_ + "_Q.Ram", 1, *image);
+    if (!WriteWords(*image)) {
+        ops_.Log("Failed to Load Coefficient RAMS", 1);
+        return std::nullopt;
+    }
+    link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
+    return LoadedTable{table.Gain(), table.Statistics().coefficientSum * table.Gain() / geometry.rate};
+}
+
+bool CoefficientRamLoader::FitTable(const CoefficientLoadRequest& request, CoefficientTable& table) {
+    if (request.bestFit) {
+        switch (FitBestGain(table, table.Geometry().rate)) {
+        case GainOutcome::Fitted:
+            return true;
+        case GainOutcome::NoFit:
+            ops_.Prompt().ShowMessage(
+                "Couldn't do Best Fit, please either select a differant filter or force the scale value");
+            return false;
+        case GainOutcome::BadFile:
+            break;
+        }
+        ReportBadFormat();
+        return false;
+    }
+    // The file was checked before; it can only fail here if it changed since.
+    if (!table.Build(request.scale)) {
+        ReportBadFormat();
+        return false;
+    }
+    if (!table.Fits()) {
+        ops_.Log("Failed", 1);
+        ops_.Prompt().ShowMessage(
+            "Coefficients are out of range\nPlease change your gain, or use Best Fit option");
+        return false;
+    }
+    return true;
+}
+
+bool CoefficientRamLoader::WriteWords(const CoefficientRamImage& image) {
+    for (int address = 0; address < kCoefficientWords; ++address) {
+        CoefficientWord word = image[address];
+        if (!ops_.Link().AccessChipMemory(static_cast<std::uint8_t>(address), word.data()))
+            return false;
+        ops_.Prompt().ReportProgress("LoadCoefficientRam", static_cast<std::size_t>(address) + 1,
+                                     kCoefficientWords);
+    }
+    return true;
+}
+
+// The image files are for inspection: a folder without write access costs them, not the load.
+void CoefficientRamLoader::WriteImageFile(const std::string& path, int which,
+                                          const CoefficientRamImage& image) {
+    std::string text = RamImageHeader(which);
+    for (int address = 0; address < kCoefficientWords; ++address)
+        text += RamImageLine(address, image[address]) + '\n';
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (out.fail())
+        ops_.Log("Couldn't write " + path, 1);
+}
+
+void CoefficientRamLoader::StoreSettings(const CoefficientLoadRequest& request, const RamLoad& load,
+                                         const LoadedTable& table, const std::string& fileName) {
+    CTarsionDoc& doc = ops_.Doc();
+    for (CoefficientSettings* settings :
+         {load.toI ? &doc.coefficientI : nullptr, load.toQ ? &doc.coefficientQ : nullptr}) {
+        if (!settings)
+            continue;
+        settings->interpolation = request.interpolation;
+        settings->scale = table.gain;
+        settings->bestFit = request.bestFit;
+        settings->twoBitMode = request.twoBitMode;
+        settings->symmetric = request.symmetric;
+        settings->fileName = fileName;
+        settings->dcGain = table.dcGain;
+        settings->loadOffset = request.loadOffset;
+    }
+}
+
+bool CoefficientRamLoader::LoadDcOffset(double dcGain) {
+    const std::uint32_t deviceConfig = ops_.Doc().Shadow().FetchChipReg(chipreg::kDeviceConfig);
+    const std::optional<std::uint32_t> value = DcOffsetRegisterValue(dcGain, deviceConfig);
+    return value && ops_.Link().WriteChipReg(chipreg::kCoefRamPreload, *value);
+}
+
+void CoefficientRamLoader::ReportBadFormat() {
+    ops_.Log("Incorrect Coefficient File Format", 1);
+    ops_.Prompt().ShowMessage("Incorrect File Format");
+}
+
+bool CoefficientRamDumper::Dump(int which, const std::string& file) {
+    const std::string name = DumpFileName(ops_.Doc().startDirectory, WithoutTrailingBlanks(file));
+    if (which != 0 && which != 1)
+        return false;
+    ops_.Log((which == 0 ? "DumpCoefficientRam I  " : "DumpCoefficientRam Q  ") + name, 0);
+    const std::string target = WithForwardSlashes(name);
+    ops_.Record(Format("Tarsion.DumpCoefficientRam ( %d,'%s ' );", which, target.c_str()));
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        ops_.Log("Couldn't open " + target, 1);
+        return false;
+    }
+    out << RamImageHeader(which);
+    CBoardLink& link = ops_.Link();
+    // Reading with the old selection would dump whatever memory it selects, or nothing at all.
+    bool readable = link.WriteChipReg(chipreg::kMemoryControl, which == 0 ? kReadI : kReadQ);
+    for (int address = 0; readable && address < kCoefficientWords; ++address) {
+        CoefficientWord word{};
+        readable = link.AccessChipMemory(static_cast<std::uint8_t>(address), word.data());
+        if (readable)
+            out << RamImageLine(address, word) << '\n';
+    }
+    if (!readable) {
+        ops_.Log("Couldn't Access Coefficient Memory", 1);
+        return false;
+    }
+    link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
+    out.close();
+    if (out.fail()) {
+        ops_.Log("Couldn't write " + target, 1);
+        return false;
+    }
+    ops_.Log(kDone, 1);
+    return true;
+}
+
+bool CBoardOperations::LoadCoefficientRam(std::int16_t which, const std::string& file, bool bestFit,
+                                          double scale, bool loadOffset, std::int16_t interpolation,
+                                          bool twoBitMode, bool symmetric) {
+    Scope scope(*this);
+    return CoefficientRamLoader(*this).Load(
+        {which, file, bestFit, scale, loadOffset, interpolation, twoBitMode, symmetric});
+}
+
+bool CBoardOperations::DumpCoefficientRam(std::int16_t which, const std::string& file) {
+    Scope scope(*this);
+    return CoefficientRamDumper(*this).Dump(which, file);
+}
+
+} // namespace tarsion
