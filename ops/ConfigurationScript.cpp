@@ -149,6 +149,7 @@ bool CConfigurationScript::Save(const std::string& path) {
 }
 
 bool CBoardOperations::SaveSettings(const std::string& path) {
+    Scope scope(*this);
     return CConfigurationScript(*this).Save(path);
 }
 

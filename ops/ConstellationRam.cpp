@@ -150,10 +150,12 @@ bool CConstellationRam::Dump(const std::string& file) {
 }
 
 bool CBoardOperations::LoadConstellationRam(const std::string& file) {
+    Scope scope(*this);
     return CConstellationRam(*this).Load(file);
 }
 
 bool CBoardOperations::DumpConstellationRam(const std::string& file) {
+    Scope scope(*this);
     return CConstellationRam(*this).Dump(file);
 }
 

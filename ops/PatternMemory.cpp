@@ -275,11 +275,13 @@ bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAm
 }
 
 bool CBoardOperations::LoadExternalMemory(const std::string& file) {
+    Scope scope(*this);
     return CPatternMemory(*this).LoadFile(file);
 }
 
 bool CBoardOperations::LoadExternalMem(std::int32_t iKind, std::int32_t qKind, double iAmplitude,
                                        double qAmplitude, double samplesPerCycle, double numberOfSamples) {
+    Scope scope(*this);
     return CPatternMemory(*this).Generate(iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle,
                                           numberOfSamples);
 }
