@@ -4,7 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarsion {
@@ -63,7 +66,9 @@ public:
     void SetPldRegister(std::uint8_t reg, std::uint8_t value);
     // which: 0 = I, 1 = Q.
     const CoefficientWord& CoefficientRam(int which, std::uint8_t address) const;
+    void SetCoefficientRam(int which, std::uint8_t address, const CoefficientWord& word);
     std::uint8_t ConstellationRam(std::uint8_t address) const;
+    void SetConstellationRam(std::uint8_t address, std::uint8_t value);
     std::uint32_t PatternWord(std::uint32_t address) const;
     void SetPatternWord(std::uint32_t address, std::uint32_t value);
     std::uint32_t PatternStart() const;
@@ -80,8 +85,29 @@ public:
     void SetStateFile(std::string path) { stateFile_ = std::move(path); }
 
 private:
-    void Strobe(std::uint8_t strobe);
-    void ReleaseStrobe();
+    enum class Strobe : std::uint8_t { None, AddressWrite, AddressRead, DataWrite, DataRead };
+
+    // Everything the board keeps while powered; the state file holds exactly this.
+    struct Contents {
+        std::array<std::uint32_t, 32> chip{};
+        std::array<std::uint8_t, 64> bridge{};
+        std::array<std::uint8_t, 64> pld{};
+        std::array<std::array<CoefficientWord, kCoefficientWords>, 2> coefficient{};
+        std::array<std::uint8_t, kConstellationEntries> constellation{};
+        std::vector<std::uint32_t> pattern = std::vector<std::uint32_t>(kPatternWords, 0);
+    };
+
+    // State file lines (VirtualBoardState.cpp).
+    static bool ParseStateLine(std::string_view line, Contents& contents, std::string& reason);
+    static void WriteState(std::ostream& out, const Contents& contents);
+
+    static Strobe DecodeStrobe(std::uint8_t control);
+    void SetControl(std::uint8_t value);
+    void BeginStrobe(Strobe strobe);
+    void EndStrobe();
+    std::uint8_t Status() const;
+    std::uint8_t DataLines() const;
+    void ResetChip();
     void CommitAddress(std::uint8_t address);
     void WriteRegister(bool pld, std::uint8_t reg, std::uint8_t value);
     std::uint8_t ReadRegister(bool pld, std::uint8_t reg);
@@ -90,26 +116,24 @@ private:
     void MemoryLoadStrobe(std::uint32_t word);
     std::uint8_t NextMemoryReadByte();
     void ExternalMemoryAccess();
-    bool FaultActive(Fault fault) const;
+    bool FaultActive(Fault fault, std::uint64_t cycle) const;
 
     std::uint16_t base_;
-    std::uint8_t data_ = 0;     // what the program last wrote to the data register
-    std::uint8_t control_ = 0;  // control register
+    std::uint8_t data_ = 0;       // what the program last wrote to the data register
+    std::uint8_t control_ = 0x04; // control register; nInit high, so no reset is pending
     std::uint8_t ecr_ = 0;
-    std::uint8_t driven_ = 0;   // byte the CPLD drives onto the data lines during a read strobe
+    Strobe strobe_ = Strobe::None; // strobe the control lines currently assert
     bool busy_ = false;
-    std::uint8_t latchedData_ = 0;
-    int pendingRead_ = -1;      // register (bit 6 = PLD space) addressed for reading, -1 none
+    bool busyStuck_ = false; // BusyNeverReleased has taken hold
+    bool driving_ = false;   // the CPLD drives `driven_` onto the data lines
+    std::uint8_t driven_ = 0;
+    std::uint8_t latchedData_ = 0; // byte of the last data write strobe
+    std::uint8_t readSelect_ = 0;  // address byte of the last read address cycle (bit 6 = PLD)
 
-    std::array<std::uint32_t, 32> chip_{};
-    std::array<std::uint8_t, 64> bridge_{};
-    std::array<std::uint8_t, 64> pld_{};
-    std::array<std::array<CoefficientWord, kCoefficientWords>, 2> coefficient_{};
-    std::array<std::uint8_t, kConstellationEntries> constellation_{};
-    std::vector<std::uint32_t> pattern_;
+    Contents contents_;
 
-    // Memory port state.
-    int loadChunk_ = 0;          // which 24-bit chunk of a coefficient word the next strobe fills
+    // Chip memory port.
+    int loadChunk_ = 0; // which 24-bit chunk of a coefficient word the next strobe fills
     std::uint8_t readAddress_ = 0;
     int readByte_ = 0;
 

@@ -1,0 +1,237 @@
+// State file of the virtual board (`sim:FILE`), so that the board keeps its registers and memories
+// across runs like a powered board. Line-oriented text with LF line ends; every number is
+// hexadecimal without prefix, with at most the digits shown:
+//
+//   tarsion-virtual-board 1          first line: format name and version
+//   chip AA VVVVVVVV                 chip register AA (00..1f)
+//   bridge RR VV                     bridge register RR (00..3f)
+//   pld RR VV                        PLD register RR (00..3f)
+//   coef I|Q AA WWWWWWWWWWWWWWWWWW   coefficient RAM word AA, 72 bits, most significant digit first
+//   constellation AA VV              constellation RAM entry AA
+//   pattern AAAAA VVVVVV             pattern memory word AAAAA (00000..3ffff), 24 bits
+//
+// Only non-zero values are written; whatever is not listed is zero. Blank lines and lines starting
+// with '#' are skipped; an empty file is a fresh board. A malformed line rejects the whole file and leaves
+// the board as it was.
+#include "VirtualBoard.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <ostream>
+#include <vector>
+
+namespace tarsion {
+
+namespace {
+constexpr std::string_view kHeader = "tarsion-virtual-board 1";
+constexpr std::size_t kCoefficientDigits = 18;
+
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    std::size_t pos = 0;
+    while (true) {
+        pos = line.find_first_not_of(" \t", pos);
+        if (pos == std::string_view::npos)
+            return fields;
+        const std::size_t end = line.find_first_of(" \t", pos);
+        fields.push_back(
+            line.substr(pos, end == std::string_view::npos ? std::string_view::npos : end - pos));
+        pos = end;
+    }
+}
+
+std::optional<std::uint32_t> ParseHex(std::string_view text, std::size_t maxDigits, std::uint32_t largest) {
+    if (text.empty() || text.size() > maxDigits)
+        return std::nullopt;
+    std::uint32_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (ec != std::errc{} || end != text.data() + text.size() || value > largest)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<VirtualBoard::CoefficientWord> ParseCoefficientWord(std::string_view text) {
+    if (text.empty() || text.size() > kCoefficientDigits)
+        return std::nullopt;
+    const std::string digits = std::string(kCoefficientDigits - text.size(), '0') + std::string(text);
+    VirtualBoard::CoefficientWord word{};
+    for (std::size_t i = 0; i < word.size(); ++i) {
+        const auto byte = ParseHex(std::string_view(digits).substr(2 * i, 2), 2, 0xFF);
+        if (!byte)
+            return std::nullopt;
+        word[word.size() - 1 - i] = static_cast<std::uint8_t>(*byte);
+    }
+    return word;
+}
+
+// Parses `fields[first]` and `fields[first + 1]` as an index and a value.
+bool ParsePair(const std::vector<std::string_view>& fields, std::size_t first, std::size_t indexDigits,
+               std::uint32_t largestIndex, std::size_t valueDigits, std::uint32_t largestValue,
+               std::uint32_t& index, std::uint32_t& value, std::string& reason) {
+    const auto parsedIndex = ParseHex(fields[first], indexDigits, largestIndex);
+    if (!parsedIndex) {
+        reason = "bad address '" + std::string(fields[first]) + "'";
+        return false;
+    }
+    const auto parsedValue = ParseHex(fields[first + 1], valueDigits, largestValue);
+    if (!parsedValue) {
+        reason = "bad value '" + std::string(fields[first + 1]) + "'";
+        return false;
+    }
+    index = *parsedIndex;
+    value = *parsedValue;
+    return true;
+}
+
+void WriteLine(std::ostream& out, const char* format, auto... args) {
+    char line[64];
+    std::snprintf(line, sizeof line, format, args...);
+    out << line << '\n';
+}
+} // namespace
+
+bool VirtualBoard::ParseStateLine(std::string_view line, Contents& contents, std::string& reason) {
+    const auto fields = Fields(line);
+    if (fields.empty() || fields[0].front() == '#')
+        return true;
+    const std::string_view kind = fields[0];
+    const std::size_t wanted = kind == "coef" ? 4 : 3;
+    if (fields.size() != wanted) {
+        reason = "expected " + std::to_string(wanted) + " fields";
+        return false;
+    }
+    std::uint32_t index = 0;
+    std::uint32_t value = 0;
+    if (kind == "chip") {
+        if (!ParsePair(fields, 1, 2, 0x1F, 8, 0xFFFFFFFF, index, value, reason))
+            return false;
+        contents.chip[index] = value;
+    } else if (kind == "bridge" || kind == "pld") {
+        if (!ParsePair(fields, 1, 2, 0x3F, 2, 0xFF, index, value, reason))
+            return false;
+        (kind == "pld" ? contents.pld : contents.bridge)[index] = static_cast<std::uint8_t>(value);
+    } else if (kind == "constellation") {
+        if (!ParsePair(fields, 1, 2, 0xFF, 2, 0xFF, index, value, reason))
+            return false;
+        contents.constellation[index] = static_cast<std::uint8_t>(value);
+    } else if (kind == "pattern") {
+        if (!ParsePair(fields, 1, 5, kPatternWords - 1, 6, 0xFFFFFF, index, value, reason))
+            return false;
+        contents.pattern[index] = value;
+    } else if (kind == "coef") {
+        if (fields[1] != "I" && fields[1] != "Q") {
+            reason = "bad RAM '" + std::string(fields[1]) + "'";
+            return false;
+        }
+        const auto address = ParseHex(fields[2], 2, 0xFF);
+        const auto word = ParseCoefficientWord(fields[3]);
+        if (!address || !word) {
+            reason = "bad coefficient word";
+            return false;
+        }
+        contents.coefficient[fields[1] == "I" ? 0 : 1][*address] = *word;
+    } else {
+        reason = "unknown record '" + std::string(kind) + "'";
+        return false;
+    }
+    return true;
+}
+
+void VirtualBoard::WriteState(std::ostream& out, const Contents& contents) {
+    out << kHeader << '\n';
+    for (unsigned i = 0; i < contents.chip.size(); ++i) {
+        if (contents.chip[i])
+            WriteLine(out, "chip %02x %08x", i, static_cast<unsigned>(contents.chip[i]));
+    }
+    for (unsigned i = 0; i < contents.bridge.size(); ++i) {
+        if (contents.bridge[i])
+            WriteLine(out, "bridge %02x %02x", i, static_cast<unsigned>(contents.bridge[i]));
+    }
+    for (unsigned i = 0; i < contents.pld.size(); ++i) {
+        if (contents.pld[i])
+            WriteLine(out, "pld %02x %02x", i, static_cast<unsigned>(contents.pld[i]));
+    }
+    for (unsigned which = 0; which < 2; ++which) {
+        for (unsigned address = 0; address < kCoefficientWords; ++address) {
+            const CoefficientWord& word = contents.coefficient[which][address];
+            if (word == CoefficientWord{})
+                continue;
+            out << "coef " << (which == 0 ? 'I' : 'Q');
+            WriteLine(out, " %02x %02x%02x%02x%02x%02x%02x%02x%02x%02x", address, word[8], word[7], word[6],
+                      word[5], word[4], word[3], word[2], word[1], word[0]);
+        }
+    }
+    for (unsigned i = 0; i < contents.constellation.size(); ++i) {
+        if (contents.constellation[i])
+            WriteLine(out, "constellation %02x %02x", i, static_cast<unsigned>(contents.constellation[i]));
+    }
+    for (unsigned i = 0; i < contents.pattern.size(); ++i) {
+        if (contents.pattern[i])
+            WriteLine(out, "pattern %05x %06x", i, static_cast<unsigned>(contents.pattern[i]));
+    }
+}
+
+bool VirtualBoard::LoadState(const std::string& path, std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return true;
+    std::ifstream in(path, std::ios::binary);
+    if (!std::filesystem::is_regular_file(path, ec) || !in) {
+        error = "cannot open the file";
+        return false;
+    }
+    Contents loaded;
+    std::string line;
+    std::string reason;
+    bool headerSeen = false;
+    for (long number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!headerSeen) {
+            if (line != kHeader) {
+                error = "line 1: expected '" + std::string(kHeader) + "'";
+                return false;
+            }
+            headerSeen = true;
+        } else if (!ParseStateLine(line, loaded, reason)) {
+            error = "line " + std::to_string(number) + ": " + reason;
+            return false;
+        }
+    }
+    if (in.bad()) {
+        error = "read error";
+        return false;
+    }
+    contents_ = std::move(loaded);
+    return true;
+}
+
+bool VirtualBoard::SaveState(const std::string& path, std::string& error) const {
+    // Write beside the file and rename, so a failed save never leaves a truncated state.
+    const std::string temporary = path + ".tmp";
+    std::error_code ec;
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (out) {
+            WriteState(out, contents_);
+            out.flush();
+        }
+        if (!out) {
+            error = "cannot write " + temporary;
+            std::filesystem::remove(temporary, ec);
+            return false;
+        }
+    }
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        error = "cannot replace " + path + ": " + ec.message();
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}
+
+} // namespace tarsion

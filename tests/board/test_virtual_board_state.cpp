@@ -1,0 +1,146 @@
+#include "BoardRig.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace tarsion::test {
+namespace {
+
+class StateFile : public ::testing::Test {
+protected:
+    StateFile() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = std::filesystem::temp_directory_path() /
+               (std::string("tarsion_state_") + info->name() + "_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+    }
+    ~StateFile() override { std::filesystem::remove_all(dir_); }
+
+    std::string Path(const char* name) const { return (dir_ / name).string(); }
+
+    static void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    static void Populate(VirtualBoard& board) {
+        board.SetChipRegister(0x00, 0x44);
+        board.SetChipRegister(0x1F, 0xFEDCBA98);
+        board.SetBridgeRegister(9, 0x03);
+        board.SetBridgeRegister(63, 0x7E);
+        board.SetPldRegister(12, 0x01);
+        board.SetCoefficientRam(0, 0x00, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+        board.SetCoefficientRam(1, 0xFF, {0xF1, 0, 0, 0, 0, 0, 0, 0, 0xF9});
+        board.SetConstellationRam(0x80, 0xA5);
+        board.SetPatternWord(0, 0x000001);
+        board.SetPatternWord(0x3FFFF, 0xFFFFFF);
+    }
+
+private:
+    std::filesystem::path dir_;
+};
+
+TEST_F(StateFile, RoundTripKeepsRegistersAndMemories) {
+    VirtualBoard saved;
+    Populate(saved);
+    std::string error;
+    ASSERT_TRUE(saved.SaveState(Path("board.state"), error)) << error;
+    const std::string text = Read(Path("board.state"));
+    EXPECT_EQ(text.substr(0, text.find('\n')), "tarsion-virtual-board 1");
+    EXPECT_NE(text.find("\ncoef Q ff f900000000000000f1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\npattern 3ffff ffffff\n"), std::string::npos) << text;
+    EXPECT_FALSE(std::filesystem::exists(Path("board.state.tmp")));
+
+    VirtualBoard loaded;
+    ASSERT_TRUE(loaded.LoadState(Path("board.state"), error)) << error;
+    EXPECT_EQ(loaded.ChipRegister(0x00), 0x44u);
+    EXPECT_EQ(loaded.ChipRegister(0x1F), 0xFEDCBA98u);
+    EXPECT_EQ(loaded.BridgeRegister(9), 0x03);
+    EXPECT_EQ(loaded.BridgeRegister(63), 0x7E);
+    EXPECT_EQ(loaded.PldRegister(12), 0x01);
+    EXPECT_EQ(loaded.CoefficientRam(0, 0x00), (VirtualBoard::CoefficientWord{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(loaded.CoefficientRam(1, 0xFF),
+              (VirtualBoard::CoefficientWord{0xF1, 0, 0, 0, 0, 0, 0, 0, 0xF9}));
+    EXPECT_EQ(loaded.CoefficientRam(1, 0x00), VirtualBoard::CoefficientWord{});
+    EXPECT_EQ(loaded.ConstellationRam(0x80), 0xA5);
+    EXPECT_EQ(loaded.PatternWord(0), 1u);
+    EXPECT_EQ(loaded.PatternWord(0x3FFFF), 0xFFFFFFu);
+    EXPECT_EQ(loaded.PatternWord(1), 0u);
+}
+
+TEST_F(StateFile, BoardIsSavedWhenTheLinkUnbindsIt) {
+    RegisterShadow shadow;
+    LogCapture log;
+    FakeClock clock;
+    {
+        auto board = std::make_unique<VirtualBoard>();
+        board->SetStateFile(Path("exit.state"));
+        CBoardLink link(shadow, log, std::move(board), clock);
+        ASSERT_TRUE(link.WriteChipReg(0x0B, 0x0BADCAFE));
+    }
+    VirtualBoard restarted;
+    std::string error;
+    ASSERT_TRUE(restarted.LoadState(Path("exit.state"), error)) << error;
+    EXPECT_EQ(restarted.ChipRegister(0x0B), 0x0BADCAFEu);
+}
+
+TEST_F(StateFile, MissingOrEmptyFileLeavesAFreshBoard) {
+    VirtualBoard board;
+    std::string error;
+    EXPECT_TRUE(board.LoadState(Path("absent.state"), error));
+    Write(Path("empty.state"), "");
+    EXPECT_TRUE(board.LoadState(Path("empty.state"), error));
+    EXPECT_EQ(error, "");
+}
+
+TEST_F(StateFile, MalformedFilesAreRefusedAndChangeNothing) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"tarsion-virtual-board 2\n", "line 1: expected 'tarsion-virtual-board 1'"},
+        {"chip 01 00000001\n", "line 1: expected 'tarsion-virtual-board 1'"},
+        {"tarsion-virtual-board 1\nchip 20 1\n", "line 2: bad address '20'"},
+        {"tarsion-virtual-board 1\r\n\r\n# note\r\nchip 01 1ffffffff\r\n", "line 4: bad value '1ffffffff'"},
+        {"tarsion-virtual-board 1\nbridge 40 01\n", "line 2: bad address '40'"},
+        {"tarsion-virtual-board 1\npld 0c\n", "line 2: expected 3 fields"},
+        {"tarsion-virtual-board 1\npattern 40000 1\n", "line 2: bad address '40000'"},
+        {"tarsion-virtual-board 1\npattern 1 -1\n", "line 2: bad value '-1'"},
+        {"tarsion-virtual-board 1\ncoef X 00 1\n", "line 2: bad RAM 'X'"},
+        {"tarsion-virtual-board 1\ncoef I 00 1234567890123456789\n", "line 2: bad coefficient word"},
+        {"tarsion-virtual-board 1\ncoef I 00 12g4\n", "line 2: bad coefficient word"},
+        {"tarsion-virtual-board 1\nconstellation 0x1 02\n", "line 2: bad address '0x1'"},
+        {"tarsion-virtual-board 1\nchip 01 2 3\n", "line 2: expected 3 fields"},
+        {"tarsion-virtual-board 1\nregister 01 02\n", "line 2: unknown record 'register'"},
+    };
+    for (const auto& c : cases) {
+        VirtualBoard board;
+        board.SetChipRegister(0x01, 0x5A5A);
+        Write(Path("bad.state"), c.text);
+        std::string error;
+        EXPECT_FALSE(board.LoadState(Path("bad.state"), error)) << c.text;
+        EXPECT_EQ(error, c.error) << c.text;
+        EXPECT_EQ(board.ChipRegister(0x01), 0x5A5Au) << c.text;
+    }
+}
+
+TEST_F(StateFile, UnreadableOrUnwritableFilesReportAReason) {
+    VirtualBoard board;
+    std::string error;
+    // A folder where the file should be.
+    std::filesystem::create_directories(Path("folder.state"));
+    EXPECT_FALSE(board.LoadState(Path("folder.state"), error));
+    EXPECT_NE(error, "");
+    error.clear();
+    EXPECT_FALSE(board.SaveState(Path("missing/dir.state"), error));
+    EXPECT_NE(error, "");
+}
+
+} // namespace
+} // namespace tarsion::test
