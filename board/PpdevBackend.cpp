@@ -138,7 +138,8 @@ PpdevBackend::Register PpdevBackend::Decode(std::uint16_t port) {
 PpdevBackend::Device* PpdevBackend::Ready(Device& device) {
     if (device.state == State::Closed) {
         std::string error;
-        if (!Claim(device, error)) {
+        // A failure after the claim has been reported when the device was given up.
+        if (!Claim(device, error) && device.state == State::Closed) {
             diagnostics_ << error << "; its base addresses read as an empty port\n";
             device.state = State::Failed;
         }

@@ -71,23 +71,20 @@ TEST(BindPortIo, SimStateSurvivesUnbindAndRebind) {
     EXPECT_EQ(readBack, kValue);
 }
 
-TEST(BindPortIo, UnparsableStateFileFailsAndIsLeftAlone) {
+TEST(BindPortIo, UnreadableStateFileFailsAndIsLeftAlone) {
     ScratchDir dir;
     const fs::path file = dir / "board.state";
     const std::string garbage = "this is not a board\n";
     std::ofstream(file) << garbage;
-    PortBinding binding = BindPortIo("sim:" + file.string());
-    EXPECT_FALSE(binding.backend);
-    EXPECT_NE(binding.error.find(file.string()), std::string::npos) << binding.error;
+    PortBinding unparsable = BindPortIo("sim:" + file.string());
+    EXPECT_FALSE(unparsable.backend);
+    EXPECT_NE(unparsable.error.find(file.string()), std::string::npos) << unparsable.error;
     EXPECT_EQ(Contents(file), garbage);
-}
 
-TEST(BindPortIo, StateFileThatIsADirectoryFails) {
-    ScratchDir dir;
-    fs::create_directory(dir / "board.state");
-    PortBinding binding = BindPortIo("sim:" + (dir / "board.state").string());
-    EXPECT_FALSE(binding.backend);
-    EXPECT_FALSE(binding.error.empty());
+    fs::create_directory(dir / "folder.state");
+    PortBinding folder = BindPortIo("sim:" + (dir / "folder.state").string());
+    EXPECT_FALSE(folder.backend);
+    EXPECT_FALSE(folder.error.empty());
 }
 
 TEST(BindPortIo, UnknownSpecFailsWithTheReason) {

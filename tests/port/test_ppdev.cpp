@@ -15,26 +15,32 @@
 namespace tarsion {
 namespace {
 
-// Records every call as "<device>: <call> [value]" and answers from tables.
-class FakePpdev final : public IPpdevSystem {
-public:
-    explicit FakePpdev(std::vector<std::string>& journal) : journal_(journal) {}
+using Journal = std::vector<std::string>;
 
+// What the fake system shows, and the calls made to it.
+struct FakeMachine {
+    Journal journal;
     std::map<std::string, std::string> files;
     std::vector<std::string> dirs;
     std::map<std::string, int> openErrors;
     std::map<unsigned long, int> ioctlErrors;
     unsigned char status = 0x87;
     unsigned char data = 0x5A;
+};
+
+// Records every call as "<device>: <call> [value]" and answers from the machine.
+class FakePpdev final : public IPpdevSystem {
+public:
+    explicit FakePpdev(FakeMachine& machine) : m_(machine) {}
 
     std::optional<std::string> ReadTextFile(const std::string& path) override {
-        const auto it = files.find(path);
-        return it == files.end() ? std::nullopt : std::optional(it->second);
+        const auto it = m_.files.find(path);
+        return it == m_.files.end() ? std::nullopt : std::optional(it->second);
     }
-    std::vector<std::string> ListParportDirs() override { return dirs; }
+    std::vector<std::string> ListParportDirs() override { return m_.dirs; }
     int Open(const std::string& path) override {
-        journal_.push_back("open " + path);
-        if (const auto it = openErrors.find(path); it != openErrors.end())
+        m_.journal.push_back("open " + path);
+        if (const auto it = m_.openErrors.find(path); it != m_.openErrors.end())
             return -it->second;
         names_[nextFd_] = path.substr(path.rfind('/') + 1);
         return nextFd_++;
@@ -45,16 +51,16 @@ public:
             entry += " " + Hex(*static_cast<unsigned char*>(arg));
         else if (request == PPDATADIR)
             entry += " " + std::to_string(*static_cast<int*>(arg));
-        journal_.push_back(entry);
-        if (const auto it = ioctlErrors.find(request); it != ioctlErrors.end())
+        m_.journal.push_back(entry);
+        if (const auto it = m_.ioctlErrors.find(request); it != m_.ioctlErrors.end())
             return it->second;
         if (request == PPRSTATUS)
-            *static_cast<unsigned char*>(arg) = status;
+            *static_cast<unsigned char*>(arg) = m_.status;
         else if (request == PPRDATA)
-            *static_cast<unsigned char*>(arg) = data;
+            *static_cast<unsigned char*>(arg) = m_.data;
         return 0;
     }
-    void Close(int fd) override { journal_.push_back(names_.at(fd) + ": close"); }
+    void Close(int fd) override { m_.journal.push_back(names_.at(fd) + ": close"); }
 
 private:
     static std::string Hex(unsigned value) {
@@ -72,26 +78,19 @@ private:
         return it == names.end() ? "ioctl " + std::to_string(request) : it->second;
     }
 
-    std::vector<std::string>& journal_;
+    FakeMachine& m_;
     std::map<int, std::string> names_;
     int nextFd_ = 3;
 };
 
-using Journal = std::vector<std::string>;
-
 class PpdevTest : public ::testing::Test {
 protected:
-    PpdevTest() {
-        auto system = std::make_unique<FakePpdev>(journal);
-        fake = system.get();
-        system_ = std::move(system);
-    }
     void AddPort(const std::string& dir, const std::string& baseAddr) {
-        fake->dirs.push_back(dir);
-        fake->files["/proc/sys/dev/parport/" + dir + "/base-addr"] = baseAddr;
+        machine.dirs.push_back(dir);
+        machine.files["/proc/sys/dev/parport/" + dir + "/base-addr"] = baseAddr;
     }
     PortBinding Bind(const std::string& device = "") {
-        return BindPpdev(std::move(system_), device, diagnostics);
+        return BindPpdev(std::make_unique<FakePpdev>(machine), device, diagnostics);
     }
     // Binds, which must succeed, and forgets the calls the binding made.
     std::unique_ptr<IPortBackend> BindAndClear(const std::string& device = "") {
@@ -100,13 +99,14 @@ protected:
         journal.clear();
         return std::move(binding.backend);
     }
+    int LinesReported() const {
+        const std::string text = diagnostics.str();
+        return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+    }
 
-    Journal journal;
+    FakeMachine machine;
+    Journal& journal = machine.journal;
     std::ostringstream diagnostics;
-    FakePpdev* fake = nullptr;
-
-private:
-    std::unique_ptr<IPpdevSystem> system_;
 };
 
 TEST_F(PpdevTest, FindsEachDeviceByTheBaseItsBaseAddrFileStartsWith) {
@@ -114,9 +114,10 @@ TEST_F(PpdevTest, FindsEachDeviceByTheBaseItsBaseAddrFileStartsWith) {
     AddPort("parport1", "632\t0\n");
     AddPort("parport2", "8880\t9904\n"); // starts with the digits of 888 but is another base
     AddPort("parport3", "garbled\n");
-    fake->dirs.push_back("parport4"); // no base-addr file
+    machine.dirs.push_back("parport4"); // no base-addr file
+    FakePpdev fake(machine);
     const PpdevRoutes expected{{0x378, "/dev/parport0"}, {0x278, "/dev/parport1"}, {8880, "/dev/parport2"}};
-    EXPECT_EQ(FindParportDevices(*fake), expected);
+    EXPECT_EQ(FindParportDevices(fake), expected);
 }
 
 TEST_F(PpdevTest, BindingClaimsTheDefaultBaseAndSetsItIdleAtOnce) {
@@ -191,23 +192,26 @@ TEST_F(PpdevTest, BaseWithoutDeviceReadsAsEmptyBus) {
     EXPECT_TRUE(journal.empty()) << journal.front();
 }
 
-TEST_F(PpdevTest, BindingFailsWhenTheDefaultDeviceCannotBeOpenedOrClaimed) {
+TEST_F(PpdevTest, BindingFailsWithTheReasonWhenTheDefaultDeviceCannotBeOpenedOrClaimed) {
     AddPort("parport0", "888\t1912\n");
-    fake->openErrors["/dev/parport0"] = EACCES;
+    machine.openErrors["/dev/parport0"] = EACCES;
     PortBinding refused = Bind();
     EXPECT_FALSE(refused.backend);
-    EXPECT_NE(refused.error.find("/dev/parport0"), std::string::npos) << refused.error;
+    EXPECT_NE(refused.error.find("open /dev/parport0"), std::string::npos) << refused.error;
     EXPECT_NE(refused.error.find("lp group"), std::string::npos) << refused.error;
-}
 
-TEST_F(PpdevTest, ClaimRefusedFailsTheBindingAndClosesTheDevice) {
-    AddPort("parport0", "888\t1912\n");
-    fake->ioctlErrors[PPCLAIM] = EBUSY;
+    machine.openErrors.clear();
+    machine.ioctlErrors[PPCLAIM] = EBUSY;
     PortBinding busy = Bind();
     EXPECT_FALSE(busy.backend);
     EXPECT_NE(busy.error.find("claim /dev/parport0"), std::string::npos) << busy.error;
     EXPECT_NE(busy.error.find("another driver"), std::string::npos) << busy.error;
     EXPECT_EQ(journal.back(), "parport0: close");
+
+    machine.openErrors["/dev/parport7"] = ENOENT;
+    PortBinding missing = Bind("/dev/parport7");
+    EXPECT_FALSE(missing.backend);
+    EXPECT_NE(missing.error.find("/dev/parport7"), std::string::npos) << missing.error;
 }
 
 TEST_F(PpdevTest, OpensAnotherBaseOnItsFirstUse) {
@@ -223,15 +227,14 @@ TEST_F(PpdevTest, OpensAnotherBaseOnItsFirstUse) {
 TEST_F(PpdevTest, LaterOpenFailureIsReportedOnceAndTheBaseStaysEmpty) {
     AddPort("parport0", "888\t1912\n");
     AddPort("parport1", "632\t0\n");
-    fake->openErrors["/dev/parport1"] = EACCES;
+    machine.openErrors["/dev/parport1"] = EACCES;
     auto port = BindAndClear();
     EXPECT_EQ(port->ReadPort(0x279), 0xFF);
     port->WritePort(0x27A, 0x05);
     EXPECT_EQ(port->ReadPort(0x279), 0xFF);
     EXPECT_EQ(journal, Journal{"open /dev/parport1"});
-    const std::string reported = diagnostics.str();
-    EXPECT_NE(reported.find("/dev/parport1"), std::string::npos) << reported;
-    EXPECT_EQ(std::count(reported.begin(), reported.end(), '\n'), 1) << reported;
+    EXPECT_NE(diagnostics.str().find("/dev/parport1"), std::string::npos) << diagnostics.str();
+    EXPECT_EQ(LinesReported(), 1) << diagnostics.str();
     // The default base is unaffected.
     EXPECT_EQ(port->ReadPort(0x379), 0x87);
 }
@@ -239,16 +242,15 @@ TEST_F(PpdevTest, LaterOpenFailureIsReportedOnceAndTheBaseStaysEmpty) {
 TEST_F(PpdevTest, FailedIoctlGivesUpTheDeviceOnce) {
     AddPort("parport0", "888\t1912\n");
     auto port = BindAndClear();
-    fake->ioctlErrors[PPRSTATUS] = ENODEV;
+    machine.ioctlErrors[PPRSTATUS] = ENODEV;
     EXPECT_EQ(port->ReadPort(0x379), 0xFF);
     EXPECT_EQ(port->ReadPort(0x379), 0xFF);
     port->WritePort(0x378, 0x00);
     EXPECT_EQ(journal, (Journal{"parport0: PPRSTATUS", "parport0: PPRELEASE", "parport0: close"}));
-    const std::string reported = diagnostics.str();
-    EXPECT_EQ(std::count(reported.begin(), reported.end(), '\n'), 1) << reported;
+    EXPECT_EQ(LinesReported(), 1) << diagnostics.str();
 }
 
-TEST_F(PpdevTest, UnbindReleasesAndClosesEveryClaimedDeviceOnce) {
+TEST_F(PpdevTest, UnbindOrDestructionReleasesAndClosesEveryClaimedDeviceOnce) {
     AddPort("parport0", "888\t1912\n");
     AddPort("parport1", "632\t0\n");
     AddPort("parport2", "956\t0\n");
@@ -259,11 +261,8 @@ TEST_F(PpdevTest, UnbindReleasesAndClosesEveryClaimedDeviceOnce) {
     port.reset();
     EXPECT_EQ(journal,
               (Journal{"parport1: PPRELEASE", "parport1: close", "parport0: PPRELEASE", "parport0: close"}));
-}
 
-TEST_F(PpdevTest, DestroyingWithoutUnbindStillReleases) {
-    AddPort("parport0", "888\t1912\n");
-    auto port = BindAndClear();
+    port = BindAndClear();
     port.reset();
     EXPECT_EQ(journal, (Journal{"parport0: PPRELEASE", "parport0: close"}));
 }
@@ -275,13 +274,6 @@ TEST_F(PpdevTest, NamedDeviceServesEveryOfferedBaseAndItsOwnThroughOneHandle) {
         EXPECT_EQ(port->ReadPort(status), 0x87) << status;
     EXPECT_EQ(port->ReadPort(0x2F9), 0xFF);
     EXPECT_EQ(journal, Journal(4, "parport3: PPRSTATUS"));
-}
-
-TEST_F(PpdevTest, NamedDeviceThatCannotBeOpenedFailsTheBinding) {
-    fake->openErrors["/dev/parport7"] = ENOENT;
-    PortBinding binding = Bind("/dev/parport7");
-    EXPECT_FALSE(binding.backend);
-    EXPECT_NE(binding.error.find("/dev/parport7"), std::string::npos) << binding.error;
 }
 
 } // namespace
