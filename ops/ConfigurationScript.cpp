@@ -92,7 +92,8 @@ std::string CConfigurationScript::MemoryLoadLines() {
     std::string lines;
     if (doc.constellationFile != kUnknownFile) {
         doc.constellationFile = WithForwardSlashes(doc.constellationFile);
-        lines += "\n" + LoadConstellationRamCall(doc.constellationFile);
+        lines += '\n';
+        lines += LoadConstellationRamCall(doc.constellationFile);
     }
     lines += CoefficientLine(0, doc.coefficientI);
     lines += CoefficientLine(1, doc.coefficientQ);
