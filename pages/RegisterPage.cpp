@@ -1,0 +1,250 @@
+#include "RegisterPage.h"
+
+#include "PageLayout.h"
+#include "ops/BoardOperations.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+
+namespace tarsion {
+
+CRegisterPage::CRegisterPage(PageContext context, QWidget* parent)
+    : QScrollArea(parent), context_(context), content_(new QWidget) {
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setWidget(content_);
+    context_.doc.AddObserver(this);
+}
+
+CRegisterPage::~CRegisterPage() {
+    context_.doc.RemoveObserver(this);
+    // The edits outlive this part of the page; their last focus loss must find no handler.
+    for (const auto& [edit, field] : edits_)
+        field->Edit()->removeEventFilter(this);
+}
+
+void CRegisterPage::Refresh() {
+    for (const auto& field : fields_)
+        field->Load();
+}
+
+std::uint32_t CRegisterPage::Word(std::uint8_t reg) const {
+    return context_.doc.Shadow().FetchChipReg(reg);
+}
+
+double CRegisterPage::SysClk() const {
+    return context_.doc.Shadow().SysClk();
+}
+
+template <class Field, class... Args>
+Field* CRegisterPage::Bind(Args&&... args) {
+    auto field = std::make_unique<Field>(std::forward<Args>(args)...);
+    Field* raw = field.get();
+    fields_.push_back(std::move(field));
+    return raw;
+}
+
+CEditField* CRegisterPage::AddEditField(QLineEdit* edit, CEditField::TextSource source,
+                                        CEditField::Commit commit, CEditField::Step step) {
+    auto* field = Bind<CEditField>(edit, std::move(source), std::move(commit), std::move(step));
+    edits_[edit] = field;
+    edit->installEventFilter(this);
+    return field;
+}
+
+QLineEdit* CRegisterPage::AddEdit(const char* name, CEditField::TextSource source, CEditField::Commit commit,
+                                  CEditField::Step step) {
+    auto* edit = new QLineEdit(content_);
+    edit->setObjectName(QLatin1String(name));
+    AddEditField(edit, std::move(source), std::move(commit), std::move(step));
+    return edit;
+}
+
+QLineEdit* CRegisterPage::AddReadOnlyEdit(const char* name, CEditField::TextSource source) {
+    QLineEdit* edit = AddEdit(name, std::move(source), {});
+    edit->setReadOnly(true);
+    return edit;
+}
+
+QLineEdit* CRegisterPage::AddHexEdit(const char* name, const HexSpec& spec) {
+    auto source = [this, spec] {
+        return QString::fromStdString(
+            pageconv::FormatHex((Word(spec.reg) & spec.mask) >> spec.shift, spec.digits));
+    };
+    auto commit = [this, spec](const QString& text) {
+        const auto value = pageconv::ParseHex(text.toStdString());
+        if (!value)
+            return FieldResult::Refresh;
+        switch (spec.write) {
+        case HexSpec::Write::PokeLowByte:
+            return Poke(spec.reg, *value & 0xff);
+        case HexSpec::Write::Field:
+            return ModifyBits(spec.reg, *value << spec.shift, spec.mask);
+        case HexSpec::Write::Poke:
+            break;
+        }
+        return Poke(spec.reg, *value);
+    };
+    QLineEdit* edit = AddEdit(name, source, commit);
+    edit->setMaxLength(spec.maxLength);
+    FitEditWidth(edit, spec.maxLength);
+    return edit;
+}
+
+QLineEdit* CRegisterPage::AddIntegerEdit(const char* name, const IntegerSpec& spec) {
+    auto current = [this, spec] {
+        return static_cast<std::int64_t>((Word(spec.reg) & spec.mask) >> spec.shift);
+    };
+    auto source = [current, spec] { return QString::number(current() + spec.shownOffset); };
+    auto commit = [this, current, spec](const QString& text) {
+        const auto entered = pageconv::ParseInteger(text.toStdString());
+        if (!entered) {
+            ShowMessage(QStringLiteral("Please enter an integer."));
+            return FieldResult::Refresh;
+        }
+        if (*entered < spec.minimum || *entered > spec.maximum) {
+            ShowMessage(QStringLiteral("Please enter an integer between %1 and %2.")
+                            .arg(spec.minimum)
+                            .arg(spec.maximum));
+            return FieldResult::Refresh;
+        }
+        const std::int64_t field = *entered - spec.shownOffset;
+        if (field == current())
+            return FieldResult::Done;
+        return ModifyBits(spec.reg, static_cast<std::uint32_t>(field) << spec.shift, spec.mask);
+    };
+    return AddEdit(name, source, commit);
+}
+
+QLineEdit* CRegisterPage::AddStepSettingEdit(const char* name, double StepSettings::*setting,
+                                             const pageconv::StepRange& range) {
+    auto source = [this, setting] { return QString::fromStdString(pageconv::FormatG(Steps().*setting)); };
+    auto commit = [this, setting, range](const QString& text) {
+        if (const auto value = pageconv::ParseNumber(text.toStdString()))
+            Steps().*setting = pageconv::ClampStep(*value, range);
+        return FieldResult::Refresh;
+    };
+    return AddEdit(name, source, commit);
+}
+
+QCheckBox* CRegisterPage::AddBitBox(const char* name, const QString& text, std::uint8_t reg,
+                                    std::uint32_t mask, bool activeLow) {
+    auto* box = new QCheckBox(text, content_);
+    box->setObjectName(QLatin1String(name));
+    auto* field = Bind<CBitField>(box, context_.doc.Shadow(), &context_.ops, reg, mask, activeLow);
+    connect(box, &QCheckBox::clicked, this, [this, field] {
+        const QScopedValueRollback guard(acting_, true);
+        Apply(field->Click());
+    });
+    return box;
+}
+
+QCheckBox* CRegisterPage::AddStatusBox(const char* name, const QString& text, std::uint8_t reg,
+                                       std::uint32_t mask) {
+    auto* box = new QCheckBox(text, content_);
+    box->setObjectName(QLatin1String(name));
+    box->setEnabled(false);
+    Bind<CBitField>(box, context_.doc.Shadow(), nullptr, reg, mask, false);
+    return box;
+}
+
+QComboBox* CRegisterPage::AddList(const char* name, const QStringList& items, std::uint8_t reg,
+                                  ListEncoding encoding) {
+    auto* box = new QComboBox(content_);
+    box->setObjectName(QLatin1String(name));
+    box->addItems(items);
+    box->setFocusPolicy(Qt::StrongFocus);
+    box->installEventFilter(this);
+    auto* field = Bind<CListField>(box, context_.doc.Shadow(), context_.ops, reg, std::move(encoding));
+    connect(box, &QComboBox::activated, this, [this, field](int index) {
+        const QScopedValueRollback guard(acting_, true);
+        Apply(field->Select(index));
+    });
+    return box;
+}
+
+void CRegisterPage::AddBitChoice(QRadioButton* whenSet, QRadioButton* whenClear, std::uint8_t reg,
+                                 std::uint32_t mask) {
+    auto* field = Bind<CBitChoiceField>(whenSet, whenClear, context_.doc.Shadow(), context_.ops, reg, mask);
+    for (const bool set : {true, false}) {
+        connect(set ? whenSet : whenClear, &QRadioButton::clicked, this, [this, field, set] {
+            const QScopedValueRollback guard(acting_, true);
+            Apply(field->Choose(set));
+        });
+    }
+}
+
+CStepArrows* CRegisterPage::AddArrows(QLineEdit* valueEdit, bool focusValueAfterStep) {
+    auto* arrows = new CStepArrows(content_);
+    arrows->setObjectName(valueEdit->objectName() + QStringLiteral("Arrows"));
+    CEditField* field = edits_.at(valueEdit);
+    connect(arrows, &CStepArrows::Stepped, this, [this, field, focusValueAfterStep](int direction) {
+        Step(*field, direction);
+        if (focusValueAfterStep)
+            field->Edit()->setFocus(Qt::OtherFocusReason);
+    });
+    return arrows;
+}
+
+FieldResult CRegisterPage::Poke(std::uint8_t reg, std::uint32_t value) {
+    return context_.ops.Poke(reg, value) ? FieldResult::Done : FieldResult::Refresh;
+}
+
+FieldResult CRegisterPage::ModifyBits(std::uint8_t reg, std::uint32_t bits, std::uint32_t mask) {
+    return context_.ops.ModifyBits(reg, bits, mask) ? FieldResult::Done : FieldResult::Refresh;
+}
+
+void CRegisterPage::ShowMessage(const QString& text) const {
+    context_.ops.Prompt().ShowMessage(text.toStdString());
+}
+
+void CRegisterPage::Apply(FieldResult result) {
+    if (result == FieldResult::Refresh)
+        Refresh();
+}
+
+void CRegisterPage::Commit(CEditField& field) {
+    const QScopedValueRollback guard(acting_, true);
+    Apply(field.CommitIfChanged());
+}
+
+void CRegisterPage::Step(CEditField& field, int direction) {
+    const QScopedValueRollback guard(acting_, true);
+    Apply(field.StepBy(direction));
+}
+
+bool CRegisterPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && qobject_cast<QComboBox*>(watched)) {
+        // Scrolling the page over a list must not write the register behind it.
+        QCoreApplication::sendEvent(verticalScrollBar(), event);
+        return true;
+    }
+    const auto found = edits_.find(watched);
+    if (found == edits_.end())
+        return QScrollArea::eventFilter(watched, event);
+    CEditField& field = *found->second;
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && field.CanCommit()) {
+            Commit(field);
+            return true;
+        }
+        if ((key == Qt::Key_Up || key == Qt::Key_Down) && field.CanStep()) {
+            Step(field, key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusOut && !acting_ &&
+               static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        Commit(field);
+    }
+    return QScrollArea::eventFilter(watched, event);
+}
+
+} // namespace tarsion

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "PageConversions.h"
+#include "PageFactory.h"
+#include "PageFields.h"
+#include "ops/DocumentSettings.h"
+#include "ops/TarsionDoc.h"
+
+#include <QScrollArea>
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace tarsion {
+
+class CStepArrows;
+
+// A hexadecimal edit of a register or of one field: shows (word & mask) >> shift.
+struct HexSpec {
+    enum class Write {
+        Poke,        // the whole value
+        PokeLowByte, // the value's low 8 bits (8-bit registers)
+        Field,       // ModifyBits(value << shift, mask)
+    };
+    std::uint8_t reg = 0;
+    std::uint32_t mask = 0xffffffff;
+    int shift = 0;
+    int digits = 8;
+    int maxLength = 10;
+    Write write = Write::Poke;
+};
+
+// A decimal integer edit of a register field, shown as field + `shownOffset`.
+struct IntegerSpec {
+    std::uint8_t reg = 0;
+    std::uint32_t mask = 0;
+    int shift = 0;
+    std::int64_t minimum = 0;
+    std::int64_t maximum = 0;
+    std::int64_t shownOffset = 0;
+};
+
+// Base of the register pages: a scrollable form whose controls are bound to the register shadow
+// and the document settings. It refreshes every control on each document notification, commits
+// an edit on Enter and on focus loss when its text changed, steps values with the arrow buttons
+// and the Up/Down keys, and writes only through the operation layer. It keeps no register state.
+class CRegisterPage : public QScrollArea, public IDocumentObserver {
+    Q_OBJECT
+public:
+    ~CRegisterPage() override;
+
+    void OnDocumentUpdate() override { Refresh(); }
+    // Every control from the shadow and the settings again; uncommitted typing is discarded.
+    void Refresh();
+
+protected:
+    CRegisterPage(PageContext context, QWidget* parent);
+
+    CTarsionDoc& Doc() const { return context_.doc; }
+    CBoardOperations& Ops() const { return context_.ops; }
+    StepSettings& Steps() const { return context_.doc.steps; }
+    std::uint32_t Word(std::uint8_t reg) const;
+    double SysClk() const;
+    // The widget the page lays its controls on.
+    QWidget* Content() const { return content_; }
+
+    // Bound controls; the name is the control's object name.
+    QLineEdit* AddHexEdit(const char* name, const HexSpec& spec);
+    QLineEdit* AddIntegerEdit(const char* name, const IntegerSpec& spec);
+    QLineEdit* AddEdit(const char* name, CEditField::TextSource source, CEditField::Commit commit,
+                       CEditField::Step step = {});
+    QLineEdit* AddReadOnlyEdit(const char* name, CEditField::TextSource source);
+    // A step size setting shown with "%lg" and clamped to `range` on entry.
+    QLineEdit* AddStepSettingEdit(const char* name, double StepSettings::*setting,
+                                  const pageconv::StepRange& range);
+    QCheckBox* AddBitBox(const char* name, const QString& text, std::uint8_t reg, std::uint32_t mask,
+                         bool activeLow = false);
+    QCheckBox* AddStatusBox(const char* name, const QString& text, std::uint8_t reg, std::uint32_t mask);
+    QComboBox* AddList(const char* name, const QStringList& items, std::uint8_t reg, ListEncoding encoding);
+    void AddBitChoice(QRadioButton* whenSet, QRadioButton* whenClear, std::uint8_t reg, std::uint32_t mask);
+    // Arrow buttons that step `valueEdit`; some pages give the focus back to the edit afterwards.
+    CStepArrows* AddArrows(QLineEdit* valueEdit, bool focusValueAfterStep);
+
+    // Writes a value the user entered; nothing without a value, a refresh on failure.
+    FieldResult Poke(std::uint8_t reg, std::uint32_t value);
+    FieldResult ModifyBits(std::uint8_t reg, std::uint32_t bits, std::uint32_t mask);
+    // The framework's capture message ("Tarsion" message box).
+    void ShowMessage(const QString& text) const;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Apply(FieldResult result);
+    void Commit(CEditField& field);
+    void Step(CEditField& field, int direction);
+    CEditField* AddEditField(QLineEdit* edit, CEditField::TextSource source, CEditField::Commit commit,
+                             CEditField::Step step);
+    template <class Field, class... Args>
+    Field* Bind(Args&&... args);
+
+    PageContext context_;
+    QWidget* content_;
+    std::vector<std::unique_ptr<CPageField>> fields_;
+    std::unordered_map<const QObject*, CEditField*> edits_;
+    // A commit may open a message box, which takes the focus: that focus loss must not commit again.
+    bool acting_ = false;
+};
+
+} // namespace tarsion
