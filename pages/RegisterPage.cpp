@@ -193,6 +193,10 @@ CStepArrows* CRegisterPage::AddArrows(QLineEdit* valueEdit, bool focusValueAfter
     return arrows;
 }
 
+void CRegisterPage::AddField(std::unique_ptr<CPageField> field) {
+    fields_.push_back(std::move(field));
+}
+
 FieldResult CRegisterPage::Poke(std::uint8_t reg, std::uint32_t value) {
     return context_.ops.Poke(reg, value) ? FieldResult::Done : FieldResult::Refresh;
 }

@@ -87,6 +87,8 @@ protected:
     void AddBitChoice(QRadioButton* whenSet, QRadioButton* whenClear, std::uint8_t reg, std::uint32_t mask);
     // Arrow buttons that step `valueEdit`; some pages give the focus back to the edit afterwards.
     CStepArrows* AddArrows(QLineEdit* valueEdit, bool focusValueAfterStep);
+    // A control the page loads itself (from the document rather than the shadow) on each refresh.
+    void AddField(std::unique_ptr<CPageField> field);
 
     // Writes a value the user entered; nothing without a value, a refresh on failure.
     FieldResult Poke(std::uint8_t reg, std::uint32_t value);
