@@ -288,6 +288,21 @@ TEST_F(CoefficientRamTest, DumpFailures) {
     EXPECT_FALSE(std::filesystem::exists(folder / "both.ram"));
 }
 
+TEST_F(CoefficientRamTest, BestFitThatCannotConvergeStopsBeforeTheBoard) {
+    std::vector<double> c(17, 0.0);
+    c[0] = 0.196;
+    c[16] = 0.0118;
+    test::WriteText(folder / "stall.coe", CoefficientText(c));
+    const std::uint64_t cycles = rig.board.Cycles();
+    EXPECT_FALSE(Load(0, "stall.coe", true, 1.0, false, 2));
+    EXPECT_EQ(rig.prompt.messages,
+              std::vector<std::string>{
+                  "Couldn't do Best Fit, please either select a differant filter or force the scale value"});
+    EXPECT_EQ(rig.log.text, "LoadCoefficientRam\r\n");
+    EXPECT_EQ(rig.board.Cycles(), cycles);
+    ExpectUnchangedSettings();
+}
+
 TEST_F(CoefficientRamTest, RefusedRequestsTouchNeitherBoardNorSettings) {
     const std::string header = "1\n2\n3\n4\n5\n6\n7\n";
     test::WriteText(folder / "short.coe", header);

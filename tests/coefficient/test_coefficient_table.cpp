@@ -319,6 +319,21 @@ TEST(BestFitTest, GivesUpWhenAThirtyFirstAdjustmentIsNeeded) {
     EXPECT_DOUBLE_EQ(table.gains.back(), 8.0 * std::pow(0.9999923706055 / 2.0, 31));
 }
 
+TEST(BestFitTest, GivesUpWhenRoundingStallsTheGain) {
+    // Two taps of phase 0 whose scaled sum ends a hair above its limit, where G × limit / A(0)
+    // rounds back to G: no adjustment can make progress.
+    TempFolder folder;
+    std::vector<double> c(17, 0.0);
+    c[0] = 0.196;
+    c[16] = 0.0118;
+    test::WriteText(folder / "f.coe", CoefficientText(c));
+    CoefficientTable table({folder / "f.coe", 1, FilterGeometry::For(2, false), false, folder / "temp.ram"});
+    EXPECT_EQ(FitBestGain(table, 16.0), GainOutcome::NoFit);
+    const double phaseSum = table.Statistics().phaseSums[0];
+    EXPECT_GT(phaseSum, 0.9999856948853);
+    EXPECT_LT(phaseSum - 0.9999856948853, 1e-15);
+}
+
 TEST(RamImageTest, BaseNameDropsTheExtensionOfTheFileNameOnly) {
     EXPECT_EQ(RamImageBaseName("/f/lp.coe"), "/f/lp");
     EXPECT_EQ(RamImageBaseName("/ver.2/lp.coe"), "/ver.2/lp");
