@@ -1,0 +1,36 @@
+#include "AutomationCallGate.h"
+
+#include "ops/BoardOperations.h"
+
+namespace tarsion {
+
+CAutomationCallGate::CAutomationCallGate(QDBusConnection bus, CBoardOperations& ops)
+    : bus_(std::move(bus)), ops_(ops) {
+    // Posted, not run inside the operation's own clean-up, so the next call starts from the loop.
+    ops_.SetIdleHandler(
+        [this] { QMetaObject::invokeMethod(this, &CAutomationCallGate::RunDeferred, Qt::QueuedConnection); });
+}
+
+CAutomationCallGate::~CAutomationCallGate() {
+    ops_.SetIdleHandler({});
+}
+
+bool CAutomationCallGate::MustWait() const {
+    // Calls queued earlier go first, so the order of the script's operations is kept.
+    return ops_.IsBusy() || !pending_.empty();
+}
+
+void CAutomationCallGate::Defer(const QDBusMessage& call, std::function<QVariantList()> work) {
+    call.setDelayedReply(true);
+    pending_.emplace_back(call, std::move(work));
+}
+
+void CAutomationCallGate::RunDeferred() {
+    while (!pending_.empty() && !ops_.IsBusy()) {
+        auto [call, work] = std::move(pending_.front());
+        pending_.pop_front();
+        bus_.send(call.createReply(work()));
+    }
+}
+
+} // namespace tarsion

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QHash>
+#include <QJSValue>
+#include <QObject>
+#include <QString>
+
+namespace tarsion {
+
+// The script's side of the automation object: the creation request, then calls by name. Method
+// names are matched without regard to case; arguments are converted to the D-Bus types the
+// object's introspection data declares.
+class CAutomationClient final : public QObject {
+    Q_OBJECT
+public:
+    explicit CAutomationClient(QDBusConnection bus, QObject* parent = nullptr);
+
+    // Sends the creation request (which starts the program through D-Bus activation when none
+    // runs) and learns the object's methods. False with the reason in `error`.
+    bool Create(QString& error);
+
+    // The method a script name stands for, or an empty string.
+    Q_INVOKABLE QString resolve(const QString& name) const;
+    // Calls `method` with the script's arguments (an array); throws a script error on failure.
+    Q_INVOKABLE QJSValue call(const QString& method, const QJSValue& arguments);
+
+private:
+    struct Method {
+        QString interface;
+        QString member;
+        QStringList inTypes;
+    };
+
+    bool Introspect(QString& error);
+    QDBusMessage CallBlocking(const QDBusMessage& message);
+
+    QDBusConnection bus_;
+    QHash<QString, Method> methods_; // by lower-case name
+};
+
+} // namespace tarsion

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QJSEngine>
+#include <QJSValue>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace tarsion {
+
+// Runs one JavaScript file with the objects a script host offers: WScript (CreateObject, Echo,
+// Sleep, Quit, Arguments, ScriptName, ScriptFullName) and ActiveXObject.
+class CScriptRunner final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QStringList arguments MEMBER arguments_ CONSTANT)
+    Q_PROPERTY(QString scriptName READ scriptName CONSTANT)
+    Q_PROPERTY(QString scriptFullName MEMBER scriptPath_ CONSTANT)
+public:
+    CScriptRunner(QString scriptPath, QStringList arguments, bool hasDisplay);
+
+    // Returns the exit status: 0, the code given to WScript.Quit, or 1 after an uncaught error,
+    // which is described (file, line, message) in `error`.
+    int Run(const QString& source, QString& error);
+
+    QString scriptName() const;
+
+    Q_INVOKABLE void echo(const QJSValue& values);
+    Q_INVOKABLE void sleep(double milliseconds);
+    Q_INVOKABLE void quit(int code);
+    Q_INVOKABLE QJSValue connectTarsion();
+    Q_INVOKABLE QJSValue shell();
+
+private:
+    QString scriptPath_;
+    QStringList arguments_;
+    bool hasDisplay_;
+    bool quitRequested_ = false;
+    int quitCode_ = 0;
+    QJSEngine engine_;
+};
+
+} // namespace tarsion

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "app/automation/AutomationServer.h"
+#include "board/BoardLink.h"
+#include "board/SteadyClock.h"
+#include "board/VirtualBoard.h"
+#include "ops/BoardOperations.h"
+#include "ops/TarsionDoc.h"
+#include "support/ScriptedPrompt.h"
+
+#include <QByteArray>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace tarsion::test {
+
+// The program's core on a fresh virtual board, with its automation object on the session bus.
+class AutomationBench {
+public:
+    AutomationBench();
+    ~AutomationBench();
+
+    // Serves the automation object (only one bench at a time can).
+    void Serve();
+
+    CTarsionDoc doc;
+    ScriptedPrompt prompt;
+    SystemSteadyClock clock;
+    VirtualBoard* board = nullptr; // owned by the link
+    std::unique_ptr<CBoardLink> link;
+    std::unique_ptr<CBoardOperations> ops;
+    std::unique_ptr<CAutomationServer> server;
+    int newDocumentSteps = 0;
+};
+
+// The board's state file as text.
+std::string BoardState(const VirtualBoard& board);
+
+// Starts a call through a second bus connection, as another process would make it.
+QDBusPendingCall StartCall(const QString& method, const QList<QVariant>& arguments,
+                           const QString& interface = QStringLiteral("com.tessaric.Trm90627"));
+
+// Runs the event loop until `call` has its reply or `milliseconds` have passed.
+void WaitFor(const QDBusPendingCall& call, int milliseconds = 60000);
+
+// Runs the event loop for a while.
+void ServeEvents(int milliseconds);
+
+// A call through a second bus connection, as another process would make it; the event loop runs
+// while the call is out, so the automation object in this process can answer.
+QDBusMessage CallFromClient(const QString& method, const QList<QVariant>& arguments,
+                            const QString& interface = QStringLiteral("com.tessaric.Trm90627"));
+
+// Runs tarsion-script with a script file and arguments; the event loop serves the calls meanwhile.
+struct ScriptResult {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+ScriptResult RunScript(const QString& script, const QStringList& arguments = {});
+
+QString WriteText(const QString& path, const QByteArray& text);
+
+} // namespace tarsion::test

@@ -1,0 +1,234 @@
+// The automation object as a D-Bus client sees it, on a fresh virtual board.
+
+#include "AutomationBench.h"
+#include "app/automation/ActivationFile.h"
+
+#include <QCoreApplication>
+#include <QDBusVariant>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <gtest/gtest.h>
+
+namespace tarsion {
+namespace {
+
+QVariant Var(const QVariant& value) {
+    return QVariant::fromValue(QDBusVariant(value));
+}
+
+// Collects the document's log lines as the log window would show them.
+class LogCollector final : public IDocumentObserver {
+public:
+    explicit LogCollector(CTarsionDoc& doc) : doc_(doc) { doc_.AddObserver(this); }
+    ~LogCollector() override { doc_.RemoveObserver(this); }
+    void OnDocumentUpdate() override { text += doc_.PendingLogText(); }
+    std::string text;
+
+private:
+    CTarsionDoc& doc_;
+};
+
+class AutomationBus : public ::testing::Test {
+protected:
+    void SetUp() override { bench.Serve(); }
+    test::AutomationBench bench;
+};
+
+TEST_F(AutomationBus, PokeConvertsVariantArgumentsByTheirOwnType) {
+    struct Case {
+        QVariant address;
+        QVariant data;
+        std::uint8_t reg;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {QVariant::fromValue<short>(0x0A), QVariant::fromValue<int>(0x1234), 0x0A, 0x1234},
+        {QVariant::fromValue<int>(0x0A), QVariant::fromValue(2147483648.0), 0x0A, 0x80000000},
+        {QVariant::fromValue<int>(0x0A), QVariant::fromValue<int>(-1), 0x0A, 0xFFFFFFFF},
+        {QVariant::fromValue<int>(0x10A), QVariant::fromValue<int>(5), 0x0A, 5},
+        {QVariant::fromValue(11.9), QVariant::fromValue(1e20), 0x0B, 0x63100000},
+        {QVariant::fromValue<int>(0x0B), QVariant::fromValue(QStringLiteral("0x55")), 0x0B, 0},
+        {QVariant::fromValue<int>(0x0C), QVariant::fromValue(true), 0x0C, 0},
+        {QVariant::fromValue(QStringLiteral("0x0d")), QVariant::fromValue<int>(0x42), 0x00, 0x42},
+    };
+    for (const Case& c : cases) {
+        bench.board->SetChipRegister(c.reg, 0xA5A5A5A5);
+        const QDBusMessage reply =
+            test::CallFromClient(QStringLiteral("Poke"), {Var(c.address), Var(c.data)});
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << qPrintable(reply.errorMessage());
+        EXPECT_EQ(reply.signature(), QStringLiteral("b"));
+        EXPECT_TRUE(reply.arguments().value(0).toBool());
+        EXPECT_EQ(bench.board->ChipRegister(c.reg), c.expected) << "register " << int(c.reg);
+    }
+}
+
+TEST_F(AutomationBus, ByteWritesAndReadsUseTheLowEightBits) {
+    const QDBusMessage write =
+        test::CallFromClient(QStringLiteral("Write"),
+                             {Var(QVariant::fromValue<int>(0x10A)), Var(QVariant::fromValue<int>(0x1C3))});
+    EXPECT_TRUE(write.arguments().value(0).toBool());
+    EXPECT_EQ(bench.board->BridgeRegister(0x0A), 0xC3);
+
+    const QDBusMessage read =
+        test::CallFromClient(QStringLiteral("Read"), {QVariant::fromValue<short>(0x10A)});
+    EXPECT_EQ(read.signature(), QStringLiteral("n"));
+    EXPECT_EQ(read.arguments().value(0).toInt(), 0xC3); // zero-extended, not -61
+}
+
+TEST_F(AutomationBus, PeekAnswersTheUnsignedRegisterValue) {
+    bench.board->SetChipRegister(0x0C, 0xFFFFFFFF);
+    const QDBusMessage reply =
+        test::CallFromClient(QStringLiteral("Peek"), {QVariant::fromValue<short>(0x0C)});
+    EXPECT_EQ(reply.signature(), QStringLiteral("d"));
+    EXPECT_EQ(reply.arguments().value(0).toDouble(), 4294967295.0);
+}
+
+TEST_F(AutomationBus, FailuresAreResultsAndLogLinesNotBusErrors) {
+    LogCollector log(bench.doc);
+    bench.board->SetBridgeRegister(0x0A, 0x5A);
+    bench.board->InjectFault(VirtualBoard::Fault::NotConnected);
+
+    const QDBusMessage read =
+        test::CallFromClient(QStringLiteral("Read"), {QVariant::fromValue<short>(0x0A)});
+    ASSERT_EQ(read.type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(read.arguments().value(0).toInt(), 0);
+    const QDBusMessage peek =
+        test::CallFromClient(QStringLiteral("Peek"), {QVariant::fromValue<short>(0x0C)});
+    ASSERT_EQ(peek.type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(peek.arguments().value(0).toDouble(), 0.0);
+    const QDBusMessage load = test::CallFromClient(QStringLiteral("LoadConstellationRam"),
+                                                   {QStringLiteral("/nonexistent/map.hex")});
+    ASSERT_EQ(load.type(), QDBusMessage::ReplyMessage);
+    EXPECT_FALSE(load.arguments().value(0).toBool());
+    // Each failure leaves its reason for the log window.
+    EXPECT_NE(log.text.find("\r\n\t"), std::string::npos) << log.text;
+}
+
+TEST_F(AutomationBus, CreateRunsOnlyTheNewDocumentStep) {
+    bench.doc.Shadow().StoreChipReg(0x0A, 0x12345678);
+    bench.doc.steps.carrierFrequencyStep = 250.0;
+    const QDBusMessage reply =
+        test::CallFromClient(QStringLiteral("Create"), {}, QStringLiteral("com.tessaric.Tarsion.Automation"));
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << qPrintable(reply.errorMessage());
+    EXPECT_EQ(bench.newDocumentSteps, 1);
+    EXPECT_EQ(bench.doc.Shadow().FetchChipReg(0x0A), 0x12345678u);
+    EXPECT_EQ(bench.doc.steps.carrierFrequencyStep, 250.0);
+}
+
+TEST_F(AutomationBus, ExportsTheNineteenMethodsInOrderWithTheirTypes) {
+    const QDBusMessage reply = test::CallFromClient(QStringLiteral("Introspect"), {},
+                                                    QStringLiteral("org.freedesktop.DBus.Introspectable"));
+    QXmlStreamReader xml(reply.arguments().value(0).toString());
+    QStringList methods;
+    QString interface, inTypes, outTypes;
+    auto finishMethod = [&] {
+        if (!methods.isEmpty())
+            methods.last() += QLatin1Char('(') + inTypes + QLatin1Char(')') + outTypes;
+        inTypes.clear();
+        outTypes.clear();
+    };
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const auto attributes = xml.attributes();
+        if (xml.name() == QLatin1String("interface")) {
+            interface = attributes.value(QLatin1String("name")).toString();
+        } else if (interface != QLatin1String("com.tessaric.Trm90627")) {
+            continue;
+        } else if (xml.name() == QLatin1String("method")) {
+            finishMethod();
+            methods << attributes.value(QLatin1String("name")).toString();
+        } else if (xml.name() == QLatin1String("arg")) {
+            const bool out = attributes.value(QLatin1String("direction")) == QLatin1String("out");
+            (out ? outTypes : inTypes) += attributes.value(QLatin1String("type")).toString();
+        }
+    }
+    finishMethod();
+    const QStringList expected = {
+        QStringLiteral("SoftReset()b"),
+        QStringLiteral("Reset()b"),
+        QStringLiteral("Poke(vv)b"),
+        QStringLiteral("ModifyBits(vvv)b"),
+        QStringLiteral("SetBits(vv)b"),
+        QStringLiteral("ResetBits(vv)b"),
+        QStringLiteral("Send()b"),
+        QStringLiteral("Stop()b"),
+        QStringLiteral("Write(vv)b"),
+        QStringLiteral("PldWrite(vv)b"),
+        QStringLiteral("LoadExternalMemory(s)b"),
+        QStringLiteral("LoadExternalMem(iidddd)b"),
+        QStringLiteral("DumpCoefficientRam(ns)b"),
+        QStringLiteral("LoadConstellationRam(s)b"),
+        QStringLiteral("DumpConstellationRam(s)b"),
+        QStringLiteral("LoadCoefficientRam(nsbdbnbb)b"),
+        QStringLiteral("PldRead(n)n"),
+        QStringLiteral("Read(n)n"),
+        QStringLiteral("Peek(n)d"),
+    };
+    EXPECT_EQ(methods.join(QLatin1Char(' ')).toStdString(), expected.join(QLatin1Char(' ')).toStdString());
+}
+
+TEST_F(AutomationBus, CallsDuringAnOperationWaitForItsEndAndKeepTheirOrder) {
+    bench.board->SetChipRegister(0x0A, 0xA5A5A5A5);
+    auto operation = std::make_unique<CBoardOperations::Scope>(*bench.ops);
+    const QDBusPendingCall first = test::StartCall(
+        QStringLiteral("Poke"), {Var(QVariant::fromValue<int>(0x0A)), Var(QVariant::fromValue<int>(7))});
+    const QDBusPendingCall second = test::StartCall(
+        QStringLiteral("Poke"), {Var(QVariant::fromValue<int>(0x0A)), Var(QVariant::fromValue<int>(8))});
+    test::ServeEvents(300);
+    EXPECT_FALSE(first.isFinished());
+    EXPECT_FALSE(second.isFinished());
+    EXPECT_EQ(bench.board->ChipRegister(0x0A), 0xA5A5A5A5u);
+
+    operation.reset();
+    test::WaitFor(second);
+    ASSERT_TRUE(first.isFinished());
+    ASSERT_TRUE(second.isFinished());
+    EXPECT_TRUE(first.reply().arguments().value(0).toBool());
+    EXPECT_TRUE(second.reply().arguments().value(0).toBool());
+    EXPECT_EQ(bench.board->ChipRegister(0x0A), 8u);
+}
+
+TEST_F(AutomationBus, ASecondProgramFindsTheNameTakenAndServesNothing) {
+    test::AutomationBench other;
+    CAutomationServer server(
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("second")), *other.ops,
+        [] {});
+    QString error;
+    EXPECT_FALSE(server.Register(error));
+    EXPECT_TRUE(error.contains(QStringLiteral("already owned"))) << qPrintable(error);
+}
+
+TEST(ActivationFile, StartsThisExecutableWithTheAutomationSwitch) {
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    const QString path = ActivationFilePath();
+    EXPECT_EQ(path, dataHome.path() + QStringLiteral("/dbus-1/services/com.tessaric.Tarsion.service"));
+
+    QString error;
+    ASSERT_TRUE(WriteActivationFile(path, QStringLiteral("/opt/bench tools/tarsion"), error))
+        << qPrintable(error);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("[D-BUS Service]\nName=com.tessaric.Tarsion\n"
+                                         "Exec='/opt/bench tools/tarsion' --automation\n"));
+    file.close();
+
+    test::AutomationBench bench;
+    const auto server = StartAutomation(*bench.ops, [] {});
+    EXPECT_NE(server, nullptr);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "[D-BUS Service]\nName=com.tessaric.Tarsion\nExec=" +
+                                  QCoreApplication::applicationFilePath().toUtf8() + " --automation\n");
+    qunsetenv("XDG_DATA_HOME");
+}
+
+} // namespace
+} // namespace tarsion
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,150 @@
+// tarsion-script against the automation object of a virtual board in this process.
+
+#include "AutomationBench.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace tarsion {
+namespace {
+
+// The board's state without the bridge registers 0 to 7, which only carry the last chip register
+// transfer (the save itself reads every register, the replay ends with a write).
+std::string ConfigurationState(const VirtualBoard& board) {
+    std::istringstream lines(test::BoardState(board));
+    std::string state;
+    for (std::string line; std::getline(lines, line);)
+        if (!(line.rfind("bridge 0", 0) == 0 && line.size() > 8 && line[8] < '8'))
+            state += line + '\n';
+    return state;
+}
+
+class TarsionScript : public ::testing::Test {
+protected:
+    QString Path(const char* name) const { return QDir(dir.path()).filePath(QString::fromLatin1(name)); }
+    std::string StdPath(const char* name) const { return Path(name).toStdString(); }
+
+    QTemporaryDir dir;
+    test::AutomationBench bench_;
+};
+
+TEST_F(TarsionScript, ARecordedSessionReplaysToTheSameBoardState) {
+    const QString map = test::WriteText(Path("map.hex"), "0a3c\n1f55\n\n  ff01 \n");
+    std::string recordedState;
+    {
+        test::AutomationBench session;
+        ASSERT_TRUE(session.doc.StartRecording(StdPath("session.js")));
+        EXPECT_TRUE(session.ops->Console("poke 0b 12345678"));
+        EXPECT_TRUE(session.ops->Console("setbits 0c 0f"));
+        EXPECT_TRUE(session.ops->Poke(0x0A, 0x80000000));
+        EXPECT_TRUE(session.ops->ModifyBits(0x0D, 0x00F0, 0x0FF0));
+        EXPECT_TRUE(session.ops->ResetBits(0x0C, 0x3));
+        EXPECT_TRUE(session.ops->Write(0x0A, 0x5A));
+        EXPECT_TRUE(session.ops->LoadConstellationRam(map.toStdString()));
+        EXPECT_TRUE(session.ops->LoadExternalMem(1, 0, 1.0, 0.0, 16.0, 16.0));
+        std::uint32_t value = 0;
+        EXPECT_TRUE(session.ops->Peek(0x0A, value));
+        session.doc.StopRecording();
+        recordedState = test::BoardState(*session.board);
+    }
+    ASSERT_NE(recordedState.find("constellation 0a 3c"), std::string::npos) << recordedState;
+    ASSERT_NE(recordedState.find("pattern "), std::string::npos) << recordedState;
+
+    test::AutomationBench replay;
+    replay.Serve();
+    const test::ScriptResult result = test::RunScript(Path("session.js"));
+    ASSERT_EQ(result.exitCode, 0) << qPrintable(result.err);
+    EXPECT_EQ(test::BoardState(*replay.board), recordedState);
+}
+
+TEST_F(TarsionScript, ASavedConfigurationRestoresRegistersAndMemories) {
+    const QString map = test::WriteText(Path("map.hex"), "013c\n8055\n");
+    std::string savedState;
+    {
+        test::AutomationBench configured;
+        configured.doc.startDirectory = dir.path().toStdString();
+        EXPECT_TRUE(configured.ops->Poke(0x0A, 0x20000000));
+        EXPECT_TRUE(configured.ops->Poke(0x0B, 0x01234567));
+        EXPECT_TRUE(configured.ops->Poke(0x05, 0x02FFFFFF));
+        EXPECT_TRUE(configured.ops->LoadConstellationRam(map.toStdString()));
+        EXPECT_TRUE(configured.ops->LoadExternalMem(2, 1, 0.5, 0.25, 8.0, 64.0));
+        ASSERT_TRUE(configured.ops->SaveSettings(StdPath("config.js")));
+        savedState = ConfigurationState(*configured.board);
+    }
+    test::AutomationBench fresh;
+    fresh.doc.startDirectory = dir.path().toStdString();
+    fresh.Serve();
+    const test::ScriptResult result = test::RunScript(Path("config.js"));
+    ASSERT_EQ(result.exitCode, 0) << qPrintable(result.err);
+    EXPECT_EQ(ConfigurationState(*fresh.board), savedState);
+}
+
+TEST_F(TarsionScript, MethodNamesInAnyCaseReachTheSameMethods) {
+    bench_.Serve();
+    test::WriteText(Path("names.js"),
+                    "var t = WScript.CreateObject(\"Trm90627\");\n"
+                    "t.poke(0x0a, 0x80000000);\n"
+                    "t.POKE(0x0b, -1);\n"
+                    "t.pOkE(0x0c, undefined);\n"
+                    "WScript.Echo(t.peek(0x0a), t.Peek(0x0b), t.write(0x10a, 0x1c3), t.read(0x0a));\n"
+                    "WScript.Echo(WScript.Arguments.length, WScript.Arguments(1), "
+                    "WScript.Arguments.Item(0), WScript.Arguments.Count(), WScript.ScriptName);\n");
+    bench_.board->SetChipRegister(0x0C, 0xA5A5A5A5);
+    const test::ScriptResult result =
+        test::RunScript(Path("names.js"), {QStringLiteral("x"), QStringLiteral("y")});
+    ASSERT_EQ(result.exitCode, 0) << qPrintable(result.err);
+    EXPECT_EQ(result.out, QStringLiteral("2147483648 4294967295 true 195\n2 y x 2 names.js\n"));
+    EXPECT_EQ(bench_.board->ChipRegister(0x0A), 0x80000000u);
+    EXPECT_EQ(bench_.board->ChipRegister(0x0B), 0xFFFFFFFFu);
+    EXPECT_EQ(bench_.board->ChipRegister(0x0C), 0u);
+    EXPECT_EQ(bench_.board->BridgeRegister(0x0A), 0xC3);
+    EXPECT_EQ(bench_.newDocumentSteps, 1); // one creation request
+}
+
+TEST_F(TarsionScript, ScriptErrorsNameFileAndLineAndStopTheScript) {
+    bench_.Serve();
+    test::WriteText(Path("broken.js"), "var t = new ActiveXObject(\"Trm90627\");\n"
+                                       "t.Poke(0x0a, 1);\n"
+                                       "t.NoSuchMethod(2);\n"
+                                       "t.Poke(0x0a, 3);\n");
+    const test::ScriptResult result = test::RunScript(Path("broken.js"));
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.err.contains(Path("broken.js") + QStringLiteral(":3:"))) << qPrintable(result.err);
+    EXPECT_EQ(bench_.board->ChipRegister(0x0A), 1u);
+}
+
+TEST_F(TarsionScript, ReadsUtf16ScriptsWithCrLfLineEnds) {
+    bench_.Serve();
+    const QString text = QStringLiteral("var t = WScript.CreateObject(\"Trm90627\");\r\n"
+                                        "t.Poke(0x0a, 0x1234);\r\n"
+                                        "t.Poke(0x0b, 0x5678);\r\n");
+    QByteArray bytes("\xFF\xFE", 2);
+    bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    test::WriteText(Path("windows.js"), bytes);
+    const test::ScriptResult result = test::RunScript(Path("windows.js"));
+    ASSERT_EQ(result.exitCode, 0) << qPrintable(result.err);
+    EXPECT_EQ(bench_.board->ChipRegister(0x0A), 0x1234u);
+    EXPECT_EQ(bench_.board->ChipRegister(0x0B), 0x5678u);
+}
+
+TEST_F(TarsionScript, RefusesVbScript) {
+    bench_.Serve();
+    test::WriteText(Path("old.VBS"), "Set t = WScript.CreateObject(\"Trm90627\")\n");
+    const test::ScriptResult result = test::RunScript(Path("old.VBS"));
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("VBScript"))) << qPrintable(result.err);
+    EXPECT_EQ(bench_.newDocumentSteps, 0);
+}
+
+} // namespace
+} // namespace tarsion
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
