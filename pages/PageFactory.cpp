@@ -1,6 +1,8 @@
 #include "PageFactory.h"
 
+#include "BoardForm.h"
 #include "FifoForm.h"
+#include "FilterForm.h"
 
 #include <QLabel>
 
@@ -8,7 +10,7 @@ namespace tarsion {
 
 namespace {
 
-// The Filter and Board pages are not written yet: their tabs show which page they stand for.
+// Pages not written yet: their tabs show which page they stand for.
 QWidget* Placeholder(const QString& title, QWidget* parent) {
     auto* page = new QLabel(QStringLiteral("%1 page").arg(title), parent);
     page->setAlignment(Qt::AlignCenter);
@@ -35,6 +37,10 @@ QWidget* CreateRegisterPage(int index, PageContext context, QWidget* parent) {
     switch (index) {
     case 1:
         return Create<CFifoForm>(context, parent);
+    case 4:
+        return Create<CFilterForm>(context, parent);
+    case 5:
+        return Create<CBoardForm>(context, parent);
     default:
         return Placeholder(titles[index], parent);
     }

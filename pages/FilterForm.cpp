@@ -1,0 +1,229 @@
+#include "FilterForm.h"
+
+#include "PageLayout.h"
+#include "board/ChipRegisters.h"
+#include "ops/BoardOperations.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace tarsion {
+
+namespace {
+
+constexpr std::uint32_t kDcOffsetMask = 0x7ffff;
+// "0x%.5x": the 19-bit field's five digits.
+const HexSpec kDcOffsetSpec{chipreg::kCoefRamPreload, kDcOffsetMask, 0, 5, 7, HexSpec::Write::Poke};
+
+// RAM images written by a coefficient load ("_I.Ram", "_Q.Ram") are no coefficient files.
+bool IsRamImage(const QString& path) {
+    return QFileInfo(path).suffix() == QLatin1String("Ram");
+}
+
+QPushButton* MakeButton(const QString& text, const char* name) {
+    auto* button = new QPushButton(text);
+    button->setObjectName(QLatin1String(name));
+    return button;
+}
+
+template <class W>
+W* Named(W* widget, const char* prefix, const char* name) {
+    widget->setObjectName(QLatin1String(prefix) + QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+CCoefficientInputs::CCoefficientInputs(const QString& title, const char* prefix,
+                                       const QString& loadOffsetText)
+    : group_(new QGroupBox(title)), file_(Named(new QLineEdit, prefix, "File")),
+      bestFit_(Named(new QRadioButton(QStringLiteral("Best Fit")), prefix, "BestFit")),
+      forceValue_(Named(new QRadioButton(QStringLiteral("Force Value")), prefix, "ForceValue")),
+      scale_(Named(new QLineEdit, prefix, "Scale")),
+      loadOffset_(Named(new QCheckBox(loadOffsetText), prefix, "LoadOffset")),
+      browse_(Named(new QPushButton(QStringLiteral("Browse")), prefix, "Browse")),
+      dcGain_(Named(new QLineEdit, prefix, "DcGain")),
+      interpolation_(Named(new QComboBox, prefix, "Interpolation")),
+      twoBitMode_(Named(new QCheckBox(QStringLiteral("2 Bit Mode")), prefix, "TwoBitMode")),
+      symmetric_(Named(new QCheckBox(QStringLiteral("Symmetric")), prefix, "Symmetric")),
+      buttons_(new QHBoxLayout) {
+    dcGain_->setReadOnly(true);
+    interpolation_->addItems({QStringLiteral("x4"), QStringLiteral("x8"), QStringLiteral("x16")});
+    FitEditWidth(scale_, 10);
+    FitEditWidth(dcGain_, 10);
+
+    auto* grid = new QGridLayout(group_);
+    grid->addWidget(new QLabel(QStringLiteral("Coefficient File ")), 0, 0, 1, 2);
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(file_, 1);
+    fileRow->addWidget(browse_);
+    grid->addLayout(fileRow, 1, 0, 1, 2);
+
+    auto* scale = new QGroupBox(QStringLiteral("Scale"));
+    auto* scaleGrid = new QGridLayout(scale);
+    scaleGrid->addWidget(bestFit_, 0, 0);
+    scaleGrid->addWidget(forceValue_, 1, 0);
+    scaleGrid->addWidget(new QLabel(QStringLiteral("Value")), 0, 1);
+    scaleGrid->addWidget(scale_, 1, 1);
+    grid->addWidget(scale, 2, 0, 1, 2);
+
+    auto* offset = new QGroupBox(QStringLiteral("Offset"));
+    (new QVBoxLayout(offset))->addWidget(loadOffset_);
+    grid->addWidget(offset, 3, 0);
+    auto* dcGain = new QVBoxLayout;
+    dcGain->addWidget(new QLabel(QStringLiteral("DC Gain")));
+    dcGain->addWidget(dcGain_);
+    grid->addLayout(dcGain, 3, 1);
+
+    auto* interpolation = new QVBoxLayout;
+    interpolation->addWidget(new QLabel(QStringLiteral("Interp Rate")));
+    interpolation->addWidget(interpolation_);
+    grid->addLayout(interpolation, 4, 0);
+    auto* options = new QVBoxLayout;
+    options->addWidget(twoBitMode_);
+    options->addWidget(symmetric_);
+    grid->addLayout(options, 4, 1);
+    grid->addLayout(buttons_, 5, 0, 1, 2);
+}
+
+void CCoefficientInputs::Show(const CoefficientSettings& settings) {
+    file_->setText(QString::fromStdString(settings.fileName));
+    bestFit_->setChecked(settings.bestFit);
+    forceValue_->setChecked(!settings.bestFit);
+    scale_->setText(FormatReal(settings.scale));
+    loadOffset_->setChecked(settings.loadOffset);
+    dcGain_->setText(FormatReal(settings.dcGain));
+    interpolation_->setCurrentIndex(settings.interpolation < interpolation_->count() ? settings.interpolation
+                                                                                     : -1);
+    twoBitMode_->setChecked(settings.twoBitMode);
+    symmetric_->setChecked(settings.symmetric);
+}
+
+std::optional<CoefficientSettings> CCoefficientInputs::Capture(IUserPrompt& prompt) const {
+    const auto scale = CaptureReal(scale_, prompt);
+    if (!scale)
+        return std::nullopt;
+    CoefficientSettings settings;
+    settings.fileName = file_->text().toStdString();
+    settings.bestFit = bestFit_->isChecked();
+    settings.scale = *scale;
+    settings.loadOffset = loadOffset_->isChecked();
+    settings.interpolation = interpolation_->currentIndex();
+    settings.twoBitMode = twoBitMode_->isChecked();
+    settings.symmetric = symmetric_->isChecked();
+    return settings;
+}
+
+CFilterForm::CFilterForm(PageContext context, QWidget* parent)
+    : CRegisterPage(context, parent), channels_{CCoefficientInputs(QStringLiteral("I Coefficient Memory"),
+                                                                   "i", QStringLiteral("Load ")),
+                                                CCoefficientInputs(QStringLiteral("Q Coefficient Memory"),
+                                                                   "q", QStringLiteral("Load"))},
+      constellationFile_(new QLineEdit), chooseFile_(FileOpenDialog(this)) {
+    auto* page = new QVBoxLayout(Content());
+
+    auto* coefficients = new QHBoxLayout;
+    for (const Channel channel : {I, Q}) {
+        CCoefficientInputs& inputs = channels_[channel];
+        connect(inputs.BrowseButton(), &QPushButton::clicked, this,
+                [this, channel] { BrowseCoefficients(channel); });
+        coefficients->addWidget(inputs.Group());
+    }
+    QPushButton* loadBoth = MakeButton(QStringLiteral("Load I + Q"), "loadIQ");
+    QPushButton* loadI = MakeButton(QStringLiteral("Load I "), "loadI");
+    QPushButton* loadQ = MakeButton(QStringLiteral("Load Q"), "loadQ");
+    channels_[I].ButtonRow()->addWidget(loadBoth);
+    channels_[I].ButtonRow()->addWidget(loadI);
+    channels_[Q].ButtonRow()->addStretch();
+    channels_[Q].ButtonRow()->addWidget(loadQ);
+    connect(loadBoth, &QPushButton::clicked, this, [this] { LoadCoefficients(2); });
+    connect(loadI, &QPushButton::clicked, this, [this] { LoadCoefficients(0); });
+    connect(loadQ, &QPushButton::clicked, this, [this] { LoadCoefficients(1); });
+    page->addLayout(coefficients);
+
+    auto* lower = new QHBoxLayout;
+    QGroupBox* constellation = MakeGroup(QStringLiteral("Constellation Memory"));
+    QGridLayout* constellationGrid = GroupGrid(constellation);
+    constellationFile_->setObjectName(QStringLiteral("constellationFile"));
+    QPushButton* constellationBrowse = MakeButton(QStringLiteral("Browse"), "constellationBrowse");
+    QPushButton* constellationLoad = MakeButton(QStringLiteral("Load"), "constellationLoad");
+    constellationGrid->addWidget(new QLabel(QStringLiteral("Constellation File")), 0, 0, 1, 3);
+    constellationGrid->addWidget(constellationFile_, 1, 0);
+    constellationGrid->addWidget(constellationBrowse, 1, 1);
+    constellationGrid->addWidget(constellationLoad, 1, 2);
+    constellationGrid->setColumnStretch(0, 1);
+    connect(constellationBrowse, &QPushButton::clicked, this, [this] { BrowseConstellation(); });
+    connect(constellationLoad, &QPushButton::clicked, this, [this] { LoadConstellation(); });
+    lower->addWidget(constellation, 1);
+
+    QGroupBox* dcOffset = MakeGroup(QStringLiteral("Shaping Filter DC Offset (0x11)"));
+    GroupGrid(dcOffset)->addWidget(AddHexEdit("dcOffset", kDcOffsetSpec), 0, 0);
+    lower->addWidget(dcOffset);
+    page->addLayout(lower);
+
+    auto* bottom = new QHBoxLayout;
+    QPushButton* refresh = MakeButton(QStringLiteral("Refresh"), "refresh");
+    connect(refresh, &QPushButton::clicked, this, [this] { Refresh(); });
+    bottom->addStretch();
+    bottom->addWidget(refresh);
+    page->addLayout(bottom);
+    page->addStretch();
+
+    AddField(std::make_unique<CDocumentField>([this] { ShowDocument(); }));
+}
+
+void CFilterForm::ShowDocument() {
+    channels_[I].Show(Doc().coefficientI);
+    channels_[Q].Show(Doc().coefficientQ);
+    constellationFile_->setText(QString::fromStdString(Doc().constellationFile));
+}
+
+void CFilterForm::BrowseCoefficients(Channel channel) {
+    const QString path =
+        chooseFile_(QStringLiteral("Coefficient Files (*.coe *.imp);;All Files (*)"), QStringLiteral("coe"));
+    if (path.isEmpty())
+        return;
+    if (IsRamImage(path)) {
+        ShowMessage(QStringLiteral("Cannot use a coe file with the extension .ram"));
+        return;
+    }
+    channels_[channel].FileEdit()->setText(path);
+}
+
+void CFilterForm::BrowseConstellation() {
+    const QString path =
+        chooseFile_(QStringLiteral("Constellation Files (*.hex);;All Files (*)"), QStringLiteral("coe"));
+    if (!path.isEmpty())
+        constellationFile_->setText(path);
+}
+
+void CFilterForm::LoadCoefficients(int which) {
+    // A refused scale stops the load: it would otherwise run with options the user did not mean.
+    const auto i = channels_[I].Capture(Ops().Prompt());
+    if (!i)
+        return;
+    const auto q = channels_[Q].Capture(Ops().Prompt());
+    if (!q)
+        return;
+    const CoefficientSettings& options = which == 1 ? *q : *i;
+    if (!Ops().LoadCoefficientRam(static_cast<std::int16_t>(which), options.fileName, options.bestFit,
+                                  options.scale, options.loadOffset,
+                                  static_cast<std::int16_t>(options.interpolation), options.twoBitMode,
+                                  options.symmetric))
+        Refresh();
+}
+
+void CFilterForm::LoadConstellation() {
+    if (!Ops().LoadConstellationRam(constellationFile_->text().toStdString()))
+        Refresh();
+}
+
+} // namespace tarsion
