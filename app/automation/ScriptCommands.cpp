@@ -90,7 +90,7 @@ bool CScriptCommands::StartEditor() {
 void CScriptCommands::ToggleRecording() {
     if (doc_.IsRecording()) {
         doc_.StopRecording();
-        emit recordingItemChanged(QString::fromLatin1(kStartRecordingText), false);
+        emit recordingChanged(false);
         return;
     }
     QString path = dialogs_.ChooseRecordingFile();
@@ -102,7 +102,7 @@ void CScriptCommands::ToggleRecording() {
         dialogs_.ShowMessage(QStringLiteral("Error: Couldn't access specified file"));
         return;
     }
-    emit recordingItemChanged(QString::fromLatin1(kRecordingText), true);
+    emit recordingChanged(true);
 }
 
 } // namespace tarsion

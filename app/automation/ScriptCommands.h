@@ -15,9 +15,6 @@ class IScriptDialogs;
 class CScriptCommands final : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* kStartRecordingText = "Start Recording";
-    static constexpr const char* kRecordingText = "Recording";
-
     // `scriptHost` is the tarsion-script executable; `editors` the usual desktop editors looked
     // for on PATH when $VISUAL gives none.
     CScriptCommands(CTarsionDoc& doc, IScriptDialogs& dialogs, QString scriptHost, QStringList editors,
@@ -35,8 +32,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void recentFileAdded(const QString& path);
-    // The Start Recording item's text and check mark.
-    void recordingItemChanged(const QString& text, bool checked);
+    // The Start Recording item reads "Recording" with a check mark while recording is on.
+    void recordingChanged(bool recording);
 
 private:
     void InstallScriptHost();

@@ -1,0 +1,107 @@
+#include "AppSettings.h"
+
+#include "board/RegisterShadow.h"
+
+#include <array>
+#include <charconv>
+#include <string>
+
+namespace tarsion {
+
+namespace {
+const QString kSection = QStringLiteral("Settings/");
+const QString kRecentSection = QStringLiteral("Recent File List/");
+const QString kEmpty = QStringLiteral("EMPTY");
+
+struct StepEntry {
+    const char* key;
+    double& value;
+    double fallback;
+};
+
+// Stored order of the step values; the clock pin sits among them.
+std::array<StepEntry, 11> StepEntries(StepSettings& steps, double& clockPin) {
+    static const StepSettings defaults;
+    return {{
+        {"LoopFilterStepLead", steps.loopFilterStepLead, defaults.loopFilterStepLead},
+        {"LoopFilterStepFreq", steps.loopFilterStepFreq, defaults.loopFilterStepFreq},
+        {"LoopFilterStepLag", steps.loopFilterStepLag, defaults.loopFilterStepLag},
+        {"CarrierFrequencyStep", steps.carrierFrequencyStep, defaults.carrierFrequencyStep},
+        {"SymbolFrequencyStep", steps.symbolFrequencyStep, defaults.symbolFrequencyStep},
+        {"ClockPin", clockPin, RegisterShadow::kDefaultClockPin},
+        {"QDcOffsetStep", steps.qDcOffsetStep, defaults.qDcOffsetStep},
+        {"QScaleFactorStep", steps.qScaleFactorStep, defaults.qScaleFactorStep},
+        {"IDcOffsetStep", steps.iDcOffsetStep, defaults.iDcOffsetStep},
+        {"IScaleFactorStep", steps.iScaleFactorStep, defaults.iScaleFactorStep},
+        {"PostShappingFilterStep", steps.postShappingFilterStep, defaults.postShappingFilterStep},
+    }};
+}
+} // namespace
+
+CAppSettings::CAppSettings() : settings_(QStringLiteral("Tessaric"), QStringLiteral("Tarsion")) {}
+
+int CAppSettings::ReadInt(const QString& key, int fallback) {
+    bool ok = false;
+    const int value = settings_.value(kSection + key).toInt(&ok);
+    return ok ? value : fallback;
+}
+
+void CAppSettings::WriteInt(const QString& key, int value) {
+    settings_.setValue(kSection + key, value);
+}
+
+void CAppSettings::LoadSteps(StepSettings& steps, double& clockPin) {
+    for (const StepEntry& entry : StepEntries(steps, clockPin)) {
+        const QString text = settings_.value(kSection + entry.key, kEmpty).toString();
+        const std::optional<double> parsed = text == kEmpty ? std::nullopt : ParseStep(text);
+        entry.value = parsed.value_or(entry.fallback);
+    }
+}
+
+void CAppSettings::SaveSteps(const StepSettings& steps, double clockPin) {
+    StepSettings copy = steps;
+    for (const StepEntry& entry : StepEntries(copy, clockPin))
+        settings_.setValue(kSection + entry.key, FormatStep(entry.value));
+}
+
+QStringList CAppSettings::RecentFiles() {
+    QStringList files;
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString file = settings_.value(kRecentSection + QStringLiteral("File%1").arg(i)).toString();
+        if (!file.isEmpty())
+            files.append(file);
+    }
+    return files;
+}
+
+void CAppSettings::SaveRecentFiles(const QStringList& files) {
+    for (int i = 1; i <= kRecentFiles; ++i) {
+        const QString key = kRecentSection + QStringLiteral("File%1").arg(i);
+        if (i <= files.size())
+            settings_.setValue(key, files[i - 1]);
+        else
+            settings_.remove(key);
+    }
+}
+
+QString CAppSettings::FormatStep(double value) {
+    // Shortest text that reads back as the same double; independent of the C locale.
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return QString::fromLatin1(buffer.data(), static_cast<int>(result.ptr - buffer.data()));
+}
+
+std::optional<double> CAppSettings::ParseStep(const QString& text) {
+    const std::string latin = text.trimmed().toStdString();
+    const char* first = latin.data();
+    const char* last = first + latin.size();
+    if (first != last && *first == '+')
+        ++first;
+    double value = 0;
+    const auto result = std::from_chars(first, last, value);
+    if (result.ec != std::errc() || result.ptr == first)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace tarsion

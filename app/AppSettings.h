@@ -1,0 +1,45 @@
+#pragma once
+
+#include "ops/DocumentSettings.h"
+
+#include <QSettings>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace tarsion {
+
+// The per-user settings of section "Settings": window position, port base address, the ten step
+// sizes and the clock-pin frequency; and the recent-file list of section "Recent File List".
+class CAppSettings {
+public:
+    static constexpr int kDefaultBaseAddress = 888;
+    static constexpr int kRecentFiles = 4;
+
+    CAppSettings();
+
+    // Integers ("x", "y", "BaseAddress"); a missing or non-numeric value gives `fallback`.
+    int ReadInt(const QString& key, int fallback);
+    void WriteInt(const QString& key, int value);
+
+    // The eleven step values in their stored order; "EMPTY", missing or unparsable text gives
+    // the default of each.
+    void LoadSteps(StepSettings& steps, double& clockPin);
+    void SaveSteps(const StepSettings& steps, double clockPin);
+
+    QStringList RecentFiles();
+    void SaveRecentFiles(const QStringList& files);
+
+    void Sync() { settings_.sync(); }
+
+    // A step as text: as "%lf" reads it, but with enough digits to give back the same double.
+    static QString FormatStep(double value);
+    // Leading blanks, then a number as "%lf" would take it; empty when the text starts otherwise.
+    static std::optional<double> ParseStep(const QString& text);
+
+private:
+    QSettings settings_;
+};
+
+} // namespace tarsion

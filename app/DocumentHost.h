@@ -1,0 +1,39 @@
+#pragma once
+
+#include "InitialReadOut.h"
+#include "board/BoardLink.h"
+#include "board/PortBackend.h"
+#include "board/SteadyClock.h"
+#include "ops/BoardOperations.h"
+#include "ops/TarsionDoc.h"
+
+#include <memory>
+
+namespace tarsion {
+
+class CAppSettings;
+class IUserPrompt;
+
+// The document with what it owns for the whole run: the board link over the bound port and the
+// operation layer.
+class CDocumentHost {
+public:
+    CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt);
+
+    CTarsionDoc& Doc() { return doc_; }
+    CBoardLink& Link() { return link_; }
+    CBoardOperations& Ops() { return ops_; }
+
+    // Document start-up once the window shows: settings, port base address, initial read-out.
+    void StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
+    // Leaves the port's control register at 0x04 and saves the base address and the steps.
+    void ShutDown(CAppSettings& settings);
+
+private:
+    CTarsionDoc doc_;
+    SystemSteadyClock clock_;
+    CBoardLink link_;
+    CBoardOperations ops_;
+};
+
+} // namespace tarsion

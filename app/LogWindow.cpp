@@ -1,0 +1,158 @@
+#include "LogWindow.h"
+
+#include "ops/BoardOperations.h"
+
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include <algorithm>
+
+namespace tarsion {
+
+namespace {
+// The log scrolls by its line count less this many lines after each append.
+constexpr int kScrollMargin = 4;
+// Tab stops every 32 dialog units: eight average character widths.
+constexpr int kTabStopChars = 8;
+} // namespace
+
+CLogWindow::CLogWindow(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent)
+    : QPlainTextEdit(parent), doc_(doc), ops_(ops) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTabStopDistance(fontMetrics().averageCharWidth() * kTabStopChars);
+    setContextMenuPolicy(Qt::NoContextMenu);
+    doc_.AddObserver(this);
+}
+
+CLogWindow::~CLogWindow() {
+    doc_.RemoveObserver(this);
+}
+
+int CLogWindow::LogLength() const {
+    // characterCount() counts one separator per line break and one closing character.
+    const QTextDocument* text = document();
+    return text->characterCount() - 1 + (text->blockCount() - 1);
+}
+
+void CLogWindow::OnDocumentUpdate() {
+    const std::string& pending = doc_.PendingLogText();
+    if (pending.empty())
+        return;
+    QString text = QString::fromUtf8(pending.data(), static_cast<qsizetype>(pending.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    Append(text);
+}
+
+void CLogWindow::WriteCapacityNote() {
+    for (int indent = 0; indent < 3; ++indent)
+        doc_.LogLine("LogWindow Stores Last 10K chars", indent);
+}
+
+// Log text goes to the end of the caret's line, normally the empty last line; a half-typed
+// command there stays in front of it.
+void CLogWindow::Append(const QString& text) {
+    MakeRoomFor(static_cast<int>(text.size() + text.count(QLatin1Char('\n'))));
+    QScrollBar* bar = verticalScrollBar();
+    const int firstVisible = bar->value();
+    QTextCursor cursor = textCursor();
+    cursor.clearSelection();
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    document()->clearUndoRedoStacks();
+    cursor.insertText(text);
+    setTextCursor(cursor);
+    bar->setValue(std::clamp(firstVisible + blockCount() - kScrollMargin, 0, bar->maximum()));
+}
+
+void CLogWindow::MakeRoomFor(int length) {
+    while (LogLength() > 0 && LogLength() + length > kCapacity)
+        DropOldestLines();
+}
+
+void CLogWindow::DropOldestLines() {
+    QTextDocument* text = document();
+    // Trimming is not undoable; switching undo off also spares copying the dropped text.
+    text->setUndoRedoEnabled(false);
+    QTextCursor cursor(text);
+    const QTextBlock keep = text->findBlockByNumber(kTrimmedLines);
+    if (keep.isValid())
+        cursor.setPosition(keep.position(), QTextCursor::KeepAnchor);
+    else
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    text->setUndoRedoEnabled(true);
+    setTextCursor(QTextCursor(text->lastBlock()));
+}
+
+bool CLogWindow::CaretLineIsEmpty() const {
+    return textCursor().block().length() <= 1;
+}
+
+void CLogWindow::ReplaceCaretLine(const QString& text) {
+    QTextCursor cursor = textCursor();
+    cursor.movePosition(QTextCursor::StartOfBlock);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    document()->clearUndoRedoStacks();
+    cursor.insertText(text);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+// Enter runs the last line of the log, wherever the caret stands.
+void CLogWindow::RunLastLine() {
+    const QString command = document()->lastBlock().text().left(kCommandLength);
+    history_.Add(command);
+    ops_.Console(command.toStdString());
+}
+
+void CLogWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        RunLastLine();
+        return;
+    case Qt::Key_Backspace:
+        if (!CaretLineIsEmpty())
+            QPlainTextEdit::keyPressEvent(event);
+        return;
+    case Qt::Key_Left:
+        if (textCursor().positionInBlock() > 0)
+            QPlainTextEdit::keyPressEvent(event);
+        return;
+    case Qt::Key_Up:
+        ReplaceCaretLine(history_.Back());
+        return;
+    case Qt::Key_Down:
+        ReplaceCaretLine(history_.Forward());
+        return;
+    default:
+        if (!event->text().isEmpty())
+            MakeRoomFor(static_cast<int>(event->text().size()));
+        QPlainTextEdit::keyPressEvent(event);
+    }
+}
+
+void CLogWindow::keyReleaseEvent(QKeyEvent* event) {
+    event->accept();
+}
+
+// The mouse neither moves the caret nor selects; only the keyboard edits the log.
+void CLogWindow::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+}
+void CLogWindow::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+}
+void CLogWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+}
+void CLogWindow::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+}
+void CLogWindow::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+}
+
+} // namespace tarsion

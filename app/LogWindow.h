@@ -1,0 +1,54 @@
+#pragma once
+
+#include "CommandHistory.h"
+#include "ops/TarsionDoc.h"
+
+#include <QPlainTextEdit>
+
+namespace tarsion {
+
+class CBoardOperations;
+
+// The log of everything done to the board and, on its last line, the console. Log lines arrive
+// through the document; Enter hands the last line to the console interpreter; Up and Down recall
+// the last 20 commands. The mouse can neither place the caret nor select.
+class CLogWindow final : public QPlainTextEdit, public IDocumentObserver {
+    Q_OBJECT
+public:
+    // Characters the log holds, counting a line break as two as the log text writes it.
+    static constexpr int kCapacity = 0xFFFFF;
+    static constexpr int kTrimmedLines = 100;
+    static constexpr int kCommandLength = 100;
+
+    CLogWindow(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent = nullptr);
+    ~CLogWindow() override;
+
+    void OnDocumentUpdate() override;
+    // The New command while the log window is active.
+    void WriteCapacityNote();
+
+    int LogLength() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void Append(const QString& text);
+    void MakeRoomFor(int length);
+    void DropOldestLines();
+    void RunLastLine();
+    void ReplaceCaretLine(const QString& text);
+    bool CaretLineIsEmpty() const;
+
+    CTarsionDoc& doc_;
+    CBoardOperations& ops_;
+    CCommandHistory history_;
+};
+
+} // namespace tarsion

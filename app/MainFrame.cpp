@@ -1,0 +1,175 @@
+#include "MainFrame.h"
+
+#include "AppSettings.h"
+#include "HelpWindow.h"
+#include "LogWindow.h"
+#include "pages/PageFactory.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace tarsion {
+
+namespace {
+const QString kTitlePrefix = QStringLiteral("Tessaric - ");
+constexpr int kPageHeight = 300;
+constexpr int kLogHeight = 400;
+} // namespace
+
+CMainFrame::CMainFrame(CTarsionDoc& doc, CBoardOperations& ops, IUserPrompt& prompt, IFileChooser& files,
+                       CAppSettings& settings, QWidget* parent)
+    : QMainWindow(parent), doc_(doc), ops_(ops), settings_(settings), fileCommands_(ops, prompt, files) {
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tarsion.png")));
+
+    auto* client = new QWidget(this);
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    tabs_ = new QTabBar(client);
+    tabs_->setExpanding(false);
+    tabs_->setDrawBase(true);
+    for (const QString& title : RegisterPageTitles())
+        tabs_->addTab(title);
+    splitter_ = new QSplitter(Qt::Vertical, client);
+    splitter_->setChildrenCollapsible(false);
+    page_ = CreateRegisterPage(0, PageContext{doc_, ops_}, splitter_);
+    logWindow_ = new CLogWindow(doc_, ops_, splitter_);
+    splitter_->addWidget(page_);
+    splitter_->addWidget(logWindow_);
+    splitter_->setStretchFactor(0, kPageHeight);
+    splitter_->setStretchFactor(1, kLogHeight);
+    splitter_->setSizes({kPageHeight, kLogHeight});
+    layout->addWidget(tabs_);
+    layout->addWidget(splitter_, 1);
+    setCentralWidget(client);
+    logWindow_->setFocus();
+
+    // A click on the tab already highlighted must still switch back after a toolbar switch.
+    connect(tabs_, &QTabBar::currentChanged, this, &CMainFrame::ShowPage);
+    connect(tabs_, &QTabBar::tabBarClicked, this, &CMainFrame::ShowPage);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+
+    CreateMenus();
+    CreateToolBar();
+    CreateShortcuts();
+    statusBar()->showMessage(QString());
+    connect(&recentFiles_, &CRecentFileList::changed, this, &CMainFrame::RebuildRecentFileEntries);
+    RebuildRecentFileEntries();
+    SetDocumentTitle(QString::fromLatin1(CTarsionDoc::kDefaultTitle));
+    UpdateEditActions();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction& CMainFrame::Action(const QString& objectName) const {
+    auto* action = findChild<QAction*>(objectName);
+    Q_ASSERT(action);
+    return *action;
+}
+
+void CMainFrame::SetDocumentTitle(const QString& title) {
+    documentTitle_ = title;
+    setWindowTitle(kTitlePrefix + title);
+}
+
+void CMainFrame::SetRecordingIndicator(bool recording) {
+    QAction& item = Action(QStringLiteral("startRecording"));
+    item.setCheckable(recording);
+    item.setChecked(recording);
+    item.setText(recording ? QStringLiteral("Recording") : QStringLiteral("Start Recording"));
+}
+
+void CMainFrame::ShowPage(int index) {
+    if (index < 0 || index >= kPages)
+        index = 0;
+    if (index == currentPage_)
+        return;
+    const QList<int> sizes = splitter_->sizes();
+    delete page_;
+    page_ = CreateRegisterPage(index, PageContext{doc_, ops_}, splitter_);
+    splitter_->insertWidget(0, page_);
+    splitter_->setSizes(sizes);
+    currentPage_ = index;
+    // The new page becomes the active pane.
+    if (page_->focusPolicy() == Qt::NoFocus)
+        page_->setFocusPolicy(Qt::ClickFocus);
+    page_->setFocus();
+    logWindowActive_ = false;
+    UpdateEditActions();
+}
+
+void CMainFrame::OnFocusChanged(QWidget* now) {
+    if (!now || !isAncestorOf(now))
+        return;
+    if (now == logWindow_)
+        logWindowActive_ = true;
+    else if (now == page_ || page_->isAncestorOf(now))
+        logWindowActive_ = false;
+    UpdateEditActions();
+}
+
+void CMainFrame::UpdateEditActions() {
+    for (const char* name : {"editUndo", "editCut", "editCopy", "editPaste", "filePrint"})
+        Action(QString::fromLatin1(name)).setEnabled(logWindowActive_);
+}
+
+void CMainFrame::SwitchPane() {
+    if (logWindowActive_) {
+        page_->setFocus();
+        logWindowActive_ = false;
+    } else {
+        logWindow_->setFocus();
+        logWindowActive_ = true;
+    }
+    UpdateEditActions();
+}
+
+void CMainFrame::SaveConfiguration() {
+    const std::optional<QString> path = fileCommands_.SaveConfiguration();
+    if (!path)
+        return;
+    recentFiles_.Add(*path);
+    SetDocumentTitle(QStringLiteral("TRM90627:  ") + *path);
+}
+
+QPrinter& CMainFrame::Printer() {
+    if (!printer_)
+        printer_ = std::make_unique<QPrinter>();
+    return *printer_;
+}
+
+void CMainFrame::Print() {
+    QPrintDialog dialog(&Printer(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        logWindow_->print(&Printer());
+}
+
+void CMainFrame::PrintSetup() {
+    QPageSetupDialog dialog(&Printer(), this);
+    dialog.exec();
+}
+
+void CMainFrame::ShowHelp() {
+    if (!help_)
+        help_ = new CHelpWindow(this);
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    settings_.WriteInt(QStringLiteral("x"), pos().x());
+    settings_.WriteInt(QStringLiteral("y"), pos().y());
+    event->accept();
+    emit closed();
+}
+
+} // namespace tarsion

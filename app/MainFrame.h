@@ -1,0 +1,110 @@
+#pragma once
+
+#include "FileCommands.h"
+#include "RecentFileList.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class QAction;
+class QMenu;
+class QPrinter;
+class QSplitter;
+class QTabBar;
+
+namespace tarsion {
+
+class CAppSettings;
+class CBoardOperations;
+class CHelpWindow;
+class CLogWindow;
+class CTarsionDoc;
+class IFileChooser;
+class IUserPrompt;
+
+// The program's window: the tab strip of register pages above a splitter that holds the page on
+// display and the log window, the menu bar, the toolbar and the status bar. Script commands are
+// left to whoever connects to the signals below.
+class CMainFrame final : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kPages = 6;
+
+    CMainFrame(CTarsionDoc& doc, CBoardOperations& ops, IUserPrompt& prompt, IFileChooser& files,
+               CAppSettings& settings, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CLogWindow& LogWindow() { return *logWindow_; }
+    QWidget* Page() const { return page_; }
+    int CurrentPage() const { return currentPage_; }
+    QTabBar& TabBar() { return *tabs_; }
+    CRecentFileList& RecentFiles() { return recentFiles_; }
+    QAction& Action(const QString& objectName) const;
+
+    // Title: "Tessaric - " and the document title.
+    void SetDocumentTitle(const QString& title);
+    const QString& DocumentTitle() const { return documentTitle_; }
+    // The Start Recording item reads "Recording" with a check mark while recording.
+    void SetRecordingIndicator(bool recording);
+
+    // Shows page `index` (outside 0..5: page 0) unless it is already shown.
+    void ShowPage(int index);
+    // Whether the log window is the active pane (Edit and Print act on it, New writes its note).
+    bool LogWindowActive() const { return logWindowActive_; }
+
+signals:
+    void runScriptRequested();
+    void newScriptRequested();
+    void loadConfigurationRequested();
+    void recordingToggled();
+    void recentFileChosen(const QString& path);
+    // New with a register page active: the application's new-document step.
+    void newDocumentRequested();
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateFileMenu();
+    void CreateEditMenu();
+    void CreateDumpMenu();
+    void CreateActionsMenu();
+    void CreateHelpMenu();
+    void CreateToolBar();
+    void CreateShortcuts();
+    void RebuildRecentFileEntries();
+    QAction* AddAction(QMenu* menu, const QString& name, const QString& text, const QString& prompt);
+
+    void OnFocusChanged(QWidget* now);
+    void UpdateEditActions();
+    void SaveConfiguration();
+    void Print();
+    void PrintSetup();
+    void ShowHelp();
+    void SwitchPane();
+    QPrinter& Printer();
+
+    CTarsionDoc& doc_;
+    CBoardOperations& ops_;
+    CAppSettings& settings_;
+    CFileCommands fileCommands_;
+    CRecentFileList recentFiles_;
+    QTabBar* tabs_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    CLogWindow* logWindow_ = nullptr;
+    QWidget* page_ = nullptr;
+    int currentPage_ = 0;
+    bool logWindowActive_ = true;
+    QString documentTitle_;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentFilesEnd_ = nullptr;
+    QList<QAction*> recentFileEntries_;
+    QPointer<CHelpWindow> help_;
+    std::unique_ptr<QPrinter> printer_;
+};
+
+} // namespace tarsion

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "AppSettings.h"
+#include "FileChooser.h"
+#include "InitialReadOut.h"
+#include "QtUserPrompt.h"
+#include "board/PortBackend.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace tarsion {
+
+class CBoardOperations;
+class CDocumentHost;
+class CMainFrame;
+class CTarsionDoc;
+
+// What the start-up takes from its surroundings. Tests replace them to run without a bus, over a
+// virtual board of their own, and to answer dialogs.
+struct StartUpServices {
+    // The automation runtime: the D-Bus session bus.
+    std::function<bool()> connectSessionBus;
+    // The port named by TARSION_PORT.
+    std::function<PortBinding()> bindPort;
+    // Dialog "Failed to do Initial ReadOut".
+    std::function<ReadOutChoice(QWidget* parent)> askAfterFailedReadOut;
+    // Message boxes and questions; null: the Qt dialogs.
+    IUserPrompt* prompt = nullptr;
+    // Save-file dialogs; null: the Qt dialog.
+    IFileChooser* files = nullptr;
+
+    static StartUpServices Standard();
+};
+
+// The application: brings the document, the board and the main window up in order, and takes them
+// down again at exit.
+class CTarsionApp final : public QObject {
+    Q_OBJECT
+public:
+    explicit CTarsionApp(StartUpServices services = StartUpServices::Standard(), QObject* parent = nullptr);
+    ~CTarsionApp() override;
+
+    // Returns true when the message loop should run; otherwise the program ends with ExitCode().
+    bool StartUp(const QStringList& arguments);
+    // After the main window has closed: port, settings, recent files.
+    void ShutDown();
+    int ExitCode() const { return exitCode_; }
+
+    // Started by D-Bus activation.
+    bool AutomationRequested() const { return automationRequested_; }
+
+    CTarsionDoc& Doc();
+    CBoardOperations& Ops();
+    CMainFrame& MainWindow() { return *mainFrame_; }
+    CAppSettings& Settings() { return settings_; }
+    IUserPrompt& Prompt() { return *prompt_; }
+
+    // The new-document step: the document title becomes the title text; the views refresh.
+    void NewDocument();
+
+private:
+    bool ParseCommandLine(const QStringList& arguments);
+    bool CreateDocument();
+    void CreateMainWindow();
+    void PlaceMainWindow();
+    void Fail(const QString& message, int exitCode);
+
+    StartUpServices services_;
+    CQtUserPrompt qtPrompt_;
+    CQtFileChooser qtFiles_;
+    IUserPrompt* prompt_;
+    IFileChooser* files_;
+    CAppSettings settings_;
+    std::unique_ptr<CDocumentHost> host_;
+    std::unique_ptr<CMainFrame> mainFrame_;
+    QString documentFile_;
+    bool automationRequested_ = false;
+    int exitCode_ = 0;
+};
+
+} // namespace tarsion
