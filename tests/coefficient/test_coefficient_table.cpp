@@ -224,6 +224,8 @@ TEST_F(CoefficientTableTest, StatisticsAndAcceptance) {
 TEST_F(CoefficientTableTest, ListingHoldsAddressAndWordBits) {
     const std::vector<double> c = Ramp(96, 0.0011);
     CoefficientTable table = Table(CoefficientText(c), 0);
+    // A longer listing left from before is replaced, not just overwritten.
+    test::WriteText(folder / "temp.ram", std::string(30000, '7'));
     ASSERT_TRUE(table.Build(1.0));
     ASSERT_TRUE(table.ListingWritten());
     std::istringstream listing(test::ReadText(folder / "temp.ram"));
