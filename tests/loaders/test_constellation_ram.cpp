@@ -80,7 +80,7 @@ TEST_F(ConstellationRam, RelativeNameIsLoggedAndRecordedInFullAndStoredRelative)
     EXPECT_EQ(rig.board.ConstellationRam(0x01), 0x02);
 }
 
-TEST_F(ConstellationRam, MissingFileTouchesNothing) {
+TEST_F(ConstellationRam, UnreadableFileTouchesNothing) {
     FillRam(0x55);
     rig.board.ResetCounters();
     const std::string path = rig.dir.string() + "/none.hex";
@@ -88,6 +88,10 @@ TEST_F(ConstellationRam, MissingFileTouchesNothing) {
     EXPECT_EQ(rig.LastLogLine(), "\tCould Not Open File " + path);
     EXPECT_EQ(rig.board.Cycles(), 0u);
     EXPECT_EQ(rig.board.ConstellationRam(0x00), 0x55);
+    // A folder opens but can't be read: no load of nothing reported as success.
+    EXPECT_FALSE(rig.ops.LoadConstellationRam(rig.dir.string()));
+    EXPECT_EQ(rig.LastLogLine(), "\tCould Not Open File " + rig.dir.string());
+    EXPECT_EQ(rig.board.Cycles(), 0u);
 }
 
 TEST_F(ConstellationRam, EntryWriteFailureIsReported) {
