@@ -203,10 +203,11 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     ops_.Log("LoadExternalMemory   " + path, 0);
     ops_.Record(LoadExternalMemoryCall(WithForwardSlashes(path)));
 
+    // Read before the guard, so that a pattern too large for the memory is refused with nothing written.
     std::ifstream in(path);
     const PatternFile contents = ReadPatternFile(in);
     const bool opened = in.is_open() && !in.bad();
-    if (opened && contents.tooLarge) {
+    if (contents.tooLarge) {
         ops_.Log(kTooManyPairs, 1);
         return false;
     }
