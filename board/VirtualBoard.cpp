@@ -35,7 +35,6 @@ constexpr int kCoefficientBytes = 9;
 constexpr std::uint8_t kBoardFifoResetValue = 0xFF;
 
 enum MemorySelect : unsigned {
-    kNone = 0,
     kICoefficient = 1,
     kQCoefficient = 2,
     kBothCoefficients = 3,
@@ -48,6 +47,14 @@ unsigned MemorySelectOf(std::uint32_t memoryControl) {
 
 std::uint8_t ByteOf(std::uint32_t value, int index) {
     return static_cast<std::uint8_t>(value >> (8 * index));
+}
+
+// Multi-byte values in the CPLD's register files are least significant byte first.
+std::uint32_t LittleEndian(const std::uint8_t* bytes, int count) {
+    std::uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return value;
 }
 
 // Bits a chip register keeps: its byte count, narrowed by its largest value.
@@ -244,8 +251,7 @@ std::uint8_t VirtualBoard::ReadRegister(bool pld, std::uint8_t reg) {
 void VirtualBoard::ChipWrite(std::uint8_t address) {
     if (!IsChipRegister(address))
         return;
-    const auto& b = contents_.bridge;
-    const std::uint32_t word = b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+    const std::uint32_t word = LittleEndian(contents_.bridge.data(), 4);
     const std::uint32_t kept = word & KeptBits(*ChipRegisterTable()[address]);
     switch (address) {
     case chipreg::kMemoryLoadStrobe:
@@ -327,16 +333,14 @@ std::uint8_t VirtualBoard::NextMemoryReadByte() {
 }
 
 void VirtualBoard::ExternalMemoryAccess() {
-    const auto& p = contents_.pld;
-    const std::uint32_t address =
-        p[pldreg::kAddress0] | (p[pldreg::kAddress0 + 1] << 8) | (p[pldreg::kAddress2] << 16);
+    const std::uint32_t address = LittleEndian(&contents_.pld[pldreg::kAddress0], 3);
     std::uint32_t& word = contents_.pattern[address & (kPatternWords - 1)];
     if (address & pldreg::kReadFlag) {
         for (int i = 0; i < 3; ++i)
             contents_.pld[pldreg::kReadData0 + i] = ByteOf(word, i);
         return;
     }
-    word = p[pldreg::kWriteData0] | (p[pldreg::kWriteData0 + 1] << 8) | (p[pldreg::kWriteData0 + 2] << 16);
+    word = LittleEndian(&contents_.pld[pldreg::kWriteData0], 3);
 }
 
 std::uint32_t VirtualBoard::ChipRegister(std::uint8_t address) const {
@@ -391,9 +395,7 @@ void VirtualBoard::SetPatternWord(std::uint32_t address, std::uint32_t value) {
 }
 
 std::uint32_t VirtualBoard::PatternStart() const {
-    const auto& p = contents_.pld;
-    return p[pldreg::kPatternStart0] | (p[pldreg::kPatternStart0 + 1] << 8) |
-           (p[pldreg::kPatternStart0 + 2] << 16);
+    return LittleEndian(&contents_.pld[pldreg::kPatternStart0], 3);
 }
 
 bool VirtualBoard::Sending() const {

@@ -28,7 +28,7 @@ public:
         None,
         NotConnected,      // status bit 5 set: CPLD in programming mode or cable unplugged
         BusyNeverAsserted, // strobes are ignored
-        BusyNeverReleased, // Busy stays asserted after the first strobe
+        BusyNeverReleased, // the strobe acts, but Busy stays asserted after it ends
     };
 
     // 72-bit coefficient word as nine bytes, byte 0 = bits 7..0.
@@ -40,8 +40,8 @@ public:
     std::uint8_t ReadPort(std::uint16_t port) override;
     void Unbind() override;
 
-    // Faults. `fromCycle` counts strobes (address, data write and data read cycles) from 1: the
-    // fault takes effect at that cycle; 0 means at once.
+    // Faults. `fromCycle` numbers the strobes (address, data write and data read cycles) from 1
+    // since the counters were last reset: the fault takes effect at that cycle; 0 means at once.
     void InjectFault(Fault fault, std::uint64_t fromCycle = 0);
     void ClearFault();
 
