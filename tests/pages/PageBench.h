@@ -1,0 +1,116 @@
+#pragma once
+
+#include "board/BoardLink.h"
+#include "board/VirtualBoard.h"
+#include "ops/BoardOperations.h"
+#include "ops/TarsionDoc.h"
+#include "pages/PageFactory.h"
+#include "support/FakeClock.h"
+#include "support/ScriptedPrompt.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace tarsion::test {
+
+// Collects the log lines the document hands to its views.
+class LogView final : public IDocumentObserver {
+public:
+    explicit LogView(CTarsionDoc& doc) : doc_(doc) { doc_.AddObserver(this); }
+    ~LogView() override { doc_.RemoveObserver(this); }
+    void OnDocumentUpdate() override { text += doc_.PendingLogText(); }
+    std::string text;
+
+private:
+    CTarsionDoc& doc_;
+};
+
+// A register page over the virtual board: document, board link, operation layer, scripted prompt.
+class PageTest : public ::testing::Test {
+protected:
+    PageTest() {
+        auto board = std::make_unique<VirtualBoard>();
+        board_ = board.get();
+        link_ = std::make_unique<CBoardLink>(doc_.Shadow(), doc_, std::move(board), clock_);
+        ops_ = std::make_unique<CBoardOperations>(*link_, doc_, prompt_);
+    }
+
+    void Open(int index) {
+        page_.reset(CreateRegisterPage(index, PageContext{doc_, *ops_}, nullptr));
+        page_->resize(550, 400);
+    }
+    // Puts a register on the board and into the shadow, as a read would.
+    void Preset(std::uint8_t reg, std::uint32_t value) {
+        board_->SetChipRegister(reg, value);
+        doc_.Shadow().StoreChipReg(reg, value);
+    }
+    std::uint32_t Chip(std::uint8_t reg) const { return board_->ChipRegister(reg); }
+
+    template <class W>
+    W* Find(const char* name) {
+        W* widget = page_->findChild<W*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QLineEdit* Edit(const char* name) { return Find<QLineEdit>(name); }
+    QString Text(const char* name) { return Edit(name)->text(); }
+
+    // Replaces the edit's text by typing and presses Enter.
+    void Type(const char* name, const QString& text, bool enter = true) {
+        QLineEdit* edit = Edit(name);
+        edit->selectAll();
+        edit->del();
+        QTest::keyClicks(edit, text);
+        if (enter)
+            QTest::keyClick(edit, Qt::Key_Return);
+    }
+    void LoseFocus(const char* name) {
+        QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(Edit(name), &focusOut);
+    }
+    void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
+    void Arrow(const char* valueEdit, bool up) {
+        const std::string arrows = std::string(valueEdit) + "Arrows";
+        QWidget* pair = Find<QWidget>(arrows.c_str());
+        pair->findChild<QAbstractButton*>(up ? "up" : "down")->click();
+    }
+    void Key(const char* name, Qt::Key key) { QTest::keyClick(Edit(name), key); }
+
+    // Presses the button labelled `buttonText` of the next modal dialog, or closes it when empty.
+    static void AnswerNextDialog(const QString& buttonText) {
+        QTimer::singleShot(0, [buttonText] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            ASSERT_NE(dialog, nullptr);
+            if (buttonText.isEmpty()) {
+                dialog->close();
+                return;
+            }
+            for (auto* button : dialog->findChildren<QAbstractButton*>()) {
+                if (button->text() == buttonText) {
+                    button->click();
+                    return;
+                }
+            }
+            ADD_FAILURE() << "no button " << buttonText.toStdString();
+            dialog->close();
+        });
+    }
+
+    FakeClock clock_;
+    CTarsionDoc doc_;
+    LogView log_{doc_};
+    ScriptedPrompt prompt_;
+    VirtualBoard* board_ = nullptr;
+    std::unique_ptr<CBoardLink> link_;
+    std::unique_ptr<CBoardOperations> ops_;
+    std::unique_ptr<QWidget> page_;
+};
+
+} // namespace tarsion::test
