@@ -9,14 +9,17 @@ CAutomationHookup::CAutomationHookup(CTarsionApp& app)
     : dialogs_(&app.MainWindow()), commands_(app.Doc(), dialogs_),
       server_(StartAutomation(app.Ops(), [&app] { app.NewDocument(); })) {
     CMainFrame& frame = app.MainWindow();
-    QObject::connect(&frame, &CMainFrame::runScriptRequested, &commands_, &CScriptCommands::ChooseAndRunScript);
+    QObject::connect(&frame, &CMainFrame::runScriptRequested, &commands_,
+                     &CScriptCommands::ChooseAndRunScript);
     QObject::connect(&frame, &CMainFrame::loadConfigurationRequested, &commands_,
                      &CScriptCommands::ChooseAndRunScript);
     QObject::connect(&frame, &CMainFrame::recentFileChosen, &commands_, &CScriptCommands::RunScript);
     QObject::connect(&frame, &CMainFrame::newScriptRequested, &commands_, &CScriptCommands::NewScript);
     QObject::connect(&frame, &CMainFrame::recordingToggled, &commands_, &CScriptCommands::ToggleRecording);
-    QObject::connect(&commands_, &CScriptCommands::recentFileAdded, &frame.RecentFiles(), &CRecentFileList::Add);
-    QObject::connect(&commands_, &CScriptCommands::recordingChanged, &frame, &CMainFrame::SetRecordingIndicator);
+    QObject::connect(&commands_, &CScriptCommands::recentFileAdded, &frame.RecentFiles(),
+                     &CRecentFileList::Add);
+    QObject::connect(&commands_, &CScriptCommands::recordingChanged, &frame,
+                     &CMainFrame::SetRecordingIndicator);
 }
 
 CAutomationHookup::~CAutomationHookup() = default;

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# D-Bus activation end to end: a first run of tarsion writes its activation file; on a new bus with
+# no program running, a script's creation request then starts tarsion, whose virtual board the
+# script drives.
+# Usage: activation_test.sh TARSION TARSION_SCRIPT
+set -euo pipefail
+tarsion="$1"
+script_host="$2"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# The bus daemon hands its own environment to the programs it starts.
+export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+export QT_QPA_PLATFORM=offscreen TARSION_PORT=sim
+unset DBUS_SESSION_BUS_ADDRESS
+
+owner_pid() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:com.tessaric.Tarsion 2>/dev/null |
+        awk '/uint32/ { print $2 }'
+}
+export -f owner_pid
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# 1. Any start writes the activation file.
+dbus-run-session -- bash -c '
+    "$1" & program=$!
+    for _ in $(seq 200); do
+        [ -n "$(owner_pid)" ] && break
+        sleep 0.1
+    done
+    kill "$program"
+' first "$tarsion"
+service="$XDG_DATA_HOME/dbus-1/services/com.tessaric.Tarsion.service"
+[ -f "$service" ] || fail "no activation file at $service"
+expected="$(printf '[D-BUS Service]\nName=com.tessaric.Tarsion\nExec=%s --automation' "$(readlink -f "$tarsion")")"
+[ "$(cat "$service")" = "$expected" ] || fail "activation file reads: $(cat "$service")"
+
+# 2. A script with no program running starts one and drives its board.
+cat >"$work/activate.js" <<'JS'
+var Tarsion = WScript.CreateObject("Trm90627");
+Tarsion.Poke(0x0a, 0x12345678);
+Tarsion.write(0x0b, 0x5a);
+WScript.Echo(Tarsion.Peek(0x0a), Tarsion.Read(0x0b));
+JS
+output="$(dbus-run-session -- bash -c '
+    [ -z "$(owner_pid)" ] || { echo "a program already runs"; exit 1; }
+    "$1" "$2"
+    status=$?
+    program="$(owner_pid)"
+    [ -n "$program" ] && kill "$program"
+    exit $status
+' second "$script_host" "$work/activate.js")" || fail "script run failed: $output"
+[ "$output" = "305419896 90" ] || fail "script printed: $output"
+echo "activation works: $output"
