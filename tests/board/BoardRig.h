@@ -23,7 +23,11 @@ protected:
     CBoardLink link;
 
     // Log text of one indent-1 line.
-    static std::string Line(std::string_view text) { return "\t" + std::string(text) + "\r\n"; }
+    static std::string Line(std::string_view text) {
+        std::string line(1, '\t');
+        line.append(text).append("\r\n");
+        return line;
+    }
 
 private:
     explicit BoardRig(std::unique_ptr<VirtualBoard> owned)
