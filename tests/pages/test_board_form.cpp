@@ -1,0 +1,190 @@
+#include "PageBench.h"
+#include "pages/BoardForm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <unistd.h>
+
+namespace tarsion::test {
+namespace {
+
+constexpr int kBoardPage = 5;
+constexpr std::uint32_t kMemoryWords = 0x40000;
+const char* const kDownloadFailed = "Couldn't Download the file\nPlease see LogWindow for Details";
+
+class BoardFormTest : public PageTest {
+protected:
+    void SetUp() override { Open(kBoardPage); }
+
+    void Choose(const char* list, int index) {
+        auto* box = Find<QComboBox>(list);
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
+    bool Ticked(const char* name) { return Find<QCheckBox>(name)->isChecked(); }
+    std::size_t Count(const std::string& what) const {
+        std::size_t count = 0;
+        for (auto at = log_.text.find(what); at != std::string::npos; at = log_.text.find(what, at + 1))
+            ++count;
+        return count;
+    }
+    void Pattern(const QString& iAmplitude, const QString& qAmplitude, const QString& perCycle,
+                 const QString& samples) {
+        Find<QComboBox>("iKind")->setCurrentIndex(0);
+        Find<QComboBox>("qKind")->setCurrentIndex(0);
+        Type("iAmplitude", iAmplitude, false);
+        Type("qAmplitude", qAmplitude, false);
+        Type("samplesPerCycle", perCycle, false);
+        Type("numberOfSamples", samples, false);
+    }
+    // Low 16 bits of a pattern word counted back from the end of the memory.
+    std::uint32_t SampleFromEnd(std::uint32_t back) const {
+        return board_->PatternWord(kMemoryWords - back) & 0xffff;
+    }
+};
+
+TEST_F(BoardFormTest, DataClkListWritesBridgeRegister9) {
+    Choose("dataClk", 2);
+    EXPECT_EQ(board_->BridgeRegister(9), 2);
+    EXPECT_EQ(Find<QComboBox>("dataClk")->currentText(), "SysClk/2");
+    Choose("dataClk", 2);
+    EXPECT_EQ(Count("Write 09"), 1u);
+}
+
+TEST_F(BoardFormTest, PatternMemoryWhileTristatedSelectsRefClkThenSends) {
+    Click("tristated");
+    EXPECT_EQ(board_->BridgeRegister(9), 3);
+    EXPECT_TRUE(Ticked("tristated"));
+    EXPECT_FALSE(Ticked("ground"));
+    EXPECT_EQ(Find<QComboBox>("dataClk")->currentText(), "Tristated ");
+
+    Click("patternMemory");
+    EXPECT_EQ(board_->BridgeRegister(9), 0);
+    EXPECT_TRUE(board_->Sending());
+    EXPECT_EQ(Find<QComboBox>("dataClk")->currentText(), "RefClk");
+    EXPECT_TRUE(Ticked("patternMemory"));
+    EXPECT_FALSE(Ticked("ground"));
+    EXPECT_FALSE(Ticked("tristated"));
+}
+
+TEST_F(BoardFormTest, GndActsOnEveryClick) {
+    Click("ground");
+    Click("ground");
+    EXPECT_EQ(Count("Stop"), 2u);
+    EXPECT_FALSE(board_->Sending());
+    EXPECT_TRUE(Ticked("ground"));
+    EXPECT_FALSE(Ticked("patternMemory"));
+}
+
+TEST_F(BoardFormTest, PortListChangesTheBaseAddressWithoutLogging) {
+    EXPECT_EQ(Find<QComboBox>("port")->currentText(), "0x0378");
+    Choose("port", 2);
+    EXPECT_EQ(link_->BaseAddress(), 0x278);
+    Choose("port", 0);
+    EXPECT_EQ(link_->BaseAddress(), 0x3bc);
+    EXPECT_TRUE(log_.text.empty());
+    EXPECT_EQ(board_->Cycles(), 0u);
+}
+
+TEST_F(BoardFormTest, SuggestRoundsUpToWholeCycles) {
+    for (const auto& [perCycle, suggested] :
+         {std::pair{"2.5", "5"}, std::pair{"16", "16"}, std::pair{"6.25", "25"}, std::pair{"0.75", "3"}}) {
+        Type("samplesPerCycle", perCycle, false);
+        Click("suggest");
+        EXPECT_EQ(Text("numberOfSamples"), suggested) << perCycle;
+    }
+    // No cycles to count: nothing changes.
+    for (const char* perCycle : {"0", "-2"}) {
+        Type("numberOfSamples", "7", false);
+        Type("samplesPerCycle", perCycle, false);
+        Click("suggest");
+        EXPECT_EQ(Text("numberOfSamples"), "7") << perCycle;
+    }
+    // A tiny value ends the search too, instead of holding the page.
+    const auto start = std::chrono::steady_clock::now();
+    Type("samplesPerCycle", "1e-300", false);
+    Click("suggest");
+    EXPECT_EQ(Text("numberOfSamples"), "1");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(BoardFormTest, LoadPatternRefusesFewerSamplesThanOneCycleBeforeLogging) {
+    Pattern("0.5", "0", "16", "8");
+    Click("loadPattern");
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0], "NumberOfSamplesPerCycle can't exceed NumberOfSamples");
+    EXPECT_TRUE(log_.text.empty());
+    EXPECT_EQ(board_->Cycles(), 0u);
+
+    Pattern("0.5", "0", "16", "16");
+    Click("loadPattern");
+    EXPECT_EQ(prompt_.messages.size(), 1u); // success shows nothing
+    EXPECT_EQ(SampleFromEnd(32), 0x4000u);  // DC 0.5: floor(0.5 x 32768 + 0.5)
+    EXPECT_EQ(board_->FifoResets(), 1);
+    EXPECT_TRUE(board_->Sending());
+    EXPECT_EQ(doc_.pattern.numberOfSamples, 16.0);
+}
+
+TEST_F(BoardFormTest, AmplitudesAreClampedToFullScale) {
+    Pattern("1.5", "-3", "4", "4");
+    Click("loadPattern");
+    EXPECT_EQ(doc_.pattern.iAmplitude, 1.0);
+    EXPECT_EQ(doc_.pattern.qAmplitude, -1.0);
+    EXPECT_EQ(Text("iAmplitude"), "1");
+    EXPECT_EQ(Text("qAmplitude"), "-1");
+    // -1.0 gives 0x8000; -3 unclamped would have given 0x8001.
+    EXPECT_EQ(SampleFromEnd(2), 0x7fffu);
+    EXPECT_EQ(SampleFromEnd(1), 0x8000u);
+}
+
+TEST_F(BoardFormTest, AmplitudeThatIsNoNumberIsRefused) {
+    Pattern("x", "0", "4", "4");
+    Click("loadPattern");
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0], "Please enter a number.");
+    EXPECT_TRUE(log_.text.empty());
+}
+
+class BoardFileTest : public BoardFormTest {
+protected:
+    void SetUp() override {
+        BoardFormTest::SetUp();
+        std::ofstream out(path_);
+        for (int line = 1; line <= 7; ++line)
+            out << "header\n";
+        out << "0x1234 0x5678\n0x0001 0x0002\n";
+        out.close();
+        Edit("patternFile")->setText(QString::fromStdString(path_));
+    }
+    void TearDown() override { std::remove(path_.c_str()); }
+
+    std::string path_ = "/tmp/boardform-" + std::to_string(getpid()) + ".pat";
+};
+
+TEST_F(BoardFileTest, LoadFileResetsTheFifoAndSends) {
+    Click("loadFile");
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0], "File DownLoad to External Memory Complete");
+    EXPECT_EQ(SampleFromEnd(4), 0x1234u);
+    EXPECT_EQ(SampleFromEnd(1), 0x0002u);
+    EXPECT_EQ(board_->FifoResets(), 1);
+    EXPECT_TRUE(board_->Sending());
+}
+
+TEST_F(BoardFileTest, LoadFileWithDataClkTristatedFailsInTheLoader) {
+    Click("tristated");
+    Click("loadFile");
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0], kDownloadFailed);
+    EXPECT_EQ(SampleFromEnd(4), 0u);
+    EXPECT_EQ(board_->FifoResets(), 0);
+    EXPECT_FALSE(board_->Sending());
+    EXPECT_EQ(board_->BridgeRegister(9), 3);
+}
+
+} // namespace
+} // namespace tarsion::test
