@@ -306,7 +306,8 @@ TEST_F(CoefficientRamTest, BestFitThatCannotConvergeStopsBeforeTheBoard) {
 TEST_F(CoefficientRamTest, RefusedRequestsTouchNeitherBoardNorSettings) {
     const std::string header = "1\n2\n3\n4\n5\n6\n7\n";
     test::WriteText(folder / "short.coe", header);
-    test::WriteText(folder / "binary.coe", std::string("\0\x01\xff\n\x80\x81\n\n\n\n\n\n\x02\x03\n", 16));
+    static const char kBinary[] = "\0\x01\xff\n\x80\x81\n\n\n\n\n\n\x02\x03\n";
+    test::WriteText(folder / "binary.coe", std::string(kBinary, sizeof kBinary - 1));
     test::WriteText(folder / "huge.coe", header + std::string(300000, '#') + "\n");
     test::WriteText(folder / "gap.coe", header + "0.1\n\n0.2\n");
     test::WriteText(folder / "lp.coe", CoefficientText(Ramp(96, 0.0004)));

@@ -40,6 +40,8 @@ TEST(CoefficientFileTest, ReadsOneOrTwoColumnsWithEitherLineEnd) {
 
 TEST(CoefficientFileTest, MalformedFilesAreFormatErrors) {
     const std::string header = CoefficientText({});
+    static const char kBinary[] = "\x7f"
+                                  "ELF\0\x01\x02\n\n\n\n\n\n\n\xff\xfe\x00\x01\n";
     const std::pair<const char*, std::string> cases[] = {
         {"no line 8", "1\n2\n3\n4\n5\n6\n7\n"},
         {"truncated header", "1\n2\n3\n"},
@@ -48,9 +50,7 @@ TEST(CoefficientFileTest, MalformedFilesAreFormatErrors) {
         {"infinite tap", header + "inf\n"},
         {"tap line without a number", header + "0.5\nabc\n0.25\n"},
         {"blank line between taps", header + "0.5\n\n0.25\n"},
-        {"binary", std::string("\x7f"
-                               "ELF\0\x01\x02\n\n\n\n\n\n\n\xff\xfe\x00\x01\n",
-                               21)},
+        {"binary", std::string(kBinary, sizeof kBinary - 1)},
         {"huge line of garbage", header + std::string(200000, 'x') + "\n"},
     };
     for (const auto& [name, text] : cases) {
