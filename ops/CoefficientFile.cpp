@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 namespace tarsion {
@@ -39,12 +40,14 @@ int ReadNumbers(const std::string& line, double& first, double& second) {
 }
 
 CoefficientFile::Status CoefficientFile::Read(const std::string& path) {
+    // A folder would open, then read as an empty file.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        return Status::CannotOpen;
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return Status::CannotOpen;
-    const Status status = Parse(in);
-    // A folder opens but can't be read.
-    return in.bad() ? Status::CannotOpen : status;
+    return Parse(in);
 }
 
 CoefficientFile::Status CoefficientFile::Parse(std::istream& in) {

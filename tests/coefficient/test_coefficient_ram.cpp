@@ -326,8 +326,10 @@ TEST_F(CoefficientRamTest, RefusedRequestsTouchNeitherBoardNorSettings) {
     rig.log.text.clear();
     rig.prompt.messages.clear();
     EXPECT_FALSE(Load(0, "absent.coe"));
+    EXPECT_FALSE(Load(0, folder.Path()));
     EXPECT_EQ(rig.log.text, "");
-    EXPECT_EQ(rig.prompt.messages, std::vector<std::string>{"Please Enter a Valid File Name"});
+    EXPECT_EQ(rig.prompt.messages,
+              (std::vector<std::string>{"Please Enter a Valid File Name", "Please Enter a Valid File Name"}));
 
     // A Force Value gain that doesn't fit.
     rig.log.text.clear();
