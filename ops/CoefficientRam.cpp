@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <fstream>
+#include <vector>
 
 namespace tarsion {
 
@@ -132,16 +133,19 @@ bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
     else
         loads = {{1, kSelectBoth, true, true}};
 
-    const std::string storedName = StoredFileName(doc.startDirectory, path_);
-    std::optional<LoadedTable> last;
+    std::vector<LoadedTable> loaded;
     for (const RamLoad& load : loads) {
-        last = LoadRam(request, load);
-        if (!last)
+        const std::optional<LoadedTable> table = LoadRam(request, load);
+        // A failed Q table leaves the I RAM loaded but no settings changed.
+        if (!table)
             return false;
-        // Each channel keeps the gain and DC gain of its own table.
-        StoreSettings(request, load, *last, storedName);
+        loaded.push_back(*table);
     }
-    const bool offsetLoaded = !request.loadOffset || LoadDcOffset(last->dcGain);
+    // Each channel keeps the gain and DC gain of its own table.
+    const std::string storedName = StoredFileName(doc.startDirectory, path_);
+    for (std::size_t i = 0; i < loads.size(); ++i)
+        StoreSettings(request, loads[i], loaded[i], storedName);
+    const bool offsetLoaded = !request.loadOffset || LoadDcOffset(loaded.back().dcGain);
     doc.UpdateAllViews();
     if (!offsetLoaded) {
         ops_.Prompt().ShowMessage("Failed to Load PostShapingFilterOffset ");

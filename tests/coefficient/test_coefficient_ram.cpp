@@ -157,6 +157,18 @@ TEST_F(CoefficientRamTest, TwoColumnFileGivesEachRamItsOwnColumnAndGain) {
     EXPECT_EQ(Ram(0, 0xC1), WordAtC1(i, 0.05));
 }
 
+TEST_F(CoefficientRamTest, FailedQTableLeavesTheIRamLoadedAndNoSettingsChanged) {
+    const std::vector<double> i = Ramp(96, 0.0001);
+    const std::vector<double> q = Ramp(96, 0.004);
+    test::WriteText(folder / "iq.coe", CoefficientText(i, q));
+    EXPECT_FALSE(Load(2, "iq.coe", false, 1.0));
+    EXPECT_EQ(Lines(rig.log.text).back(), "\tFailed\r");
+    EXPECT_EQ(Ram(0, 0x20), WordAt20(i, 1.0));
+    EXPECT_EQ(Ram(1, 0x20), Word{});
+    EXPECT_EQ(memoryControl, (std::vector<std::uint32_t>{0, 0x44, 0x00}));
+    ExpectUnchangedSettings();
+}
+
 TEST_F(CoefficientRamTest, OneColumnFileLoadsBothRamsAtOnce) {
     const std::vector<double> c = Ramp(96, 0.0004);
     test::WriteText(folder / "lp.coe", CoefficientText(c));
