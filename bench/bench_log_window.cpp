@@ -1,0 +1,116 @@
+#include "app/DocumentHost.h"
+#include "app/LogWindow.h"
+#include "app/MainFrame.h"
+#include "app/TarsionApp.h"
+#include "board/VirtualBoard.h"
+#include "support/ScriptedPrompt.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+namespace tarsion {
+namespace {
+
+// Widgets need an application; settings go to a scratch folder.
+void EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "tarsion_gui_bench";
+    static char* argv[] = {name, nullptr};
+    static std::unique_ptr<QApplication> application;
+    static QTemporaryDir settingsDir;
+    if (application)
+        return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    application = std::make_unique<QApplication>(argc, argv);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+}
+
+// A log line of 98 characters: 100 with its line break, so each trim frees room for 100 lines.
+const std::string kLine = std::string("\tPoke 0a 12345678 ") + std::string(79, '.');
+
+struct LogRig {
+    LogRig() {
+        EnsureApplication();
+        host = std::make_unique<CDocumentHost>(std::make_unique<VirtualBoard>(), prompt);
+        log = std::make_unique<CLogWindow>(host->Doc(), host->Ops());
+        log->resize(550, 300);
+        log->show();
+    }
+    void FillToCapacity() {
+        QString line = QString::fromStdString(kLine);
+        QStringList lines;
+        for (int i = 0; i < CLogWindow::kCapacity / 100; ++i)
+            lines.append(line);
+        log->setPlainText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        log->moveCursor(QTextCursor::End);
+    }
+    test::ScriptedPrompt prompt;
+    std::unique_ptr<CDocumentHost> host;
+    std::unique_ptr<CLogWindow> log;
+};
+
+void BM_LogAppendEmpty(benchmark::State& state) {
+    LogRig rig;
+    int appended = 0;
+    for (auto _ : state) {
+        rig.host->Doc().LogLine(kLine, 0);
+        // Keep the log small: start afresh every 100 lines.
+        if (++appended == 100) {
+            state.PauseTiming();
+            rig.log->clear();
+            appended = 0;
+            state.ResumeTiming();
+        }
+    }
+}
+BENCHMARK(BM_LogAppendEmpty);
+
+// Trims included: every hundredth append drops the oldest 100 lines.
+void BM_LogAppendAtCapacity(benchmark::State& state) {
+    LogRig rig;
+    rig.FillToCapacity();
+    for (auto _ : state)
+        rig.host->Doc().LogLine(kLine, 0);
+    state.counters["chars"] = rig.log->LogLength();
+}
+BENCHMARK(BM_LogAppendAtCapacity);
+
+// Only the appends that trigger a trim.
+void BM_LogAppendTriggeringTrim(benchmark::State& state) {
+    LogRig rig;
+    rig.FillToCapacity();
+    for (auto _ : state) {
+        state.PauseTiming();
+        while (rig.log->LogLength() + 100 <= CLogWindow::kCapacity)
+            rig.host->Doc().LogLine(kLine, 0);
+        state.ResumeTiming();
+        rig.host->Doc().LogLine(kLine, 0);
+    }
+}
+BENCHMARK(BM_LogAppendTriggeringTrim);
+
+// From the application object to the shown main window with the board read out.
+void BM_StartUpToShownWindow(benchmark::State& state) {
+    EnsureApplication();
+    test::ScriptedPrompt prompt;
+    for (auto _ : state) {
+        StartUpServices services = StartUpServices::Standard();
+        services.connectSessionBus = [] { return true; };
+        services.bindPort = [] { return BindPortIo("sim"); };
+        services.prompt = &prompt;
+        CTarsionApp app(std::move(services));
+        const bool started = app.StartUp({QStringLiteral("tarsion")});
+        benchmark::DoNotOptimize(started);
+        if (!started || !app.MainWindow().isVisible())
+            state.SkipWithError("start-up failed");
+    }
+}
+BENCHMARK(BM_StartUpToShownWindow)->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace tarsion
