@@ -161,6 +161,7 @@ CBoardForm::CBoardForm(PageContext context, QWidget* parent)
     page->addLayout(bottom);
     page->addStretch();
 
+    ScrollPageOverLists(Content(), this);
     AddField(std::make_unique<CDocumentField>([this] { ShowBoard(); }));
 }
 

@@ -177,6 +177,7 @@ CFilterForm::CFilterForm(PageContext context, QWidget* parent)
     page->addLayout(bottom);
     page->addStretch();
 
+    ScrollPageOverLists(Content(), this);
     AddField(std::make_unique<CDocumentField>([this] { ShowDocument(); }));
 }
 

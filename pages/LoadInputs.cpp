@@ -2,6 +2,7 @@
 
 #include "ops/UserPrompt.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
@@ -45,6 +46,13 @@ std::optional<double> CaptureReal(QLineEdit* edit, IUserPrompt& prompt) {
         edit->selectAll();
     }
     return value;
+}
+
+void ScrollPageOverLists(QWidget* content, QObject* page) {
+    for (QComboBox* list : content->findChildren<QComboBox*>()) {
+        list->setFocusPolicy(Qt::StrongFocus);
+        list->installEventFilter(page);
+    }
 }
 
 } // namespace tarsion

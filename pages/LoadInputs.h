@@ -8,6 +8,7 @@
 #include <optional>
 
 class QLineEdit;
+class QObject;
 class QWidget;
 
 namespace tarsion {
@@ -25,6 +26,9 @@ QString FormatReal(double value);
 std::optional<double> ReadReal(const QString& text);
 // The edit's number; otherwise "Please enter a number." and the edit takes the focus.
 std::optional<double> CaptureReal(QLineEdit* edit, IUserPrompt& prompt);
+
+// Lists under `content` take no wheel events: they go to `page`'s filter, which scrolls the page.
+void ScrollPageOverLists(QWidget* content, QObject* page);
 
 // A control group of a page loaded from the document's load settings on each refresh.
 class CDocumentField final : public CPageField {

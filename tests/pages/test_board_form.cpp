@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QWheelEvent>
 
 #include <chrono>
 #include <cstdio>
@@ -52,6 +53,13 @@ TEST_F(BoardFormTest, DataClkListWritesBridgeRegister9) {
     EXPECT_EQ(board_->BridgeRegister(9), 2);
     EXPECT_EQ(Find<QComboBox>("dataClk")->currentText(), "SysClk/2");
     Choose("dataClk", 2);
+    EXPECT_EQ(Count("Write 09"), 1u);
+
+    // Scrolling the page over the list leaves the DataClk source alone.
+    QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Find<QComboBox>("dataClk"), &wheel);
+    EXPECT_EQ(board_->BridgeRegister(9), 2);
     EXPECT_EQ(Count("Write 09"), 1u);
 }
 
