@@ -29,8 +29,8 @@ const char* ReadNumber(const char* begin, const char* end, double& value) {
         return nullptr;
     return next;
 }
-} // namespace
 
+// Up to two numbers from the start of the line, as "%lg %lg" reads them; returns how many.
 int ReadNumbers(const std::string& line, double& first, double& second) {
     const char* end = line.data() + line.size();
     const char* next = ReadNumber(line.data(), end, first);
@@ -38,6 +38,7 @@ int ReadNumbers(const std::string& line, double& first, double& second) {
         return 0;
     return ReadNumber(next, end, second) ? 2 : 1;
 }
+} // namespace
 
 CoefficientFile::Status CoefficientFile::Read(const std::string& path) {
     // A folder would open, then read as an empty file.

@@ -36,8 +36,4 @@ private:
     std::vector<double> second_;
 };
 
-// Reads up to two numbers from the start of `line` as "%lg %lg" would, in the C locale; returns
-// how many were read. Infinities and NaNs do not count as numbers.
-int ReadNumbers(const std::string& line, double& first, double& second);
-
 } // namespace tarsion
