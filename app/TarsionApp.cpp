@@ -4,6 +4,7 @@
 #include "LogWindow.h"
 #include "MainFrame.h"
 #include "ReadOutFailedDialog.h"
+#include "automation/AutomationHookup.h"
 
 #include <QCommandLineParser>
 #include <QDBusConnection>
@@ -29,6 +30,7 @@ StartUpServices StartUpServices::Standard() {
         return BindPortIo(spec ? spec : "");
     };
     services.askAfterFailedReadOut = [](QWidget* parent) { return CReadOutFailedDialog(parent).Ask(); };
+    services.startAutomation = [](CTarsionApp& app) { return std::make_unique<CAutomationHookup>(app); };
     return services;
 }
 
@@ -38,6 +40,8 @@ CTarsionApp::CTarsionApp(StartUpServices services, QObject* parent)
       files_(services_.files ? services_.files : &qtFiles_) {}
 
 CTarsionApp::~CTarsionApp() {
+    // Automation calls reach the operation layer: it stops serving first.
+    automation_.reset();
     // The window and its views go before the document they observe.
     mainFrame_.reset();
     host_.reset();
@@ -63,6 +67,8 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
     if (!CreateDocument())
         return false;
     CreateMainWindow();
+    if (services_.startAutomation)
+        automation_ = services_.startAutomation(*this);
     NewDocument();
     if (!documentFile_.isEmpty()) {
         mainFrame_->SetDocumentTitle(QFileInfo(documentFile_).fileName());

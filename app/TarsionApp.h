@@ -16,9 +16,11 @@ class QWidget;
 
 namespace tarsion {
 
+class CAutomationHookup;
 class CBoardOperations;
 class CDocumentHost;
 class CMainFrame;
+class CTarsionApp;
 class CTarsionDoc;
 
 // What the start-up takes from its surroundings. Tests replace them to run without a bus, over a
@@ -34,6 +36,9 @@ struct StartUpServices {
     IUserPrompt* prompt = nullptr;
     // Save-file dialogs; null: the Qt dialog.
     IFileChooser* files = nullptr;
+    // Start-up step 7: the automation object on the session bus and the File menu's script
+    // commands; null: neither (tests of the shell alone).
+    std::function<std::unique_ptr<CAutomationHookup>(CTarsionApp&)> startAutomation;
 
     static StartUpServices Standard();
 };
@@ -79,6 +84,7 @@ private:
     CAppSettings settings_;
     std::unique_ptr<CDocumentHost> host_;
     std::unique_ptr<CMainFrame> mainFrame_;
+    std::unique_ptr<CAutomationHookup> automation_;
     QString documentFile_;
     bool automationRequested_ = false;
     int exitCode_ = 0;

@@ -131,6 +131,13 @@ TEST_F(TarsionScript, ReadsUtf16ScriptsWithCrLfLineEnds) {
     EXPECT_EQ(bench_.board->ChipRegister(0x0B), 0x5678u);
 }
 
+TEST_F(TarsionScript, QuitEndsTheScriptWithItsExitStatus) {
+    test::WriteText(Path("quit.js"), "WScript.Echo('before');\nWScript.Quit(3);\nWScript.Echo('after');\n");
+    const test::ScriptResult result = test::RunScript(Path("quit.js"));
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.out, QStringLiteral("before\n"));
+}
+
 TEST_F(TarsionScript, RefusesVbScript) {
     bench_.Serve();
     test::WriteText(Path("old.VBS"), "Set t = WScript.CreateObject(\"Trm90627\")\n");
