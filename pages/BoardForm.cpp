@@ -75,14 +75,14 @@ QGroupBox* MakeColumnGroup(const QString& title, std::initializer_list<QWidget*>
     auto* group = new QGroupBox(title);
     auto* column = new QVBoxLayout(group);
     for (QWidget* widget : widgets)
-        column->addWidget(widget);
+        column->addWidget(widget, 0, Qt::AlignLeft);
     return group;
 }
 
 } // namespace
 
 CBoardForm::CBoardForm(PageContext context, QWidget* parent)
-    : CRegisterPage(context, parent),
+    : CInputPage(context, parent),
       dataClk_(MakeList("dataClk", {QStringLiteral("RefClk"), QStringLiteral("2xSymbolClk"),
                                     QStringLiteral("SysClk/2"), QStringLiteral("Tristated ")})),
       patternMemory_(Named(new QCheckBox(QStringLiteral("Pattern Memory")), "patternMemory")),
@@ -93,7 +93,7 @@ CBoardForm::CBoardForm(PageContext context, QWidget* parent)
       patternFile_(Named(new QLineEdit, "patternFile")), iKind_(MakeKindList("iKind")),
       iAmplitude_(MakeNumberEdit("iAmplitude")), qKind_(MakeKindList("qKind")),
       qAmplitude_(MakeNumberEdit("qAmplitude")), samplesPerCycle_(MakeNumberEdit("samplesPerCycle")),
-      numberOfSamples_(MakeNumberEdit("numberOfSamples")), chooseFile_(FileOpenDialog(this)) {
+      numberOfSamples_(MakeNumberEdit("numberOfSamples")) {
     connect(dataClk_, &QComboBox::activated, this, [this](int index) { SelectDataClk(index); });
     connect(patternMemory_, &QCheckBox::clicked, this, [this] { DrivePatternSender(true); });
     connect(ground_, &QCheckBox::clicked, this, [this] { DrivePatternSender(false); });
@@ -148,11 +148,10 @@ CBoardForm::CBoardForm(PageContext context, QWidget* parent)
     right->addWidget(parameters);
     right->addStretch();
 
-    auto* columns = new QHBoxLayout;
+    auto* page = new QVBoxLayout(Content());
+    QBoxLayout* columns = AddRow(page);
     columns->addLayout(left);
     columns->addLayout(right, 1);
-    auto* page = new QVBoxLayout(Content());
-    page->addLayout(columns);
     auto* bottom = new QHBoxLayout;
     QPushButton* refresh = MakeButton(QStringLiteral("Refresh"), "refresh");
     connect(refresh, &QPushButton::clicked, this, [this] { Refresh(); });
@@ -161,8 +160,7 @@ CBoardForm::CBoardForm(PageContext context, QWidget* parent)
     page->addLayout(bottom);
     page->addStretch();
 
-    ScrollPageOverLists(Content(), this);
-    AddField(std::make_unique<CDocumentField>([this] { ShowBoard(); }));
+    FinishPage([this] { ShowBoard(); });
 }
 
 void CBoardForm::ShowBoard() {
@@ -184,10 +182,10 @@ void CBoardForm::ShowPattern(const PatternSettings& pattern) {
     patternFile_->setText(QString::fromStdString(pattern.fileName));
     iKind_->setCurrentIndex(pattern.iKind < iKind_->count() ? pattern.iKind : -1);
     qKind_->setCurrentIndex(pattern.qKind < qKind_->count() ? pattern.qKind : -1);
-    iAmplitude_->setText(FormatReal(pattern.iAmplitude));
-    qAmplitude_->setText(FormatReal(pattern.qAmplitude));
-    samplesPerCycle_->setText(FormatReal(pattern.samplesPerCycle));
-    numberOfSamples_->setText(FormatReal(pattern.numberOfSamples));
+    ShowReal(iAmplitude_, pattern.iAmplitude);
+    ShowReal(qAmplitude_, pattern.qAmplitude);
+    ShowReal(samplesPerCycle_, pattern.samplesPerCycle);
+    ShowReal(numberOfSamples_, pattern.numberOfSamples);
 }
 
 std::optional<PatternSettings> CBoardForm::CapturePattern() {
@@ -240,7 +238,7 @@ void CBoardForm::SelectPort(int index) {
 
 void CBoardForm::Browse() {
     const QString path =
-        chooseFile_(QStringLiteral("Pattern Files (*.pat *.imp);;All Files (*)"), QStringLiteral("pat"));
+        ChooseFile(QStringLiteral("Pattern Files (*.pat *.imp);;All Files (*)"), QStringLiteral("pat"));
     if (!path.isEmpty())
         patternFile_->setText(path);
 }
@@ -281,7 +279,7 @@ void CBoardForm::Suggest() {
     if (!samplesPerCycle)
         return;
     if (const auto samples = SuggestedSamples(*samplesPerCycle))
-        numberOfSamples_->setText(FormatReal(*samples));
+        ShowReal(numberOfSamples_, *samples);
 }
 
 bool CBoardForm::StartSending() {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "LoadInputs.h"
-#include "RegisterPage.h"
 
 #include <optional>
 
@@ -14,12 +13,10 @@ struct PatternSettings;
 // "Board": the board around the chip. The DataClk source and the source of Din[15:0] mirror
 // bridge register 9 and PLD register 12; the parallel port's base address; the pattern memory,
 // loaded from a pattern file or generated from the pattern parameters.
-class CBoardForm final : public CRegisterPage {
+class CBoardForm final : public CInputPage {
     Q_OBJECT
 public:
     CBoardForm(PageContext context, QWidget* parent);
-
-    void SetFileChooser(OpenFileChooser chooser) { chooseFile_ = std::move(chooser); }
 
 private:
     void ShowBoard();
@@ -50,7 +47,6 @@ private:
     QLineEdit* samplesPerCycle_;
     QLineEdit* numberOfSamples_;
     int shownDataClk_ = -1;
-    OpenFileChooser chooseFile_;
 };
 
 } // namespace tarsion

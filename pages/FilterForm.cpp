@@ -57,50 +57,51 @@ CCoefficientInputs::CCoefficientInputs(const QString& title, const char* prefix,
       buttons_(new QHBoxLayout) {
     dcGain_->setReadOnly(true);
     interpolation_->addItems({QStringLiteral("x4"), QStringLiteral("x8"), QStringLiteral("x16")});
-    FitEditWidth(scale_, 10);
-    FitEditWidth(dcGain_, 10);
+    // Room for the 15 significant digits, a sign and the point.
+    FitEditWidth(scale_, 17);
+    FitEditWidth(dcGain_, 17);
 
     auto* grid = new QGridLayout(group_);
-    grid->addWidget(new QLabel(QStringLiteral("Coefficient File ")), 0, 0, 1, 2);
-    auto* fileRow = new QHBoxLayout;
-    fileRow->addWidget(file_, 1);
-    fileRow->addWidget(browse_);
-    grid->addLayout(fileRow, 1, 0, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Coefficient File ")), 0, 0);
+    grid->addWidget(file_, 0, 1, 1, 2);
+    grid->addWidget(browse_, 0, 3);
 
     auto* scale = new QGroupBox(QStringLiteral("Scale"));
-    auto* scaleGrid = new QGridLayout(scale);
-    scaleGrid->addWidget(bestFit_, 0, 0);
-    scaleGrid->addWidget(forceValue_, 1, 0);
-    scaleGrid->addWidget(new QLabel(QStringLiteral("Value")), 0, 1);
-    scaleGrid->addWidget(scale_, 1, 1);
-    grid->addWidget(scale, 2, 0, 1, 2);
+    auto* scaleRow = new QHBoxLayout(scale);
+    scaleRow->addWidget(bestFit_);
+    scaleRow->addWidget(forceValue_);
+    scaleRow->addSpacing(12);
+    scaleRow->addWidget(new QLabel(QStringLiteral("Value")));
+    scaleRow->addWidget(scale_, 1);
+    grid->addWidget(scale, 1, 0, 1, 4);
 
     auto* offset = new QGroupBox(QStringLiteral("Offset"));
     (new QVBoxLayout(offset))->addWidget(loadOffset_);
-    grid->addWidget(offset, 3, 0);
+    grid->addWidget(offset, 2, 0, 1, 2);
     auto* dcGain = new QVBoxLayout;
     dcGain->addWidget(new QLabel(QStringLiteral("DC Gain")));
     dcGain->addWidget(dcGain_);
-    grid->addLayout(dcGain, 3, 1);
+    grid->addLayout(dcGain, 2, 2, 1, 2, Qt::AlignBottom);
 
-    auto* interpolation = new QVBoxLayout;
+    auto* interpolation = new QHBoxLayout;
     interpolation->addWidget(new QLabel(QStringLiteral("Interp Rate")));
     interpolation->addWidget(interpolation_);
-    grid->addLayout(interpolation, 4, 0);
-    auto* options = new QVBoxLayout;
-    options->addWidget(twoBitMode_);
-    options->addWidget(symmetric_);
-    grid->addLayout(options, 4, 1);
-    grid->addLayout(buttons_, 5, 0, 1, 2);
+    interpolation->addStretch();
+    grid->addLayout(interpolation, 3, 0, 1, 2);
+    grid->addWidget(twoBitMode_, 3, 2);
+    grid->addWidget(symmetric_, 3, 3);
+    grid->addLayout(buttons_, 4, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
 }
 
 void CCoefficientInputs::Show(const CoefficientSettings& settings) {
     file_->setText(QString::fromStdString(settings.fileName));
     bestFit_->setChecked(settings.bestFit);
     forceValue_->setChecked(!settings.bestFit);
-    scale_->setText(FormatReal(settings.scale));
+    ShowReal(scale_, settings.scale);
     loadOffset_->setChecked(settings.loadOffset);
-    dcGain_->setText(FormatReal(settings.dcGain));
+    ShowReal(dcGain_, settings.dcGain);
     interpolation_->setCurrentIndex(settings.interpolation < interpolation_->count() ? settings.interpolation
                                                                                      : -1);
     twoBitMode_->setChecked(settings.twoBitMode);
@@ -123,14 +124,14 @@ std::optional<CoefficientSettings> CCoefficientInputs::Capture(IUserPrompt& prom
 }
 
 CFilterForm::CFilterForm(PageContext context, QWidget* parent)
-    : CRegisterPage(context, parent), channels_{CCoefficientInputs(QStringLiteral("I Coefficient Memory"),
-                                                                   "i", QStringLiteral("Load ")),
-                                                CCoefficientInputs(QStringLiteral("Q Coefficient Memory"),
-                                                                   "q", QStringLiteral("Load"))},
-      constellationFile_(new QLineEdit), chooseFile_(FileOpenDialog(this)) {
+    : CInputPage(context, parent), channels_{CCoefficientInputs(QStringLiteral("I Coefficient Memory"), "i",
+                                                                QStringLiteral("Load ")),
+                                             CCoefficientInputs(QStringLiteral("Q Coefficient Memory"), "q",
+                                                                QStringLiteral("Load"))},
+      constellationFile_(new QLineEdit) {
     auto* page = new QVBoxLayout(Content());
 
-    auto* coefficients = new QHBoxLayout;
+    QBoxLayout* coefficients = AddRow(page);
     for (const Channel channel : {I, Q}) {
         CCoefficientInputs& inputs = channels_[channel];
         connect(inputs.BrowseButton(), &QPushButton::clicked, this,
@@ -147,9 +148,8 @@ CFilterForm::CFilterForm(PageContext context, QWidget* parent)
     connect(loadBoth, &QPushButton::clicked, this, [this] { LoadCoefficients(2); });
     connect(loadI, &QPushButton::clicked, this, [this] { LoadCoefficients(0); });
     connect(loadQ, &QPushButton::clicked, this, [this] { LoadCoefficients(1); });
-    page->addLayout(coefficients);
 
-    auto* lower = new QHBoxLayout;
+    QBoxLayout* lower = AddRow(page);
     QGroupBox* constellation = MakeGroup(QStringLiteral("Constellation Memory"));
     QGridLayout* constellationGrid = GroupGrid(constellation);
     constellationFile_->setObjectName(QStringLiteral("constellationFile"));
@@ -167,18 +167,12 @@ CFilterForm::CFilterForm(PageContext context, QWidget* parent)
     QGroupBox* dcOffset = MakeGroup(QStringLiteral("Shaping Filter DC Offset (0x11)"));
     GroupGrid(dcOffset)->addWidget(AddHexEdit("dcOffset", kDcOffsetSpec), 0, 0);
     lower->addWidget(dcOffset);
-    page->addLayout(lower);
-
-    auto* bottom = new QHBoxLayout;
     QPushButton* refresh = MakeButton(QStringLiteral("Refresh"), "refresh");
     connect(refresh, &QPushButton::clicked, this, [this] { Refresh(); });
-    bottom->addStretch();
-    bottom->addWidget(refresh);
-    page->addLayout(bottom);
+    lower->addWidget(refresh, 0, Qt::AlignRight | Qt::AlignBottom);
     page->addStretch();
 
-    ScrollPageOverLists(Content(), this);
-    AddField(std::make_unique<CDocumentField>([this] { ShowDocument(); }));
+    FinishPage([this] { ShowDocument(); });
 }
 
 void CFilterForm::ShowDocument() {
@@ -189,7 +183,7 @@ void CFilterForm::ShowDocument() {
 
 void CFilterForm::BrowseCoefficients(Channel channel) {
     const QString path =
-        chooseFile_(QStringLiteral("Coefficient Files (*.coe *.imp);;All Files (*)"), QStringLiteral("coe"));
+        ChooseFile(QStringLiteral("Coefficient Files (*.coe *.imp);;All Files (*)"), QStringLiteral("coe"));
     if (path.isEmpty())
         return;
     if (IsRamImage(path)) {
@@ -201,7 +195,7 @@ void CFilterForm::BrowseCoefficients(Channel channel) {
 
 void CFilterForm::BrowseConstellation() {
     const QString path =
-        chooseFile_(QStringLiteral("Constellation Files (*.hex);;All Files (*)"), QStringLiteral("coe"));
+        ChooseFile(QStringLiteral("Constellation Files (*.hex);;All Files (*)"), QStringLiteral("coe"));
     if (!path.isEmpty())
         constellationFile_->setText(path);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "LoadInputs.h"
-#include "RegisterPage.h"
 
 #include <array>
 
@@ -48,12 +47,10 @@ private:
 // "Filter": the coefficient and constellation RAM loaders with their options, and the Shaping
 // Filter DC Offset register (0x11). Typed options live only until the next refresh, which shows
 // the document's settings of the last successful loads again.
-class CFilterForm final : public CRegisterPage {
+class CFilterForm final : public CInputPage {
     Q_OBJECT
 public:
     CFilterForm(PageContext context, QWidget* parent);
-
-    void SetFileChooser(OpenFileChooser chooser) { chooseFile_ = std::move(chooser); }
 
 private:
     enum Channel { I, Q };
@@ -67,7 +64,6 @@ private:
 
     std::array<CCoefficientInputs, 2> channels_;
     QLineEdit* constellationFile_;
-    OpenFileChooser chooseFile_;
 };
 
 } // namespace tarsion

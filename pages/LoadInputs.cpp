@@ -2,6 +2,7 @@
 
 #include "ops/UserPrompt.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -24,10 +25,11 @@ OpenFileChooser FileOpenDialog(QWidget* parent) {
     };
 }
 
-QString FormatReal(double value) {
+void ShowReal(QLineEdit* edit, double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*g", 15, value);
-    return QString::fromLatin1(text);
+    edit->setText(QString::fromLatin1(text));
+    edit->setCursorPosition(0);
 }
 
 std::optional<double> ReadReal(const QString& text) {
@@ -48,10 +50,37 @@ std::optional<double> CaptureReal(QLineEdit* edit, IUserPrompt& prompt) {
     return value;
 }
 
-void ScrollPageOverLists(QWidget* content, QObject* page) {
-    for (QComboBox* list : content->findChildren<QComboBox*>()) {
+CInputPage::CInputPage(PageContext context, QWidget* parent)
+    : CRegisterPage(context, parent), chooseFile_(FileOpenDialog(this)) {}
+
+QBoxLayout* CInputPage::AddRow(QBoxLayout* page) {
+    auto* row = new QBoxLayout(QBoxLayout::LeftToRight);
+    page->addLayout(row);
+    rows_.push_back(row);
+    return row;
+}
+
+void CInputPage::FinishPage(std::function<void()> showDocument) {
+    for (QComboBox* list : Content()->findChildren<QComboBox*>()) {
         list->setFocusPolicy(Qt::StrongFocus);
-        list->installEventFilter(page);
+        list->installEventFilter(this);
+    }
+    AddField(std::make_unique<CDocumentField>(std::move(showDocument)));
+}
+
+void CInputPage::resizeEvent(QResizeEvent* event) {
+    CRegisterPage::resizeEvent(event);
+    Reflow();
+}
+
+void CInputPage::Reflow() {
+    const QMargins margins = Content()->layout()->contentsMargins();
+    const int width = viewport()->width() - margins.left() - margins.right();
+    for (QBoxLayout* row : rows_) {
+        int sideBySide = row->spacing() * (row->count() - 1);
+        for (int i = 0; i < row->count(); ++i)
+            sideBySide += row->itemAt(i)->sizeHint().width();
+        row->setDirection(sideBySide <= width ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
     }
 }
 

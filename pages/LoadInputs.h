@@ -1,15 +1,15 @@
 #pragma once
 
-#include "PageFields.h"
+#include "RegisterPage.h"
 
 #include <QString>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
+class QBoxLayout;
 class QLineEdit;
-class QObject;
-class QWidget;
 
 namespace tarsion {
 
@@ -20,15 +20,12 @@ class IUserPrompt;
 using OpenFileChooser = std::function<QString(const QString& filter, const QString& defaultSuffix)>;
 OpenFileChooser FileOpenDialog(QWidget* parent);
 
-// The pages' real-number inputs are shown with "%.*g" at 15 significant digits.
-QString FormatReal(double value);
+// A real number as "%.*g" at 15 significant digits, its leading digits in view.
+void ShowReal(QLineEdit* edit, double value);
 // The whole text as a finite real number, blanks around it allowed.
 std::optional<double> ReadReal(const QString& text);
 // The edit's number; otherwise "Please enter a number." and the edit takes the focus.
 std::optional<double> CaptureReal(QLineEdit* edit, IUserPrompt& prompt);
-
-// Lists under `content` take no wheel events: they go to `page`'s filter, which scrolls the page.
-void ScrollPageOverLists(QWidget* content, QObject* page);
 
 // A control group of a page loaded from the document's load settings on each refresh.
 class CDocumentField final : public CPageField {
@@ -38,6 +35,34 @@ public:
 
 private:
     std::function<void()> load_;
+};
+
+// A page whose controls are mostly inputs for its load buttons: it chooses files, and its rows of
+// groups go one above the other when the page is too narrow to show them side by side.
+class CInputPage : public CRegisterPage {
+    Q_OBJECT
+public:
+    void SetFileChooser(OpenFileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+protected:
+    CInputPage(PageContext context, QWidget* parent);
+
+    QString ChooseFile(const QString& filter, const QString& defaultSuffix) const {
+        return chooseFile_(filter, defaultSuffix);
+    }
+    // A row of groups that may reflow.
+    QBoxLayout* AddRow(QBoxLayout* page);
+    // Loads the page from the document on each refresh, after the shadow-bound fields; the wheel
+    // over a list scrolls the page rather than changing the list.
+    void FinishPage(std::function<void()> showDocument);
+
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void Reflow();
+
+    OpenFileChooser chooseFile_;
+    std::vector<QBoxLayout*> rows_;
 };
 
 } // namespace tarsion
