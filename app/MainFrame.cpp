@@ -98,12 +98,7 @@ void CMainFrame::ShowPage(int index) {
     splitter_->insertWidget(0, page_);
     splitter_->setSizes(sizes);
     currentPage_ = index;
-    // The new page becomes the active pane.
-    if (page_->focusPolicy() == Qt::NoFocus)
-        page_->setFocusPolicy(Qt::ClickFocus);
-    page_->setFocus();
-    logWindowActive_ = false;
-    UpdateEditActions();
+    ActivatePane(false);
 }
 
 void CMainFrame::OnFocusChanged(QWidget* now) {
@@ -121,14 +116,16 @@ void CMainFrame::UpdateEditActions() {
         Action(QString::fromLatin1(name)).setEnabled(logWindowActive_);
 }
 
-void CMainFrame::SwitchPane() {
-    if (logWindowActive_) {
-        page_->setFocus();
-        logWindowActive_ = false;
-    } else {
+void CMainFrame::ActivatePane(bool logWindow) {
+    if (logWindow) {
         logWindow_->setFocus();
-        logWindowActive_ = true;
+    } else {
+        // A page without focusable controls still has to be able to hold the focus.
+        if (page_->focusPolicy() == Qt::NoFocus)
+            page_->setFocusPolicy(Qt::ClickFocus);
+        page_->setFocus();
     }
+    logWindowActive_ = logWindow;
     UpdateEditActions();
 }
 

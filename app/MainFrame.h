@@ -85,7 +85,7 @@ private:
     void Print();
     void PrintSetup();
     void ShowHelp();
-    void SwitchPane();
+    void ActivatePane(bool logWindow);
     QPrinter& Printer();
 
     CTarsionDoc& doc_;

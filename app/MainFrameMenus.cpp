@@ -213,7 +213,7 @@ void CMainFrame::CreateShortcuts() {
     QAction* nextPane =
         AddAction(nullptr, QStringLiteral("nextPane"), QStringLiteral("Next Pane"), QString());
     nextPane->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(QStringLiteral("Shift+F6"))});
-    connect(nextPane, &QAction::triggered, this, &CMainFrame::SwitchPane);
+    connect(nextPane, &QAction::triggered, this, [this] { ActivatePane(!logWindowActive_); });
     QAction* contextHelp =
         AddAction(nullptr, QStringLiteral("contextHelp"), QStringLiteral("Context Help"), QString());
     contextHelp->setShortcut(QKeySequence(QStringLiteral("Shift+F1")));
