@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -60,7 +61,8 @@ HexSpec TopByte(std::uint8_t reg) {
 
 CFifoForm::CFifoForm(PageContext context, QWidget* parent) : CRegisterPage(context, parent) {
     using namespace chipreg;
-    auto* page = new QVBoxLayout(Content());
+    QVBoxLayout* left = AddColumn();
+    QVBoxLayout* right = AddColumn();
 
     QGroupBox* control = MakeGroup(QStringLiteral("Fifo/I0 Control Register (0x02)"),
                                    AddHexEdit("fifoControlHex", {kFifoControl}));
@@ -93,19 +95,17 @@ CFifoForm::CFifoForm(PageContext context, QWidget* parent) : CRegisterPage(conte
     AddLabelled(lower, QStringLiteral("Fifo Frequency Error Term"),
                 AddHexEdit("fifoErrorTerm", TopByte(kFifoControl)));
     grid->addLayout(lower, kRows + 1, 0, 1, 2);
-    page->addWidget(control);
+    left->addWidget(control);
 
-    auto* thresholds = new QHBoxLayout;
     QGroupBox* iChannel = MakeGroup(QStringLiteral("I Channel Control Register (0x03)"));
     AddLabelled(GroupGrid(iChannel), QStringLiteral("FifoUpperThreshold"),
                 AddHexEdit("fifoUpperThreshold", TopByte(kIChannelControl)));
     QGroupBox* qChannel = MakeGroup(QStringLiteral("Q Channel Control Register (0x04)"));
     AddLabelled(GroupGrid(qChannel), QStringLiteral("FifoLowerThreshold"),
                 AddHexEdit("fifoLowerThreshold", TopByte(kQChannelControl)));
-    thresholds->addWidget(iChannel);
-    thresholds->addWidget(qChannel);
-    page->addLayout(thresholds);
-    page->addStretch();
+    right->addWidget(iChannel);
+    right->addWidget(qChannel);
+    FinishColumns();
 }
 
 } // namespace tarsion

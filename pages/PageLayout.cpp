@@ -1,5 +1,6 @@
 #include "PageLayout.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,12 +27,42 @@ CStepArrows::CStepArrows(QWidget* parent) : QWidget(parent) {
     }
 }
 
+QStringList ItemTexts(std::initializer_list<const char*> texts) {
+    QStringList items;
+    for (const char* text : texts)
+        items << QString::fromLatin1(text);
+    return items;
+}
+
 void FitEditWidth(QLineEdit* edit, int characters) {
     QStyleOptionFrame option;
     option.initFrom(edit);
     const QSize text(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * (characters + 1),
                      edit->fontMetrics().height());
     edit->setMinimumWidth(edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, text, edit).width());
+}
+
+void FitListWidth(QComboBox* list) {
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    list->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QHBoxLayout* MakeColumns(QWidget* content) {
+    return new QHBoxLayout(content);
+}
+
+QVBoxLayout* AddColumn(QHBoxLayout* columns) {
+    auto* column = new QVBoxLayout;
+    columns->addLayout(column);
+    return column;
+}
+
+void FinishColumns(QHBoxLayout* columns) {
+    for (int i = 0; i < columns->count(); ++i) {
+        if (auto* column = qobject_cast<QVBoxLayout*>(columns->itemAt(i)->layout()))
+            column->addStretch();
+    }
+    columns->addStretch();
 }
 
 QGroupBox* MakeGroup(const QString& title, QLineEdit* registerEdit) {
@@ -55,7 +86,7 @@ QGridLayout* GroupGrid(QGroupBox* group) {
 void AddLabelled(QGridLayout* grid, const QString& label, QWidget* control) {
     const int row = grid->rowCount();
     grid->addWidget(new QLabel(label), row, 0);
-    grid->addWidget(control, row, 1, 1, -1);
+    grid->addWidget(control, row, 1, 1, -1, Qt::AlignLeft);
 }
 
 void AddSteppedRow(QGridLayout* grid, const QString& label, QLineEdit* value, QWidget* arrows,

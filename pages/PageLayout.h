@@ -3,6 +3,9 @@
 #include <QGroupBox>
 #include <QWidget>
 
+#include <initializer_list>
+
+class QComboBox;
 class QGridLayout;
 class QLineEdit;
 
@@ -18,8 +21,13 @@ signals:
     void Stepped(int direction);
 };
 
+// The items of a drop-down list.
+QStringList ItemTexts(std::initializer_list<const char*> texts);
+
 // Wide enough for `characters` digits, so a register value is never clipped.
 void FitEditWidth(QLineEdit* edit, int characters);
+// As wide as its longest item.
+void FitListWidth(QComboBox* list);
 
 // A group box whose body is a grid; with `registerEdit` the register's hexadecimal edit sits in the
 // group's top line, as in a title.

@@ -12,8 +12,20 @@
 #include <QRadioButton>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QVBoxLayout>
 
 namespace tarsion {
+
+namespace {
+// Room for a frequency text such as -40.000000MHz.
+constexpr int kValueCharacters = 14;
+
+// Page edits keep their width when the page grows; spare room stays beside them.
+void FixWidth(QLineEdit* edit, int characters) {
+    FitEditWidth(edit, characters);
+    edit->setFixedWidth(edit->minimumWidth());
+}
+} // namespace
 
 CRegisterPage::CRegisterPage(PageContext context, QWidget* parent)
     : QScrollArea(parent), context_(context), content_(new QWidget) {
@@ -33,6 +45,40 @@ CRegisterPage::~CRegisterPage() {
 void CRegisterPage::Refresh() {
     for (const auto& field : fields_)
         field->Load();
+}
+
+QVBoxLayout* CRegisterPage::AddColumn() {
+    if (!columns_)
+        columns_ = new QBoxLayout(QBoxLayout::LeftToRight, content_);
+    auto* column = new QVBoxLayout;
+    columns_->addLayout(column, 0);
+    return column;
+}
+
+void CRegisterPage::FinishColumns() {
+    for (int i = 0; i < columns_->count(); ++i)
+        static_cast<QVBoxLayout*>(columns_->itemAt(i)->layout())->addStretch();
+    columns_->addStretch();
+    ArrangeColumns();
+}
+
+void CRegisterPage::ArrangeColumns() {
+    if (!columns_)
+        return;
+    int sideBySide = columns_->contentsMargins().left() + columns_->contentsMargins().right();
+    for (int i = 0; i < columns_->count(); ++i) {
+        if (QLayout* column = columns_->itemAt(i)->layout())
+            sideBySide += column->sizeHint().width() + columns_->spacing();
+    }
+    const auto direction =
+        viewport()->width() >= sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+    if (columns_->direction() != direction)
+        columns_->setDirection(direction);
+}
+
+void CRegisterPage::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    ArrangeColumns();
 }
 
 std::uint32_t CRegisterPage::Word(std::uint8_t reg) const {
@@ -63,6 +109,7 @@ QLineEdit* CRegisterPage::AddEdit(const char* name, CEditField::TextSource sourc
                                   CEditField::Step step) {
     auto* edit = new QLineEdit(content_);
     edit->setObjectName(QLatin1String(name));
+    FixWidth(edit, kValueCharacters);
     AddEditField(edit, std::move(source), std::move(commit), std::move(step));
     return edit;
 }
@@ -94,7 +141,7 @@ QLineEdit* CRegisterPage::AddHexEdit(const char* name, const HexSpec& spec) {
     };
     QLineEdit* edit = AddEdit(name, source, commit);
     edit->setMaxLength(spec.maxLength);
-    FitEditWidth(edit, spec.maxLength);
+    FixWidth(edit, spec.maxLength);
     return edit;
 }
 
@@ -121,6 +168,39 @@ QLineEdit* CRegisterPage::AddIntegerEdit(const char* name, const IntegerSpec& sp
         return ModifyBits(spec.reg, static_cast<std::uint32_t>(field) << spec.shift, spec.mask);
     };
     return AddEdit(name, source, commit);
+}
+
+QLineEdit* CRegisterPage::AddGainEdit(const char* name, const GainSpec& spec) {
+    const std::uint32_t mantissaMask = ((1u << spec.format.mantissaBits) - 1) << spec.mantissaShift;
+    const std::uint32_t exponentMask = static_cast<std::uint32_t>(spec.format.largestExponent)
+                                       << spec.exponentShift;
+    auto current = [this, spec, mantissaMask, exponentMask] {
+        const std::uint32_t word = Word(spec.reg);
+        return pageconv::GainCode{(word & mantissaMask) >> spec.mantissaShift,
+                                  (word & exponentMask) >> spec.exponentShift};
+    };
+    auto write = [this, spec, mantissaMask, exponentMask](pageconv::GainCode code) {
+        if (ModifyBits(spec.reg, code.mantissa << spec.mantissaShift, mantissaMask) == FieldResult::Refresh)
+            return FieldResult::Refresh;
+        return ModifyBits(spec.reg, code.exponent << spec.exponentShift, exponentMask);
+    };
+    auto source = [current, spec] {
+        const double gain = pageconv::DecodeGain(current(), spec.format);
+        return QString::fromStdString(spec.sixDecimals ? pageconv::FormatF(gain) : pageconv::FormatG(gain));
+    };
+    auto commit = [write, spec](const QString& text) {
+        const auto gain = pageconv::ParseNumber(text.toStdString());
+        if (!gain)
+            return FieldResult::Refresh;
+        return write(pageconv::EncodeGain(*gain, spec.format));
+    };
+    auto step = [this, current, write, spec](int direction, const QString&) {
+        const double size = Steps().*spec.step;
+        if (size == 0)
+            return FieldResult::Done;
+        return write(pageconv::StepGain(current(), size, direction, spec.format));
+    };
+    return AddEdit(name, source, commit, step);
 }
 
 QLineEdit* CRegisterPage::AddStepSettingEdit(const char* name, double StepSettings::*setting,
@@ -161,6 +241,7 @@ QComboBox* CRegisterPage::AddList(const char* name, const QStringList& items, st
     box->setObjectName(QLatin1String(name));
     box->addItems(items);
     box->setFocusPolicy(Qt::StrongFocus);
+    FitListWidth(box);
     box->installEventFilter(this);
     auto* field = Bind<CListField>(box, context_.doc.Shadow(), context_.ops, reg, std::move(encoding));
     connect(box, &QComboBox::activated, this, [this, field](int index) {

@@ -13,10 +13,12 @@
 #include <unordered_map>
 #include <vector>
 
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace tarsion {
 
@@ -47,6 +49,17 @@ struct IntegerSpec {
     std::int64_t shownOffset = 0;
 };
 
+// A mantissa-exponent gain kept in two fields of one register, with its step setting.
+struct GainSpec {
+    std::uint8_t reg = 0;
+    int mantissaShift = 0;
+    int exponentShift = 0;
+    pageconv::GainFormat format{};
+    double StepSettings::*step = nullptr;
+    // "%lf" rather than "%lg".
+    bool sixDecimals = false;
+};
+
 // Base of the register pages: a scrollable form whose controls are bound to the register shadow
 // and the document settings. It refreshes every control on each document notification, commits
 // an edit on Enter and on focus loss when its text changed, steps values with the arrow buttons
@@ -70,6 +83,10 @@ protected:
     double SysClk() const;
     // The widget the page lays its controls on.
     QWidget* Content() const { return content_; }
+    // Columns of groups on the content: side by side when the page is wide enough, else one
+    // below the other, so a small pane scrolls only vertically. Finish adds the spare room.
+    QVBoxLayout* AddColumn();
+    void FinishColumns();
 
     // Bound controls; the name is the control's object name.
     QLineEdit* AddHexEdit(const char* name, const HexSpec& spec);
@@ -77,6 +94,9 @@ protected:
     QLineEdit* AddEdit(const char* name, CEditField::TextSource source, CEditField::Commit commit,
                        CEditField::Step step = {});
     QLineEdit* AddReadOnlyEdit(const char* name, CEditField::TextSource source);
+    // A gain value edit: written as two ModifyBits, the mantissa first and the exponent only when
+    // that succeeded; stepped by its step setting (none while that is 0).
+    QLineEdit* AddGainEdit(const char* name, const GainSpec& spec);
     // A step size setting shown with "%lg" and clamped to `range` on entry.
     QLineEdit* AddStepSettingEdit(const char* name, double StepSettings::*setting,
                                   const pageconv::StepRange& range);
@@ -97,6 +117,7 @@ protected:
     void ShowMessage(const QString& text) const;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Apply(FieldResult result);
@@ -107,8 +128,11 @@ private:
     template <class Field, class... Args>
     Field* Bind(Args&&... args);
 
+    void ArrangeColumns();
+
     PageContext context_;
     QWidget* content_;
+    QBoxLayout* columns_ = nullptr;
     std::vector<std::unique_ptr<CPageField>> fields_;
     std::unordered_map<const QObject*, CEditField*> edits_;
     // A commit may open a message box, which takes the focus: that focus loss must not commit again.

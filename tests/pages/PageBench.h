@@ -52,6 +52,13 @@ protected:
         doc_.Shadow().StoreChipReg(reg, value);
     }
     std::uint32_t Chip(std::uint8_t reg) const { return board_->ChipRegister(reg); }
+    // How often `what` occurs in the log.
+    std::size_t Logged(const std::string& what) const {
+        std::size_t count = 0;
+        for (auto pos = log_.text.find(what); pos != std::string::npos; pos = log_.text.find(what, pos + 1))
+            ++count;
+        return count;
+    }
 
     template <class W>
     W* Find(const char* name) {
@@ -84,10 +91,12 @@ protected:
     void Key(const char* name, Qt::Key key) { QTest::keyClick(Edit(name), key); }
 
     // Presses the button labelled `buttonText` of the next modal dialog, or closes it when empty.
-    static void AnswerNextDialog(const QString& buttonText) {
-        QTimer::singleShot(0, [buttonText] {
+    // The dialog's title is kept in `dialogTitle_`.
+    void AnswerNextDialog(const QString& buttonText) {
+        QTimer::singleShot(0, [this, buttonText] {
             QWidget* dialog = QApplication::activeModalWidget();
             ASSERT_NE(dialog, nullptr);
+            dialogTitle_ = dialog->windowTitle();
             if (buttonText.isEmpty()) {
                 dialog->close();
                 return;
@@ -111,6 +120,7 @@ protected:
     std::unique_ptr<CBoardLink> link_;
     std::unique_ptr<CBoardOperations> ops_;
     std::unique_ptr<QWidget> page_;
+    QString dialogTitle_;
 };
 
 } // namespace tarsion::test

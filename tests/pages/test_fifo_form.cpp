@@ -9,13 +9,6 @@ namespace {
 
 constexpr int kFifoPage = 1;
 
-std::size_t Count(const std::string& text, const std::string& what) {
-    std::size_t count = 0;
-    for (auto pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1))
-        ++count;
-    return count;
-}
-
 class FifoFormTest : public PageTest {
 protected:
     void SetUp() override { Open(kFifoPage); }
@@ -77,11 +70,11 @@ TEST_F(FifoFormTest, UnderflowPinChoiceAgreesWithBit16InBothDirections) {
 TEST_F(FifoFormTest, ThresholdModeWritesOnlyAChangedIndex) {
     auto* list = Find<QComboBox>("fifoThresholdMode");
     emit list->activated(0);
-    EXPECT_EQ(Count(log_.text, "ModifyBits"), 0u);
+    EXPECT_EQ(Logged("ModifyBits"), 0u);
     list->setCurrentIndex(3);
     emit list->activated(3);
     EXPECT_EQ(Chip(0x02), 0x300000u);
-    EXPECT_EQ(Count(log_.text, "ModifyBits 02 00300000 00300000 "), 1u);
+    EXPECT_EQ(Logged("ModifyBits 02 00300000 00300000 "), 1u);
 }
 
 TEST_F(FifoFormTest, TopByteEditsWriteTheLowEightBitsOfTheEntry) {
@@ -98,14 +91,14 @@ TEST_F(FifoFormTest, TopByteEditsWriteTheLowEightBitsOfTheEntry) {
 TEST_F(FifoFormTest, EditWritesOnceAndOnlyWhenItsTextChanged) {
     LoseFocus("fifoControlHex");
     QTest::keyClick(Edit("fifoControlHex"), Qt::Key_Return);
-    EXPECT_EQ(Count(log_.text, "Poke"), 0u);
+    EXPECT_EQ(Logged("Poke"), 0u);
 
     Type("fifoControlHex", "0x81");
     QTest::keyClick(Edit("fifoControlHex"), Qt::Key_Return);
     LoseFocus("fifoControlHex");
     EXPECT_EQ(Chip(0x02), 0x81u);
-    EXPECT_EQ(Count(log_.text, "Poke 02 00000081 "), 1u);
-    EXPECT_EQ(Count(log_.text, "Poke"), 1u);
+    EXPECT_EQ(Logged("Poke 02 00000081 "), 1u);
+    EXPECT_EQ(Logged("Poke"), 1u);
 }
 
 TEST_F(FifoFormTest, FocusLossCommitsTypedText) {
@@ -121,7 +114,7 @@ TEST_F(FifoFormTest, TextWithoutNumberOrWiderThan32BitsWritesNothingAndIsReplace
     Type("fifoControlHex", "1234567890");
     EXPECT_EQ(Text("fifoControlHex"), "0x00000055");
     EXPECT_EQ(Chip(0x02), 0x55u);
-    EXPECT_EQ(Count(log_.text, "Poke"), 0u);
+    EXPECT_EQ(Logged("Poke"), 0u);
 }
 
 TEST_F(FifoFormTest, AnyRegisterStoreDiscardsUncommittedTyping) {

@@ -1,0 +1,147 @@
+#include "DlfForm.h"
+
+#include "PageLayout.h"
+#include "board/ChipRegisters.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include <array>
+
+namespace tarsion {
+
+namespace {
+
+struct GainRow {
+    const char* name;
+    const char* label;
+    int mantissaShift;
+    int shiftShift;
+    double StepSettings::*step;
+};
+
+// Register 0x06: mantissa and shift of each loop filter gain.
+constexpr std::array<GainRow, 3> kGainRows{{
+    {"lead", "Lead", 16, 1, &StepSettings::loopFilterStepLead},
+    {"lag", "Lag", 24, 11, &StepSettings::loopFilterStepLag},
+    {"freq", "Freq", 20, 6, &StepSettings::loopFilterStepFreq},
+}};
+
+} // namespace
+
+CDlfForm::CDlfForm(PageContext context, QWidget* parent) : CRegisterPage(context, parent) {
+    QVBoxLayout* left = AddColumn();
+    left->addWidget(BuildLoopFilter());
+    left->addWidget(BuildDividers());
+    AddColumn()->addWidget(BuildLockDetect());
+    FinishColumns();
+}
+
+QGroupBox* CDlfForm::BuildLoopFilter() {
+    using namespace chipreg;
+    auto* filter = new QGroupBox(QStringLiteral("Digital Loop Filter"));
+    auto* filterGrid = new QGridLayout(filter);
+
+    QGroupBox* control = MakeGroup(QStringLiteral("(0x06)"), AddHexEdit("dlfHex", {.reg = kDlfControl}));
+    QGridLayout* grid = GroupGrid(control);
+    int row = 0;
+    for (const GainRow& gain : kGainRows) {
+        QLineEdit* value = AddGainEdit(gain.name, {.reg = kDlfControl,
+                                                   .mantissaShift = gain.mantissaShift,
+                                                   .exponentShift = gain.shiftShift,
+                                                   .format = pageconv::kLoopFilterGain,
+                                                   .step = gain.step,
+                                                   .sixDecimals = true});
+        const std::string stepName = std::string(gain.name) + "Step";
+        grid->addWidget(new QLabel(QString::fromLatin1(gain.label)), row, 0);
+        grid->addWidget(new QLabel(QStringLiteral("Value")), row, 1);
+        grid->addWidget(value, row, 2);
+        grid->addWidget(AddArrows(value, true), row, 3);
+        grid->addWidget(new QLabel(QStringLiteral("Step")), row, 4);
+        grid->addWidget(AddStepSettingEdit(stepName.c_str(), gain.step, pageconv::kLoopFilterStepRange), row,
+                        5);
+        ++row;
+    }
+    auto bit = [this, &grid, &row](const char* name, const char* text, std::uint32_t mask) {
+        grid->addWidget(AddBitBox(name, QString::fromLatin1(text), kDlfControl, mask), row++, 0, 1, -1);
+    };
+    bit("disableLagAccumulator", "Disable Lag Accumulator", 0x1);
+    bit("disableOffsetFrequency", "Disable Offset Frequency", 0x10000000);
+    bit("invertFrequencyError", "Invert Frequency Error", 0x20000000);
+    bit("invertPhaseError", "Invert Phase Error", 0x40000000);
+    filterGrid->addWidget(control, 0, 0, 1, 2);
+
+    QGroupBox* upper = MakeGroup(QStringLiteral("Upper Limit (0x0c)"));
+    GroupGrid(upper)->addWidget(AddHexEdit("upperLimitHex", {.reg = kDlfUpperLimit}), 0, 0);
+    QGroupBox* lower = MakeGroup(QStringLiteral("Lower Limit (0x0d)"));
+    GroupGrid(lower)->addWidget(AddHexEdit("lowerLimitHex", {.reg = kDlfLowerLimit}), 0, 0);
+    filterGrid->addWidget(upper, 1, 0);
+    filterGrid->addWidget(lower, 1, 1);
+    return filter;
+}
+
+QGroupBox* CDlfForm::BuildDividers() {
+    using namespace chipreg;
+    QGroupBox* dividers = MakeGroup(QStringLiteral("(0x05)"));
+    QGridLayout* grid = GroupGrid(dividers);
+    AddLabelled(grid, QStringLiteral("RefClk Divider"),
+                AddIntegerEdit("refClkDivider", {.reg = kGainControl, .mask = 0xff, .maximum = 255}));
+    AddLabelled(
+        grid, QStringLiteral("NCO Divider"),
+        AddIntegerEdit("ncoDivider", {.reg = kGainControl, .mask = 0x3fff00, .shift = 8, .maximum = 16383}));
+    return dividers;
+}
+
+QGroupBox* CDlfForm::BuildLockDetect() {
+    using namespace chipreg;
+    QGroupBox* group = MakeGroup(QStringLiteral("Lock Detect / APLL (0x07)"),
+                                 AddHexEdit("lockDetectHex", {.reg = kLockDetectControl}));
+    auto bit = [this](const char* name, const char* text, std::uint32_t mask) {
+        return AddBitBox(name, QString::fromLatin1(text), kLockDetectControl, mask);
+    };
+
+    QGroupBox* lock = MakeGroup(QStringLiteral("Lock Detect"));
+    QGridLayout* lockGrid = GroupGrid(lock);
+    AddLabelled(lockGrid, QStringLiteral("Greater than Threshold Decrement"),
+                AddList("thresholdDecrement", ItemTexts({"-0.50", "-0.25"}), kLockDetectControl,
+                        PlainListEncoding(0x1, 0, 2)));
+    AddLabelled(lockGrid, QStringLiteral("Less than Threshold Increment"),
+                AddList("thresholdIncrement", ItemTexts({"+0.0625", "+0.125", "+0.25", "+0.5"}),
+                        kLockDetectControl, PlainListEncoding(0x6, 1, 4)));
+    AddLabelled(lockGrid, QStringLiteral("Phase Error Threshold"),
+                AddHexEdit("phaseErrorThreshold", {.reg = kLockDetectControl,
+                                                   .mask = 0xfffff8,
+                                                   .shift = 3,
+                                                   .digits = 6,
+                                                   .maxLength = 8,
+                                                   .write = HexSpec::Write::Field}));
+    lockGrid->addWidget(bit("analogLockStatus", "Use Analog Pll Lock Status Bit For Lock Detect", 0x80000000),
+                        lockGrid->rowCount(), 0, 1, -1);
+
+    QGroupBox* analog = MakeGroup(QStringLiteral("Analog PLL"));
+    QGridLayout* analogGrid = GroupGrid(analog);
+    analogGrid->addWidget(bit("useAnalogPll", "Use Analog PLL", 0x1000000), 0, 0, 1, -1);
+    analogGrid->addWidget(bit("enableAnalogPll", "Enable Analog PLL", 0x2000000), 1, 0, 1, -1);
+    AddLabelled(analogGrid, QStringLiteral("Clk Divider"),
+                AddList("clkDivider", ItemTexts({"1", "2", "4", "8"}), kLockDetectControl,
+                        PlainListEncoding(0xc000000, 26, 4)));
+    AddLabelled(analogGrid, QStringLiteral("VCO Divider"),
+                AddList("vcoDivider", ItemTexts({"1", "2", "4", "8", "16", "32"}), kLockDetectControl,
+                        PlainListEncoding(0x70000000, 28, 6)));
+    AddLabelled(analogGrid, QStringLiteral("SysClk"), AddReadOnlyEdit("sysClk", [this] {
+                    return QString::fromStdString(pageconv::FormatFrequency(SysClk()));
+                }));
+
+    QGridLayout* grid = GroupGrid(group);
+    grid->addWidget(lock, 0, 0);
+    grid->addWidget(analog, 1, 0);
+    return group;
+}
+
+} // namespace tarsion
