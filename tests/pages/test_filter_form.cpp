@@ -168,6 +168,17 @@ TEST_F(FilterFormTest, FailedLoadsReturnToTheSettingsOfTheLastLoad) {
     EXPECT_EQ(Text("constellationFile"), "Unknown");
 }
 
+TEST_F(FilterFormTest, ChannelGroupsStackOnANarrowWindowAndStandSideBySideOnAWideOne) {
+    page_->show();
+    const auto y = [this](const char* name) { return Edit(name)->mapTo(page_.get(), QPoint()).y(); };
+    page_->resize(550, 400);
+    QApplication::processEvents();
+    EXPECT_GT(y("qFile"), y("iFile"));
+    page_->resize(1280, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(y("qFile"), y("iFile"));
+}
+
 TEST_F(FilterFormTest, ScaleThatIsNoNumberIsRefusedAndNothingLoads) {
     Edit("iFile")->setText(QString::fromStdString(OneTapFile(0.0625)));
     Type("qScale", "abc", false);
