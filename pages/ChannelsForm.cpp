@@ -56,9 +56,8 @@ CChannelsForm::CChannelsForm(PageContext context, QWidget* parent) : CRegisterPa
                                      pageconv::kPostShapingStepRange));
     left->addWidget(gain);
 
-    QGroupBox* dcOffset = MakeGroup(QStringLiteral("Shaping Filter DC Offset (0x11)"));
-    AddLabelled(
-        GroupGrid(dcOffset), QStringLiteral("Offset"),
+    QGroupBox* dcOffset = MakeGroup(
+        QStringLiteral("Shaping Filter DC Offset (0x11)"),
         AddHexEdit("dcOffsetHex", {.reg = kCoefRamPreload, .mask = 0x7ffff, .digits = 5, .maxLength = 7}));
     left->addWidget(dcOffset);
     FinishColumns();
