@@ -3,6 +3,7 @@
 #include "ActivationFile.h"
 #include "AutomationCallGate.h"
 #include "Trm90627Adaptor.h"
+#include "ops/BoardOperations.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -54,7 +55,9 @@ std::unique_ptr<CAutomationServer> StartAutomation(CBoardOperations& ops, std::f
     auto server =
         std::make_unique<CAutomationServer>(QDBusConnection::sessionBus(), ops, std::move(newDocument));
     if (!server->Register(error)) {
-        std::fprintf(stderr, "tarsion: automation is off: %s\n", qPrintable(error));
+        const QString line = QStringLiteral("Automation is off: %1").arg(error);
+        ops.Log(line.toStdString(), 0);
+        std::fprintf(stderr, "tarsion: %s\n", qPrintable(line));
         return nullptr;
     }
     return server;

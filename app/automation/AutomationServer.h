@@ -36,7 +36,7 @@ private:
 };
 
 // Start-up step: writes the activation file for this executable and serves the automation object.
-// When the name is taken, the reason goes to standard error and the program runs without
+// When the name is taken, a log line and standard error say so and the program runs without
 // automation (nullptr).
 std::unique_ptr<CAutomationServer> StartAutomation(CBoardOperations& ops, std::function<void()> newDocument);
 

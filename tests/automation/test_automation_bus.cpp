@@ -198,6 +198,14 @@ TEST_F(AutomationBus, ASecondProgramFindsTheNameTakenAndServesNothing) {
     QString error;
     EXPECT_FALSE(server.Register(error));
     EXPECT_TRUE(error.contains(QStringLiteral("already owned"))) << qPrintable(error);
+
+    // At start-up the user learns it from the log window.
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    LogCollector log(other.doc);
+    EXPECT_EQ(StartAutomation(*other.ops, [] {}), nullptr);
+    EXPECT_EQ(log.text.rfind("Automation is off: ", 0), 0u) << log.text;
+    qunsetenv("XDG_DATA_HOME");
 }
 
 TEST(ActivationFile, StartsThisExecutableWithTheAutomationSwitch) {
