@@ -1,12 +1,11 @@
 #include "BoardOperations.h"
 
 #include "PldGuard.h"
+#include "TextHelpers.h"
 #include "board/ChipRegisters.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstdarg>
-#include <cstdio>
 
 namespace tarsion {
 
@@ -26,16 +25,6 @@ constexpr std::uint8_t kSoftResetEnd = 0x13;
 constexpr std::uint8_t kReadOutChipRegs[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
                                              0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x11, 0x1F};
 
-[[gnu::format(printf, 1, 2)]] std::string Format(const char* format, ...) {
-    char buffer[160];
-    va_list args;
-    va_start(args, format);
-    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (length <= 0)
-        return {};
-    return std::string(buffer, std::min(static_cast<std::size_t>(length), sizeof buffer - 1));
-}
 } // namespace
 
 CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
@@ -200,11 +189,12 @@ bool CBoardOperations::PldRead(std::uint8_t reg, std::uint8_t& value) {
 
 bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t data) {
     const bool numeric = form == Form::Numeric;
-    Announce(form, Format("Poke %.2x %.8x ", address, data),
-             Format(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );" : "Tarsion.Poke ( 0x%.2x, 0x%.8x );", address,
-                    data));
+    Announce(form, FormatText("Poke %.2x %.8x ", address, data),
+             FormatText(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );" : "Tarsion.Poke ( 0x%.2x, 0x%.8x );",
+                        address, data));
     if (!link_.WriteChipReg(address, data)) {
-        Log(Format(numeric ? "Couldn't Poke to Register %.2x" : "Couldn't Poke to Register 0x%.2x", address),
+        Log(FormatText(numeric ? "Couldn't Poke to Register %.2x" : "Couldn't Poke to Register 0x%.2x",
+                       address),
             1);
         return false;
     }
@@ -213,39 +203,39 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
 }
 
 bool CBoardOperations::DoPeek(Form form, std::uint8_t address, std::uint32_t& value) {
-    Announce(form, Format("Peek %.2x", address), Format("Data=Tarsion.Peek(0x%.2x);", address));
+    Announce(form, FormatText("Peek %.2x", address), FormatText("Data=Tarsion.Peek(0x%.2x);", address));
     if (!link_.ReadChipReg(address, value)) {
         value = 0;
-        Log(Format(form == Form::Numeric ? "Couldn't Peek Rgister %.2x" : "Couldn't Peek Register 0x%.2x",
-                   address),
+        Log(FormatText(form == Form::Numeric ? "Couldn't Peek Rgister %.2x" : "Couldn't Peek Register 0x%.2x",
+                       address),
             1);
         return false;
     }
-    Log(Format("Returned %.8x", value), 1);
+    Log(FormatText("Returned %.8x", value), 1);
     return true;
 }
 
 bool CBoardOperations::DoModifyBits(Form form, std::uint8_t address, std::uint32_t data, std::uint32_t mask) {
-    Announce(form, Format("ModifyBits %.2x %.8x %.8x ", address, data, mask),
-             Format(form == Form::Numeric ? "Tarsion.ModifyBits ( 0x%.2x,0x%.8x,0x%.8x );"
-                                          : "Tarsion.ModifyBits ( 0x%.2x, 0x%.8x, 0x%.8x );",
-                    address, data, mask));
+    Announce(form, FormatText("ModifyBits %.2x %.8x %.8x ", address, data, mask),
+             FormatText(form == Form::Numeric ? "Tarsion.ModifyBits ( 0x%.2x,0x%.8x,0x%.8x );"
+                                              : "Tarsion.ModifyBits ( 0x%.2x, 0x%.8x, 0x%.8x );",
+                        address, data, mask));
     return ReadModifyWrite(address, ~mask, data & mask,
-                           Format("Couldn't Modify Bits Specified with the Mask %.8x", mask));
+                           FormatText("Couldn't Modify Bits Specified with the Mask %.8x", mask));
 }
 
 bool CBoardOperations::DoSetBits(Form form, std::uint8_t address, std::uint32_t mask) {
-    Announce(form, Format("SetBits %.2x %.8x ", address, mask),
-             Format("Tarsion.SetBits ( 0x%.2x,0x%.8x );", address, mask));
+    Announce(form, FormatText("SetBits %.2x %.8x ", address, mask),
+             FormatText("Tarsion.SetBits ( 0x%.2x,0x%.8x );", address, mask));
     return ReadModifyWrite(address, ~std::uint32_t{0}, mask,
-                           Format("Couldn't Set Bits Specified with the Mask %.8x", mask));
+                           FormatText("Couldn't Set Bits Specified with the Mask %.8x", mask));
 }
 
 bool CBoardOperations::DoResetBits(Form form, std::uint8_t address, std::uint32_t mask) {
-    Announce(form, Format("ResetBits %.2x %.8x ", address, mask),
-             Format("Tarsion.ResetBits ( 0x%.2x,0x%.8x );", address, mask));
+    Announce(form, FormatText("ResetBits %.2x %.8x ", address, mask),
+             FormatText("Tarsion.ResetBits ( 0x%.2x,0x%.8x );", address, mask));
     return ReadModifyWrite(address, ~mask, 0,
-                           Format("Couldn't Reset Bits Specified with the Mask %.8x", mask));
+                           FormatText("Couldn't Reset Bits Specified with the Mask %.8x", mask));
 }
 
 bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
@@ -260,12 +250,12 @@ bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep,
 }
 
 bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
-    Announce(form, Format("Write %.2x %.2x ", reg, data),
-             Format("Tarsion.Write ( 0x%.2x,0x%.2x );", reg, data));
+    Announce(form, FormatText("Write %.2x %.2x ", reg, data),
+             FormatText("Tarsion.Write ( 0x%.2x,0x%.2x );", reg, data));
     if (!link_.WriteBridgeReg(reg, data)) {
-        Log(Format(form == Form::Numeric ? "Couldn't Write to Chip Register # %.2x"
-                                         : "Couldn't Write to 0x%x",
-                   reg),
+        Log(FormatText(form == Form::Numeric ? "Couldn't Write to Chip Register # %.2x"
+                                             : "Couldn't Write to 0x%x",
+                       reg),
             1);
         return false;
     }
@@ -274,27 +264,27 @@ bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
 }
 
 bool CBoardOperations::DoRead(Form form, std::uint8_t reg, std::uint8_t& value) {
-    Announce(form, Format("Read %.2x ", reg), Format("Data = Tarsion.Read ( 0x%.2x );", reg));
+    Announce(form, FormatText("Read %.2x ", reg), FormatText("Data = Tarsion.Read ( 0x%.2x );", reg));
     if (!link_.ReadBridgeReg(reg, value)) {
         value = 0;
-        Log(Format(form == Form::Numeric ? "Couldn't Read from Chip Register # %.2x"
-                                         : "Couldn't Read from to 0x%x",
-                   reg),
+        Log(FormatText(form == Form::Numeric ? "Couldn't Read from Chip Register # %.2x"
+                                             : "Couldn't Read from to 0x%x",
+                       reg),
             1);
         return false;
     }
-    Log(Format("Returned %.2x", value), 1);
+    Log(FormatText("Returned %.2x", value), 1);
     return true;
 }
 
 bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data) {
-    Announce(form, Format("PldWrite %.2x %.2x ", reg, data),
-             Format("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", reg, data));
+    Announce(form, FormatText("PldWrite %.2x %.2x ", reg, data),
+             FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", reg, data));
     PldGuard guard(*this);
     if (!guard.Begin())
         return false;
     if (!link_.WritePldReg(reg, data)) {
-        Log(Format("Couldn't Write to Pld Register # %.2x", reg), 1);
+        Log(FormatText("Couldn't Write to Pld Register # %.2x", reg), 1);
         return false;
     }
     if (!guard.End(kPldRestoreFailed))
@@ -304,20 +294,20 @@ bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data
 }
 
 bool CBoardOperations::DoPldRead(Form form, std::uint8_t reg, std::uint8_t& value) {
-    Announce(form, Format("PldRead %.2x ", reg), Format("Data = Tarsion.PldRead ( 0x%.2x );", reg));
+    Announce(form, FormatText("PldRead %.2x ", reg), FormatText("Data = Tarsion.PldRead ( 0x%.2x );", reg));
     value = 0;
     PldGuard guard(*this);
     if (!guard.Begin())
         return false;
     std::uint8_t read = 0;
     if (!link_.ReadPldReg(reg, read)) {
-        Log(Format("Couldn't Read from Pld Register # %.2x", reg), 1);
+        Log(FormatText("Couldn't Read from Pld Register # %.2x", reg), 1);
         return false;
     }
     if (!guard.End(kPldRestoreFailed))
         return false;
     value = read;
-    Log(Format("Returned %.2x", value), 1);
+    Log(FormatText("Returned %.2x", value), 1);
     return true;
 }
 

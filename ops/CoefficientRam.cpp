@@ -3,10 +3,10 @@
 #include "BoardOperations.h"
 #include "CoefficientFile.h"
 #include "FilePaths.h"
+#include "TextHelpers.h"
 #include "board/ChipRegisters.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <fstream>
 #include <vector>
@@ -24,19 +24,6 @@ constexpr double kTwoTo32 = 4294967296.0;
 constexpr const char* kListingFile = "temp.ram";
 constexpr const char* kDone = "Done";
 
-[[gnu::format(printf, 1, 2)]] std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list sizing;
-    va_copy(sizing, args);
-    const int length = std::vsnprintf(nullptr, 0, format, sizing);
-    va_end(sizing);
-    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-    if (length > 0)
-        std::vsnprintf(text.data(), text.size() + 1, format, args);
-    va_end(args);
-    return text;
-}
 } // namespace
 
 double AdjustedGain(const CoefficientStatistics& s, double gain) {
@@ -76,9 +63,9 @@ std::string RamImageHeader(int which) {
 }
 
 std::string RamImageLine(int address, const CoefficientWord& word) {
-    std::string line = Format("%.2x\t", address);
+    std::string line = FormatText("%.2x\t", address);
     for (int byte = 8; byte >= 0; --byte)
-        line += Format("%.2x ", word[byte]);
+        line += FormatText("%.2x ", word[byte]);
     return line;
 }
 
@@ -96,8 +83,9 @@ std::optional<std::uint32_t> DcOffsetRegisterValue(double dcGain, std::uint32_t 
 bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
     // No RAM selection exists for other values: refuse before anything is written.
     if (request.which < 0 || request.which > 2) {
-        ops_.Log(Format("Error : Invalid Coefficient RAM %d, use 0 (I), 1 (Q) or 2 (I + Q)", request.which),
-                 1);
+        ops_.Log(
+            FormatText("Error : Invalid Coefficient RAM %d, use 0 (I), 1 (Q) or 2 (I + Q)", request.which),
+            1);
         return false;
     }
     CTarsionDoc& doc = ops_.Doc();
@@ -118,9 +106,10 @@ bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
     }
 
     ops_.Log("LoadCoefficientRam", 0);
-    ops_.Record(Format("Tarsion.LoadCoefficientRam( %d,'%s ',%d,%lf,%d,%d,%d,%d ); ", request.which,
-                       WithForwardSlashes(path_).c_str(), request.bestFit, request.scale, request.loadOffset,
-                       request.interpolation, request.twoBitMode, request.symmetric));
+    ops_.Record(FormatText("Tarsion.LoadCoefficientRam( %d,'%s ',%d,%s,%d,%d,%d,%d ); ", request.which,
+                           WithForwardSlashes(path_).c_str(), request.bestFit,
+                           FixedSix(request.scale).c_str(), request.loadOffset, request.interpolation,
+                           request.twoBitMode, request.symmetric));
     imageBase_ = RamImageBaseName(path_);
 
     std::vector<RamLoad> loads;
@@ -162,7 +151,7 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
     if (!FitTable(request, table))
         return std::nullopt;
     if (!table.ListingWritten())
-        ops_.Log(Format("Couldn't write %s", kListingFile), 1);
+        ops_.Log(FormatText("Couldn't write %s", kListingFile), 1);
     const std::optional<CoefficientRamImage> image = PackTable(table);
     if (!image) {
         ops_.Log("Internal Error : Invalid Coefficient RAM Image", 1);
@@ -171,7 +160,7 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
 
     CBoardLink& link = ops_.Link();
     if (!link.WriteChipReg(chipreg::kMemoryControl, load.memoryControl)) {
-        ops_.Log(Format("Failed to Poke MemoryControlRegister with %X", load.memoryControl), 1);
+        ops_.Log(FormatText("Failed to Poke MemoryControlRegister with %X", load.memoryControl), 1);
         return std::nullopt;
     }
     if (load.toI)
@@ -274,7 +263,7 @@ bool CoefficientRamDumper::Dump(int which, const std::string& file) {
         return false;
     ops_.Log((which == 0 ? "DumpCoefficientRam I  " : "DumpCoefficientRam Q  ") + name, 0);
     const std::string target = WithForwardSlashes(name);
-    ops_.Record(Format("Tarsion.DumpCoefficientRam ( %d,'%s ' );", which, target.c_str()));
+    ops_.Record(FormatText("Tarsion.DumpCoefficientRam ( %d,'%s ' );", which, target.c_str()));
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     if (!out) {
         ops_.Log("Couldn't open " + target, 1);

@@ -3,7 +3,7 @@
 #include "BoardOperations.h"
 #include "ConstellationRam.h"
 #include "FilePaths.h"
-#include "LoaderText.h"
+#include "TextHelpers.h"
 #include "PatternMemory.h"
 #include "board/ChipRegisters.h"
 

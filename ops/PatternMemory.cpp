@@ -2,7 +2,7 @@
 
 #include "BoardOperations.h"
 #include "FilePaths.h"
-#include "LoaderText.h"
+#include "TextHelpers.h"
 #include "PldGuard.h"
 #include "board/ChipRegisters.h"
 

@@ -8,7 +8,7 @@
 
 namespace tarsion {
 
-// The text helpers the memory loaders and the configuration script share.
+// Text helpers of the operation layer, the memory loaders and the configuration script.
 
 // The text without white space at either end (a CR of a CRLF line end included).
 inline std::string_view TrimmedText(std::string_view text) {
