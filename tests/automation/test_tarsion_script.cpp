@@ -23,6 +23,16 @@ std::string ConfigurationState(const VirtualBoard& board) {
     return state;
 }
 
+// A coefficient file: seven header lines, then one tap per line.
+QByteArray CoefficientFile(int taps) {
+    QByteArray text;
+    for (int line = 1; line <= 7; ++line)
+        text += "header " + QByteArray::number(line) + "\n";
+    for (int tap = 0; tap < taps; ++tap)
+        text += QByteArray::number(0.0004 * (tap + 1), 'f', 6) + "\n";
+    return text;
+}
+
 class TarsionScript : public ::testing::Test {
 protected:
     QString Path(const char* name) const { return QDir(dir.path()).filePath(QString::fromLatin1(name)); }
@@ -34,6 +44,7 @@ protected:
 
 TEST_F(TarsionScript, ARecordedSessionReplaysToTheSameBoardState) {
     const QString map = test::WriteText(Path("map.hex"), "0a3c\n1f55\n\n  ff01 \n");
+    const QString coefficients = test::WriteText(Path("lp.coe"), CoefficientFile(96));
     std::string recordedState;
     {
         test::AutomationBench session;
@@ -45,6 +56,8 @@ TEST_F(TarsionScript, ARecordedSessionReplaysToTheSameBoardState) {
         EXPECT_TRUE(session.ops->ResetBits(0x0C, 0x3));
         EXPECT_TRUE(session.ops->Write(0x0A, 0x5A));
         EXPECT_TRUE(session.ops->LoadConstellationRam(map.toStdString()));
+        EXPECT_TRUE(session.ops->LoadCoefficientRam(1, coefficients.toStdString(), false, 1.5, true, 0, false,
+                                                    false));
         EXPECT_TRUE(session.ops->LoadExternalMem(1, 0, 1.0, 0.0, 16.0, 16.0));
         std::uint32_t value = 0;
         EXPECT_TRUE(session.ops->Peek(0x0A, value));
@@ -53,6 +66,7 @@ TEST_F(TarsionScript, ARecordedSessionReplaysToTheSameBoardState) {
     }
     ASSERT_NE(recordedState.find("constellation 0a 3c"), std::string::npos) << recordedState;
     ASSERT_NE(recordedState.find("pattern "), std::string::npos) << recordedState;
+    ASSERT_NE(recordedState.find("coef Q "), std::string::npos) << recordedState;
 
     test::AutomationBench replay;
     replay.Serve();
@@ -63,6 +77,7 @@ TEST_F(TarsionScript, ARecordedSessionReplaysToTheSameBoardState) {
 
 TEST_F(TarsionScript, ASavedConfigurationRestoresRegistersAndMemories) {
     const QString map = test::WriteText(Path("map.hex"), "013c\n8055\n");
+    const QString coefficients = test::WriteText(Path("lp.coe"), CoefficientFile(96));
     std::string savedState;
     {
         test::AutomationBench configured;
@@ -72,9 +87,12 @@ TEST_F(TarsionScript, ASavedConfigurationRestoresRegistersAndMemories) {
         EXPECT_TRUE(configured.ops->Poke(0x05, 0x02FFFFFF));
         EXPECT_TRUE(configured.ops->LoadConstellationRam(map.toStdString()));
         EXPECT_TRUE(configured.ops->LoadExternalMem(2, 1, 0.5, 0.25, 8.0, 64.0));
+        EXPECT_TRUE(configured.ops->LoadCoefficientRam(0, coefficients.toStdString(), true, 1.0, true, 0,
+                                                       false, false));
         ASSERT_TRUE(configured.ops->SaveSettings(StdPath("config.js")));
         savedState = ConfigurationState(*configured.board);
     }
+    ASSERT_NE(savedState.find("coef I "), std::string::npos) << savedState;
     test::AutomationBench fresh;
     fresh.doc.startDirectory = dir.path().toStdString();
     fresh.Serve();
