@@ -44,8 +44,9 @@ CMainFrame::CMainFrame(CTarsionDoc& doc, CBoardOperations& ops, IUserPrompt& pro
     logWindow_ = new CLogWindow(doc_, ops_, splitter_);
     splitter_->addWidget(page_);
     splitter_->addWidget(logWindow_);
-    splitter_->setStretchFactor(0, kPageHeight);
-    splitter_->setStretchFactor(1, kLogHeight);
+    // The page keeps its height; the log window takes what is left and any growth.
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({kPageHeight, kLogHeight});
     layout->addWidget(tabs_);
     layout->addWidget(splitter_, 1);
