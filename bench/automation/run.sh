@@ -2,6 +2,7 @@
 # Automation call rate: tarsion-script makes Poke calls to tarsion on the virtual board, then as many
 # calls of a method that does no work, on a private session bus with no window shown.
 # Usage: bench/automation/run.sh [BUILD_DIR] [CALLS]   (build with -DCMAKE_BUILD_TYPE=Release for figures)
+# The window is drawn offscreen unless QT_QPA_PLATFORM says otherwise (under xvfb-run: xcb).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:-$here/../../build}" && pwd)"
@@ -9,7 +10,7 @@ calls="${2:-10000}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-export QT_QPA_PLATFORM=offscreen
+export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 export TARSION_PORT=sim
 export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
 unset DBUS_SESSION_BUS_ADDRESS
