@@ -100,17 +100,17 @@ CBoardForm::CBoardForm(PageContext context, QWidget* parent)
     connect(tristated_, &QCheckBox::clicked, this, [this] { Tristate(); });
     connect(port_, &QComboBox::activated, this, [this](int index) { SelectPort(index); });
 
-    auto* left = new QVBoxLayout;
+    QVBoxLayout* left = AddColumn();
     left->addWidget(MakeColumnGroup(QStringLiteral("Source for DataClk"), {dataClk_}));
     left->addWidget(
         MakeColumnGroup(QStringLiteral("Source for Din[15:0]"), {patternMemory_, ground_, tristated_}));
     left->addWidget(MakeColumnGroup(QStringLiteral("Parallel Port"), {port_}));
-    left->addStretch();
 
     QGroupBox* contents = MakeGroup(QStringLiteral("Pattern Memory Contents"));
     QGridLayout* contentsGrid = GroupGrid(contents);
     QPushButton* browse = MakeButton(QStringLiteral("Browse"), "browse");
     QPushButton* loadFile = MakeButton(QStringLiteral("Load File"), "loadFile");
+    FitEditWidth(patternFile_, 40);
     contentsGrid->addWidget(patternFile_, 0, 0, 1, 3);
     contentsGrid->addWidget(browse, 1, 1);
     contentsGrid->addWidget(loadFile, 1, 2);
@@ -143,22 +143,17 @@ CBoardForm::CBoardForm(PageContext context, QWidget* parent)
     connect(suggest, &QPushButton::clicked, this, [this] { Suggest(); });
     connect(loadPattern, &QPushButton::clicked, this, [this] { LoadPattern(); });
 
-    auto* right = new QVBoxLayout;
+    QVBoxLayout* right = AddColumn();
     right->addWidget(contents);
     right->addWidget(parameters);
-    right->addStretch();
 
-    auto* page = new QVBoxLayout(Content());
-    QBoxLayout* columns = AddRow(page);
-    columns->addLayout(left);
-    columns->addLayout(right, 1);
     auto* bottom = new QHBoxLayout;
     QPushButton* refresh = MakeButton(QStringLiteral("Refresh"), "refresh");
     connect(refresh, &QPushButton::clicked, this, [this] { Refresh(); });
     bottom->addStretch();
     bottom->addWidget(refresh);
-    page->addLayout(bottom);
-    page->addStretch();
+    right->addLayout(bottom);
+    FinishColumns();
 
     FinishPage([this] { ShowBoard(); });
 }

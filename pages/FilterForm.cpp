@@ -57,6 +57,7 @@ CCoefficientInputs::CCoefficientInputs(const QString& title, const char* prefix,
       buttons_(new QHBoxLayout) {
     dcGain_->setReadOnly(true);
     interpolation_->addItems({QStringLiteral("x4"), QStringLiteral("x8"), QStringLiteral("x16")});
+    FitEditWidth(file_, 30);
     // Room for the 15 significant digits, a sign and the point.
     FitEditWidth(scale_, 17);
     FitEditWidth(dcGain_, 17);
@@ -129,14 +130,14 @@ CFilterForm::CFilterForm(PageContext context, QWidget* parent)
                                              CCoefficientInputs(QStringLiteral("Q Coefficient Memory"), "q",
                                                                 QStringLiteral("Load"))},
       constellationFile_(new QLineEdit) {
-    auto* page = new QVBoxLayout(Content());
-
-    QBoxLayout* coefficients = AddRow(page);
+    // I above the constellation, Q above the DC offset: the channels stand side by side.
+    QVBoxLayout* left = AddColumn();
+    QVBoxLayout* right = AddColumn();
     for (const Channel channel : {I, Q}) {
         CCoefficientInputs& inputs = channels_[channel];
         connect(inputs.BrowseButton(), &QPushButton::clicked, this,
                 [this, channel] { BrowseCoefficients(channel); });
-        coefficients->addWidget(inputs.Group());
+        (channel == I ? left : right)->addWidget(inputs.Group());
     }
     QPushButton* loadBoth = MakeButton(QStringLiteral("Load I + Q"), "loadIQ");
     QPushButton* loadI = MakeButton(QStringLiteral("Load I "), "loadI");
@@ -149,10 +150,10 @@ CFilterForm::CFilterForm(PageContext context, QWidget* parent)
     connect(loadI, &QPushButton::clicked, this, [this] { LoadCoefficients(0); });
     connect(loadQ, &QPushButton::clicked, this, [this] { LoadCoefficients(1); });
 
-    QBoxLayout* lower = AddRow(page);
     QGroupBox* constellation = MakeGroup(QStringLiteral("Constellation Memory"));
     QGridLayout* constellationGrid = GroupGrid(constellation);
     constellationFile_->setObjectName(QStringLiteral("constellationFile"));
+    FitEditWidth(constellationFile_, 30);
     QPushButton* constellationBrowse = MakeButton(QStringLiteral("Browse"), "constellationBrowse");
     QPushButton* constellationLoad = MakeButton(QStringLiteral("Load"), "constellationLoad");
     constellationGrid->addWidget(new QLabel(QStringLiteral("Constellation File")), 0, 0, 1, 3);
@@ -162,15 +163,18 @@ CFilterForm::CFilterForm(PageContext context, QWidget* parent)
     constellationGrid->setColumnStretch(0, 1);
     connect(constellationBrowse, &QPushButton::clicked, this, [this] { BrowseConstellation(); });
     connect(constellationLoad, &QPushButton::clicked, this, [this] { LoadConstellation(); });
-    lower->addWidget(constellation, 1);
+    left->addWidget(constellation);
 
+    auto* lower = new QHBoxLayout;
     QGroupBox* dcOffset = MakeGroup(QStringLiteral("Shaping Filter DC Offset (0x11)"));
     GroupGrid(dcOffset)->addWidget(AddHexEdit("dcOffset", kDcOffsetSpec), 0, 0);
     lower->addWidget(dcOffset);
     QPushButton* refresh = MakeButton(QStringLiteral("Refresh"), "refresh");
     connect(refresh, &QPushButton::clicked, this, [this] { Refresh(); });
-    lower->addWidget(refresh, 0, Qt::AlignRight | Qt::AlignBottom);
-    page->addStretch();
+    lower->addStretch();
+    lower->addWidget(refresh, 0, Qt::AlignBottom);
+    right->addLayout(lower);
+    FinishColumns();
 
     FinishPage([this] { ShowDocument(); });
 }

@@ -2,7 +2,6 @@
 
 #include "ops/UserPrompt.h"
 
-#include <QBoxLayout>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -53,35 +52,12 @@ std::optional<double> CaptureReal(QLineEdit* edit, IUserPrompt& prompt) {
 CInputPage::CInputPage(PageContext context, QWidget* parent)
     : CRegisterPage(context, parent), chooseFile_(FileOpenDialog(this)) {}
 
-QBoxLayout* CInputPage::AddRow(QBoxLayout* page) {
-    auto* row = new QBoxLayout(QBoxLayout::LeftToRight);
-    page->addLayout(row);
-    rows_.push_back(row);
-    return row;
-}
-
 void CInputPage::FinishPage(std::function<void()> showDocument) {
     for (QComboBox* list : Content()->findChildren<QComboBox*>()) {
         list->setFocusPolicy(Qt::StrongFocus);
         list->installEventFilter(this);
     }
     AddField(std::make_unique<CDocumentField>(std::move(showDocument)));
-}
-
-void CInputPage::resizeEvent(QResizeEvent* event) {
-    CRegisterPage::resizeEvent(event);
-    Reflow();
-}
-
-void CInputPage::Reflow() {
-    const QMargins margins = Content()->layout()->contentsMargins();
-    const int width = viewport()->width() - margins.left() - margins.right();
-    for (QBoxLayout* row : rows_) {
-        int sideBySide = row->spacing() * (row->count() - 1);
-        for (int i = 0; i < row->count(); ++i)
-            sideBySide += row->itemAt(i)->sizeHint().width();
-        row->setDirection(sideBySide <= width ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
-    }
 }
 
 } // namespace tarsion

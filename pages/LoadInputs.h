@@ -6,9 +6,7 @@
 
 #include <functional>
 #include <optional>
-#include <vector>
 
-class QBoxLayout;
 class QLineEdit;
 
 namespace tarsion {
@@ -37,8 +35,7 @@ private:
     std::function<void()> load_;
 };
 
-// A page whose controls are mostly inputs for its load buttons: it chooses files, and its rows of
-// groups go one above the other when the page is too narrow to show them side by side.
+// A page whose controls are mostly inputs for its load buttons, some of them file names.
 class CInputPage : public CRegisterPage {
     Q_OBJECT
 public:
@@ -50,19 +47,12 @@ protected:
     QString ChooseFile(const QString& filter, const QString& defaultSuffix) const {
         return chooseFile_(filter, defaultSuffix);
     }
-    // A row of groups that may reflow.
-    QBoxLayout* AddRow(QBoxLayout* page);
     // Loads the page from the document on each refresh, after the shadow-bound fields; the wheel
     // over a list scrolls the page rather than changing the list.
     void FinishPage(std::function<void()> showDocument);
 
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
-    void Reflow();
-
     OpenFileChooser chooseFile_;
-    std::vector<QBoxLayout*> rows_;
 };
 
 } // namespace tarsion
