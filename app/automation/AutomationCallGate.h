@@ -42,8 +42,6 @@ public:
         }
     }
 
-    std::size_t PendingCalls() const { return pending_.size(); }
-
 private:
     bool MustWait() const;
     void Defer(const QDBusMessage& call, std::function<QVariantList()> work);
