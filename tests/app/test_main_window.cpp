@@ -6,11 +6,13 @@
 #include "support/ScriptedPrompt.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextBrowser>
 #include <gtest/gtest.h>
 
 namespace tarsion {
@@ -160,6 +162,16 @@ TEST_F(MainWindowTest, ActionsReachTheBoardWithoutMessageBoxes) {
     Trigger("softReset");
     EXPECT_TRUE(prompt_.messages.empty());
     EXPECT_NE(window_->LogWindow().toPlainText().indexOf(QStringLiteral("not Connected")), -1);
+}
+
+TEST_F(MainWindowTest, HelpTopicsShowsTheBundledManual) {
+    QApplication::setActiveWindow(window_.get());
+    window_->LogWindow().setFocus();
+    QTest::keyClick(&window_->LogWindow(), Qt::Key_F1);
+    auto* help = window_->findChild<QTextBrowser*>();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->toPlainText().contains(QStringLiteral("Enter Demo Mode")));
 }
 
 TEST_F(MainWindowTest, RecordingIndicatorAndRecentEntries) {
