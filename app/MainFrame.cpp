@@ -94,6 +94,9 @@ void CMainFrame::ShowPage(int index) {
     if (index == currentPage_)
         return;
     const QList<int> sizes = splitter_->sizes();
+    // Taking the focus off the page commits an edit typed into and not yet entered.
+    if (QWidget* focus = QApplication::focusWidget(); focus && page_->isAncestorOf(focus))
+        focus->clearFocus();
     delete page_;
     page_ = CreateRegisterPage(index, PageContext{doc_, ops_}, splitter_);
     splitter_->insertWidget(0, page_);

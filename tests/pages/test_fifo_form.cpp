@@ -140,3 +140,39 @@ TEST_F(FifoFormTest, ClickOnAbsentBoardIsUndoneAndLogged) {
 
 } // namespace
 } // namespace tarsion::test
+
+namespace tarsion::test {
+namespace {
+
+// Real keyboard focus on a shown page rather than synthetic focus events.
+class FifoFormFocusTest : public FifoFormTest {
+protected:
+    void SetUp() override {
+        FifoFormTest::SetUp();
+        page_->show();
+        QApplication::setActiveWindow(page_.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(page_.get()));
+    }
+};
+
+TEST_F(FifoFormFocusTest, MovingTheFocusCommitsAndRemovingThePageIsSafe) {
+    Edit("fifoUpperThreshold")->setFocus();
+    Type("fifoUpperThreshold", "5a", false);
+    Edit("fifoLowerThreshold")->setFocus();
+    EXPECT_EQ(Chip(0x03), 0x5a000000u);
+
+    // Clearing the focus before the page goes commits what was typed.
+    Type("fifoLowerThreshold", "3c", false);
+    QApplication::focusWidget()->clearFocus();
+    EXPECT_EQ(Chip(0x04), 0x3c000000u);
+
+    // Destroyed with typing still in a focused edit: nothing is written, nothing breaks.
+    Edit("fifoErrorTerm")->setFocus();
+    Type("fifoErrorTerm", "77", false);
+    page_.reset();
+    EXPECT_EQ(Chip(0x02), 0u);
+    EXPECT_EQ(Logged("ModifyBits 02"), 0u);
+}
+
+} // namespace
+} // namespace tarsion::test
