@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRadioButton>
+#include <QWheelEvent>
 
 namespace tarsion::test {
 namespace {
@@ -75,6 +76,15 @@ TEST_F(FifoFormTest, ThresholdModeWritesOnlyAChangedIndex) {
     emit list->activated(3);
     EXPECT_EQ(Chip(0x02), 0x300000u);
     EXPECT_EQ(Logged("ModifyBits 02 00300000 00300000 "), 1u);
+}
+
+TEST_F(FifoFormTest, WheelOverAListScrollsInsteadOfWriting) {
+    auto* list = Find<QComboBox>("fifoThresholdMode");
+    QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(list, &wheel);
+    EXPECT_EQ(list->currentIndex(), 0);
+    EXPECT_EQ(Logged("ModifyBits"), 0u);
 }
 
 TEST_F(FifoFormTest, TopByteEditsWriteTheLowEightBitsOfTheEntry) {
