@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
@@ -50,8 +51,9 @@ CChannelsForm::CChannelsForm(PageContext context, QWidget* parent) : CRegisterPa
                                                            .exponentShift = 22,
                                                            .format = pageconv::kPostShapingGain,
                                                            .step = &StepSettings::postShappingFilterStep});
-    AddSteppedRow(GroupGrid(gain), QStringLiteral("Post Shaping Filter Gain"), gainValue,
-                  AddArrows(gainValue, true), QStringLiteral("Step Size"),
+    GroupGrid(gain)->addWidget(new QLabel(QStringLiteral("Post Shaping Filter Gain")), 0, 0, 1, -1);
+    AddSteppedRow(GroupGrid(gain), QString(), gainValue, AddArrows(gainValue, true),
+                  QStringLiteral("Step Size"),
                   AddStepSettingEdit("postShapingGainStep", &StepSettings::postShappingFilterStep,
                                      pageconv::kPostShapingStepRange));
     left->addWidget(gain);
@@ -93,7 +95,7 @@ QGroupBox* CChannelsForm::BuildDeviceConfig() {
     AddLabelled(shapingGrid, QStringLiteral("Shaping Filter Interpolation"),
                 AddList("shapingInterpolation", ItemTexts({"x2", "x 4", "x 8", "x 16"}), kDeviceConfig,
                         InterpolationEncoding()));
-    grid->addWidget(shaping, 0, 1, 3, 1);
+    grid->addWidget(shaping, 6, 0);
 
     QGroupBox* interpolation = MakeGroup(QStringLiteral("Interpolation Filter"));
     QGridLayout* interpolationGrid = GroupGrid(interpolation);
@@ -106,7 +108,7 @@ QGroupBox* CChannelsForm::BuildDeviceConfig() {
                                               .minimum = 1,
                                               .maximum = 65536,
                                               .shownOffset = 1}));
-    grid->addWidget(interpolation, 3, 1, 3, 1);
+    grid->addWidget(interpolation, 7, 0);
     return config;
 }
 
@@ -138,7 +140,7 @@ void CChannelsForm::AddFractionRow(QGridLayout* grid, const QString& label, std:
                                    const pageconv::StepRange& stepRange, const QString& name) {
     const std::uint32_t mask = kFractionMask << shift;
     auto field = [this, reg, shift] { return (Word(reg) >> shift) & kFractionMask; };
-    QLineEdit* value = AddEdit(
+    QLineEdit* value = AddNumberEdit(
         qPrintable(name),
         [field, base] {
             return QString::fromStdString(pageconv::FormatG(pageconv::FieldToFraction(field(), base)));

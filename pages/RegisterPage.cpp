@@ -17,8 +17,9 @@
 namespace tarsion {
 
 namespace {
-// Room for a frequency text such as -40.000000MHz.
+// Room for a frequency text such as -40.000000MHz, and for a number such as 31744.000000.
 constexpr int kValueCharacters = 14;
+constexpr int kNumberCharacters = 12;
 
 // Page edits keep their width when the page grows; spare room stays beside them.
 void FixWidth(QLineEdit* edit, int characters) {
@@ -114,6 +115,13 @@ QLineEdit* CRegisterPage::AddEdit(const char* name, CEditField::TextSource sourc
     return edit;
 }
 
+QLineEdit* CRegisterPage::AddNumberEdit(const char* name, CEditField::TextSource source,
+                                        CEditField::Commit commit, CEditField::Step step) {
+    QLineEdit* edit = AddEdit(name, std::move(source), std::move(commit), std::move(step));
+    FixWidth(edit, kNumberCharacters);
+    return edit;
+}
+
 QLineEdit* CRegisterPage::AddReadOnlyEdit(const char* name, CEditField::TextSource source) {
     QLineEdit* edit = AddEdit(name, std::move(source), {});
     edit->setReadOnly(true);
@@ -200,7 +208,7 @@ QLineEdit* CRegisterPage::AddGainEdit(const char* name, const GainSpec& spec) {
             return FieldResult::Done;
         return write(pageconv::StepGain(current(), size, direction, spec.format));
     };
-    return AddEdit(name, source, commit, step);
+    return AddNumberEdit(name, source, commit, step);
 }
 
 QLineEdit* CRegisterPage::AddStepSettingEdit(const char* name, double StepSettings::*setting,
@@ -211,7 +219,7 @@ QLineEdit* CRegisterPage::AddStepSettingEdit(const char* name, double StepSettin
             Steps().*setting = pageconv::ClampStep(*value, range);
         return FieldResult::Refresh;
     };
-    return AddEdit(name, source, commit);
+    return AddNumberEdit(name, source, commit);
 }
 
 QCheckBox* CRegisterPage::AddBitBox(const char* name, const QString& text, std::uint8_t reg,

@@ -94,6 +94,9 @@ protected:
     QLineEdit* AddEdit(const char* name, CEditField::TextSource source, CEditField::Commit commit,
                        CEditField::Step step = {});
     QLineEdit* AddReadOnlyEdit(const char* name, CEditField::TextSource source);
+    // An edit for a decimal number shown with "%lg" or "%lf": narrower than a frequency text.
+    QLineEdit* AddNumberEdit(const char* name, CEditField::TextSource source, CEditField::Commit commit,
+                             CEditField::Step step = {});
     // A gain value edit: written as two ModifyBits, the mantissa first and the exponent only when
     // that succeeded; stepped by its step setting (none while that is 0).
     QLineEdit* AddGainEdit(const char* name, const GainSpec& spec);
