@@ -3,8 +3,12 @@
 
 #include <QApplication>
 
+#include <clocale>
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    // Qt adopts the user's locale; numbers in log lines, scripts and files keep the C notation.
+    std::setlocale(LC_NUMERIC, "C");
     // The main window's close ends the run, whatever other windows (help) are open.
     QApplication::setQuitOnLastWindowClosed(false);
     tarsion::CTarsionApp app;
