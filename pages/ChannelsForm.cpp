@@ -85,7 +85,7 @@ QGroupBox* CChannelsForm::BuildDeviceConfig() {
                                             .shift = 6,
                                             .digits = 1,
                                             .maxLength = 3,
-                                            .write = HexSpec::Write::Field}));
+                                            .write = HexEntry::Write::Field}));
     grid->addLayout(width, 5, 0);
 
     QGroupBox* shaping = MakeGroup(QStringLiteral("Shaping Filter"));

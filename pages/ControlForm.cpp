@@ -132,7 +132,7 @@ void CControlForm::BuildMemoryControl(QVBoxLayout* column) {
                                                                   .mask = 0xff,
                                                                   .digits = 2,
                                                                   .maxLength = 4,
-                                                                  .write = HexSpec::Write::PokeLowByte}));
+                                                                  .write = HexEntry::Write::PokeLowByte}));
     QGridLayout* grid = GroupGrid(memory);
     grid->addWidget(AddBitBox("autoIncrement", QStringLiteral("Auto Increment"), kMemoryControl, 0x40), 0, 0,
                     1, 2);
@@ -157,7 +157,7 @@ void CControlForm::BuildInterrupts(QVBoxLayout* column) {
                                                              .mask = kInterruptBitsMask,
                                                              .digits = 2,
                                                              .maxLength = 4,
-                                                             .write = HexSpec::Write::PokeLowByte});
+                                                             .write = HexEntry::Write::PokeLowByte});
     QGroupBox* enable = MakeGroup(QStringLiteral("Interrupt Enable Register (0x09)"), enableHex);
     QLineEdit* statusHex = AddReadOnlyEdit("interruptStatusHex", [this] {
         return QString::fromStdString(pageconv::FormatHex(Word(kInterruptStatus) & kInterruptBitsMask, 2));

@@ -120,7 +120,7 @@ QGroupBox* CDlfForm::BuildLockDetect() {
                                                    .shift = 3,
                                                    .digits = 6,
                                                    .maxLength = 8,
-                                                   .write = HexSpec::Write::Field}));
+                                                   .write = HexEntry::Write::Field}));
     lockGrid->addWidget(bit("analogLockStatus", "Use Analog Pll Lock Status Bit For Lock Detect", 0x80000000),
                         lockGrid->rowCount(), 0, 1, -1);
 

@@ -53,8 +53,8 @@ constexpr std::uint32_t kUnderflowPinBit = 1u << 16;
 constexpr std::uint32_t kThresholdModeMask = 0x00300000;
 constexpr std::uint32_t kTopByte = 0xff000000;
 
-HexSpec TopByte(std::uint8_t reg) {
-    return HexSpec{reg, kTopByte, 24, 2, 4, HexSpec::Write::Field};
+HexEntry TopByte(std::uint8_t reg) {
+    return HexEntry{reg, kTopByte, 24, 2, 4, HexEntry::Write::Field};
 }
 
 } // namespace

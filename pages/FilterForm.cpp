@@ -21,7 +21,7 @@ namespace {
 
 constexpr std::uint32_t kDcOffsetMask = 0x7ffff;
 // "0x%.5x": the 19-bit field's five digits.
-const HexSpec kDcOffsetSpec{chipreg::kCoefRamPreload, kDcOffsetMask, 0, 5, 7, HexSpec::Write::Poke};
+const HexEntry kDcOffsetEntry{chipreg::kCoefRamPreload, kDcOffsetMask, 0, 5, 7, HexEntry::Write::Poke};
 
 // RAM images written by a coefficient load ("_I.Ram", "_Q.Ram") are no coefficient files.
 bool IsRamImage(const QString& path) {
@@ -167,7 +167,7 @@ CFilterForm::CFilterForm(PageContext context, QWidget* parent)
 
     auto* lower = new QHBoxLayout;
     QGroupBox* dcOffset = MakeGroup(QStringLiteral("Shaping Filter DC Offset (0x11)"));
-    GroupGrid(dcOffset)->addWidget(AddHexEdit("dcOffset", kDcOffsetSpec), 0, 0);
+    GroupGrid(dcOffset)->addWidget(AddHexEdit("dcOffset", kDcOffsetEntry), 0, 0);
     lower->addWidget(dcOffset);
     QPushButton* refresh = MakeButton(QStringLiteral("Refresh"), "refresh");
     connect(refresh, &QPushButton::clicked, this, [this] { Refresh(); });

@@ -128,85 +128,85 @@ QLineEdit* CRegisterPage::AddReadOnlyEdit(const char* name, CEditField::TextSour
     return edit;
 }
 
-QLineEdit* CRegisterPage::AddHexEdit(const char* name, const HexSpec& spec) {
-    auto source = [this, spec] {
+QLineEdit* CRegisterPage::AddHexEdit(const char* name, const HexEntry& entry) {
+    auto source = [this, entry] {
         return QString::fromStdString(
-            pageconv::FormatHex((Word(spec.reg) & spec.mask) >> spec.shift, spec.digits));
+            pageconv::FormatHex((Word(entry.reg) & entry.mask) >> entry.shift, entry.digits));
     };
-    auto commit = [this, spec](const QString& text) {
+    auto commit = [this, entry](const QString& text) {
         const auto value = pageconv::ParseHex(text.toStdString());
         if (!value)
             return FieldResult::Refresh;
-        switch (spec.write) {
-        case HexSpec::Write::PokeLowByte:
-            return Poke(spec.reg, *value & 0xff);
-        case HexSpec::Write::Field:
-            return ModifyBits(spec.reg, *value << spec.shift, spec.mask);
-        case HexSpec::Write::Poke:
+        switch (entry.write) {
+        case HexEntry::Write::PokeLowByte:
+            return Poke(entry.reg, *value & 0xff);
+        case HexEntry::Write::Field:
+            return ModifyBits(entry.reg, *value << entry.shift, entry.mask);
+        case HexEntry::Write::Poke:
             break;
         }
-        return Poke(spec.reg, *value);
+        return Poke(entry.reg, *value);
     };
     QLineEdit* edit = AddEdit(name, source, commit);
-    edit->setMaxLength(spec.maxLength);
-    FixWidth(edit, spec.maxLength);
+    edit->setMaxLength(entry.maxLength);
+    FixWidth(edit, entry.maxLength);
     return edit;
 }
 
-QLineEdit* CRegisterPage::AddIntegerEdit(const char* name, const IntegerSpec& spec) {
-    auto current = [this, spec] {
-        return static_cast<std::int64_t>((Word(spec.reg) & spec.mask) >> spec.shift);
+QLineEdit* CRegisterPage::AddIntegerEdit(const char* name, const IntegerEntry& entry) {
+    auto current = [this, entry] {
+        return static_cast<std::int64_t>((Word(entry.reg) & entry.mask) >> entry.shift);
     };
-    auto source = [current, spec] { return QString::number(current() + spec.shownOffset); };
-    auto commit = [this, current, spec](const QString& text) {
+    auto source = [current, entry] { return QString::number(current() + entry.shownOffset); };
+    auto commit = [this, current, entry](const QString& text) {
         const auto entered = pageconv::ParseInteger(text.toStdString());
         if (!entered) {
             ShowMessage(QStringLiteral("Please enter an integer."));
             return FieldResult::Refresh;
         }
-        if (*entered < spec.minimum || *entered > spec.maximum) {
+        if (*entered < entry.minimum || *entered > entry.maximum) {
             ShowMessage(QStringLiteral("Please enter an integer between %1 and %2.")
-                            .arg(spec.minimum)
-                            .arg(spec.maximum));
+                            .arg(entry.minimum)
+                            .arg(entry.maximum));
             return FieldResult::Refresh;
         }
-        const std::int64_t field = *entered - spec.shownOffset;
+        const std::int64_t field = *entered - entry.shownOffset;
         if (field == current())
             return FieldResult::Done;
-        return ModifyBits(spec.reg, static_cast<std::uint32_t>(field) << spec.shift, spec.mask);
+        return ModifyBits(entry.reg, static_cast<std::uint32_t>(field) << entry.shift, entry.mask);
     };
     return AddEdit(name, source, commit);
 }
 
-QLineEdit* CRegisterPage::AddGainEdit(const char* name, const GainSpec& spec) {
-    const std::uint32_t mantissaMask = ((1u << spec.format.mantissaBits) - 1) << spec.mantissaShift;
-    const std::uint32_t exponentMask = static_cast<std::uint32_t>(spec.format.largestExponent)
-                                       << spec.exponentShift;
-    auto current = [this, spec, mantissaMask, exponentMask] {
-        const std::uint32_t word = Word(spec.reg);
-        return pageconv::GainCode{(word & mantissaMask) >> spec.mantissaShift,
-                                  (word & exponentMask) >> spec.exponentShift};
+QLineEdit* CRegisterPage::AddGainEdit(const char* name, const GainEntry& entry) {
+    const std::uint32_t mantissaMask = ((1u << entry.format.mantissaBits) - 1) << entry.mantissaShift;
+    const std::uint32_t exponentMask = static_cast<std::uint32_t>(entry.format.largestExponent)
+                                       << entry.exponentShift;
+    auto current = [this, entry, mantissaMask, exponentMask] {
+        const std::uint32_t word = Word(entry.reg);
+        return pageconv::GainCode{(word & mantissaMask) >> entry.mantissaShift,
+                                  (word & exponentMask) >> entry.exponentShift};
     };
-    auto write = [this, spec, mantissaMask, exponentMask](pageconv::GainCode code) {
-        if (ModifyBits(spec.reg, code.mantissa << spec.mantissaShift, mantissaMask) == FieldResult::Refresh)
+    auto write = [this, entry, mantissaMask, exponentMask](pageconv::GainCode code) {
+        if (ModifyBits(entry.reg, code.mantissa << entry.mantissaShift, mantissaMask) == FieldResult::Refresh)
             return FieldResult::Refresh;
-        return ModifyBits(spec.reg, code.exponent << spec.exponentShift, exponentMask);
+        return ModifyBits(entry.reg, code.exponent << entry.exponentShift, exponentMask);
     };
-    auto source = [current, spec] {
-        const double gain = pageconv::DecodeGain(current(), spec.format);
-        return QString::fromStdString(spec.sixDecimals ? pageconv::FormatF(gain) : pageconv::FormatG(gain));
+    auto source = [current, entry] {
+        const double gain = pageconv::DecodeGain(current(), entry.format);
+        return QString::fromStdString(entry.sixDecimals ? pageconv::FormatF(gain) : pageconv::FormatG(gain));
     };
-    auto commit = [write, spec](const QString& text) {
+    auto commit = [write, entry](const QString& text) {
         const auto gain = pageconv::ParseNumber(text.toStdString());
         if (!gain)
             return FieldResult::Refresh;
-        return write(pageconv::EncodeGain(*gain, spec.format));
+        return write(pageconv::EncodeGain(*gain, entry.format));
     };
-    auto step = [this, current, write, spec](int direction, const QString&) {
-        const double size = Steps().*spec.step;
+    auto step = [this, current, write, entry](int direction, const QString&) {
+        const double size = Steps().*entry.step;
         if (size == 0)
             return FieldResult::Done;
-        return write(pageconv::StepGain(current(), size, direction, spec.format));
+        return write(pageconv::StepGain(current(), size, direction, entry.format));
     };
     return AddNumberEdit(name, source, commit, step);
 }

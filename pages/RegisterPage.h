@@ -25,7 +25,7 @@ namespace tarsion {
 class CStepArrows;
 
 // A hexadecimal edit of a register or of one field: shows (word & mask) >> shift.
-struct HexSpec {
+struct HexEntry {
     enum class Write {
         Poke,        // the whole value
         PokeLowByte, // the value's low 8 bits (8-bit registers)
@@ -40,7 +40,7 @@ struct HexSpec {
 };
 
 // A decimal integer edit of a register field, shown as field + `shownOffset`.
-struct IntegerSpec {
+struct IntegerEntry {
     std::uint8_t reg = 0;
     std::uint32_t mask = 0;
     int shift = 0;
@@ -50,7 +50,7 @@ struct IntegerSpec {
 };
 
 // A mantissa-exponent gain kept in two fields of one register, with its step setting.
-struct GainSpec {
+struct GainEntry {
     std::uint8_t reg = 0;
     int mantissaShift = 0;
     int exponentShift = 0;
@@ -89,8 +89,8 @@ protected:
     void FinishColumns();
 
     // Bound controls; the name is the control's object name.
-    QLineEdit* AddHexEdit(const char* name, const HexSpec& spec);
-    QLineEdit* AddIntegerEdit(const char* name, const IntegerSpec& spec);
+    QLineEdit* AddHexEdit(const char* name, const HexEntry& entry);
+    QLineEdit* AddIntegerEdit(const char* name, const IntegerEntry& entry);
     QLineEdit* AddEdit(const char* name, CEditField::TextSource source, CEditField::Commit commit,
                        CEditField::Step step = {});
     QLineEdit* AddReadOnlyEdit(const char* name, CEditField::TextSource source);
@@ -99,7 +99,7 @@ protected:
                              CEditField::Step step = {});
     // A gain value edit: written as two ModifyBits, the mantissa first and the exponent only when
     // that succeeded; stepped by its step setting (none while that is 0).
-    QLineEdit* AddGainEdit(const char* name, const GainSpec& spec);
+    QLineEdit* AddGainEdit(const char* name, const GainEntry& entry);
     // A step size setting shown with "%lg" and clamped to `range` on entry.
     QLineEdit* AddStepSettingEdit(const char* name, double StepSettings::*setting,
                                   const pageconv::StepRange& range);
