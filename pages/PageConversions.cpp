@@ -1,5 +1,7 @@
 #include "PageConversions.h"
 
+#include "ops/TextHelpers.h"
+
 #include <array>
 #include <cctype>
 #include <charconv>
@@ -19,16 +21,6 @@ std::size_t SkipBlanks(std::string_view text, std::size_t pos) {
     while (pos < text.size() && IsBlank(text[pos]))
         ++pos;
     return pos;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 struct NumberRead {

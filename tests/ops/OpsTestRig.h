@@ -5,6 +5,7 @@
 #include "ops/BoardOperations.h"
 #include "ops/TarsionDoc.h"
 #include "support/FakeClock.h"
+#include "support/LogView.h"
 #include "support/ScriptedPrompt.h"
 
 #include <gtest/gtest.h>
@@ -58,18 +59,6 @@ public:
 private:
     VirtualBoard& board_;
     std::uint8_t data_ = 0;
-};
-
-// Collects the log exactly as the log window receives it.
-class LogView final : public IDocumentObserver {
-public:
-    explicit LogView(CTarsionDoc& doc) : doc_(doc) { doc_.AddObserver(this); }
-    ~LogView() override { doc_.RemoveObserver(this); }
-    void OnDocumentUpdate() override { text += doc_.PendingLogText(); }
-    std::string text;
-
-private:
-    CTarsionDoc& doc_;
 };
 
 // A view that counts its notifications and runs a callback on each.

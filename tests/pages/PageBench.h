@@ -6,6 +6,7 @@
 #include "ops/TarsionDoc.h"
 #include "pages/PageFactory.h"
 #include "support/FakeClock.h"
+#include "support/LogView.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QAbstractButton>
@@ -19,18 +20,6 @@
 #include <string>
 
 namespace tarsion::test {
-
-// Collects the log lines the document hands to its views.
-class LogView final : public IDocumentObserver {
-public:
-    explicit LogView(CTarsionDoc& doc) : doc_(doc) { doc_.AddObserver(this); }
-    ~LogView() override { doc_.RemoveObserver(this); }
-    void OnDocumentUpdate() override { text += doc_.PendingLogText(); }
-    std::string text;
-
-private:
-    CTarsionDoc& doc_;
-};
 
 // A register page over the virtual board: document, board link, operation layer, scripted prompt.
 class PageTest : public ::testing::Test {
