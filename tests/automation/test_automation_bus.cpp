@@ -2,6 +2,7 @@
 
 #include "AutomationBench.h"
 #include "app/automation/ActivationFile.h"
+#include "support/LogView.h"
 
 #include <QCoreApplication>
 #include <QDBusVariant>
@@ -16,18 +17,6 @@ namespace {
 QVariant Var(const QVariant& value) {
     return QVariant::fromValue(QDBusVariant(value));
 }
-
-// Collects the document's log lines as the log window would show them.
-class LogCollector final : public IDocumentObserver {
-public:
-    explicit LogCollector(CTarsionDoc& doc) : doc_(doc) { doc_.AddObserver(this); }
-    ~LogCollector() override { doc_.RemoveObserver(this); }
-    void OnDocumentUpdate() override { text += doc_.PendingLogText(); }
-    std::string text;
-
-private:
-    CTarsionDoc& doc_;
-};
 
 class AutomationBus : public ::testing::Test {
 protected:
@@ -85,7 +74,7 @@ TEST_F(AutomationBus, PeekAnswersTheUnsignedRegisterValue) {
 }
 
 TEST_F(AutomationBus, FailuresAreResultsAndLogLinesNotBusErrors) {
-    LogCollector log(bench.doc);
+    test::LogView log(bench.doc);
     bench.board->SetBridgeRegister(0x0A, 0x5A);
     bench.board->InjectFault(VirtualBoard::Fault::NotConnected);
 
@@ -202,7 +191,7 @@ TEST_F(AutomationBus, ASecondProgramFindsTheNameTakenAndServesNothing) {
     // At start-up the user learns it from the log window.
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
-    LogCollector log(other.doc);
+    test::LogView log(other.doc);
     EXPECT_EQ(StartAutomation(*other.ops, [] {}), nullptr);
     EXPECT_EQ(log.text.rfind("Automation is off: ", 0), 0u) << log.text;
     qunsetenv("XDG_DATA_HOME");
