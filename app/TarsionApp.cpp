@@ -4,6 +4,7 @@
 #include "LogWindow.h"
 #include "MainFrame.h"
 #include "ReadOutFailedDialog.h"
+#include "RepaintThrottle.h"
 #include "automation/AutomationHookup.h"
 
 #include <QCommandLineParser>
@@ -43,6 +44,7 @@ CTarsionApp::~CTarsionApp() {
     // Automation calls reach the operation layer: it stops serving first.
     automation_.reset();
     // The window and its views go before the document they observe.
+    repaintThrottle_.reset();
     mainFrame_.reset();
     host_.reset();
 }
@@ -120,6 +122,7 @@ bool CTarsionApp::CreateDocument() {
 
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(host_->Doc(), host_->Ops(), *prompt_, *files_, settings_);
+    repaintThrottle_ = std::make_unique<CRepaintThrottle>(host_->Doc(), *mainFrame_);
     qtPrompt_.SetWindow(mainFrame_.get());
     qtFiles_.SetParent(mainFrame_.get());
     mainFrame_->RecentFiles().SetFiles(settings_.RecentFiles());

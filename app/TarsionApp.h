@@ -20,6 +20,7 @@ class CAutomationHookup;
 class CBoardOperations;
 class CDocumentHost;
 class CMainFrame;
+class CRepaintThrottle;
 class CTarsionApp;
 class CTarsionDoc;
 
@@ -84,6 +85,7 @@ private:
     CAppSettings settings_;
     std::unique_ptr<CDocumentHost> host_;
     std::unique_ptr<CMainFrame> mainFrame_;
+    std::unique_ptr<CRepaintThrottle> repaintThrottle_;
     std::unique_ptr<CAutomationHookup> automation_;
     QString documentFile_;
     bool automationRequested_ = false;
