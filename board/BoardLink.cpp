@@ -37,13 +37,21 @@ CBoardLink::~CBoardLink() {
         port_->Unbind();
 }
 
-void CBoardLink::WritePort(std::uint16_t port, std::uint8_t value) { port_->WritePort(port, value); }
+void CBoardLink::WritePort(std::uint16_t port, std::uint8_t value) {
+    port_->WritePort(port, value);
+}
 
-std::uint8_t CBoardLink::ReadPort(std::uint16_t port) { return port_->ReadPort(port); }
+std::uint8_t CBoardLink::ReadPort(std::uint16_t port) {
+    return port_->ReadPort(port);
+}
 
-void CBoardLink::Close() { WritePort(static_cast<std::uint16_t>(base_ + kControlOffset), kControlClosed); }
+void CBoardLink::Close() {
+    WritePort(static_cast<std::uint16_t>(base_ + kControlOffset), kControlClosed);
+}
 
-void CBoardLink::Fail(const char* message) { log_.LogLine(message, 1); }
+void CBoardLink::Fail(const char* message) {
+    log_.LogLine(message, 1);
+}
 
 bool CBoardLink::WaitBusy(bool wantAsserted) {
     const std::uint16_t status = static_cast<std::uint16_t>(base_ + kStatusOffset);
@@ -59,9 +67,13 @@ bool CBoardLink::WaitBusy(bool wantAsserted) {
     }
 }
 
-bool CBoardLink::WaitBusyAsserted() { return WaitBusy(true); }
+bool CBoardLink::WaitBusyAsserted() {
+    return WaitBusy(true);
+}
 
-bool CBoardLink::WaitBusyDeasserted() { return WaitBusy(false); }
+bool CBoardLink::WaitBusyDeasserted() {
+    return WaitBusy(false);
+}
 
 bool CBoardLink::PresenceCheck() {
     if (ReadPort(static_cast<std::uint16_t>(base_ + kStatusOffset)) & kStatusPaperEnd) {
@@ -96,9 +108,13 @@ bool CBoardLink::StrobeCycle(std::uint8_t value, std::uint8_t strobe) {
     return true;
 }
 
-bool CBoardLink::WriteAddressByte(std::uint8_t value) { return StrobeCycle(value, kControlAddressStrobe); }
+bool CBoardLink::WriteAddressByte(std::uint8_t value) {
+    return StrobeCycle(value, kControlAddressStrobe);
+}
 
-bool CBoardLink::WriteDataByte(std::uint8_t value) { return StrobeCycle(value, kControlDataWriteStrobe); }
+bool CBoardLink::WriteDataByte(std::uint8_t value) {
+    return StrobeCycle(value, kControlDataWriteStrobe);
+}
 
 bool CBoardLink::ReadDataByte(std::uint8_t& value) {
     const std::uint16_t control = static_cast<std::uint16_t>(base_ + kControlOffset);
@@ -189,13 +205,21 @@ bool CBoardLink::ReadSpaceReg(Space space, std::uint8_t reg, std::uint8_t& value
     return true;
 }
 
-bool CBoardLink::WriteBridgeReg(std::uint8_t reg, std::uint8_t value) { return WriteSpaceReg(Space::Bridge, reg, value); }
+bool CBoardLink::WriteBridgeReg(std::uint8_t reg, std::uint8_t value) {
+    return WriteSpaceReg(Space::Bridge, reg, value);
+}
 
-bool CBoardLink::ReadBridgeReg(std::uint8_t reg, std::uint8_t& value) { return ReadSpaceReg(Space::Bridge, reg, value); }
+bool CBoardLink::ReadBridgeReg(std::uint8_t reg, std::uint8_t& value) {
+    return ReadSpaceReg(Space::Bridge, reg, value);
+}
 
-bool CBoardLink::WritePldReg(std::uint8_t reg, std::uint8_t value) { return WriteSpaceReg(Space::Pld, reg, value); }
+bool CBoardLink::WritePldReg(std::uint8_t reg, std::uint8_t value) {
+    return WriteSpaceReg(Space::Pld, reg, value);
+}
 
-bool CBoardLink::ReadPldReg(std::uint8_t reg, std::uint8_t& value) { return ReadSpaceReg(Space::Pld, reg, value); }
+bool CBoardLink::ReadPldReg(std::uint8_t reg, std::uint8_t& value) {
+    return ReadSpaceReg(Space::Pld, reg, value);
+}
 
 bool CBoardLink::WriteChipReg(std::uint8_t address, std::uint32_t value) {
     if (!IsChipRegister(address)) {
@@ -281,7 +305,8 @@ bool CBoardLink::AccessChipMemory(std::uint8_t address, std::uint8_t* buffer) {
             if (!WriteBridgeReg(static_cast<std::uint8_t>(firstByteReg + i), bytes[i]))
                 return false;
         }
-        return WriteBridgeReg(3, address) && WriteBridgeReg(bridgereg::kChipWriteAddress, chipreg::kMemoryLoadStrobe);
+        return WriteBridgeReg(3, address) &&
+               WriteBridgeReg(bridgereg::kChipWriteAddress, chipreg::kMemoryLoadStrobe);
     };
     if (select <= 3) {
         for (int group = 0; group < 3; ++group) {

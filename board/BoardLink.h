@@ -34,7 +34,8 @@ public:
     static constexpr std::uint16_t kEcrOffset = 0x402;
 
     // Takes the bound backend; opens the port (ECR 0x20, control 0x05 at the default base).
-    CBoardLink(RegisterShadow& shadow, ILogChannel& log, std::unique_ptr<IPortBackend> port, ISteadyClock& clock);
+    CBoardLink(RegisterShadow& shadow, ILogChannel& log, std::unique_ptr<IPortBackend> port,
+               ISteadyClock& clock);
     ~CBoardLink();
     CBoardLink(const CBoardLink&) = delete;
     CBoardLink& operator=(const CBoardLink&) = delete;

@@ -33,8 +33,12 @@ constexpr std::array<std::optional<ChipRegisterInfo>, 32> MakeTable() {
 constexpr auto kTable = MakeTable();
 } // namespace
 
-const std::array<std::optional<ChipRegisterInfo>, 32>& ChipRegisterTable() { return kTable; }
+const std::array<std::optional<ChipRegisterInfo>, 32>& ChipRegisterTable() {
+    return kTable;
+}
 
-bool IsChipRegister(std::uint8_t address) { return address < kTable.size() && kTable[address].has_value(); }
+bool IsChipRegister(std::uint8_t address) {
+    return address < kTable.size() && kTable[address].has_value();
+}
 
 } // namespace tarsion

@@ -19,7 +19,9 @@ double RegisterShadow::SysClkFor(double clockPin, std::uint32_t value) {
     return clockPin * std::ldexp(1.0, vcoShift) / std::ldexp(1.0, clkShift);
 }
 
-void RegisterShadow::RecomputeSysClk() { sysClk_ = SysClkFor(clockPin_, chip_[kLockDetectControl]); }
+void RegisterShadow::RecomputeSysClk() {
+    sysClk_ = SysClkFor(clockPin_, chip_[kLockDetectControl]);
+}
 
 void RegisterShadow::StoreChipReg(std::uint8_t reg, std::uint32_t value) {
     if (reg >= kChipRegisters)
@@ -30,7 +32,9 @@ void RegisterShadow::StoreChipReg(std::uint8_t reg, std::uint32_t value) {
     Notify();
 }
 
-std::uint32_t RegisterShadow::FetchChipReg(std::uint8_t reg) const { return reg < kChipRegisters ? chip_[reg] : 0; }
+std::uint32_t RegisterShadow::FetchChipReg(std::uint8_t reg) const {
+    return reg < kChipRegisters ? chip_[reg] : 0;
+}
 
 void RegisterShadow::StoreBridgeReg(std::uint8_t reg, std::uint8_t value) {
     if (reg >= kBridgeRegisters)
@@ -52,7 +56,9 @@ void RegisterShadow::StorePldReg(std::uint8_t reg, std::uint8_t value) {
         Notify();
 }
 
-std::uint8_t RegisterShadow::FetchPldReg(std::uint8_t reg) const { return reg < kPldRegisters ? pld_[reg] : 0; }
+std::uint8_t RegisterShadow::FetchPldReg(std::uint8_t reg) const {
+    return reg < kPldRegisters ? pld_[reg] : 0;
+}
 
 void RegisterShadow::Notify() const {
     if (changed_)

@@ -3,8 +3,8 @@
 #include "BoardOperations.h"
 #include "ConstellationRam.h"
 #include "FilePaths.h"
-#include "TextHelpers.h"
 #include "PatternMemory.h"
+#include "TextHelpers.h"
 #include "board/ChipRegisters.h"
 
 namespace tarsion {

@@ -2,8 +2,8 @@
 
 #include "BoardOperations.h"
 #include "FilePaths.h"
-#include "TextHelpers.h"
 #include "PldGuard.h"
+#include "TextHelpers.h"
 #include "board/ChipRegisters.h"
 
 #include <charconv>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "DocumentSettings.h"
 #include "board/LogChannel.h"
 #include "board/RegisterShadow.h"
-#include "DocumentSettings.h"
 
 #include <cstdio>
 #include <string>

@@ -9,7 +9,8 @@ namespace tarsion::test {
 // A steady clock that moves forward by `step` each time it is read, so time-outs cost no real time.
 class FakeClock final : public ISteadyClock {
 public:
-    explicit FakeClock(std::chrono::steady_clock::duration step = std::chrono::milliseconds(1)) : step_(step) {}
+    explicit FakeClock(std::chrono::steady_clock::duration step = std::chrono::milliseconds(1))
+        : step_(step) {}
     time_point Now() override {
         now_ += step_;
         ++reads_;
