@@ -56,7 +56,8 @@ CMainFrame::CMainFrame(CTarsionDoc& doc, CBoardOperations& ops, IUserPrompt& pro
     // A click on the tab already highlighted must still switch back after a toolbar switch.
     connect(tabs_, &QTabBar::currentChanged, this, &CMainFrame::ShowPage);
     connect(tabs_, &QTabBar::tabBarClicked, this, &CMainFrame::ShowPage);
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
+    focusWatch_ = connect(qApp, &QApplication::focusChanged, this,
+                          [this](QWidget*, QWidget* now) { OnFocusChanged(now); });
 
     CreateMenus();
     CreateToolBar();
@@ -68,7 +69,10 @@ CMainFrame::CMainFrame(CTarsionDoc& doc, CBoardOperations& ops, IUserPrompt& pro
     UpdateEditActions();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+    // Destroying the children moves the focus; the handler must not see a half-destroyed window.
+    disconnect(focusWatch_);
+}
 
 QAction& CMainFrame::Action(const QString& objectName) const {
     auto* action = findChild<QAction*>(objectName);

@@ -95,6 +95,7 @@ private:
     CRecentFileList recentFiles_;
     QTabBar* tabs_ = nullptr;
     QSplitter* splitter_ = nullptr;
+    QMetaObject::Connection focusWatch_;
     CLogWindow* logWindow_ = nullptr;
     QWidget* page_ = nullptr;
     int currentPage_ = 0;
