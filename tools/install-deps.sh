@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-declarative-dev libgl-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    dbus dbus-x11 xvfb xauth
+    dbus dbus-x11 xvfb xauth fontconfig fonts-dejavu-core
     clang libclang-rt-14-dev
 )
 sudo=""
