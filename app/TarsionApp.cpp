@@ -122,7 +122,8 @@ bool CTarsionApp::CreateDocument() {
 
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(host_->Doc(), host_->Ops(), *prompt_, *files_, settings_);
-    repaintThrottle_ = std::make_unique<CRepaintThrottle>(host_->Doc(), *mainFrame_);
+    // The central widget, not the native window: a window that is told not to paint drops its exposes.
+    repaintThrottle_ = std::make_unique<CRepaintThrottle>(host_->Doc(), *mainFrame_->centralWidget());
     qtPrompt_.SetWindow(mainFrame_.get());
     qtFiles_.SetParent(mainFrame_.get());
     mainFrame_->RecentFiles().SetFiles(settings_.RecentFiles());
