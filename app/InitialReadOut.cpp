@@ -1,6 +1,7 @@
 #include "InitialReadOut.h"
 
 #include "board/BoardLink.h"
+#include "board/ChipRegisters.h"
 #include "ops/TarsionDoc.h"
 
 #include <array>
@@ -11,9 +12,6 @@ namespace tarsion {
 
 namespace {
 constexpr std::uint8_t kLastStageOneRegister = 0x0D;
-constexpr std::uint8_t kDataClkSourceRegister = 9;
-constexpr std::uint8_t kPatternSenderRegister = 12;
-constexpr std::uint8_t kDataClkTristated = 0x3;
 
 constexpr std::array<std::pair<std::uint8_t, std::uint32_t>, 8> kDemoImage{{
     {0x01, 0x0000602B},
@@ -49,8 +47,8 @@ void LoadDemoImage(RegisterShadow& shadow) {
         shadow.StoreChipReg(reg, 0);
     for (const auto& [reg, value] : kDemoImage)
         shadow.StoreChipReg(reg, value);
-    shadow.StoreBridgeReg(kDataClkSourceRegister, 0);
-    shadow.StorePldReg(kPatternSenderRegister, 0);
+    shadow.StoreBridgeReg(bridgereg::kBoardControl, 0);
+    shadow.StorePldReg(pldreg::kPatternSender, 0);
 }
 
 struct StageTwoRead {
@@ -81,15 +79,16 @@ bool RunInitialReadOut(CBoardLink& link, CTarsionDoc& doc, const ReadOutFailureH
     const std::array<StageTwoRead, 4> stageTwo{{
         chipRead(0x11),
         chipRead(0x1F),
-        {[&] { return link.ReadBridgeReg(kDataClkSourceRegister, byte); },
-         [&] { shadow.StoreBridgeReg(kDataClkSourceRegister, 0); }},
+        {[&] { return link.ReadBridgeReg(bridgereg::kBoardControl, byte); },
+         [&] { shadow.StoreBridgeReg(bridgereg::kBoardControl, 0); }},
         {[&] {
              // With DataClk tristated the pattern sender is not read.
-             if ((shadow.FetchBridgeReg(kDataClkSourceRegister) & kDataClkTristated) == kDataClkTristated)
+             if ((shadow.FetchBridgeReg(bridgereg::kBoardControl) & bridgereg::kDataClkMask) ==
+                 bridgereg::kDataClkTristated)
                  return true;
-             return link.ReadPldReg(kPatternSenderRegister, byte);
+             return link.ReadPldReg(pldreg::kPatternSender, byte);
          },
-         [&] { shadow.StorePldReg(kPatternSenderRegister, 0); }},
+         [&] { shadow.StorePldReg(pldreg::kPatternSender, 0); }},
     }};
     for (std::size_t i = 0; i < stageTwo.size(); ++i) {
         if (ReadWithRetry(stageTwo[i].read, onFailure))

@@ -38,6 +38,11 @@ inline constexpr std::uint8_t kFifoWriteStrobe = 0x12;
 inline constexpr std::uint8_t kTestRegister = 0x1F;
 } // namespace chipreg
 
+// The registers that hold their value (the strobes do not), in ascending order: read back after a
+// reset and saved by the configuration script.
+inline constexpr std::uint8_t kValueRegisters[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
+                                                   0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x11, 0x1F};
+
 // Register table indexed by address 0x00..0x1F; addresses 0x13..0x1E hold no register.
 const std::array<std::optional<ChipRegisterInfo>, 32>& ChipRegisterTable();
 bool IsChipRegister(std::uint8_t address);

@@ -21,10 +21,6 @@ constexpr auto kSoftResetWait = std::chrono::milliseconds(200);
 constexpr std::uint8_t kSoftResetStart = 0x10;
 constexpr std::uint8_t kSoftResetEnd = 0x13;
 
-// Registers that a reset changes, read back in this order.
-constexpr std::uint8_t kReadOutChipRegs[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
-                                             0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x11, 0x1F};
-
 } // namespace
 
 CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
@@ -91,7 +87,7 @@ bool CBoardOperations::Reset() {
 bool CBoardOperations::ReadOutAfterReset() {
     Scope scope(*this);
     const auto readOut = [this] {
-        for (std::uint8_t address : kReadOutChipRegs) {
+        for (std::uint8_t address : kValueRegisters) {
             std::uint32_t value = 0;
             if (!link_.ReadChipReg(address, value))
                 return false;

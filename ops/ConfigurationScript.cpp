@@ -21,9 +21,6 @@ constexpr const char* kHeader = "var WshShell = WScript.CreateObject(\"WScript.S
                                 "\nvar Tarsion = WScript.CreateObject(\"Trm90627\");\n"
                                 "\nTarsion.Reset();";
 
-// The chip registers a script restores, in the order it writes them.
-constexpr std::uint8_t kSavedRegisters[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07,
-                                            0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x11, 0x1F};
 } // namespace
 
 CReplacementFile::CReplacementFile(std::string target) : target_(std::move(target)) {
@@ -101,7 +98,7 @@ std::string CConfigurationScript::MemoryLoadLines() {
 }
 
 bool CConfigurationScript::AppendChipRegisters(std::string& text) {
-    for (const std::uint8_t reg : kSavedRegisters) {
+    for (const std::uint8_t reg : kValueRegisters) {
         std::uint32_t value = 0;
         if (!ops_.Link().ReadChipReg(reg, value)) {
             ops_.Log(kChipReadFailed, 1);
