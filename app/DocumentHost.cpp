@@ -12,14 +12,14 @@ CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& pr
     doc_.startDirectory = std::filesystem::current_path(error).string();
 }
 
-void CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure) {
+bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure) {
     double clockPin = doc_.Shadow().ClockPin();
     settings.LoadSteps(doc_.steps, clockPin);
     doc_.Shadow().SetClockPin(clockPin);
     doc_.ResetLoadSettings();
     const int base = settings.ReadInt(QStringLiteral("BaseAddress"), CAppSettings::kDefaultBaseAddress);
     link_.SetBaseAddress(static_cast<std::uint16_t>(base));
-    RunInitialReadOut(link_, doc_, onReadOutFailure);
+    return RunInitialReadOut(link_, doc_, onReadOutFailure);
 }
 
 void CDocumentHost::ShutDown(CAppSettings& settings) {

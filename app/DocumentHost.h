@@ -25,7 +25,8 @@ public:
     CBoardOperations& Ops() { return ops_; }
 
     // Document start-up once the window shows: settings, port base address, initial read-out.
-    void StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
+    // True when the board was read, false when demo mode was entered.
+    bool StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
     // Leaves the port's control register at 0x04 and saves the base address and the steps.
     void ShutDown(CAppSettings& settings);
 
