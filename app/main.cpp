@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 #include <clocale>
+#include <csignal>
 
 namespace {
 
@@ -20,6 +21,8 @@ void KeepCNumbers() {
 int RunHeadless(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     KeepCNumbers();
+    // A log reader that goes away (tarsion --headless | head) costs the rest of the log, not the run.
+    std::signal(SIGPIPE, SIG_IGN);
     tarsion::CTerminationSignals termination;
     tarsion::CHeadlessServer server;
     if (!server.StartUp(QCoreApplication::arguments())) {

@@ -82,6 +82,24 @@ for mode in headless windowed; do
     done
 done
 
+# A log reader that goes away must not end the server: the script still runs and SIGTERM still
+# ends it as File > Exit does.
+rm -rf "$work/state.txt"
+dbus-run-session -- bash -c '
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TARSION_PORT="sim:$work/state.txt" \
+        "$tarsion" --headless 2>"$work/err" | head -c 1 >/dev/null &
+    for _ in $(seq 200); do
+        [ -n "$(owner_pid)" ] && break
+        sleep 0.1
+    done
+    program="$(owner_pid)"
+    QT_QPA_PLATFORM=offscreen "$script_host" "$work/drive.js" >"$work/script-out" 2>&1 || exit 1
+    kill -TERM "$program"
+    wait
+' || fail "with its log reader gone: $(cat "$work/script-out")"
+grep -qx 'chip 0a 12345678' "$work/state.txt" || fail "with its log reader gone: board state not written"
+echo "headless: a log reader that goes away costs only the log"
+
 # Activation with no display: the bus daemon's environment has no DISPLAY, WAYLAND_DISPLAY or
 # QT_QPA_PLATFORM, so the activated program runs headless instead of aborting.
 rm -rf "$work/state.txt"
