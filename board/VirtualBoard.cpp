@@ -11,11 +11,8 @@ constexpr std::uint16_t kStatusOffset = 1;
 constexpr std::uint16_t kControlOffset = 2;
 constexpr std::uint16_t kEcrOffset = 0x402;
 
-// Control bits; the port inverts nWrite, nDataStrobe and nAddrStrobe onto their pins.
-constexpr std::uint8_t kControlWrite = 0x01;
-constexpr std::uint8_t kControlDataStrobe = 0x02;
+// Control bits: nInit is not inverted by the port; bit 5 turns the data lines to input.
 constexpr std::uint8_t kControlInitHigh = 0x04;
-constexpr std::uint8_t kControlAddressStrobe = 0x08;
 constexpr std::uint8_t kControlInput = 0x20;
 
 // Status: nAck, Select, nError and the unused low bits idle high; bit 7 is the inverted Busy.
@@ -73,9 +70,10 @@ VirtualBoard::VirtualBoard(std::uint16_t base) : base_(base) {}
 
 void VirtualBoard::WritePort(std::uint16_t port, std::uint8_t value) {
     ++portWrites_;
-    if (port == base_)
+    if (port == base_) {
+        protocol_.DataWritten(data_, value, control_);
         data_ = value;
-    else if (port == base_ + kControlOffset)
+    } else if (port == base_ + kControlOffset)
         SetControl(value);
     else if (port == base_ + kEcrOffset)
         ecr_ = value;
@@ -95,6 +93,9 @@ std::uint8_t VirtualBoard::ReadPort(std::uint16_t port) {
 }
 
 void VirtualBoard::Unbind() {
+    if (protocol_.Violations() != 0)
+        std::cerr << "tarsion: the virtual board saw " << protocol_.Violations()
+                  << " protocol violations; the first: " << protocol_.FirstViolation() << '\n';
     if (stateFile_.empty())
         return;
     std::string error;
@@ -140,21 +141,13 @@ std::uint8_t VirtualBoard::DataLines() const {
     return driving_ ? driven_ : kFloatingBus;
 }
 
-VirtualBoard::Strobe VirtualBoard::DecodeStrobe(std::uint8_t control) {
-    const bool write = control & kControlWrite;
-    if (control & kControlAddressStrobe)
-        return write ? Strobe::AddressWrite : Strobe::AddressRead;
-    if (control & kControlDataStrobe)
-        return write ? Strobe::DataWrite : Strobe::DataRead;
-    return Strobe::None;
-}
-
 void VirtualBoard::SetControl(std::uint8_t value) {
     const bool resetAsserted = (control_ & kControlInitHigh) && !(value & kControlInitHigh);
+    protocol_.ControlWritten(control_, value, busy_);
     control_ = value;
     if (resetAsserted)
         ResetChip();
-    const Strobe strobe = DecodeStrobe(value);
+    const Strobe strobe = DecodeCpldStrobe(value);
     if (strobe == strobe_)
         return;
     if (strobe_ != Strobe::None)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CpldProtocol.h"
 #include "PortBackend.h"
 
 #include <array>
@@ -52,6 +53,10 @@ public:
     std::uint64_t Cycles() const { return cycles_; }
     void ResetCounters();
 
+    // Breaches of the byte-cycle protocol since the board was made (not reset with the counters).
+    const CpldProtocolMonitor& Protocol() const { return protocol_; }
+    std::uint64_t ProtocolViolations() const { return protocol_.Violations(); }
+
     // Port register contents as the program last wrote them.
     std::uint8_t ControlRegister() const { return control_; }
     std::uint8_t EcrRegister() const { return ecr_; }
@@ -85,7 +90,7 @@ public:
     void SetStateFile(std::string path) { stateFile_ = std::move(path); }
 
 private:
-    enum class Strobe : std::uint8_t { None, AddressWrite, AddressRead, DataWrite, DataRead };
+    using Strobe = CpldStrobe;
 
     // Everything the board keeps while powered; the state file holds exactly this.
     struct Contents {
@@ -101,7 +106,6 @@ private:
     static bool ParseStateLine(std::string_view line, Contents& contents, std::string& reason);
     static void WriteState(std::ostream& out, const Contents& contents);
 
-    static Strobe DecodeStrobe(std::uint8_t control);
     void SetControl(std::uint8_t value);
     void BeginStrobe(Strobe strobe);
     void EndStrobe();
@@ -146,6 +150,7 @@ private:
     std::uint64_t portWrites_ = 0;
     std::uint64_t portReads_ = 0;
     std::uint64_t cycles_ = 0;
+    CpldProtocolMonitor protocol_;
     std::string stateFile_;
 };
 
