@@ -264,7 +264,9 @@ bool CoefficientRamDumper::Dump(int which, const std::string& file) {
     ops_.Log((which == 0 ? "DumpCoefficientRam I  " : "DumpCoefficientRam Q  ") + name, 0);
     const std::string target = WithForwardSlashes(name);
     ops_.Record(FormatText("Tarsion.DumpCoefficientRam ( %d,'%s ' );", which, target.c_str()));
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    // A name without a folder lies in the start directory, as for every other loader file.
+    std::ofstream out(ResolveLoaderPath(ops_.Doc().startDirectory, target),
+                      std::ios::binary | std::ios::trunc);
     if (!out) {
         ops_.Log("Couldn't open " + target, 1);
         return false;
