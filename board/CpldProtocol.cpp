@@ -37,12 +37,6 @@ const char* DirectionFault(CpldStrobe strobe, std::uint8_t control) {
     return nullptr;
 }
 
-std::string Hex(std::uint8_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%.2x", value);
-    return text;
-}
-
 struct ProcessTally {
     std::uint64_t violations = 0;
     std::string first;
@@ -71,23 +65,30 @@ void CpldProtocolMonitor::ControlWritten(std::uint8_t before, std::uint8_t after
     if (strobe == CpldStrobe::None)
         return;
     const bool begins = strobe != DecodeCpldStrobe(before);
-    const std::string transition = "control " + Hex(before) + " -> " + Hex(after) + ": ";
+    // Described only on a breach: this runs at every strobe.
+    const auto breach = [&](Rule rule, const char* what) {
+        char text[128];
+        std::snprintf(text, sizeof text, "control 0x%.2x -> 0x%.2x: %s", before, after, what);
+        Breach(rule, text);
+    };
     if (begins && busy)
-        Breach(Rule::StrobeWhileBusy, transition + "strobe begun while Busy is still asserted");
+        breach(Rule::StrobeWhileBusy, "strobe begun while Busy is still asserted");
     if (begins && strobe == CpldStrobe::DataRead && !turnedAround)
-        Breach(Rule::ReadBeforeTurnaround,
-               transition + "read strobe before the read direction was set on input data lines");
+        breach(Rule::ReadBeforeTurnaround,
+               "read strobe before the read direction was set on input data lines");
     if (begins || LinesInput(before) != LinesInput(after)) {
         if (const char* fault = DirectionFault(strobe, after))
-            Breach(Rule::StrobeDirection, transition + fault);
+            breach(Rule::StrobeDirection, fault);
     }
 }
 
 void CpldProtocolMonitor::DataWritten(std::uint8_t before, std::uint8_t after, std::uint8_t control) {
     if (before == after || LinesInput(control) || DecodeCpldStrobe(control) == CpldStrobe::None)
         return;
-    Breach(Rule::DataChangedDuringStrobe, "data " + Hex(before) + " -> " + Hex(after) + " while control " +
-                                              Hex(control) + " asserts a strobe");
+    char text[64];
+    std::snprintf(text, sizeof text, "data 0x%.2x -> 0x%.2x while control 0x%.2x asserts a strobe", before,
+                  after, control);
+    Breach(Rule::DataChangedDuringStrobe, text);
 }
 
 void CpldProtocolMonitor::Breach(Rule rule, std::string description) {

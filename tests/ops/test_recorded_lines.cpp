@@ -76,7 +76,9 @@ void RunCases(const OperationCase* begin, const OperationCase* end) {
 
         const std::string dir = rig.dir.string();
         EXPECT_EQ(rig.log.text, WithDirectory(c->log, dir));
-        EXPECT_EQ(recording.Content(), kRecordingHeader + ("\n" + WithDirectory(c->recorded, dir)));
+        std::string recorded = kRecordingHeader;
+        recorded.append("\n").append(WithDirectory(c->recorded, dir));
+        EXPECT_EQ(recording.Content(), recorded);
         c->check(rig);
     }
 }
