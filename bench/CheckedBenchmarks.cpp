@@ -1,5 +1,5 @@
-// Main of every benchmark program: the benchmarks run as usual, each reports the byte-cycle
-// protocol violations its virtual boards saw as a counter, and any violation fails the run.
+#include "CheckedBenchmarks.h"
+
 #include "board/CpldProtocol.h"
 
 #include <benchmark/benchmark.h>
@@ -33,7 +33,7 @@ private:
 
 } // namespace
 
-int main(int argc, char** argv) {
+int tarsion::bench::RunCheckedBenchmarks(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
