@@ -27,7 +27,7 @@ StartUpServices StartUpServices::Standard() {
     services.connectSessionBus = [] { return QDBusConnection::sessionBus().isConnected(); };
     services.bindPort = [] {
         const char* spec = std::getenv("TARSION_PORT");
-        return BindPortIo(spec ? spec : "");
+        return BindPortIo(spec ? spec : "", CAppSettings().BaseAddress());
     };
     services.askAfterFailedReadOut = [](QWidget* parent) { return CReadOutFailedDialog(parent).Ask(); };
     services.startAutomation = [](CTarsionApp& app) { return std::make_unique<CAutomationHookup>(app); };
