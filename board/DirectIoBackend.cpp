@@ -68,8 +68,9 @@ bool DirectIoBackend::Accessible(std::uint16_t port) {
 }
 
 std::string DirectIoBackend::DiagnoseNoBoard(std::uint16_t base) {
-    const std::string cause = refused_.test(base + 1) ? "the kernel refused direct access to the port"
-                                                      : std::string("no board answers: ") + kCheckTheBoard;
+    const std::string cause = refused_.test(static_cast<std::uint16_t>(base + 1))
+                                  ? "the kernel refused direct access to the port"
+                                  : std::string("no board answers: ") + kCheckTheBoard;
     return "no board at " + HexAddress(base) + ": " + cause + "; " + kVirtualBoardRemedy;
 }
 
