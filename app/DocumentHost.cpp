@@ -3,6 +3,8 @@
 #include "AppSettings.h"
 
 #include <filesystem>
+#include <iostream>
+#include <utility>
 
 namespace tarsion {
 
@@ -17,9 +19,16 @@ void CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler&
     settings.LoadSteps(doc_.steps, clockPin);
     doc_.Shadow().SetClockPin(clockPin);
     doc_.ResetLoadSettings();
-    const int base = settings.ReadInt(QStringLiteral("BaseAddress"), CAppSettings::kDefaultBaseAddress);
-    link_.SetBaseAddress(static_cast<std::uint16_t>(base));
-    RunInitialReadOut(link_, doc_, onReadOutFailure);
+    link_.SetBaseAddress(settings.BaseAddress());
+    bool diagnosed = false;
+    RunInitialReadOut(link_, doc_, [&] {
+        // The dialog names no cause; the port layer may know it. Once, however often Retry fails.
+        if (!std::exchange(diagnosed, true)) {
+            if (const std::string cause = link_.DiagnoseNoBoard(); !cause.empty())
+                std::cerr << "tarsion: " << cause << std::endl;
+        }
+        return onReadOutFailure();
+    });
 }
 
 void CDocumentHost::ShutDown(CAppSettings& settings) {

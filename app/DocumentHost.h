@@ -24,7 +24,8 @@ public:
     CBoardLink& Link() { return link_; }
     CBoardOperations& Ops() { return ops_; }
 
-    // Document start-up once the window shows: settings, port base address, initial read-out.
+    // Document start-up once the window shows: settings, port base address, initial read-out. When
+    // the read-out fails, the port layer's cause goes to standard error once.
     void StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
     // Leaves the port's control register at 0x04 and saves the base address and the steps.
     void ShutDown(CAppSettings& settings);

@@ -45,6 +45,9 @@ public:
 
     // Title: "Tessaric - " and the document title.
     void SetDocumentTitle(const QString& title);
+    // An opened document file (Open, or the command line): its name becomes the title and its full
+    // path enters the recent-file list. Nothing is read from it.
+    void OpenDocument(const QString& path);
     const QString& DocumentTitle() const { return documentTitle_; }
     // The Start Recording item reads "Recording" with a check mark while recording.
     void SetRecordingIndicator(bool recording);
@@ -82,6 +85,8 @@ private:
     void OnFocusChanged(QWidget* now);
     void UpdateEditActions();
     void SaveConfiguration();
+    void Open();
+    void SaveDocument();
     void Print();
     void PrintSetup();
     void ShowHelp();

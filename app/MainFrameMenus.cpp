@@ -210,6 +210,12 @@ void CMainFrame::CreateShortcuts() {
         else
             emit newDocumentRequested();
     });
+    QAction* open = AddAction(nullptr, QStringLiteral("fileOpen"), QStringLiteral("Open"), QString());
+    open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    connect(open, &QAction::triggered, this, &CMainFrame::Open);
+    QAction* save = AddAction(nullptr, QStringLiteral("fileSave"), QStringLiteral("Save"), QString());
+    save->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    connect(save, &QAction::triggered, this, &CMainFrame::SaveDocument);
     QAction* nextPane =
         AddAction(nullptr, QStringLiteral("nextPane"), QStringLiteral("Next Pane"), QString());
     nextPane->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(QStringLiteral("Shift+F6"))});

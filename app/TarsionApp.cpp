@@ -9,7 +9,6 @@
 
 #include <QCommandLineParser>
 #include <QDBusConnection>
-#include <QFileInfo>
 
 #include <cstdlib>
 #include <iostream>
@@ -28,7 +27,7 @@ StartUpServices StartUpServices::Standard() {
     services.connectSessionBus = [] { return QDBusConnection::sessionBus().isConnected(); };
     services.bindPort = [] {
         const char* spec = std::getenv("TARSION_PORT");
-        return BindPortIo(spec ? spec : "");
+        return BindPortIo(spec ? spec : "", CAppSettings().BaseAddress());
     };
     services.askAfterFailedReadOut = [](QWidget* parent) { return CReadOutFailedDialog(parent).Ask(); };
     services.startAutomation = [](CTarsionApp& app) { return std::make_unique<CAutomationHookup>(app); };
@@ -72,10 +71,8 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
     if (services_.startAutomation)
         automation_ = services_.startAutomation(*this);
     NewDocument();
-    if (!documentFile_.isEmpty()) {
-        mainFrame_->SetDocumentTitle(QFileInfo(documentFile_).fileName());
-        mainFrame_->RecentFiles().Add(QFileInfo(documentFile_).absoluteFilePath());
-    }
+    if (!documentFile_.isEmpty())
+        mainFrame_->OpenDocument(documentFile_);
     PlaceMainWindow();
     host_->StartUp(settings_, [this] { return services_.askAfterFailedReadOut(mainFrame_.get()); });
     mainFrame_->repaint();
@@ -96,13 +93,8 @@ bool CTarsionApp::ParseCommandLine(const QStringList& arguments) {
     automationRequested_ = parser.isSet(automation);
     if (!parser.positionalArguments().isEmpty()) {
         documentFile_ = parser.positionalArguments().constFirst();
-        // The framework's open: the file must exist; nothing is read from it.
-        if (!QFileInfo(documentFile_).isFile()) {
-            Fail(QStringLiteral(
-                     "%1\nCannot find this file.\nPlease verify that the correct path and file name "
-                     "are given.")
-                     .arg(documentFile_),
-                 kStartUpFailureExitCode);
+        if (!CFileCommands::IsDocumentFile(documentFile_)) {
+            Fail(CFileCommands::MissingDocumentMessage(documentFile_), kStartUpFailureExitCode);
             return false;
         }
     }

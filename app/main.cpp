@@ -1,11 +1,17 @@
 #include "app/MainFrame.h"
 #include "app/TarsionApp.h"
+#include "board/PortDiscovery.h"
 
 #include <QApplication>
 
 #include <clocale>
+#include <iostream>
+#include <string_view>
 
 int main(int argc, char** argv) {
+    // Port discovery needs neither a display nor a session bus.
+    if (argc == 2 && std::string_view(argv[1]) == "--list-ports")
+        return tarsion::ListParallelPorts(std::cout);
     QApplication application(argc, argv);
     // Qt adopts the user's locale; numbers in log lines, scripts and files keep the C notation.
     std::setlocale(LC_NUMERIC, "C");

@@ -16,7 +16,13 @@ public:
     virtual std::uint8_t ReadPort(std::uint16_t port) = 0;
     // Called once when the board link is destroyed, before the backend is released.
     virtual void Unbind() {}
+    // When no board answers at `base`: one line naming the likely cause and its remedy, for
+    // standard error. Empty when the backend has nothing to add (the virtual board).
+    virtual std::string DiagnoseNoBoard(std::uint16_t /*base*/) { return {}; }
 };
+
+// The base address a board link starts with, and the default of the stored setting.
+inline constexpr std::uint16_t kDefaultPortBase = 0x378;
 
 // Result of binding the port I/O named by TARSION_PORT. On failure `backend` is empty and
 // `error` says why (it goes to standard error; the user sees the fatal driver message).
@@ -26,7 +32,8 @@ struct PortBinding {
 };
 
 // Binds the backend named by `spec`: "" or "auto" (ppdev), "direct", "/dev/parportN", "sim",
-// "sim:FILE".
-PortBinding BindPortIo(const std::string& spec);
+// "sim:FILE". The port at `base`, the base address in use, is opened at once: a port there that
+// can't be opened or claimed fails the binding.
+PortBinding BindPortIo(const std::string& spec, std::uint16_t base = kDefaultPortBase);
 
 } // namespace tarsion

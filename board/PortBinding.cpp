@@ -12,10 +12,10 @@ namespace {
 constexpr std::string_view kSimulated = "sim";
 constexpr std::string_view kSimulatedWithState = "sim:";
 
-PortBinding BindDirectIo() {
+PortBinding BindDirectIo(std::uint16_t base) {
     PortBinding binding;
     auto backend = std::make_unique<DirectIoBackend>(std::cerr);
-    if (backend->OpenBase(CBoardLink::kDefaultBase, binding.error))
+    if (backend->OpenBase(base, binding.error))
         binding.backend = std::move(backend);
     return binding;
 }
@@ -36,13 +36,13 @@ PortBinding BindVirtualBoard(const std::string& stateFile) {
 }
 } // namespace
 
-PortBinding BindPortIo(const std::string& spec) {
+PortBinding BindPortIo(const std::string& spec, std::uint16_t base) {
     if (spec.empty() || spec == "auto")
-        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), "", std::cerr);
+        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), "", base, std::cerr);
     if (spec == "direct")
-        return BindDirectIo();
+        return BindDirectIo(base);
     if (spec.starts_with('/'))
-        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), spec, std::cerr);
+        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), spec, base, std::cerr);
     if (spec == kSimulated)
         return BindVirtualBoard("");
     if (spec.starts_with(kSimulatedWithState) && spec.size() > kSimulatedWithState.size())
