@@ -75,9 +75,14 @@ void VirtualBoard::WritePort(std::uint16_t port, std::uint8_t value) {
     ++portWrites_;
     if (port == base_)
         data_ = value;
-    else if (port == base_ + kControlOffset)
+    else if (port == base_ + kControlOffset) {
         SetControl(value);
-    else if (port == base_ + kEcrOffset)
+        if (!changed_) {
+            changed_ = true;
+            if (changeListener_)
+                changeListener_();
+        }
+    } else if (port == base_ + kEcrOffset)
         ecr_ = value;
 }
 
@@ -92,6 +97,19 @@ std::uint8_t VirtualBoard::ReadPort(std::uint16_t port) {
     if (port == base_ + kEcrOffset)
         return ecr_;
     return kFloatingBus;
+}
+
+std::uint32_t VirtualBoard::LargestStoredChipValue(std::uint8_t address) {
+    if (!IsChipRegister(address) || IsStrobeRegister(address))
+        return 0;
+    return KeptBits(*ChipRegisterTable()[address]);
+}
+
+bool VirtualBoard::SaveChangedState(std::string& error) {
+    if (!changed_ || stateFile_.empty())
+        return true;
+    changed_ = false;
+    return SaveState(stateFile_, error);
 }
 
 void VirtualBoard::Unbind() {

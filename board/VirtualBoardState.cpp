@@ -2,31 +2,38 @@
 // across runs like a powered board. Line-oriented text with LF line ends; every number is
 // hexadecimal without prefix, with at most the digits shown:
 //
-//   tarsion-virtual-board 1          first line: format name and version
-//   chip AA VVVVVVVV                 chip register AA (00..1f)
+//   tarsion-virtual-board 2          first line: format name and version
+//   chip AA VVVVVVVV                 chip register AA (00..1f), at most the bits it keeps
 //   bridge RR VV                     bridge register RR (00..3f)
 //   pld RR VV                        PLD register RR (00..3f)
 //   coef I|Q AA WWWWWWWWWWWWWWWWWW   coefficient RAM word AA, 72 bits, most significant digit first
 //   constellation AA VV              constellation RAM entry AA
 //   pattern AAAAA VVVVVV             pattern memory word AAAAA (00000..3ffff), 24 bits
+//   end                              last line: the file is complete
 //
 // Only non-zero values are written; whatever is not listed is zero. Blank lines and lines starting
-// with '#' are skipped; an empty file is a fresh board. A malformed line rejects the whole file and leaves
-// the board as it was.
+// with '#' are skipped; an empty file is a fresh board. A malformed line, or a file without its end
+// line, rejects the whole file and leaves the board as it was. Files of version 1 (written before
+// the end line existed) have none and are read as before.
+//
+// The file is replaced as a whole (a new file renamed over it), so a crash never leaves half of it.
+#include "RegularFile.h"
+#include "ReplacementFile.h"
 #include "VirtualBoard.h"
 
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <ostream>
+#include <sstream>
 #include <vector>
 
 namespace tarsion {
 
 namespace {
-constexpr std::string_view kHeader = "tarsion-virtual-board 1";
+constexpr std::string_view kHeader = "tarsion-virtual-board 2";
+constexpr std::string_view kHeaderVersion1 = "tarsion-virtual-board 1";
+constexpr std::string_view kEnd = "end";
 constexpr std::size_t kCoefficientDigits = 18;
 
 std::vector<std::string_view> Fields(std::string_view line) {
@@ -108,6 +115,11 @@ bool VirtualBoard::ParseStateLine(std::string_view line, Contents& contents, std
     if (kind == "chip") {
         if (!ParsePair(fields, 1, 2, 0x1F, 8, 0xFFFFFFFF, index, value, reason))
             return false;
+        // A value the register can't hold was never written by the board.
+        if (value > LargestStoredChipValue(static_cast<std::uint8_t>(index))) {
+            reason = "bad value '" + std::string(fields[2]) + "' for chip register " + std::string(fields[1]);
+            return false;
+        }
         contents.chip[index] = value;
     } else if (kind == "bridge" || kind == "pld") {
         if (!ParsePair(fields, 1, 2, 0x3F, 2, 0xFF, index, value, reason))
@@ -172,63 +184,77 @@ void VirtualBoard::WriteState(std::ostream& out, const Contents& contents) {
         if (contents.pattern[i])
             WriteLine(out, "pattern %05x %06x", i, static_cast<unsigned>(contents.pattern[i]));
     }
+    out << kEnd << '\n';
 }
 
 bool VirtualBoard::LoadState(const std::string& path, std::string& error) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return true;
-    std::ifstream in(path, std::ios::binary);
-    if (!std::filesystem::is_regular_file(path, ec) || !in) {
-        error = "cannot open the file";
+    std::string text;
+    switch (ReadRegularFile(path, kStateFileLimit, text)) {
+    case FileRead::Ok:
+        break;
+    case FileRead::CannotOpen:
+        error = "cannot open the file, or it is no regular file";
+        return false;
+    case FileRead::TooLarge:
+        error = "the file is larger than a board's state can be";
         return false;
     }
+    return LoadStateText(text, error);
+}
+
+bool VirtualBoard::LoadStateText(const std::string& text, std::string& error) {
+    std::istringstream in(text);
     Contents loaded;
     std::string line;
     std::string reason;
-    bool headerSeen = false;
+    std::string_view header;
+    bool ended = false;
     for (long number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (!headerSeen) {
-            if (line != kHeader) {
+        if (header.empty()) {
+            if (line != kHeader && line != kHeaderVersion1) {
                 error = "line 1: expected '" + std::string(kHeader) + "'";
                 return false;
             }
-            headerSeen = true;
+            header = line == kHeader ? kHeader : kHeaderVersion1;
+        } else if (ended && !Fields(line).empty()) {
+            error = "line " + std::to_string(number) + ": text after the end line";
+            return false;
+        } else if (header == kHeader && line == kEnd) {
+            ended = true;
         } else if (!ParseStateLine(line, loaded, reason)) {
             error = "line " + std::to_string(number) + ": " + reason;
             return false;
         }
     }
-    if (in.bad()) {
-        error = "read error";
+    if (header == kHeader && !ended) {
+        error = "the file is incomplete: its end line is missing";
         return false;
     }
     contents_ = std::move(loaded);
     return true;
 }
 
+std::string VirtualBoard::StateText() const {
+    std::ostringstream text;
+    WriteState(text, contents_);
+    return text.str();
+}
+
 bool VirtualBoard::SaveState(const std::string& path, std::string& error) const {
-    // Write beside the file and rename, so a failed save never leaves a truncated state.
-    const std::string temporary = path + ".tmp";
+    // A board whose folder went missing keeps its state all the same.
     std::error_code ec;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) {
-            WriteState(out, contents_);
-            out.flush();
-        }
-        if (!out) {
-            error = "cannot write " + temporary;
-            std::filesystem::remove(temporary, ec);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        error = "cannot replace " + path + ": " + ec.message();
-        std::filesystem::remove(temporary, ec);
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ec);
+    // A link is written through: the state lands where the user keeps it.
+    CReplacementFile file(path, CReplacementFile::Links::WriteThrough);
+    if (!file.Commit(StateText())) {
+        error = "cannot save the virtual board's state to " + path + ": " + file.Error();
         return false;
     }
     return true;
