@@ -3,6 +3,7 @@
 #include "app/MainFrame.h"
 #include "app/TarsionApp.h"
 #include "board/VirtualBoard.h"
+#include "support/PrivateUserFolders.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QApplication>
@@ -16,7 +17,8 @@
 namespace tarsion {
 namespace {
 
-// Widgets need an application; settings go to a scratch folder.
+// Widgets need an application; settings, the activation file and every other user file go to a
+// scratch folder: the start-up benchmark runs the standard start-up.
 void EnsureApplication() {
     static int argc = 1;
     static char name[] = "tarsion_gui_bench";
@@ -26,6 +28,7 @@ void EnsureApplication() {
     if (application)
         return;
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    test::UsePrivateUserFolders();
     application = std::make_unique<QApplication>(argc, argv);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
 }

@@ -3,6 +3,7 @@
 #include "ops/BoardOperations.h"
 #include "pages/PageFactory.h"
 #include "pages/RegisterPage.h"
+#include "support/PrivateUserFolders.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@ void EnsureApplication() {
     static char name[] = "tarsion_gui_bench";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    test::UsePrivateUserFolders();
     static QApplication application(argc, argv);
 }
 
