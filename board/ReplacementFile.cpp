@@ -35,6 +35,18 @@ std::string TemporaryPattern(const std::string& target) {
     return (folder / (".tarsion" + std::string(kUniqueSuffix))).string();
 }
 
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
 // Files are created as any program creates them: 0666 less the umask (mkstemp gives 0600).
 mode_t NewFileMode() {
     const mode_t mask = ::umask(0);
@@ -84,16 +96,10 @@ void CReplacementFile::Discard() {
 bool CReplacementFile::Commit(std::string_view text) {
     if (fd_ < 0)
         return false;
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd_, text.data(), text.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            Fail("cannot write " + temporary_);
-            Discard();
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
+    if (!WriteAll(fd_, text)) {
+        Fail("cannot write " + temporary_);
+        Discard();
+        return false;
     }
     const int closed = ::close(fd_);
     fd_ = -1;
@@ -109,6 +115,21 @@ bool CReplacementFile::Commit(std::string_view text) {
     }
     temporary_.clear();
     return true;
+}
+
+bool RewriteFile(const std::string& path, std::string_view text) {
+    if (!UsableFileName(path))
+        return false;
+    // Not through a link, and without waiting for a FIFO's reader.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat info {};
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
+        const bool written = WriteAll(fd, text) && ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
+        return ::close(fd) == 0 && written;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return CReplacementFile(path).Commit(text);
 }
 
 } // namespace tarsion

@@ -37,4 +37,9 @@ private:
     std::string error_;
 };
 
+// For a file rewritten many times in a row (the bit listing, once per Best Fit build): a plain file
+// with no other name is overwritten in place, since replacing or truncating it makes ext4 flush it at
+// every close (1.5 ms each). Anything else at the name, a link included, is replaced as above.
+bool RewriteFile(const std::string& path, std::string_view text);
+
 } // namespace tarsion

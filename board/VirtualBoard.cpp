@@ -105,6 +105,12 @@ std::uint32_t VirtualBoard::LargestStoredChipValue(std::uint8_t address) {
     return KeptBits(*ChipRegisterTable()[address]);
 }
 
+void VirtualBoard::SetChangeListener(std::function<void()> listener) {
+    changeListener_ = std::move(listener);
+    if (changed_ && changeListener_)
+        changeListener_();
+}
+
 bool VirtualBoard::SaveChangedState(std::string& error) {
     if (!changed_ || stateFile_.empty())
         return true;

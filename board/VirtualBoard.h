@@ -89,8 +89,9 @@ public:
     // Saves to this file when the port is unbound (program exit), and on SaveChangedState.
     void SetStateFile(std::string path) { stateFile_ = std::move(path); }
 
-    // IKeptState: every strobe may change the board; the first one after a save is reported.
-    void SetChangeListener(std::function<void()> listener) override { changeListener_ = std::move(listener); }
+    // IKeptState: every strobe may change the board; the first one after a save is reported, and a
+    // change not yet saved is reported to a new listener at once.
+    void SetChangeListener(std::function<void()> listener) override;
     bool SaveChangedState(std::string& error) override;
 
 private:

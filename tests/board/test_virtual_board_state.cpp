@@ -245,6 +245,10 @@ TEST_F(StateFile, ChangesAreReportedOnceAndSavedWhenAsked) {
     EXPECT_FALSE(std::filesystem::exists(Path("kept.state")));
     ASSERT_TRUE(link.WriteChipReg(0x0B, 0x33333333));
     EXPECT_EQ(reports, 2);
+    // A listener that comes later hears of the change not yet saved.
+    int lateReports = 0;
+    board.SetChangeListener([&lateReports] { ++lateReports; });
+    EXPECT_EQ(lateReports, 1);
     board.SetChangeListener({});
 }
 

@@ -108,6 +108,26 @@ TEST(HostileInputs, LinksPlantedAtTheImageFilesAreReplacedNotWrittenThrough) {
     EXPECT_EQ(ReadText((rig.dir / "lp_I.Ram").string()).substr(0, 22), "I Coefficient Memory :");
 }
 
+// A dump is written in full to a regular file: through a link to where it leads, never into a FIFO.
+TEST(HostileInputs, DumpsWriteThroughLinksAndRefuseFifos) {
+    LoaderRig rig;
+    fs::create_directory(rig.dir / "kept");
+    WriteText((rig.dir / "kept/map.hex").string(), "old\n");
+    fs::create_symlink(rig.dir / "kept/map.hex", rig.dir / "link.hex");
+    rig.board.SetConstellationRam(0x01, 0x3c);
+    ASSERT_TRUE(rig.ops.DumpConstellationRam((rig.dir / "link.hex").string())) << rig.log.text;
+    EXPECT_TRUE(fs::is_symlink(rig.dir / "link.hex"));
+    EXPECT_EQ(ReadText((rig.dir / "kept/map.hex").string()).substr(0, 10), "0000\n013c\n");
+
+    const std::string fifo = (rig.dir / "dump.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(60);
+    EXPECT_FALSE(rig.ops.DumpConstellationRam(fifo));
+    EXPECT_FALSE(rig.ops.DumpCoefficientRam(0, fifo));
+    ::alarm(0);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+}
+
 // A crash between writing and renaming used to leave cfg.js.tmp0; a hundred of them stopped every save.
 TEST(HostileInputs, LeftoversOfCrashedSavesNeverStopASave) {
     LoaderRig rig;
