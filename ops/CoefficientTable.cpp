@@ -201,8 +201,8 @@ bool CoefficientTable::WriteListing() const {
             text += WordBit(word, bit) ? '1' : '0';
         text += '\n';
     }
-    // A new file in place of the name: a link planted there is replaced, never written through.
-    return CReplacementFile(inputs_.listingFile).Commit(text);
+    // A link planted at the name is replaced, never written through.
+    return RewriteFile(inputs_.listingFile, text);
 }
 
 } // namespace tarsion
