@@ -2,11 +2,14 @@
 
 #include "board/PortBackend.h"
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <cstdio>
 
 namespace tarsion {
 
-CStateFlusher::CStateFlusher(IKeptState& state, int intervalMs) : state_(state) {
+CStateFlusher::CStateFlusher(IKeptState& state, int intervalMs) : state_(state), intervalMs_(intervalMs) {
     timer_.setSingleShot(true);
     timer_.setInterval(intervalMs);
     connect(&timer_, &QTimer::timeout, this, &CStateFlusher::Flush);
@@ -23,8 +26,12 @@ CStateFlusher::~CStateFlusher() {
 
 void CStateFlusher::Flush() {
     timer_.stop();
+    QElapsedTimer writing;
+    writing.start();
     std::string error;
-    if (state_.SaveChangedState(error)) {
+    const bool saved = state_.SaveChangedState(error);
+    timer_.setInterval(static_cast<int>(std::max<qint64>(intervalMs_, kWritingShare * writing.elapsed())));
+    if (saved) {
         lastError_.clear();
         return;
     }

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -110,7 +109,7 @@ private:
     // State file lines (VirtualBoardState.cpp).
     static std::uint32_t LargestStoredChipValue(std::uint8_t address);
     static bool ParseStateLine(std::string_view line, Contents& contents, std::string& reason);
-    static void WriteState(std::ostream& out, const Contents& contents);
+    static void WriteState(std::string& out, const Contents& contents);
 
     static Strobe DecodeStrobe(std::uint8_t control);
     void SetControl(std::uint8_t value);

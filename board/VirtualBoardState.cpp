@@ -21,9 +21,10 @@
 #include "ReplacementFile.h"
 #include "VirtualBoard.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -93,10 +94,34 @@ bool ParsePair(const std::vector<std::string_view>& fields, std::size_t first, s
     return true;
 }
 
-void WriteLine(std::ostream& out, const char* format, auto... args) {
-    char line[64];
-    std::snprintf(line, sizeof line, format, args...);
-    out << line << '\n';
+// Lower-case hexadecimal of `value` in exactly `digits` digits. A board's full pattern memory
+// is a quarter of a million lines, written a few times a second: no printf here.
+char* PutHex(char* at, std::uint32_t value, int digits) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        at[i] = kDigits[value & 0xF];
+    return at + digits;
+}
+
+std::string& AppendHex(std::string& out, std::uint32_t value, int digits) {
+    char text[8];
+    return out.append(text, PutHex(text, value, digits));
+}
+
+struct HexField {
+    std::uint32_t value;
+    int digits;
+};
+
+void WriteLine(std::string& out, std::string_view kind, std::initializer_list<HexField> fields) {
+    char line[40];
+    char* at = std::copy(kind.begin(), kind.end(), line);
+    for (const HexField& field : fields) {
+        *at++ = ' ';
+        at = PutHex(at, field.value, field.digits);
+    }
+    *at++ = '\n';
+    out.append(line, at);
 }
 } // namespace
 
@@ -152,39 +177,42 @@ bool VirtualBoard::ParseStateLine(std::string_view line, Contents& contents, std
     return true;
 }
 
-void VirtualBoard::WriteState(std::ostream& out, const Contents& contents) {
-    out << kHeader << '\n';
+void VirtualBoard::WriteState(std::string& out, const Contents& contents) {
+    out.append(kHeader).append("\n");
     for (unsigned i = 0; i < contents.chip.size(); ++i) {
         if (contents.chip[i])
-            WriteLine(out, "chip %02x %08x", i, static_cast<unsigned>(contents.chip[i]));
+            WriteLine(out, "chip", {{i, 2}, {contents.chip[i], 8}});
     }
     for (unsigned i = 0; i < contents.bridge.size(); ++i) {
         if (contents.bridge[i])
-            WriteLine(out, "bridge %02x %02x", i, static_cast<unsigned>(contents.bridge[i]));
+            WriteLine(out, "bridge", {{i, 2}, {contents.bridge[i], 2}});
     }
     for (unsigned i = 0; i < contents.pld.size(); ++i) {
         if (contents.pld[i])
-            WriteLine(out, "pld %02x %02x", i, static_cast<unsigned>(contents.pld[i]));
+            WriteLine(out, "pld", {{i, 2}, {contents.pld[i], 2}});
     }
     for (unsigned which = 0; which < 2; ++which) {
         for (unsigned address = 0; address < kCoefficientWords; ++address) {
             const CoefficientWord& word = contents.coefficient[which][address];
             if (word == CoefficientWord{})
                 continue;
-            out << "coef " << (which == 0 ? 'I' : 'Q');
-            WriteLine(out, " %02x %02x%02x%02x%02x%02x%02x%02x%02x%02x", address, word[8], word[7], word[6],
-                      word[5], word[4], word[3], word[2], word[1], word[0]);
+            out.append(which == 0 ? "coef I" : "coef Q");
+            AppendHex(out.append(" "), address, 2);
+            out.append(" ");
+            for (std::size_t byte = word.size(); byte-- > 0;)
+                AppendHex(out, word[byte], 2);
+            out.append("\n");
         }
     }
     for (unsigned i = 0; i < contents.constellation.size(); ++i) {
         if (contents.constellation[i])
-            WriteLine(out, "constellation %02x %02x", i, static_cast<unsigned>(contents.constellation[i]));
+            WriteLine(out, "constellation", {{i, 2}, {contents.constellation[i], 2}});
     }
     for (unsigned i = 0; i < contents.pattern.size(); ++i) {
         if (contents.pattern[i])
-            WriteLine(out, "pattern %05x %06x", i, static_cast<unsigned>(contents.pattern[i]));
+            WriteLine(out, "pattern", {{i, 5}, {contents.pattern[i], 6}});
     }
-    out << kEnd << '\n';
+    out.append(kEnd).append("\n");
 }
 
 bool VirtualBoard::LoadState(const std::string& path, std::string& error) {
@@ -240,9 +268,9 @@ bool VirtualBoard::LoadStateText(const std::string& text, std::string& error) {
 }
 
 std::string VirtualBoard::StateText() const {
-    std::ostringstream text;
+    std::string text;
     WriteState(text, contents_);
-    return text.str();
+    return text;
 }
 
 bool VirtualBoard::SaveState(const std::string& path, std::string& error) const {
