@@ -12,11 +12,12 @@ printf '[D-BUS Service]\nName=com.tessaric.Tarsion\nExec=/usr/bin/tarsion --auto
     >"$home/.local/share/dbus-1/services/com.tessaric.Tarsion.service"
 
 snapshot() {
-    (cd "$home" && find . -path ./.cache -prune -o -printf '%p %y %s %T@\n' | sort)
+    # Folders by name only: a cache created beside them changes their times, not the user's files.
+    (cd "$home" && find . -path ./.cache -prune -o -type d -printf '%p d\n' -o -printf '%p %y %s %T@\n' | sort)
 }
 before="$(snapshot)"
 status=0
-env HOME="$home" -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_STATE_HOME -u XDG_CACHE_HOME "$@" || status=$?
+env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u XDG_STATE_HOME -u XDG_CACHE_HOME HOME="$home" "$@" || status=$?
 after="$(snapshot)"
 if [ "$before" != "$after" ]; then
     echo "error: the run changed files in the user's folders (HOME):" >&2
