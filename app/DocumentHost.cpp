@@ -8,8 +8,9 @@
 
 namespace tarsion {
 
-CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt)
-    : link_(doc_.Shadow(), doc_, std::move(port), clock_), ops_(link_, doc_, prompt) {
+CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt, IKeptState* keptState)
+    : link_(doc_.Shadow(), doc_, std::move(port), clock_), ops_(link_, doc_, prompt),
+      stateFlusher_(keptState ? std::make_unique<CStateFlusher>(*keptState) : nullptr) {
     std::error_code error;
     doc_.startDirectory = std::filesystem::current_path(error).string();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InitialReadOut.h"
+#include "StateFlusher.h"
 #include "board/BoardLink.h"
 #include "board/PortBackend.h"
 #include "board/SteadyClock.h"
@@ -15,10 +16,10 @@ class CAppSettings;
 class IUserPrompt;
 
 // The document with what it owns for the whole run: the board link over the bound port and the
-// operation layer.
+// operation layer, and the writer of a board state kept in a file.
 class CDocumentHost {
 public:
-    CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt);
+    CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt, IKeptState* keptState = nullptr);
 
     CTarsionDoc& Doc() { return doc_; }
     CBoardLink& Link() { return link_; }
@@ -35,6 +36,8 @@ private:
     SystemSteadyClock clock_;
     CBoardLink link_;
     CBoardOperations ops_;
+    // Goes before the board it writes.
+    std::unique_ptr<CStateFlusher> stateFlusher_;
 };
 
 } // namespace tarsion

@@ -108,7 +108,7 @@ bool CTarsionApp::CreateDocument() {
         Fail(QStringLiteral("Couldn't Initiate the Driver, Program will terminate"), kDriverFailureExitCode);
         return false;
     }
-    host_ = std::make_unique<CDocumentHost>(std::move(binding.backend), *prompt_);
+    host_ = std::make_unique<CDocumentHost>(std::move(binding.backend), *prompt_, binding.keptState);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,11 +25,24 @@ public:
 // The base address a board link starts with, and the default of the stored setting.
 inline constexpr std::uint16_t kDefaultPortBase = 0x378;
 
+// A board whose state is kept in a file across runs (the virtual board of `sim:FILE`). The program
+// writes it soon after it changes, so that a crash loses at most a fraction of a second.
+class IKeptState {
+public:
+    virtual ~IKeptState() = default;
+    // Called at the first change after the state was last written; empty to stop.
+    virtual void SetChangeListener(std::function<void()> listener) = 0;
+    // Writes the state if it changed since it was last written; false with a reason on failure.
+    virtual bool SaveChangedState(std::string& error) = 0;
+};
+
 // Result of binding the port I/O named by TARSION_PORT. On failure `backend` is empty and
 // `error` says why (it goes to standard error; the user sees the fatal driver message).
 struct PortBinding {
     std::unique_ptr<IPortBackend> backend;
     std::string error;
+    // Set when the backend keeps its state in a file; it lives as long as the backend.
+    IKeptState* keptState = nullptr;
 };
 
 // Binds the backend named by `spec`: "" or "auto" (ppdev), "direct", "/dev/parportN", "sim",

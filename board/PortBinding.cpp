@@ -30,6 +30,7 @@ PortBinding BindVirtualBoard(const std::string& stateFile) {
             return binding;
         }
         board->SetStateFile(stateFile);
+        binding.keptState = board.get();
     }
     binding.backend = std::move(board);
     return binding;

@@ -73,9 +73,14 @@ void VirtualBoard::WritePort(std::uint16_t port, std::uint8_t value) {
     if (port == base_) {
         protocol_.DataWritten(data_, value, control_);
         data_ = value;
-    } else if (port == base_ + kControlOffset)
+    } else if (port == base_ + kControlOffset) {
         SetControl(value);
-    else if (port == base_ + kEcrOffset)
+        if (!changed_) {
+            changed_ = true;
+            if (changeListener_)
+                changeListener_();
+        }
+    } else if (port == base_ + kEcrOffset)
         ecr_ = value;
 }
 
@@ -90,6 +95,25 @@ std::uint8_t VirtualBoard::ReadPort(std::uint16_t port) {
     if (port == base_ + kEcrOffset)
         return ecr_;
     return kFloatingBus;
+}
+
+std::uint32_t VirtualBoard::LargestStoredChipValue(std::uint8_t address) {
+    if (!IsChipRegister(address) || IsStrobeRegister(address))
+        return 0;
+    return KeptBits(*ChipRegisterTable()[address]);
+}
+
+void VirtualBoard::SetChangeListener(std::function<void()> listener) {
+    changeListener_ = std::move(listener);
+    if (changed_ && changeListener_)
+        changeListener_();
+}
+
+bool VirtualBoard::SaveChangedState(std::string& error) {
+    if (!changed_ || stateFile_.empty())
+        return true;
+    changed_ = false;
+    return SaveState(stateFile_, error);
 }
 
 void VirtualBoard::Unbind() {

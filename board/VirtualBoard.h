@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -17,7 +16,7 @@ namespace tarsion {
 // CPLD's byte-cycle handshake and its bridge and PLD register files, the chip registers, both
 // coefficient RAMs, the constellation RAM, the pattern memory with its start registers and sender.
 // It answers at one base address (0x378 unless told otherwise); any other port reads 0xFF.
-class VirtualBoard final : public IPortBackend {
+class VirtualBoard final : public IPortBackend, public IKeptState {
 public:
     static constexpr std::uint16_t kDefaultBase = 0x378;
     static constexpr std::size_t kPatternWords = 0x40000;
@@ -83,11 +82,21 @@ public:
     int BoardResets() const { return boardResets_; }
 
     // State file of `sim:FILE` (documented text, see VirtualBoardState.cpp). Load returns false
-    // with a reason when the file exists but can't be read; a missing file leaves a fresh board.
+    // with a reason when the file exists but can't be read or is incomplete or malformed; the
+    // board is then unchanged. A missing file leaves a fresh board.
     bool LoadState(const std::string& path, std::string& error);
+    // Replaces the file (what a link leads to) as a whole; a missing folder is created.
     bool SaveState(const std::string& path, std::string& error) const;
-    // Saves to this file when the port is unbound (program exit).
+    // The same for the file's text.
+    bool LoadStateText(const std::string& text, std::string& error);
+    std::string StateText() const;
+    // Saves to this file when the port is unbound (program exit), and on SaveChangedState.
     void SetStateFile(std::string path) { stateFile_ = std::move(path); }
+
+    // IKeptState: every strobe may change the board; the first one after a save is reported, and a
+    // change not yet saved is reported to a new listener at once.
+    void SetChangeListener(std::function<void()> listener) override;
+    bool SaveChangedState(std::string& error) override;
 
 private:
     using Strobe = CpldStrobe;
@@ -103,8 +112,9 @@ private:
     };
 
     // State file lines (VirtualBoardState.cpp).
+    static std::uint32_t LargestStoredChipValue(std::uint8_t address);
     static bool ParseStateLine(std::string_view line, Contents& contents, std::string& reason);
-    static void WriteState(std::ostream& out, const Contents& contents);
+    static void WriteState(std::string& out, const Contents& contents);
 
     void SetControl(std::uint8_t value);
     void BeginStrobe(Strobe strobe);
@@ -152,6 +162,8 @@ private:
     std::uint64_t cycles_ = 0;
     CpldProtocolMonitor protocol_;
     std::string stateFile_;
+    bool changed_ = false; // since the state file was last written
+    std::function<void()> changeListener_;
 };
 
 } // namespace tarsion

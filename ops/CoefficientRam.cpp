@@ -3,12 +3,13 @@
 #include "BoardOperations.h"
 #include "CoefficientFile.h"
 #include "FilePaths.h"
+#include "ScriptText.h"
 #include "TextHelpers.h"
 #include "board/ChipRegisters.h"
+#include "board/ReplacementFile.h"
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 namespace tarsion {
@@ -23,6 +24,7 @@ constexpr std::uint8_t kNoAccess = 0x00;
 constexpr double kTwoTo32 = 4294967296.0;
 constexpr const char* kListingFile = "temp.ram";
 constexpr const char* kDone = "Done";
+constexpr const char* kAllZero = "Error : Every Coefficient Quantizes to 0, Nothing Loaded";
 
 } // namespace
 
@@ -107,7 +109,7 @@ bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
 
     ops_.Log("LoadCoefficientRam", 0);
     ops_.Record(FormatText("Tarsion.LoadCoefficientRam( %d,'%s ',%d,%s,%d,%d,%d,%d ); ", request.which,
-                           WithForwardSlashes(path_).c_str(), request.bestFit,
+                           ScriptStringText(WithForwardSlashes(path_)).c_str(), request.bestFit,
                            FixedSix(request.scale).c_str(), request.loadOffset, request.interpolation,
                            request.twoBitMode, request.symmetric));
     imageBase_ = RamImageBaseName(path_);
@@ -150,6 +152,11 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
     CoefficientTable table({path_, load.column, geometry, request.symmetric, kListingFile});
     if (!FitTable(request, table))
         return std::nullopt;
+    // Taps too large to scale (1e308) or too small to quantize would load a filter that passes nothing.
+    if (table.AllZero()) {
+        ops_.Log(kAllZero, 1);
+        return std::nullopt;
+    }
     if (!table.ListingWritten())
         ops_.Log(FormatText("Couldn't write %s", kListingFile), 1);
     const std::optional<CoefficientRamImage> image = PackTable(table);
@@ -221,10 +228,9 @@ void CoefficientRamLoader::WriteImageFile(const std::string& path, int which,
     std::string text = RamImageHeader(which);
     for (int address = 0; address < kCoefficientWords; ++address)
         text += RamImageLine(address, image[address]) + '\n';
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (out.fail())
+    // A new file in place of the name: a link planted there is replaced, never written through.
+    CReplacementFile out(path);
+    if (!out.Commit(text))
         ops_.Log("Couldn't write " + path, 1);
 }
 
@@ -263,15 +269,17 @@ bool CoefficientRamDumper::Dump(int which, const std::string& file) {
         return false;
     ops_.Log((which == 0 ? "DumpCoefficientRam I  " : "DumpCoefficientRam Q  ") + name, 0);
     const std::string target = WithForwardSlashes(name);
-    ops_.Record(FormatText("Tarsion.DumpCoefficientRam ( %d,'%s ' );", which, target.c_str()));
-    // A name without a folder lies in the start directory, as for every other loader file.
-    std::ofstream out(ResolveLoaderPath(ops_.Doc().startDirectory, target),
-                      std::ios::binary | std::ios::trunc);
-    if (!out) {
+    ops_.Record(
+        FormatText("Tarsion.DumpCoefficientRam ( %d,'%s ' );", which, ScriptStringText(target).c_str()));
+    // A name without a folder lies in the start directory, as for every other loader file. The dump
+    // is written in full or not at all, and only to a regular file (a FIFO would block the program).
+    CReplacementFile out(ResolveLoaderPath(ops_.Doc().startDirectory, target),
+                         CReplacementFile::Links::WriteThrough);
+    if (!out.IsOpen()) {
         ops_.Log("Couldn't open " + target, 1);
         return false;
     }
-    out << RamImageHeader(which);
+    std::string text = RamImageHeader(which);
     CBoardLink& link = ops_.Link();
     // Reading with the old selection would dump whatever memory it selects, or nothing at all.
     bool readable = link.WriteChipReg(chipreg::kMemoryControl, which == 0 ? kReadI : kReadQ);
@@ -279,15 +287,14 @@ bool CoefficientRamDumper::Dump(int which, const std::string& file) {
         CoefficientWord word{};
         readable = link.AccessChipMemory(static_cast<std::uint8_t>(address), word.data());
         if (readable)
-            out << RamImageLine(address, word) << '\n';
+            text += RamImageLine(address, word) + '\n';
     }
     if (!readable) {
         ops_.Log("Couldn't Access Coefficient Memory", 1);
         return false;
     }
     link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
-    out.close();
-    if (out.fail()) {
+    if (!out.Commit(text)) {
         ops_.Log("Couldn't write " + target, 1);
         return false;
     }

@@ -64,6 +64,8 @@ public:
     // False when the file can't be read or a tap is missing; the table is then unchanged.
     bool Build(double gain);
     bool Fits() const { return FitsChipFormats(statistics_); }
+    // True when every field quantized to 0: the filter would pass nothing.
+    bool AllZero() const;
 
     double Gain() const { return gain_; }
     const FilterGeometry& Geometry() const { return inputs_.geometry; }

@@ -3,12 +3,15 @@
 #include "BoardOperations.h"
 #include "FilePaths.h"
 #include "PldGuard.h"
+#include "ScriptText.h"
 #include "TextHelpers.h"
+#include "TextLines.h"
 #include "board/ChipRegisters.h"
+#include "board/RegularFile.h"
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <sstream>
 
 namespace tarsion {
 
@@ -96,7 +99,7 @@ double Wave(std::int32_t kind, double amplitude, double angle) {
 } // namespace
 
 std::string LoadExternalMemoryCall(const std::string& path) {
-    return "Tarsion.LoadExternalMemory ('" + path + " ' );";
+    return "Tarsion.LoadExternalMemory ('" + ScriptStringText(path) + " ' );";
 }
 
 std::string LoadExternalMemCall(std::int32_t iKind, std::int32_t qKind, double iAmplitude, double qAmplitude,
@@ -108,11 +111,12 @@ std::string LoadExternalMemCall(std::int32_t iKind, std::int32_t qKind, double i
 
 PatternFile ReadPatternFile(std::istream& in, std::size_t maxPairs) {
     PatternFile file;
+    CTextLines lines(in);
     std::string line;
-    for (int header = 0; header < kHeaderLines && std::getline(in, line); ++header) {
+    for (int header = 0; header < kHeaderLines && lines.Next(line); ++header) {
     }
     Form form = Form::Unknown;
-    while (std::getline(in, line)) {
+    while (lines.Next(line)) {
         const std::string_view text = TrimmedText(line);
         if (text.empty())
             continue;
@@ -204,9 +208,10 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     ops_.Record(LoadExternalMemoryCall(WithForwardSlashes(path)));
 
     // Read before the guard, so that a pattern too large for the memory is refused with nothing written.
-    std::ifstream in(path);
+    std::string text;
+    const bool opened = ReadRegularFile(path, kPatternFileLimit, text) == FileRead::Ok;
+    std::istringstream in(std::move(text));
     const PatternFile contents = ReadPatternFile(in);
-    const bool opened = in.is_open() && !in.bad();
     if (contents.tooLarge) {
         ops_.Log(kTooManyPairs, 1);
         return false;
