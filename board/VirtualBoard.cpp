@@ -137,7 +137,26 @@ std::uint8_t VirtualBoard::Status() const {
 std::uint8_t VirtualBoard::DataLines() const {
     if (!(control_ & kControlInput))
         return data_;
-    return driving_ ? driven_ : kFloatingBus;
+    return driving_ ? ThroughCable(driven_) : kFloatingBus;
+}
+
+void VirtualBoard::InjectDataLineFault(int line, DataLineFault fault) {
+    lineFault_ = fault;
+    faultyLine_ = static_cast<std::uint8_t>(1u << (line & 7));
+}
+
+std::uint8_t VirtualBoard::ThroughCable(std::uint8_t driven) const {
+    switch (lineFault_) {
+    case DataLineFault::StuckLow:
+        return static_cast<std::uint8_t>(driven & ~faultyLine_);
+    case DataLineFault::StuckHigh:
+        return static_cast<std::uint8_t>(driven | faultyLine_);
+    case DataLineFault::Inverted:
+        return static_cast<std::uint8_t>(driven ^ faultyLine_);
+    case DataLineFault::None:
+        break;
+    }
+    return driven;
 }
 
 VirtualBoard::Strobe VirtualBoard::DecodeStrobe(std::uint8_t control) {
