@@ -272,8 +272,9 @@ bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAm
         return false;
     PatternSettings& settings = ops_.Doc().pattern;
     settings = {iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples, kGeneratedPattern};
+    const long words = static_cast<long>(2 * pairs.size());
     ops_.Doc().loaded.SetPattern({std::move(pairs), true, settings});
-    ops_.Log(FormatText("Loaded %li  vectors", static_cast<long>(2 * pairs.size())), 1);
+    ops_.Log(FormatText("Loaded %li  vectors", words), 1);
     return true;
 }
 

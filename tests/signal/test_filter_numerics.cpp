@@ -88,7 +88,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FilterCase{0, 4, 96, false, false}, FilterCase{1, 8, 160, false, false},
                       FilterCase{2, 16, 256, false, false}, FilterCase{0, 4, 96, false, true},
                       FilterCase{2, 16, 256, false, true}, FilterCase{0, 4, 96, true, false},
-                      FilterCase{1, 8, 160, true, true}, FilterCase{2, 16, 256, true, false}));
+                      FilterCase{1, 8, 160, true, true}, FilterCase{2, 16, 256, true, false}),
+    [](const ::testing::TestParamInfo<FilterCase>& param) {
+        return "Rate" + std::to_string(param.param.rate) + (param.param.twoBitMode ? "TwoBit" : "") +
+               (param.param.symmetric ? "Symmetric" : "");
+    });
 
 TEST(MinMaxColumns, EverySampleLandsInOneColumn) {
     std::mt19937 random(7);

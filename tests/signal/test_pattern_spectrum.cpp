@@ -51,8 +51,11 @@ TEST_P(PatternSpectrum, GeneratedPatternPeaksAtItsBinWithItsAmplitude) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, PatternSpectrum,
                          ::testing::Values(WaveCase{1, 1.0, 8}, WaveCase{1, 0.5, 100}, WaveCase{2, 0.25, 3},
-                                           WaveCase{2, 0.8, 511}, WaveCase{0, 0.75, 0},
-                                           WaveCase{0, -0.5, 0}));
+                                           WaveCase{2, 0.8, 511}, WaveCase{0, 0.75, 0}, WaveCase{0, -0.5, 0}),
+                         [](const ::testing::TestParamInfo<WaveCase>& param) {
+                             return "Kind" + std::to_string(param.param.kind) + "Cycles" +
+                                    std::to_string(param.param.cycles) + "Case" + std::to_string(param.index);
+                         });
 
 TEST(ClockRates, SymbolRateAndDataClkFollowTheRegisters) {
     RegisterShadow shadow;
