@@ -24,8 +24,8 @@ namespace {
 const QColor kIColor(0x1f, 0x77, 0xb4);
 const QColor kQColor(0xff, 0x7f, 0x0e);
 const QColor kMarkerColor(0x2c, 0xa0, 0x2c);
-constexpr double kSpectrumTop = 20.0;
-constexpr double kSpectrumBottom = -160.0;
+constexpr double kSpectrumTop = 10.0;
+constexpr double kSpectrumBottom = -150.0;
 constexpr double kWheelZoom = 0.8;
 constexpr std::size_t kFewestShown = 8;
 constexpr int kFallbackColumns = 1000;
@@ -78,6 +78,7 @@ CPatternView::CPatternView(CTarsionDoc& doc, QWidget* parent)
     qTime_ = time_.AddSeries(QStringLiteral("Q"), kQColor);
     time_.y->setRange(-1.0, 1.0);
     time_.y->setTickCount(5);
+    time_.x->setLabelFormat(QStringLiteral("%.0f"));
     time_.view->setRubberBand(QChartView::HorizontalRubberBand);
     time_.view->installEventFilter(this);
     time_.view->setFocusPolicy(Qt::StrongFocus);
@@ -88,7 +89,7 @@ CPatternView::CPatternView(CTarsionDoc& doc, QWidget* parent)
     qSpectrum_ = spectrum_.AddSeries(QStringLiteral("Q"), kQColor);
     marker_ = spectrum_.AddSeries(QStringLiteral("Pattern frequency"), kMarkerColor, Qt::DashLine);
     spectrum_.y->setRange(kSpectrumBottom, kSpectrumTop);
-    spectrum_.y->setTickCount(6);
+    spectrum_.y->setTickCount(9);
     plotLayout->addWidget(time_.view, 1);
     plotLayout->addWidget(pan_);
     plotLayout->addWidget(spectrum_.view, 1);
