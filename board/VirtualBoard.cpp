@@ -145,6 +145,21 @@ void VirtualBoard::InjectDataLineFault(int line, DataLineFault fault) {
     faultyLine_ = static_cast<std::uint8_t>(1u << (line & 7));
 }
 
+bool VirtualBoard::InjectDataLineFault(std::string_view setting) {
+    const std::pair<std::string_view, DataLineFault> kinds[] = {{"low", DataLineFault::StuckLow},
+                                                                {"high", DataLineFault::StuckHigh},
+                                                                {"invert", DataLineFault::Inverted}};
+    if (setting.size() < 3 || setting[0] < '0' || setting[0] > '7' || setting[1] != ':')
+        return false;
+    for (const auto& [name, fault] : kinds) {
+        if (setting.substr(2) == name) {
+            InjectDataLineFault(setting[0] - '0', fault);
+            return true;
+        }
+    }
+    return false;
+}
+
 std::uint8_t VirtualBoard::ThroughCable(std::uint8_t driven) const {
     switch (lineFault_) {
     case DataLineFault::StuckLow:

@@ -49,6 +49,9 @@ public:
     // drives the lines (data read cycles). What the board stores is not affected.
     enum class DataLineFault { None, StuckLow, StuckHigh, Inverted };
     void InjectDataLineFault(int line, DataLineFault fault);
+    // "LINE:low", "LINE:high" or "LINE:invert" with LINE 0..7 (TARSION_SIM_DATA_FAULT); false
+    // for anything else.
+    bool InjectDataLineFault(std::string_view setting);
 
     // Access counters.
     std::uint64_t PortWrites() const { return portWrites_; }

@@ -1,6 +1,8 @@
 #include "SignalRig.h"
 #include "ops/MemoryReadBack.h"
+#include "support/LogCapture.h"
 
+#include <cstdlib>
 #include <set>
 #include <string>
 
@@ -101,6 +103,36 @@ TEST_F(MemoryVerify, ANewLoadDropsTheOldReport) {
     ASSERT_TRUE(rig.doc.loaded.LastVerify(ChipMemory::Constellation).has_value());
     LoadConstellation();
     EXPECT_FALSE(rig.doc.loaded.LastVerify(ChipMemory::Constellation).has_value());
+}
+
+} // namespace
+} // namespace tarsion
+
+namespace tarsion {
+namespace {
+
+// The setting reaches the board the program binds; what it can't name stops the binding.
+TEST(DataLineFaultSetting, NamesALineAndWhatIsWrongWithIt) {
+    for (const char* good : {"0:low", "7:high", "3:invert"})
+        EXPECT_TRUE(VirtualBoard().InjectDataLineFault(std::string_view(good))) << good;
+    for (const char* bad : {"8:low", "1:stuck", "1low", ":low", "", "12:high"})
+        EXPECT_FALSE(VirtualBoard().InjectDataLineFault(std::string_view(bad))) << bad;
+
+    ::setenv("TARSION_SIM_DATA_FAULT", "2:high", 1);
+    PortBinding bound = BindPortIo("sim");
+    ASSERT_TRUE(bound.backend);
+    auto& board = static_cast<VirtualBoard&>(*bound.backend);
+    board.SetBridgeRegister(9, 0x00);
+    RegisterShadow shadow;
+    test::LogCapture log;
+    test::FakeClock clock;
+    CBoardLink link(shadow, log, std::move(bound.backend), clock);
+    std::uint8_t value = 0;
+    ASSERT_TRUE(link.ReadBridgeReg(9, value));
+    EXPECT_EQ(value, 0x04); // line 2 reads high
+    ::setenv("TARSION_SIM_DATA_FAULT", "9:high", 1);
+    EXPECT_FALSE(BindPortIo("sim").backend);
+    ::unsetenv("TARSION_SIM_DATA_FAULT");
 }
 
 } // namespace
