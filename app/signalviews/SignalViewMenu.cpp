@@ -56,9 +56,13 @@ QDockWidget* CSignalViewMenu::AddDock(QMainWindow& window, QWidget* view, const 
     toggle->setStatusTip(prompt);
     menu.addAction(toggle);
     // Opened from the menu, a view comes to the front of the docks it shares its place with.
-    connect(toggle, &QAction::triggered, dock, [dock](bool shown) {
-        if (shown)
-            dock->raise();
+    connect(toggle, &QAction::triggered, dock, [&window, dock](bool shown) {
+        if (!shown)
+            return;
+        dock->raise();
+        // Plots need room: a view opened beside the page takes at least half the window.
+        if (window.dockWidgetArea(dock) == Qt::RightDockWidgetArea && dock->width() < window.width() / 2)
+            window.resizeDocks({dock}, {window.width() / 2}, Qt::Horizontal);
     });
     return dock;
 }
