@@ -52,6 +52,9 @@ MemoryReadBack ReadConstellationRam(CBoardLink& link, ConstellationImage& entrie
 }
 
 VerifyReport CMemoryVerifier::Verify(ChipMemory memory) {
+    // A click that arrives while an operation waits in a dialog must not cut into its transfers.
+    if (ops_.IsBusy())
+        return {};
     CBoardOperations::Scope scope(ops_);
     switch (memory) {
     case ChipMemory::CoefficientI:
