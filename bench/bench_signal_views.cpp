@@ -15,6 +15,8 @@
 namespace tarsion {
 namespace {
 
+// The application outlives main on purpose: destroyed among the exit handlers, after the charts
+// have registered input devices, Qt 6.4 crashes in the devices' destructor.
 void EnsureApplication() {
     if (QCoreApplication::instance())
         return;
@@ -22,7 +24,7 @@ void EnsureApplication() {
     static char name[] = "tarsion_gui_bench";
     static char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication application(argc, argv);
+    new QApplication(argc, argv);
 }
 
 // The operation layer over a virtual board with a 256-tap filter in the I RAM and a full pattern

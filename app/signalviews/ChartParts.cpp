@@ -1,5 +1,7 @@
 #include "ChartParts.h"
 
+#include "ops/SignalAnalysis.h"
+
 #include <QChart>
 #include <QChartView>
 #include <QLineSeries>
@@ -31,9 +33,9 @@ FrequencyAxisScale FrequencyAxisFor(std::optional<double> referenceHz, double la
 QLineSeries* ChartParts::AddSeries(const QString& name, const QColor& color, Qt::PenStyle style) {
     auto* series = new QLineSeries(chart);
     series->setName(name);
-    QPen pen(color);
-    pen.setWidthF(1.5);
-    pen.setStyle(style);
+    // A cosmetic pen of one pixel is drawn without the stroker: a redraw costs a third of a wide one.
+    QPen pen(color, 1.0, style);
+    pen.setCosmetic(true);
     series->setPen(pen);
     chart->addSeries(series);
     series->attachAxis(x);
@@ -59,4 +61,25 @@ ChartParts CreateChart(QWidget* parent, const QString& title, const QString& xTi
     return parts;
 }
 
+// Min/max per column as a zigzag: the line then fills each column from its minimum to its maximum.
+QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t first, std::size_t count,
+                              std::size_t columns, double xStep, bool maximaOnly) {
+    QList<QPointF> points;
+    if (count <= columns) {
+        points.reserve(static_cast<qsizetype>(count));
+        for (std::size_t n = first; n < first + count; ++n)
+            points.append({static_cast<double>(n) * xStep, values[n]});
+        return points;
+    }
+    const std::vector<ColumnRange> ranges = MinMaxColumns(values, first, first + count, columns);
+    points.reserve(static_cast<qsizetype>(2 * ranges.size()));
+    for (std::size_t c = 0; c < ranges.size(); ++c) {
+        const double x =
+            (static_cast<double>(first) + (c + 0.5) * static_cast<double>(count) / ranges.size()) * xStep;
+        if (!maximaOnly)
+            points.append({x, ranges[c].min});
+        points.append({x, ranges[c].max});
+    }
+    return points;
+}
 } // namespace tarsion

@@ -5,7 +5,9 @@
 #include <QPointF>
 #include <QString>
 
+#include <cstddef>
 #include <optional>
+#include <vector>
 
 class QChart;
 class QChartView;
@@ -33,6 +35,12 @@ struct ChartParts {
 
     QLineSeries* AddSeries(const QString& name, const QColor& color, Qt::PenStyle style = Qt::SolidLine);
 };
+// Points of values [first, first + count) at x = index x xStep: each value when they fit the columns,
+// else the minimum and maximum of each column (or its maximum alone), so a line fills every column
+// from its smallest to its largest value and no more than two points per pixel are drawn.
+QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t first, std::size_t count,
+                              std::size_t columns, double xStep, bool maximaOnly);
+
 ChartParts CreateChart(QWidget* parent, const QString& title, const QString& xTitle, const QString& yTitle);
 
 } // namespace tarsion

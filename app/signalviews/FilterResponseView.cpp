@@ -60,7 +60,7 @@ CFilterResponseView::CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops
     magnitude_ =
         CreateChart(plots_, QStringLiteral("Magnitude response"), QString(), QStringLiteral("dB (gain / R)"));
     quantizedSeries_ = magnitude_.AddSeries(QStringLiteral("As loaded (RAM)"), kQuantizedColor);
-    idealSeries_ = magnitude_.AddSeries(QStringLiteral("Ideal (file x gain)"), kIdealColor, Qt::DashLine);
+    idealSeries_ = magnitude_.AddSeries(QStringLiteral("Ideal (file x gain)"), kIdealColor);
     impulse_ = CreateChart(plots_, QStringLiteral("Impulse response"), QStringLiteral("Tap"),
                            QStringLiteral("Value"));
     tapSeries_ = impulse_.AddSeries(QStringLiteral("Taps in the RAM"), kQuantizedColor);
@@ -159,17 +159,14 @@ void CFilterResponseView::Redraw() {
     const FrequencyAxisScale scale =
         FrequencyAxisFor(symbolRate, g.rate / 2.0, QStringLiteral("symbol rate"));
     frequencies_.resize(kResponsePoints);
-    QList<QPointF> quantizedPoints;
-    QList<QPointF> idealPoints;
-    quantizedPoints.reserve(kResponsePoints);
-    idealPoints.reserve(kResponsePoints);
-    for (int k = 0; k < kResponsePoints; ++k) {
+    for (int k = 0; k < kResponsePoints; ++k)
         frequencies_[k] = ResponseFrequency(k, g.rate, kResponsePoints);
-        quantizedPoints.append({frequencies_[k] * scale.perMultiple, quantizedDb_[k]});
-        idealPoints.append({frequencies_[k] * scale.perMultiple, idealDb_[k]});
-    }
-    quantizedSeries_->replace(quantizedPoints);
-    idealSeries_->replace(idealPoints);
+    // 2048 points on a few hundred pixels: draw each column's extremes, nulls included.
+    const int width = static_cast<int>(magnitude_.chart->plotArea().width());
+    const std::size_t columns = static_cast<std::size_t>(width > 0 ? width : kResponsePoints);
+    const double step = ResponseFrequency(1, g.rate, kResponsePoints) * scale.perMultiple;
+    quantizedSeries_->replace(EnvelopePoints(quantizedDb_, 0, quantizedDb_.size(), columns, step, false));
+    idealSeries_->replace(EnvelopePoints(idealDb_, 0, idealDb_.size(), columns, step, false));
     magnitude_.x->setTitleText(scale.title);
     magnitude_.x->setRange(0, g.rate / 2.0 * scale.perMultiple);
     const double top =

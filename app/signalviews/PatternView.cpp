@@ -41,27 +41,6 @@ const char* KindName(std::int32_t kind) {
     }
 }
 
-// Min/max per column as a zigzag: the line then fills each column from its minimum to its maximum.
-QList<QPointF> Envelope(const std::vector<double>& values, std::size_t first, std::size_t count,
-                        std::size_t columns, double xStep, bool maximaOnly) {
-    QList<QPointF> points;
-    if (count <= columns) {
-        points.reserve(static_cast<qsizetype>(count));
-        for (std::size_t n = first; n < first + count; ++n)
-            points.append({static_cast<double>(n) * xStep, values[n]});
-        return points;
-    }
-    const std::vector<ColumnRange> ranges = MinMaxColumns(values, first, first + count, columns);
-    points.reserve(static_cast<qsizetype>(2 * ranges.size()));
-    for (std::size_t c = 0; c < ranges.size(); ++c) {
-        const double x =
-            (static_cast<double>(first) + (c + 0.5) * static_cast<double>(count) / ranges.size()) * xStep;
-        if (!maximaOnly)
-            points.append({x, ranges[c].min});
-        points.append({x, ranges[c].max});
-    }
-    return points;
-}
 } // namespace
 
 CPatternView::CPatternView(CTarsionDoc& doc, QWidget* parent)
@@ -173,8 +152,8 @@ void CPatternView::Redraw() {
 void CPatternView::DrawTime() {
     const int width = static_cast<int>(time_.chart->plotArea().width());
     const std::size_t columns = static_cast<std::size_t>(width > 0 ? width : kFallbackColumns);
-    iTime_->replace(Envelope(analysis_.i, first_, count_, columns, 1.0, false));
-    qTime_->replace(Envelope(analysis_.q, first_, count_, columns, 1.0, false));
+    iTime_->replace(EnvelopePoints(analysis_.i, first_, count_, columns, 1.0, false));
+    qTime_->replace(EnvelopePoints(analysis_.q, first_, count_, columns, 1.0, false));
     settingRange_ = true;
     time_.x->setRange(static_cast<double>(first_),
                       static_cast<double>(first_ + std::max<std::size_t>(count_, 2) - 1));
@@ -197,8 +176,8 @@ void CPatternView::DrawSpectrum() {
     const int width = static_cast<int>(spectrum_.chart->plotArea().width());
     const std::size_t columns = static_cast<std::size_t>(width > 0 ? width : kFallbackColumns);
     // Peaks matter in a spectrum: a column shows its largest bin.
-    iSpectrum_->replace(Envelope(analysis_.iSpectrumDbfs, 0, bins, columns, binStep, true));
-    qSpectrum_->replace(Envelope(analysis_.qSpectrumDbfs, 0, bins, columns, binStep, true));
+    iSpectrum_->replace(EnvelopePoints(analysis_.iSpectrumDbfs, 0, bins, columns, binStep, true));
+    qSpectrum_->replace(EnvelopePoints(analysis_.qSpectrumDbfs, 0, bins, columns, binStep, true));
     spectrum_.x->setTitleText(scale.title);
     spectrum_.x->setRange(0, 0.5 * scale.perMultiple);
     if (patternFrequency_ && bins > 0) {
