@@ -9,7 +9,18 @@ CDeferredRedraw::CDeferredRedraw(std::function<void()> redraw) : redraw_(std::mo
     QObject::connect(&timer_, &QTimer::timeout, [this] { Run(); });
 }
 
-void CDeferredRedraw::MarkStale() {
+void CDeferredRedraw::MarkStale(bool visible) {
+    stale_ = true;
+    if (visible)
+        Schedule();
+}
+
+void CDeferredRedraw::Shown() {
+    if (stale_)
+        Schedule();
+}
+
+void CDeferredRedraw::Schedule() {
     if (timer_.isActive())
         return;
     const qint64 since = sinceRedraw_.isValid() ? sinceRedraw_.elapsed() : kFrameMs;
@@ -17,6 +28,7 @@ void CDeferredRedraw::MarkStale() {
 }
 
 void CDeferredRedraw::Run() {
+    stale_ = false;
     sinceRedraw_.start();
     redraw_();
 }

@@ -91,7 +91,7 @@ CFilterResponseView::CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops
     connect(verifyConstellation, &QPushButton::clicked, this,
             [this] { CMemoryVerifier(ops_).Verify(ChipMemory::Constellation); });
     doc_.AddObserver(this);
-    redraw_.MarkStale();
+    redraw_.MarkStale(false);
 }
 
 CFilterResponseView::~CFilterResponseView() {
@@ -105,17 +105,14 @@ CFilterResponseView::DrawnState CFilterResponseView::CurrentState() const {
 
 void CFilterResponseView::OnDocumentUpdate() {
     // Called for every log line and register store: only compare, never draw here.
-    if (!stale_ && CurrentState() == drawn_)
+    if (!redraw_.Stale() && CurrentState() == drawn_)
         return;
-    stale_ = true;
-    if (isVisible())
-        redraw_.MarkStale();
+    redraw_.MarkStale(isVisible());
 }
 
 void CFilterResponseView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (stale_)
-        redraw_.MarkStale();
+    redraw_.Shown();
 }
 
 void CFilterResponseView::ShowChannel(int which) {
@@ -139,7 +136,6 @@ void CFilterResponseView::DrawNothing() {
 }
 
 void CFilterResponseView::Redraw() {
-    stale_ = false;
     drawn_ = CurrentState();
     const std::optional<LoadedCoefficients>& loaded = doc_.loaded.Coefficients(channel_);
     if (!loaded) {

@@ -60,7 +60,6 @@ private:
     CBoardOperations& ops_;
     int channel_ = 0;
     DrawnState drawn_;
-    bool stale_ = true;
     CDeferredRedraw redraw_;
 
     QComboBox* channelChoice_ = nullptr;

@@ -101,7 +101,7 @@ CPatternView::CPatternView(CTarsionDoc& doc, QWidget* parent)
             [this](int value) { ShowSamples(static_cast<std::size_t>(std::max(value, 0)), count_); });
     connect(time_.x, &QValueAxis::rangeChanged, this, &CPatternView::OnTimeRangeChanged);
     doc_.AddObserver(this);
-    redraw_.MarkStale();
+    redraw_.MarkStale(false);
 }
 
 CPatternView::~CPatternView() {
@@ -116,17 +116,14 @@ CPatternView::DrawnState CPatternView::CurrentState() const {
 
 void CPatternView::OnDocumentUpdate() {
     // Called for every log line and register store: only compare, never draw here.
-    if (!stale_ && CurrentState() == drawn_)
+    if (!redraw_.Stale() && CurrentState() == drawn_)
         return;
-    stale_ = true;
-    if (isVisible())
-        redraw_.MarkStale();
+    redraw_.MarkStale(isVisible());
 }
 
 void CPatternView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (stale_)
-        redraw_.MarkStale();
+    redraw_.Shown();
 }
 
 void CPatternView::Analyse() {
@@ -140,7 +137,6 @@ void CPatternView::Analyse() {
 }
 
 void CPatternView::Redraw() {
-    stale_ = false;
     drawn_ = CurrentState();
     if (analysedGeneration_ != drawn_.generation)
         Analyse();

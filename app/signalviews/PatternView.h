@@ -67,7 +67,6 @@ private:
     CTarsionDoc& doc_;
     DrawnState drawn_;
     std::uint64_t analysedGeneration_ = ~0ull;
-    bool stale_ = true;
     CDeferredRedraw redraw_;
     FftwTransform fft_;
     PatternAnalysis analysis_;
