@@ -20,6 +20,7 @@ class CAppSettings;
 class CBoardOperations;
 class CHelpWindow;
 class CLogWindow;
+class CSignalViewMenu;
 class CTarsionDoc;
 class IFileChooser;
 class IUserPrompt;
@@ -41,6 +42,7 @@ public:
     int CurrentPage() const { return currentPage_; }
     QTabBar& TabBar() { return *tabs_; }
     CRecentFileList& RecentFiles() { return recentFiles_; }
+    CSignalViewMenu& SignalViews() { return *signalViews_; }
     QAction& Action(const QString& objectName) const;
 
     // Title: "Tessaric - " and the document title.
@@ -110,6 +112,7 @@ private:
     QAction* recentFilesEnd_ = nullptr;
     QList<QAction*> recentFileEntries_;
     QPointer<CHelpWindow> help_;
+    CSignalViewMenu* signalViews_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
 };
 

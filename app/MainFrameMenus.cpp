@@ -2,6 +2,7 @@
 #include "LogWindow.h"
 #include "MainFrame.h"
 #include "ops/BoardOperations.h"
+#include "signalviews/SignalViewMenu.h"
 
 #include <QAction>
 #include <QEvent>
@@ -36,6 +37,7 @@ QAction* CMainFrame::AddAction(QMenu* menu, const QString& name, const QString& 
 void CMainFrame::CreateMenus() {
     CreateFileMenu();
     CreateEditMenu();
+    signalViews_ = new CSignalViewMenu(*this, doc_, ops_, *menuBar()->addMenu(QStringLiteral("&View")));
     CreateDumpMenu();
     CreateActionsMenu();
     CreateHelpMenu();

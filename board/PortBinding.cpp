@@ -4,6 +4,7 @@
 #include "PpdevBackend.h"
 #include "VirtualBoard.h"
 
+#include <cstdlib>
 #include <iostream>
 
 namespace tarsion {
@@ -31,6 +32,13 @@ PortBinding BindVirtualBoard(const std::string& stateFile) {
         }
         board->SetStateFile(stateFile);
         binding.keptState = board.get();
+    }
+    // A bad cable on demand, to see read-back verification fail.
+    if (const char* fault = std::getenv("TARSION_SIM_DATA_FAULT");
+        fault && *fault && !board->InjectDataLineFault(fault)) {
+        binding.error = std::string("TARSION_SIM_DATA_FAULT=\"") + fault +
+                        "\" names no fault; use LINE:low, LINE:high or LINE:invert with LINE 0 to 7";
+        return binding;
     }
     binding.backend = std::move(board);
     return binding;

@@ -162,7 +162,41 @@ std::uint8_t VirtualBoard::Status() const {
 std::uint8_t VirtualBoard::DataLines() const {
     if (!(control_ & kControlInput))
         return data_;
-    return driving_ ? driven_ : kFloatingBus;
+    return driving_ ? ThroughCable(driven_) : kFloatingBus;
+}
+
+void VirtualBoard::InjectDataLineFault(int line, DataLineFault fault) {
+    lineFault_ = fault;
+    faultyLine_ = static_cast<std::uint8_t>(1u << (line & 7));
+}
+
+bool VirtualBoard::InjectDataLineFault(std::string_view setting) {
+    const std::pair<std::string_view, DataLineFault> kinds[] = {{"low", DataLineFault::StuckLow},
+                                                                {"high", DataLineFault::StuckHigh},
+                                                                {"invert", DataLineFault::Inverted}};
+    if (setting.size() < 3 || setting[0] < '0' || setting[0] > '7' || setting[1] != ':')
+        return false;
+    for (const auto& [name, fault] : kinds) {
+        if (setting.substr(2) == name) {
+            InjectDataLineFault(setting[0] - '0', fault);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint8_t VirtualBoard::ThroughCable(std::uint8_t driven) const {
+    switch (lineFault_) {
+    case DataLineFault::StuckLow:
+        return static_cast<std::uint8_t>(driven & ~faultyLine_);
+    case DataLineFault::StuckHigh:
+        return static_cast<std::uint8_t>(driven | faultyLine_);
+    case DataLineFault::Inverted:
+        return static_cast<std::uint8_t>(driven ^ faultyLine_);
+    case DataLineFault::None:
+        break;
+    }
+    return driven;
 }
 
 void VirtualBoard::SetControl(std::uint8_t value) {

@@ -45,6 +45,14 @@ public:
     void InjectFault(Fault fault, std::uint64_t fromCycle = 0);
     void ClearFault();
 
+    // A bad cable: one data line (0..7) reads stuck at 0 or 1, or inverted, whenever the board
+    // drives the lines (data read cycles). What the board stores is not affected.
+    enum class DataLineFault { None, StuckLow, StuckHigh, Inverted };
+    void InjectDataLineFault(int line, DataLineFault fault);
+    // "LINE:low", "LINE:high" or "LINE:invert" with LINE 0..7 (TARSION_SIM_DATA_FAULT); false
+    // for anything else.
+    bool InjectDataLineFault(std::string_view setting);
+
     // Access counters.
     std::uint64_t PortWrites() const { return portWrites_; }
     std::uint64_t PortReads() const { return portReads_; }
@@ -121,6 +129,7 @@ private:
     void EndStrobe();
     std::uint8_t Status() const;
     std::uint8_t DataLines() const;
+    std::uint8_t ThroughCable(std::uint8_t driven) const;
     void ResetChip();
     void CommitAddress(std::uint8_t address);
     void WriteRegister(bool pld, std::uint8_t reg, std::uint8_t value);
@@ -155,6 +164,8 @@ private:
     int softResets_ = 0;
     int boardResets_ = 0;
 
+    DataLineFault lineFault_ = DataLineFault::None;
+    std::uint8_t faultyLine_ = 0; // mask of the faulty data line
     Fault fault_ = Fault::None;
     std::uint64_t faultFromCycle_ = 0;
     std::uint64_t portWrites_ = 0;

@@ -3,6 +3,7 @@
 #include "BoardOperations.h"
 #include "CoefficientFile.h"
 #include "FilePaths.h"
+#include "MemoryReadBack.h"
 #include "ScriptText.h"
 #include "TextHelpers.h"
 #include "board/ChipRegisters.h"
@@ -18,8 +19,6 @@ namespace {
 constexpr std::uint8_t kSelectI = 0x44;
 constexpr std::uint8_t kSelectQ = 0x48;
 constexpr std::uint8_t kSelectBoth = 0x4C;
-constexpr std::uint8_t kReadI = 0x24;
-constexpr std::uint8_t kReadQ = 0x28;
 constexpr std::uint8_t kNoAccess = 0x00;
 constexpr double kTwoTo32 = 4294967296.0;
 constexpr const char* kListingFile = "temp.ram";
@@ -179,7 +178,8 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
         return std::nullopt;
     }
     link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
-    return LoadedTable{table.Gain(), table.Statistics().coefficientSum * table.Gain() / geometry.rate};
+    return LoadedTable{table.Gain(), table.Statistics().coefficientSum * table.Gain() / geometry.rate, *image,
+                       table.ScaledTaps()};
 }
 
 bool CoefficientRamLoader::FitTable(const CoefficientLoadRequest& request, CoefficientTable& table) {
@@ -250,6 +250,15 @@ void CoefficientRamLoader::StoreSettings(const CoefficientLoadRequest& request, 
         settings->dcGain = table.dcGain;
         settings->loadOffset = request.loadOffset;
     }
+    const LoadedCoefficients loaded{
+        table.image,       FilterGeometry::For(request.interpolation, request.twoBitMode),
+        request.symmetric, request.bestFit,
+        table.gain,        table.scaledTaps,
+        fileName};
+    for (int which : {0, 1}) {
+        if (which == 0 ? load.toI : load.toQ)
+            doc.loaded.SetCoefficients(which, loaded);
+    }
 }
 
 bool CoefficientRamLoader::LoadDcOffset(double dcGain) {
@@ -280,20 +289,15 @@ bool CoefficientRamDumper::Dump(int which, const std::string& file) {
         return false;
     }
     std::string text = RamImageHeader(which);
-    CBoardLink& link = ops_.Link();
     // Reading with the old selection would dump whatever memory it selects, or nothing at all.
-    bool readable = link.WriteChipReg(chipreg::kMemoryControl, which == 0 ? kReadI : kReadQ);
-    for (int address = 0; readable && address < kCoefficientWords; ++address) {
-        CoefficientWord word{};
-        readable = link.AccessChipMemory(static_cast<std::uint8_t>(address), word.data());
-        if (readable)
-            text += RamImageLine(address, word) + '\n';
-    }
-    if (!readable) {
+    CoefficientRamImage words{};
+    const MemoryReadBack result = ReadCoefficientRam(ops_.Link(), which, words);
+    if (result.read < kCoefficientWords) {
         ops_.Log("Couldn't Access Coefficient Memory", 1);
         return false;
     }
-    link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
+    for (int address = 0; address < kCoefficientWords; ++address)
+        text += RamImageLine(address, words[address]) + '\n';
     if (!out.Commit(text)) {
         ops_.Log("Couldn't write " + target, 1);
         return false;

@@ -104,6 +104,7 @@ bool CoefficientTable::Build(double gain) {
 
     ComputeWords(taps);
     ComputeStatistics();
+    taps_ = std::move(taps);
     listingWritten_ = WriteListing();
     return true;
 }

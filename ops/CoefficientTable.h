@@ -72,6 +72,8 @@ public:
     const CoefficientStatistics& Statistics() const { return statistics_; }
     // Field values, in address order.
     const std::array<CoefficientFields, kCoefficientWords>& Words() const { return words_; }
+    // Positions 0..N-1 times the gain, as the last build used them.
+    const std::vector<double>& ScaledTaps() const { return taps_; }
     // False when the last build could not write the bit listing.
     bool ListingWritten() const { return listingWritten_; }
 
@@ -85,6 +87,7 @@ private:
     double gain_ = 0;
     CoefficientStatistics statistics_;
     std::array<CoefficientFields, kCoefficientWords> words_{};
+    std::vector<double> taps_;
     bool listingWritten_ = false;
 };
 

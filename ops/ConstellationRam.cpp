@@ -2,6 +2,7 @@
 
 #include "BoardOperations.h"
 #include "FilePaths.h"
+#include "MemoryReadBack.h"
 #include "ScriptText.h"
 #include "TextHelpers.h"
 #include "TextLines.h"
@@ -44,6 +45,13 @@ bool ParseConstellationLine(std::string_view line, ConstellationEntry& entry) {
     entry.address = static_cast<std::uint8_t>(number >> 8);
     entry.value = static_cast<std::uint8_t>(number);
     return true;
+}
+
+std::array<std::uint8_t, 256> ConstellationImageOf(const std::vector<ConstellationEntry>& entries) {
+    std::array<std::uint8_t, 256> image{};
+    for (const ConstellationEntry& entry : entries)
+        image[entry.address] = entry.value;
+    return image;
 }
 
 std::string LoadConstellationRamCall(const std::string& path) {
@@ -116,6 +124,7 @@ bool CConstellationRam::Load(const std::string& file) {
         return false;
     }
     doc.constellationFile = StoredFileName(doc.startDirectory, path);
+    doc.loaded.SetConstellation(ConstellationImageOf(contents.entries));
     ops_.Link().WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
     ops_.Log("Done", 1);
     return true;
@@ -134,18 +143,19 @@ bool CConstellationRam::Dump(const std::string& file) {
         ops_.Log(FormatText(kCouldNotCreate, name.c_str()), 1);
         return false;
     }
-    if (!SelectMemory(kSelectForReading))
+    ConstellationImage entries{};
+    const MemoryReadBack result = ReadConstellationRam(ops_.Link(), entries);
+    if (!result.selected) {
+        ops_.Log(kMemoryControlFailed, 1);
         return false;
-    std::string text;
-    for (int address = 0; address < kEntries; ++address) {
-        std::uint8_t buffer[1] = {0};
-        if (!ops_.Link().AccessChipMemory(static_cast<std::uint8_t>(address), buffer)) {
-            ops_.Log(kRamAccessFailed, 1);
-            return false;
-        }
-        text += FormatText("%.4x\n", address * 256 + buffer[0]);
     }
-    ops_.Link().WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
+    if (result.read < kEntries) {
+        ops_.Log(kRamAccessFailed, 1);
+        return false;
+    }
+    std::string text;
+    for (int address = 0; address < kEntries; ++address)
+        text += FormatText("%.4x\n", address * 256 + entries[address]);
     if (!out.Commit(text)) {
         ops_.Log(FormatText(kCouldNotWrite, name.c_str()), 1);
         return false;

@@ -21,7 +21,7 @@ constexpr int kHeaderLines = 7;
 constexpr std::size_t kLoggedPairs = 64;
 constexpr std::size_t kProgressStep = 4096;
 // The constant the generated patterns take for pi.
-constexpr double kPi = 3.1416;
+constexpr double kPi = kGeneratedPatternPi;
 
 constexpr const char* kCouldNotOpen = "Could Not Open File %s";
 constexpr const char* kFormatMessage = "Incorrect file format !";
@@ -234,6 +234,7 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     if (!WritePattern(contents.pairs) || !guard.End(kRestoreFailed))
         return false;
     doc.pattern.fileName = StoredFileName(doc.startDirectory, path);
+    doc.loaded.SetPattern({contents.pairs, false, doc.pattern});
     ops_.Log(FormatText("Loaded  %li  vectors", words), 1);
     return true;
 }
@@ -276,7 +277,9 @@ bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAm
         return false;
     PatternSettings& settings = ops_.Doc().pattern;
     settings = {iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples, kGeneratedPattern};
-    ops_.Log(FormatText("Loaded %li  vectors", static_cast<long>(2 * pairs.size())), 1);
+    const long words = static_cast<long>(2 * pairs.size());
+    ops_.Doc().loaded.SetPattern({std::move(pairs), true, settings});
+    ops_.Log(FormatText("Loaded %li  vectors", words), 1);
     return true;
 }
 
