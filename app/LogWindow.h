@@ -11,7 +11,7 @@ class CBoardOperations;
 
 // The log of everything done to the board and, on its last line, the console. Log lines arrive
 // through the document; Enter hands the last line to the console interpreter; Up and Down recall
-// the last 20 commands. The mouse can neither place the caret nor select.
+// the last 20 commands. The mouse can neither place the caret nor select, nor drop text.
 class CLogWindow final : public QPlainTextEdit, public IDocumentObserver {
     Q_OBJECT
 public:
@@ -37,6 +37,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void Append(const QString& text);

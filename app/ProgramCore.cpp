@@ -1,11 +1,11 @@
 #include "ProgramCore.h"
 
 #include "DocumentHost.h"
+#include "FileCommands.h"
 #include "ops/UserPrompt.h"
 
 #include <QCommandLineParser>
 #include <QDBusConnection>
-#include <QFileInfo>
 
 #include <cstdlib>
 #include <iostream>
@@ -23,7 +23,7 @@ bool ConnectSessionBus() {
 
 PortBinding BindNamedPort() {
     const char* spec = std::getenv("TARSION_PORT");
-    return BindPortIo(spec ? spec : "");
+    return BindPortIo(spec ? spec : "", CAppSettings().BaseAddress());
 }
 
 CProgramCore::CProgramCore(std::function<bool()> connectSessionBus, std::function<PortBinding()> bindPort,
@@ -68,13 +68,8 @@ bool CProgramCore::ParseCommandLine(const QStringList& arguments) {
     options_.demo = parser.isSet(demo);
     if (!parser.positionalArguments().isEmpty()) {
         options_.documentFile = parser.positionalArguments().constFirst();
-        // The framework's open: the file must exist; nothing is read from it.
-        if (!QFileInfo(options_.documentFile).isFile()) {
-            Fail(QStringLiteral(
-                     "%1\nCannot find this file.\nPlease verify that the correct path and file name "
-                     "are given.")
-                     .arg(options_.documentFile),
-                 kStartUpFailureExitCode);
+        if (!CFileCommands::IsDocumentFile(options_.documentFile)) {
+            Fail(CFileCommands::MissingDocumentMessage(options_.documentFile), kStartUpFailureExitCode);
             return false;
         }
     }
@@ -88,7 +83,7 @@ bool CProgramCore::CreateDocument() {
         Fail(QStringLiteral("Couldn't Initiate the Driver, Program will terminate"), kDriverFailureExitCode);
         return false;
     }
-    host_ = std::make_unique<CDocumentHost>(std::move(binding.backend), prompt_);
+    host_ = std::make_unique<CDocumentHost>(std::move(binding.backend), prompt_, binding.keptState);
     return true;
 }
 

@@ -6,8 +6,6 @@
 #include "RepaintThrottle.h"
 #include "automation/AutomationHookup.h"
 
-#include <QFileInfo>
-
 namespace tarsion {
 
 namespace {
@@ -52,11 +50,8 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
     if (services_.startAutomation)
         automation_ = services_.startAutomation(*this);
     NewDocument();
-    const QString& documentFile = core_.Options().documentFile;
-    if (!documentFile.isEmpty()) {
-        mainFrame_->SetDocumentTitle(QFileInfo(documentFile).fileName());
-        mainFrame_->RecentFiles().Add(QFileInfo(documentFile).absoluteFilePath());
-    }
+    if (!core_.Options().documentFile.isEmpty())
+        mainFrame_->OpenDocument(core_.Options().documentFile);
     PlaceMainWindow();
     core_.StartDocument([this] { return services_.askAfterFailedReadOut(mainFrame_.get()); });
     mainFrame_->repaint();

@@ -29,7 +29,7 @@ class CTarsionDoc;
 struct StartUpServices {
     // The automation runtime: the D-Bus session bus.
     std::function<bool()> connectSessionBus;
-    // The port named by TARSION_PORT.
+    // The port named by TARSION_PORT, its device at the stored base address opened.
     std::function<PortBinding()> bindPort;
     // Dialog "Failed to do Initial ReadOut".
     std::function<ReadOutChoice(QWidget* parent)> askAfterFailedReadOut;

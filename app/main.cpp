@@ -3,6 +3,7 @@
 #include "app/RunMode.h"
 #include "app/TarsionApp.h"
 #include "app/TerminationSignals.h"
+#include "board/PortDiscovery.h"
 #include "ops/BoardOperations.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@
 
 #include <clocale>
 #include <csignal>
+#include <iostream>
+#include <string_view>
 
 namespace {
 
@@ -60,6 +63,9 @@ int RunWindowed(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Port discovery needs neither a display nor a session bus.
+    if (argc == 2 && std::string_view(argv[1]) == "--list-ports")
+        return tarsion::ListParallelPorts(std::cout);
     if (tarsion::RunsHeadless(argc, argv))
         return RunHeadless(argc, argv);
     return RunWindowed(argc, argv);

@@ -30,9 +30,10 @@ const char* const kPrelude = R"JS(
             get: function (target, name) {
                 if (typeof name !== "string")
                     return undefined;
+                // An unknown name still gives a function: calling it reports the name it was given.
                 var method = client.resolve(name);
                 if (method === "")
-                    return undefined;
+                    method = name;
                 return function () { return client.call(method, Array.prototype.slice.call(arguments)); };
             }
         });
@@ -51,7 +52,13 @@ const char* const kPrelude = R"JS(
         CreateObject: createObject,
         Echo: function () { host.echo(Array.prototype.slice.call(arguments)); },
         Sleep: function (milliseconds) { host.sleep(milliseconds); },
-        Quit: function (code) { host.quit(code === undefined ? 0 : code); },
+        Quit: function (code) {
+            var status = code === undefined ? 0 : Number(code);
+            // A status that is no number must not end the script as a success.
+            if (isNaN(status))
+                throw new TypeError("WScript.Quit: the exit code must be a number, not \"" + code + "\"");
+            host.quit(status);
+        },
         Arguments: args,
         ScriptName: host.scriptName,
         ScriptFullName: host.scriptFullName
