@@ -15,14 +15,14 @@ CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& pr
     doc_.startDirectory = std::filesystem::current_path(error).string();
 }
 
-void CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure) {
+bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure) {
     double clockPin = doc_.Shadow().ClockPin();
     settings.LoadSteps(doc_.steps, clockPin);
     doc_.Shadow().SetClockPin(clockPin);
     doc_.ResetLoadSettings();
     link_.SetBaseAddress(settings.BaseAddress());
     bool diagnosed = false;
-    RunInitialReadOut(link_, doc_, [&] {
+    return RunInitialReadOut(link_, doc_, [&] {
         // The dialog names no cause; the port layer may know it. Once, however often Retry fails.
         if (!std::exchange(diagnosed, true)) {
             if (const std::string cause = link_.DiagnoseNoBoard(); !cause.empty())

@@ -26,8 +26,9 @@ public:
     CBoardOperations& Ops() { return ops_; }
 
     // Document start-up once the window shows: settings, port base address, initial read-out. When
-    // the read-out fails, the port layer's cause goes to standard error once.
-    void StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
+    // the read-out fails, the port layer's cause goes to standard error once. True when the board
+    // was read, false when demo mode was entered.
+    bool StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
     // Leaves the port's control register at 0x04 and saves the base address and the steps.
     void ShutDown(CAppSettings& settings);
 

@@ -1,6 +1,7 @@
 #include "ScriptRunner.h"
 
 #include "AutomationClient.h"
+#include "WaitingLine.h"
 #include "WshShell.h"
 
 #include <QDBusConnection>
@@ -135,7 +136,7 @@ void CScriptRunner::quit(int code) {
 }
 
 QJSValue CScriptRunner::connectTarsion() {
-    auto* client = new CAutomationClient(QDBusConnection::sessionBus());
+    auto* client = new CAutomationClient(QDBusConnection::sessionBus(), CWaitingLine::Terminal());
     QJSValue object = engine_.newQObject(client);
     QString error;
     if (!client->Create(error)) {
