@@ -68,6 +68,7 @@ bool CProgramCore::ParseCommandLine(const QStringList& arguments) {
     options_.demo = parser.isSet(demo);
     if (!parser.positionalArguments().isEmpty()) {
         options_.documentFile = parser.positionalArguments().constFirst();
+        // The framework's open: the file must exist; nothing is read from it.
         if (!CFileCommands::IsDocumentFile(options_.documentFile)) {
             Fail(CFileCommands::MissingDocumentMessage(options_.documentFile), kStartUpFailureExitCode);
             return false;

@@ -6,6 +6,7 @@
 #include "RepaintThrottle.h"
 #include "automation/AutomationHookup.h"
 
+
 namespace tarsion {
 
 namespace {
@@ -50,8 +51,9 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
     if (services_.startAutomation)
         automation_ = services_.startAutomation(*this);
     NewDocument();
-    if (!core_.Options().documentFile.isEmpty())
-        mainFrame_->OpenDocument(core_.Options().documentFile);
+    const QString& documentFile = core_.Options().documentFile;
+    if (!documentFile.isEmpty())
+        mainFrame_->OpenDocument(documentFile);
     PlaceMainWindow();
     core_.StartDocument([this] { return services_.askAfterFailedReadOut(mainFrame_.get()); });
     mainFrame_->repaint();
