@@ -31,7 +31,6 @@ PortBinding BindVirtualBoard(const std::string& stateFile) {
             return binding;
         }
         board->SetStateFile(stateFile);
-        binding.keptState = board.get();
     }
     // A bad cable on demand, to see read-back verification fail.
     if (const char* fault = std::getenv("TARSION_SIM_DATA_FAULT");
@@ -40,6 +39,8 @@ PortBinding BindVirtualBoard(const std::string& stateFile) {
                         "\" names no fault; use LINE:low, LINE:high or LINE:invert with LINE 0 to 7";
         return binding;
     }
+    if (!stateFile.empty())
+        binding.keptState = board.get();
     binding.backend = std::move(board);
     return binding;
 }
