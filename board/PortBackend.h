@@ -26,7 +26,7 @@ struct PortBinding {
 };
 
 // Binds the backend named by `spec`: "" or "auto" (ppdev), "direct", "/dev/parportN", "sim",
-// "sim:FILE".
+// "sim:FILE", "sim-paced", "sim-paced:FILE" (the virtual board at the pace of a real port).
 PortBinding BindPortIo(const std::string& spec);
 
 } // namespace tarsion

@@ -4,6 +4,7 @@
 #include "CoefficientFile.h"
 #include "FilePaths.h"
 #include "TextHelpers.h"
+#include "WordProgress.h"
 #include "board/ChipRegisters.h"
 
 #include <cmath>
@@ -167,8 +168,10 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
         WriteImageFile(imageBase_ + "_I.Ram", 0, *image);
     if (load.toQ)
         WriteImageFile(imageBase_ + "_Q.Ram", 1, *image);
-    if (!WriteWords(*image)) {
-        ops_.Log("Failed to Load Coefficient RAMS", 1);
+    CWordProgress progress(ops_, "LoadCoefficientRam", kCoefficientWords);
+    if (!WriteWords(*image, progress)) {
+        if (!progress.Cancelled())
+            ops_.Log("Failed to Load Coefficient RAMS", 1);
         return std::nullopt;
     }
     link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
@@ -204,13 +207,12 @@ bool CoefficientRamLoader::FitTable(const CoefficientLoadRequest& request, Coeff
     return true;
 }
 
-bool CoefficientRamLoader::WriteWords(const CoefficientRamImage& image) {
+bool CoefficientRamLoader::WriteWords(const CoefficientRamImage& image, CWordProgress& progress) {
     for (int address = 0; address < kCoefficientWords; ++address) {
         CoefficientWord word = image[address];
-        if (!ops_.Link().AccessChipMemory(static_cast<std::uint8_t>(address), word.data()))
+        if (!ops_.Link().AccessChipMemory(static_cast<std::uint8_t>(address), word.data()) ||
+            !progress.Advance(static_cast<std::size_t>(address) + 1))
             return false;
-        ops_.Prompt().ReportProgress("LoadCoefficientRam", static_cast<std::size_t>(address) + 1,
-                                     kCoefficientWords);
     }
     return true;
 }
@@ -273,11 +275,14 @@ bool CoefficientRamDumper::Dump(int which, const std::string& file) {
     CBoardLink& link = ops_.Link();
     // Reading with the old selection would dump whatever memory it selects, or nothing at all.
     bool readable = link.WriteChipReg(chipreg::kMemoryControl, which == 0 ? kReadI : kReadQ);
+    CWordProgress progress(ops_, "DumpCoefficientRam", kCoefficientWords);
     for (int address = 0; readable && address < kCoefficientWords; ++address) {
         CoefficientWord word{};
         readable = link.AccessChipMemory(static_cast<std::uint8_t>(address), word.data());
         if (readable)
             out << RamImageLine(address, word) << '\n';
+        if (readable && !progress.Advance(static_cast<std::size_t>(address) + 1))
+            return false;
     }
     if (!readable) {
         ops_.Log("Couldn't Access Coefficient Memory", 1);

@@ -3,6 +3,7 @@
 #include "BoardOperations.h"
 #include "FilePaths.h"
 #include "TextHelpers.h"
+#include "WordProgress.h"
 #include "board/ChipRegisters.h"
 
 #include <fstream>
@@ -78,14 +79,16 @@ bool CConstellationRam::WriteEntry(std::uint8_t address, std::uint8_t value) {
     return false;
 }
 
-bool CConstellationRam::WriteEntries(const std::vector<ConstellationEntry>& entries) {
+bool CConstellationRam::WriteEntries(const std::vector<ConstellationEntry>& entries,
+                                     CWordProgress& progress) {
     // Addresses the file leaves out read 0 after the load.
+    std::size_t written = 0;
     for (int address = 0; address < kEntries; ++address) {
-        if (!WriteEntry(static_cast<std::uint8_t>(address), 0))
+        if (!WriteEntry(static_cast<std::uint8_t>(address), 0) || !progress.Advance(++written))
             return false;
     }
     for (const ConstellationEntry& entry : entries) {
-        if (!WriteEntry(entry.address, entry.value))
+        if (!WriteEntry(entry.address, entry.value) || !progress.Advance(++written))
             return false;
     }
     return true;
@@ -103,7 +106,8 @@ bool CConstellationRam::Load(const std::string& file) {
         ops_.Log(FormatText(kCouldNotOpen, path.c_str()), 1);
         return false;
     }
-    if (!SelectMemory(kSelectForWriting) || !WriteEntries(contents.entries))
+    CWordProgress progress(ops_, "LoadConstellationRam", kEntries + contents.entries.size());
+    if (!SelectMemory(kSelectForWriting) || !WriteEntries(contents.entries, progress))
         return false;
     if (contents.formatError) {
         ops_.Log(kFormatError, 1);
@@ -130,6 +134,7 @@ bool CConstellationRam::Dump(const std::string& file) {
     if (!SelectMemory(kSelectForReading))
         return false;
     std::string text;
+    CWordProgress progress(ops_, "DumpConstellationRam", kEntries);
     for (int address = 0; address < kEntries; ++address) {
         std::uint8_t buffer[1] = {0};
         if (!ops_.Link().AccessChipMemory(static_cast<std::uint8_t>(address), buffer)) {
@@ -137,6 +142,8 @@ bool CConstellationRam::Dump(const std::string& file) {
             return false;
         }
         text += FormatText("%.4x\n", address * 256 + buffer[0]);
+        if (!progress.Advance(static_cast<std::size_t>(address) + 1))
+            return false;
     }
     ops_.Link().WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
     out << text;
