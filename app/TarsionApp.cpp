@@ -4,7 +4,6 @@
 #include "LogWindow.h"
 #include "MainFrame.h"
 #include "ReadOutFailedDialog.h"
-#include "RepaintThrottle.h"
 #include "automation/AutomationHookup.h"
 
 #include <QCommandLineParser>
@@ -44,7 +43,6 @@ CTarsionApp::~CTarsionApp() {
     // Automation calls reach the operation layer: it stops serving first.
     automation_.reset();
     // The window and its views go before the document they observe.
-    repaintThrottle_.reset();
     mainFrame_.reset();
     host_.reset();
 }
@@ -122,8 +120,6 @@ bool CTarsionApp::CreateDocument() {
 
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(host_->Doc(), host_->Ops(), *prompt_, *files_, settings_);
-    // The central widget, not the native window: a window that is told not to paint drops its exposes.
-    repaintThrottle_ = std::make_unique<CRepaintThrottle>(host_->Doc(), *mainFrame_->centralWidget());
     qtPrompt_.SetWindow(mainFrame_.get());
     qtFiles_.SetParent(mainFrame_.get());
     mainFrame_->RecentFiles().SetFiles(settings_.RecentFiles());

@@ -20,7 +20,6 @@ class CAutomationHookup;
 class CBoardOperations;
 class CDocumentHost;
 class CMainFrame;
-class CRepaintThrottle;
 class CTarsionApp;
 class CTarsionDoc;
 
@@ -85,7 +84,6 @@ private:
     CAppSettings settings_;
     std::unique_ptr<CDocumentHost> host_;
     std::unique_ptr<CMainFrame> mainFrame_;
-    std::unique_ptr<CRepaintThrottle> repaintThrottle_;
     std::unique_ptr<CAutomationHookup> automation_;
     QString documentFile_;
     bool automationRequested_ = false;

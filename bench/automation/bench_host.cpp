@@ -1,13 +1,65 @@
-// The program as started by the automation benchmark: the real start-up on the port TARSION_PORT
-// names, with one register page shown, serving the bus until it is told to quit (SIGTERM).
-// Usage: tarsion_bench_host [PAGE]   (tab index, 0..5; DataFlow, the largest page, is 2)
+// The program as started by the automation benchmarks: the real start-up on the port TARSION_PORT
+// names, with one register page shown, serving the bus until it is ended (SIGTERM).
+// Usage: tarsion_bench_host [PAGE] [hidden]
+//   PAGE is a tab index (DataFlow, the largest page, is 2); "hidden" hides the window after the
+//   start-up, for a reference without painting.
+// After every load that showed a progress dialog it writes to standard error how long the dialog
+// showed and how often the dialog and the main window were painted meanwhile.
 
 #include "app/MainFrame.h"
 #include "app/TarsionApp.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QProgressDialog>
 
 #include <clocale>
+#include <cstdio>
+
+namespace {
+
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(QWidget& mainWindow) : mainWindow_(mainWindow) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget)
+            return false;
+        if (event->type() == QEvent::Show && qobject_cast<QProgressDialog*>(widget)) {
+            shown_.start();
+            dialogPaints_ = windowPaints_ = 0;
+        } else if (event->type() == QEvent::Hide && qobject_cast<QProgressDialog*>(widget) &&
+                   shown_.isValid()) {
+            const double seconds = static_cast<double>(shown_.elapsed()) / 1000.0;
+            std::fprintf(stderr,
+                         "progress dialog shown %.1f s: dialog painted %d times (%.1f/s), main window %d "
+                         "times (%.1f/s)\n",
+                         seconds, dialogPaints_, dialogPaints_ / seconds, windowPaints_,
+                         windowPaints_ / seconds);
+            shown_.invalidate();
+        } else if (event->type() == QEvent::UpdateRequest && shown_.isValid()) {
+            // One paint pass of a window and its children.
+            if (widget == dialog_)
+                ++dialogPaints_;
+            else if (widget == &mainWindow_)
+                ++windowPaints_;
+        }
+        return false;
+    }
+
+private:
+    QWidget& mainWindow_;
+    // Compared only: by the time it hides, the dialog is being destroyed.
+    const QWidget* dialog_ = nullptr;
+    QElapsedTimer shown_;
+    int dialogPaints_ = 0;
+    int windowPaints_ = 0;
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -18,6 +70,10 @@ int main(int argc, char** argv) {
     if (!app.StartUp({arguments.constFirst()}))
         return app.ExitCode();
     app.MainWindow().ShowPage(page);
+    if (arguments.contains(QStringLiteral("hidden")))
+        app.MainWindow().hide();
+    PaintCounter counter(app.MainWindow());
+    application.installEventFilter(&counter);
     // The benchmark ends the host with SIGTERM; the default action is enough: nothing is saved.
     return QApplication::exec();
 }
