@@ -46,6 +46,10 @@ int CAppSettings::ReadInt(const QString& key, int fallback) {
     return ok ? value : fallback;
 }
 
+std::uint16_t CAppSettings::BaseAddress() {
+    return static_cast<std::uint16_t>(ReadInt(QStringLiteral("BaseAddress"), kDefaultBaseAddress));
+}
+
 void CAppSettings::WriteInt(const QString& key, int value) {
     settings_.setValue(kSection + key, value);
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <optional>
 
 namespace tarsion {
@@ -22,6 +23,8 @@ public:
     // Integers ("x", "y", "BaseAddress"); a missing or non-numeric value gives `fallback`.
     int ReadInt(const QString& key, int fallback);
     void WriteInt(const QString& key, int value);
+    // The parallel port's base address ("BaseAddress").
+    std::uint16_t BaseAddress();
 
     // The eleven step values in their stored order; "EMPTY", missing or unparsable text gives
     // the default of each.

@@ -3,23 +3,33 @@
 #include "AppSettings.h"
 
 #include <filesystem>
+#include <iostream>
+#include <utility>
 
 namespace tarsion {
 
-CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt)
-    : link_(doc_.Shadow(), doc_, std::move(port), clock_), ops_(link_, doc_, prompt) {
+CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt, IKeptState* keptState)
+    : link_(doc_.Shadow(), doc_, std::move(port), clock_), ops_(link_, doc_, prompt),
+      stateFlusher_(keptState ? std::make_unique<CStateFlusher>(*keptState) : nullptr) {
     std::error_code error;
     doc_.startDirectory = std::filesystem::current_path(error).string();
 }
 
-void CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure) {
+bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure) {
     double clockPin = doc_.Shadow().ClockPin();
     settings.LoadSteps(doc_.steps, clockPin);
     doc_.Shadow().SetClockPin(clockPin);
     doc_.ResetLoadSettings();
-    const int base = settings.ReadInt(QStringLiteral("BaseAddress"), CAppSettings::kDefaultBaseAddress);
-    link_.SetBaseAddress(static_cast<std::uint16_t>(base));
-    RunInitialReadOut(link_, doc_, onReadOutFailure);
+    link_.SetBaseAddress(settings.BaseAddress());
+    bool diagnosed = false;
+    return RunInitialReadOut(link_, doc_, [&] {
+        // The dialog names no cause; the port layer may know it. Once, however often Retry fails.
+        if (!std::exchange(diagnosed, true)) {
+            if (const std::string cause = link_.DiagnoseNoBoard(); !cause.empty())
+                std::cerr << "tarsion: " << cause << std::endl;
+        }
+        return onReadOutFailure();
+    });
 }
 
 void CDocumentHost::ShutDown(CAppSettings& settings) {

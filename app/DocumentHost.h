@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InitialReadOut.h"
+#include "StateFlusher.h"
 #include "board/BoardLink.h"
 #include "board/PortBackend.h"
 #include "board/SteadyClock.h"
@@ -15,17 +16,19 @@ class CAppSettings;
 class IUserPrompt;
 
 // The document with what it owns for the whole run: the board link over the bound port and the
-// operation layer.
+// operation layer, and the writer of a board state kept in a file.
 class CDocumentHost {
 public:
-    CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt);
+    CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt, IKeptState* keptState = nullptr);
 
     CTarsionDoc& Doc() { return doc_; }
     CBoardLink& Link() { return link_; }
     CBoardOperations& Ops() { return ops_; }
 
-    // Document start-up once the window shows: settings, port base address, initial read-out.
-    void StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
+    // Document start-up once the window shows: settings, port base address, initial read-out. When
+    // the read-out fails, the port layer's cause goes to standard error once. True when the board
+    // was read, false when demo mode was entered.
+    bool StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
     // Leaves the port's control register at 0x04 and saves the base address and the steps.
     void ShutDown(CAppSettings& settings);
 
@@ -34,6 +37,8 @@ private:
     SystemSteadyClock clock_;
     CBoardLink link_;
     CBoardOperations ops_;
+    // Goes before the board it writes.
+    std::unique_ptr<CStateFlusher> stateFlusher_;
 };
 
 } // namespace tarsion

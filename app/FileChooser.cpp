@@ -15,4 +15,13 @@ QString CQtFileChooser::SaveFileName(const QString& filter, const QString& defau
     return dialog.selectedFiles().constFirst();
 }
 
+QString CQtFileChooser::OpenFileName(const QString& filter) {
+    QFileDialog dialog(parent_, QString(), QDir::currentPath(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace tarsion

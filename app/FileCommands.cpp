@@ -5,6 +5,7 @@
 #include "ops/UserPrompt.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace tarsion {
 
@@ -54,6 +55,27 @@ std::optional<QString> CFileCommands::SaveConfiguration() {
     if (!ops_.SaveSettings(QFile::encodeName(path).toStdString()))
         prompt_.ShowMessage("Couldn't Save Settings ");
     return path;
+}
+
+std::optional<QString> CFileCommands::ChooseDocument() {
+    const QString path = files_.OpenFileName(QStringLiteral("All Files (*)"));
+    if (path.isEmpty())
+        return std::nullopt;
+    if (!IsDocumentFile(path)) {
+        prompt_.ShowMessage(MissingDocumentMessage(path).toStdString());
+        return std::nullopt;
+    }
+    return path;
+}
+
+bool CFileCommands::IsDocumentFile(const QString& path) {
+    return QFileInfo(path).isFile();
+}
+
+QString CFileCommands::MissingDocumentMessage(const QString& path) {
+    return QStringLiteral("%1\nCannot find this file.\nPlease verify that the correct path and file name are "
+                          "given.")
+        .arg(path);
 }
 
 QString CFileCommands::WithScriptExtension(const QString& path) {

@@ -11,7 +11,7 @@ class IFileChooser;
 class IUserPrompt;
 
 // The main window's file commands: the three RAM dumps and Save Configuration, each a save-file
-// dialog, the operation and its message box.
+// dialog, the operation and its message box; and Open, which only names the document.
 class CFileCommands {
 public:
     CFileCommands(CBoardOperations& ops, IUserPrompt& prompt, IFileChooser& files);
@@ -23,8 +23,16 @@ public:
     // dialog was cancelled.
     std::optional<QString> SaveConfiguration();
 
+    // Open: the file the user chose; nothing is read from it. Empty when the dialog was cancelled
+    // or the file does not exist (after the framework's message).
+    std::optional<QString> ChooseDocument();
+
     // Appends ".js" unless the file's extension is exactly "js".
     static QString WithScriptExtension(const QString& path);
+    // The framework's open of a document (Open, or a file named on the command line): the file
+    // must exist; otherwise this message.
+    static bool IsDocumentFile(const QString& path);
+    static QString MissingDocumentMessage(const QString& path);
 
 private:
     CBoardOperations& ops_;

@@ -7,6 +7,11 @@ namespace tarsion {
 class CBoardLink;
 class CTarsionDoc;
 
+// The text of dialog "Failed to do Initial ReadOut".
+inline constexpr const char* kReadOutFailedText = "Couldn't do Initial Read out.\n\nMake sure LPT cable is "
+                                                  "connected, JP1 in 'norm' position, and RefClk is "
+                                                  "present.";
+
 enum class ReadOutChoice { Retry, EnterDemoMode };
 // Asked each time a read of the initial read-out fails.
 using ReadOutFailureHandler = std::function<ReadOutChoice()>;

@@ -2,6 +2,7 @@
 
 #include "ops/BoardOperations.h"
 
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -25,6 +26,7 @@ CLogWindow::CLogWindow(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setTabStopDistance(fontMetrics().averageCharWidth() * kTabStopChars);
     setContextMenuPolicy(Qt::NoContextMenu);
+    setAcceptDrops(false);
     doc_.AddObserver(this);
 }
 
@@ -202,6 +204,17 @@ void CLogWindow::mouseMoveEvent(QMouseEvent* event) {
 }
 void CLogWindow::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
+}
+
+// A drop would move the caret, and later log lines would land where the text was dropped.
+void CLogWindow::dragEnterEvent(QDragEnterEvent* event) {
+    event->ignore();
+}
+void CLogWindow::dragMoveEvent(QDragMoveEvent* event) {
+    event->ignore();
+}
+void CLogWindow::dropEvent(QDropEvent* event) {
+    event->ignore();
 }
 
 } // namespace tarsion

@@ -14,7 +14,7 @@ class CBoardOperations;
 // through the document and wait in a queue until the window catches up (at most once a frame, at
 // once before a key press and after a console command); Enter hands the last line to the console
 // interpreter; Up and Down recall the last 20 commands. The mouse can neither place the caret nor
-// select.
+// select, nor drop text.
 class CLogWindow final : public QPlainTextEdit, public IDocumentObserver {
     Q_OBJECT
 public:
@@ -43,6 +43,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void AppendPending();

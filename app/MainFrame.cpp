@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -20,6 +21,10 @@ namespace tarsion {
 
 namespace {
 const QString kTitlePrefix = QStringLiteral("Tessaric - ");
+// Save (Ctrl+S) would write an empty file under the document's name, which may be a user's file.
+const QString kNothingToSave =
+    QStringLiteral("Nothing to save: Save Configuration stores the board's registers and memories");
+constexpr int kStatusMessageMs = 10000;
 constexpr int kPageHeight = 300;
 constexpr int kLogHeight = 400;
 } // namespace
@@ -85,6 +90,12 @@ void CMainFrame::SetDocumentTitle(const QString& title) {
     setWindowTitle(kTitlePrefix + title);
 }
 
+void CMainFrame::OpenDocument(const QString& path) {
+    const QFileInfo file(path);
+    SetDocumentTitle(file.fileName());
+    recentFiles_.Add(file.absoluteFilePath());
+}
+
 void CMainFrame::SetRecordingIndicator(bool recording) {
     QAction& item = Action(QStringLiteral("startRecording"));
     item.setCheckable(recording);
@@ -143,6 +154,15 @@ void CMainFrame::SaveConfiguration() {
         return;
     recentFiles_.Add(*path);
     SetDocumentTitle(QStringLiteral("TRM90627:  ") + *path);
+}
+
+void CMainFrame::Open() {
+    if (const std::optional<QString> path = fileCommands_.ChooseDocument())
+        OpenDocument(*path);
+}
+
+void CMainFrame::SaveDocument() {
+    statusBar()->showMessage(kNothingToSave, kStatusMessageMs);
 }
 
 QPrinter& CMainFrame::Printer() {

@@ -20,6 +20,7 @@ class CAppSettings;
 class CBoardOperations;
 class CHelpWindow;
 class CLogWindow;
+class CSignalViewMenu;
 class CTarsionDoc;
 class IFileChooser;
 class IUserPrompt;
@@ -41,10 +42,14 @@ public:
     int CurrentPage() const { return currentPage_; }
     QTabBar& TabBar() { return *tabs_; }
     CRecentFileList& RecentFiles() { return recentFiles_; }
+    CSignalViewMenu& SignalViews() { return *signalViews_; }
     QAction& Action(const QString& objectName) const;
 
     // Title: "Tessaric - " and the document title.
     void SetDocumentTitle(const QString& title);
+    // An opened document file (Open, or the command line): its name becomes the title and its full
+    // path enters the recent-file list. Nothing is read from it.
+    void OpenDocument(const QString& path);
     const QString& DocumentTitle() const { return documentTitle_; }
     // The Start Recording item reads "Recording" with a check mark while recording.
     void SetRecordingIndicator(bool recording);
@@ -82,6 +87,8 @@ private:
     void OnFocusChanged(QWidget* now);
     void UpdateEditActions();
     void SaveConfiguration();
+    void Open();
+    void SaveDocument();
     void Print();
     void PrintSetup();
     void ShowHelp();
@@ -105,6 +112,7 @@ private:
     QAction* recentFilesEnd_ = nullptr;
     QList<QAction*> recentFileEntries_;
     QPointer<CHelpWindow> help_;
+    CSignalViewMenu* signalViews_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
 };
 

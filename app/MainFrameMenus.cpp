@@ -2,6 +2,7 @@
 #include "LogWindow.h"
 #include "MainFrame.h"
 #include "ops/BoardOperations.h"
+#include "signalviews/SignalViewMenu.h"
 
 #include <QAction>
 #include <QEvent>
@@ -36,6 +37,7 @@ QAction* CMainFrame::AddAction(QMenu* menu, const QString& name, const QString& 
 void CMainFrame::CreateMenus() {
     CreateFileMenu();
     CreateEditMenu();
+    signalViews_ = new CSignalViewMenu(*this, doc_, ops_, *menuBar()->addMenu(QStringLiteral("&View")));
     CreateDumpMenu();
     CreateActionsMenu();
     CreateHelpMenu();
@@ -210,6 +212,12 @@ void CMainFrame::CreateShortcuts() {
         else
             emit newDocumentRequested();
     });
+    QAction* open = AddAction(nullptr, QStringLiteral("fileOpen"), QStringLiteral("Open"), QString());
+    open->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    connect(open, &QAction::triggered, this, &CMainFrame::Open);
+    QAction* save = AddAction(nullptr, QStringLiteral("fileSave"), QStringLiteral("Save"), QString());
+    save->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    connect(save, &QAction::triggered, this, &CMainFrame::SaveDocument);
     QAction* nextPane =
         AddAction(nullptr, QStringLiteral("nextPane"), QStringLiteral("Next Pane"), QString());
     nextPane->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(QStringLiteral("Shift+F6"))});

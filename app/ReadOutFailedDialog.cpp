@@ -9,10 +9,7 @@ namespace tarsion {
 
 CReadOutFailedDialog::CReadOutFailedDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Failed to do Initial ReadOut"));
-    auto* text =
-        new QLabel(QStringLiteral("Couldn't do Initial Read out.\n\nMake sure LPT cable is connected, JP1 in "
-                                  "'norm' position, and RefClk is present."),
-                   this);
+    auto* text = new QLabel(QString::fromLatin1(kReadOutFailedText), this);
     text->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* retry = buttons->addButton(QStringLiteral("Retry"), QDialogButtonBox::AcceptRole);

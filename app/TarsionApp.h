@@ -3,6 +3,7 @@
 #include "AppSettings.h"
 #include "FileChooser.h"
 #include "InitialReadOut.h"
+#include "ProgramCore.h"
 #include "QtUserPrompt.h"
 #include "board/PortBackend.h"
 
@@ -18,7 +19,6 @@ namespace tarsion {
 
 class CAutomationHookup;
 class CBoardOperations;
-class CDocumentHost;
 class CMainFrame;
 class CTarsionApp;
 class CTarsionDoc;
@@ -28,7 +28,7 @@ class CTarsionDoc;
 struct StartUpServices {
     // The automation runtime: the D-Bus session bus.
     std::function<bool()> connectSessionBus;
-    // The port named by TARSION_PORT.
+    // The port named by TARSION_PORT, its device at the stored base address opened.
     std::function<PortBinding()> bindPort;
     // Dialog "Failed to do Initial ReadOut".
     std::function<ReadOutChoice(QWidget* parent)> askAfterFailedReadOut;
@@ -55,39 +55,31 @@ public:
     bool StartUp(const QStringList& arguments);
     // After the main window has closed: port, settings, recent files.
     void ShutDown();
-    int ExitCode() const { return exitCode_; }
+    int ExitCode() const { return core_.ExitCode(); }
 
     // Started by D-Bus activation.
-    bool AutomationRequested() const { return automationRequested_; }
+    bool AutomationRequested() const { return core_.Options().automation; }
 
     CTarsionDoc& Doc();
     CBoardOperations& Ops();
     CMainFrame& MainWindow() { return *mainFrame_; }
-    CAppSettings& Settings() { return settings_; }
-    IUserPrompt& Prompt() { return *prompt_; }
+    CAppSettings& Settings() { return core_.Settings(); }
+    IUserPrompt& Prompt() { return core_.Prompt(); }
 
     // The new-document step: the document title becomes the title text; the views refresh.
     void NewDocument();
 
 private:
-    bool ParseCommandLine(const QStringList& arguments);
-    bool CreateDocument();
     void CreateMainWindow();
     void PlaceMainWindow();
-    void Fail(const QString& message, int exitCode);
 
     StartUpServices services_;
     CQtUserPrompt qtPrompt_;
     CQtFileChooser qtFiles_;
-    IUserPrompt* prompt_;
     IFileChooser* files_;
-    CAppSettings settings_;
-    std::unique_ptr<CDocumentHost> host_;
+    CProgramCore core_;
     std::unique_ptr<CMainFrame> mainFrame_;
     std::unique_ptr<CAutomationHookup> automation_;
-    QString documentFile_;
-    bool automationRequested_ = false;
-    int exitCode_ = 0;
 };
 
 } // namespace tarsion

@@ -5,9 +5,6 @@
 #include "board/VirtualBoard.h"
 #include "support/ScriptedPrompt.h"
 
-#include <QApplication>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -16,26 +13,11 @@
 namespace tarsion {
 namespace {
 
-// Widgets need an application; settings go to a scratch folder.
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "tarsion_gui_bench";
-    static char* argv[] = {name, nullptr};
-    static std::unique_ptr<QApplication> application;
-    static QTemporaryDir settingsDir;
-    if (application)
-        return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    application = std::make_unique<QApplication>(argc, argv);
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-}
-
 // A log line of 98 characters: 100 with its line break, so each trim frees room for 100 lines.
 const std::string kLine = std::string("\tPoke 0a 12345678 ") + std::string(79, '.');
 
 struct LogRig {
     LogRig() {
-        EnsureApplication();
         host = std::make_unique<CDocumentHost>(std::make_unique<VirtualBoard>(), prompt);
         log = std::make_unique<CLogWindow>(host->Doc(), host->Ops());
         log->resize(550, 300);
@@ -96,7 +78,6 @@ BENCHMARK(BM_LogAppendTriggeringTrim);
 
 // From the application object to the shown main window with the board read out.
 void BM_StartUpToShownWindow(benchmark::State& state) {
-    EnsureApplication();
     test::ScriptedPrompt prompt;
     for (auto _ : state) {
         StartUpServices services = StartUpServices::Standard();

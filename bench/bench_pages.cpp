@@ -5,7 +5,6 @@
 #include "pages/RegisterPage.h"
 #include "support/ScriptedPrompt.h"
 
-#include <QApplication>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -13,24 +12,12 @@
 namespace tarsion {
 namespace {
 
-// Widgets need an application; the log window benchmarks may have made it already.
-void EnsureApplication() {
-    if (QCoreApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "tarsion_gui_bench";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication application(argc, argv);
-}
-
 // Register words that set every field of the pages, and their complement.
 constexpr std::uint32_t kPattern = 0xa5c3f00f;
 
 // A page over the virtual board; the shadow notifies nobody, so each refresh is the page's own.
 struct PageRig {
     explicit PageRig(int index) {
-        EnsureApplication();
         link = std::make_unique<CBoardLink>(doc.Shadow(), doc, std::make_unique<VirtualBoard>(), clock);
         ops = std::make_unique<CBoardOperations>(*link, doc, prompt);
         page.reset(qobject_cast<CRegisterPage*>(CreateRegisterPage(index, PageContext{doc, *ops}, nullptr)));

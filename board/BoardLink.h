@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace tarsion {
 
@@ -17,7 +18,7 @@ namespace tarsion {
 // are logged at indent 1 and never thrown.
 class CBoardLink {
 public:
-    static constexpr std::uint16_t kDefaultBase = 0x378;
+    static constexpr std::uint16_t kDefaultBase = kDefaultPortBase;
     static constexpr int kPollsBeforeTimeout = 10000;
 
     // Control register values of the cycles.
@@ -48,6 +49,10 @@ public:
     void SetBaseAddress(std::uint16_t base) { base_ = base; }
     // Leaves the control register at 0x04 (shutdown); also in demo mode.
     void Close();
+
+    // Why no board answers at the base address in use, for standard error; empty when the port
+    // backend has nothing to add.
+    std::string DiagnoseNoBoard() { return port_->DiagnoseNoBoard(base_); }
 
     bool IsDemo() const { return demo_; }
     void EnterDemoMode() { demo_ = true; }

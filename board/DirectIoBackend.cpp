@@ -1,9 +1,9 @@
 #include "DirectIoBackend.h"
 
 #include "BoardLink.h"
+#include "PortDiagnosis.h"
 
 #include <cerrno>
-#include <charconv>
 #include <system_error>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -14,12 +14,6 @@ namespace tarsion {
 
 namespace {
 constexpr std::uint8_t kEmptyBus = 0xFF;
-
-std::string Hex(std::uint16_t port) {
-    char digits[4];
-    const auto result = std::to_chars(digits, digits + sizeof digits, port, 16);
-    return "0x" + std::string(digits, result.ptr);
-}
 
 #if defined(__x86_64__) || defined(__i386__)
 int RequestPorts(std::uint16_t first, unsigned count) {
@@ -50,7 +44,8 @@ bool DirectIoBackend::OpenBase(std::uint16_t base, std::string& error) {
 
 bool DirectIoBackend::Grant(std::uint16_t first, unsigned count, std::string& error) {
     if (const int failure = RequestPorts(first, count)) {
-        error = "ioperm for port " + Hex(first) + " refused: " + std::generic_category().message(failure) +
+        error = "ioperm for port " + HexAddress(first) +
+                " refused: " + std::generic_category().message(failure) +
                 " (direct port access needs root or CAP_SYS_RAWIO)";
         return false;
     }
@@ -70,6 +65,13 @@ bool DirectIoBackend::Accessible(std::uint16_t port) {
     diagnostics_ << error << "; the port reads as empty\n";
     refused_.set(port);
     return false;
+}
+
+std::string DirectIoBackend::DiagnoseNoBoard(std::uint16_t base) {
+    const std::string cause = refused_.test(static_cast<std::uint16_t>(base + 1))
+                                  ? "the kernel refused direct access to the port"
+                                  : std::string("no board answers: ") + kCheckTheBoard;
+    return "no board at " + HexAddress(base) + ": " + cause + "; " + kVirtualBoardRemedy;
 }
 
 void DirectIoBackend::WritePort(std::uint16_t port, std::uint8_t value) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,23 @@ public:
     virtual std::uint8_t ReadPort(std::uint16_t port) = 0;
     // Called once when the board link is destroyed, before the backend is released.
     virtual void Unbind() {}
+    // When no board answers at `base`: one line naming the likely cause and its remedy, for
+    // standard error. Empty when the backend has nothing to add (the virtual board).
+    virtual std::string DiagnoseNoBoard(std::uint16_t /*base*/) { return {}; }
+};
+
+// The base address a board link starts with, and the default of the stored setting.
+inline constexpr std::uint16_t kDefaultPortBase = 0x378;
+
+// A board whose state is kept in a file across runs (the virtual board of `sim:FILE`). The program
+// writes it soon after it changes, so that a crash loses at most a fraction of a second.
+class IKeptState {
+public:
+    virtual ~IKeptState() = default;
+    // Called at the first change after the state was last written; empty to stop.
+    virtual void SetChangeListener(std::function<void()> listener) = 0;
+    // Writes the state if it changed since it was last written; false with a reason on failure.
+    virtual bool SaveChangedState(std::string& error) = 0;
 };
 
 // Result of binding the port I/O named by TARSION_PORT. On failure `backend` is empty and
@@ -23,10 +41,14 @@ public:
 struct PortBinding {
     std::unique_ptr<IPortBackend> backend;
     std::string error;
+    // Set when the backend keeps its state in a file; it lives as long as the backend.
+    IKeptState* keptState = nullptr;
 };
 
 // Binds the backend named by `spec`: "" or "auto" (ppdev), "direct", "/dev/parportN", "sim",
-// "sim:FILE", "sim-paced", "sim-paced:FILE" (the virtual board at the pace of a real port).
-PortBinding BindPortIo(const std::string& spec);
+// "sim:FILE", "sim-paced", "sim-paced:FILE" (the virtual board at the pace of a real port). The
+// port at `base`, the base address in use, is opened at once: a port there that can't be opened or
+// claimed fails the binding.
+PortBinding BindPortIo(const std::string& spec, std::uint16_t base = kDefaultPortBase);
 
 } // namespace tarsion

@@ -5,6 +5,7 @@
 #include "PpdevBackend.h"
 #include "VirtualBoard.h"
 
+#include <cstdlib>
 #include <iostream>
 
 namespace tarsion {
@@ -15,10 +16,10 @@ constexpr std::string_view kSimulatedWithState = "sim:";
 constexpr std::string_view kPaced = "sim-paced";
 constexpr std::string_view kPacedWithState = "sim-paced:";
 
-PortBinding BindDirectIo() {
+PortBinding BindDirectIo(std::uint16_t base) {
     PortBinding binding;
     auto backend = std::make_unique<DirectIoBackend>(std::cerr);
-    if (backend->OpenBase(CBoardLink::kDefaultBase, binding.error))
+    if (backend->OpenBase(base, binding.error))
         binding.backend = std::move(backend);
     return binding;
 }
@@ -33,6 +34,14 @@ PortBinding BindVirtualBoard(const std::string& stateFile) {
             return binding;
         }
         board->SetStateFile(stateFile);
+        binding.keptState = board.get();
+    }
+    // A bad cable on demand, to see read-back verification fail.
+    if (const char* fault = std::getenv("TARSION_SIM_DATA_FAULT");
+        fault && *fault && !board->InjectDataLineFault(fault)) {
+        binding.error = std::string("TARSION_SIM_DATA_FAULT=\"") + fault +
+                        "\" names no fault; use LINE:low, LINE:high or LINE:invert with LINE 0 to 7";
+        return binding;
     }
     binding.backend = std::move(board);
     return binding;
@@ -48,13 +57,13 @@ PortBinding BindPacedVirtualBoard(const std::string& stateFile) {
 }
 } // namespace
 
-PortBinding BindPortIo(const std::string& spec) {
+PortBinding BindPortIo(const std::string& spec, std::uint16_t base) {
     if (spec.empty() || spec == "auto")
-        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), "", std::cerr);
+        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), "", base, std::cerr);
     if (spec == "direct")
-        return BindDirectIo();
+        return BindDirectIo(base);
     if (spec.starts_with('/'))
-        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), spec, std::cerr);
+        return BindPpdev(std::make_unique<LinuxPpdevSystem>(), spec, base, std::cerr);
     if (spec == kSimulated)
         return BindVirtualBoard("");
     if (spec.starts_with(kSimulatedWithState) && spec.size() > kSimulatedWithState.size())

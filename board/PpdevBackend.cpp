@@ -1,6 +1,7 @@
 #include "PpdevBackend.h"
 
 #include "BoardLink.h"
+#include "PortDiagnosis.h"
 
 #include <algorithm>
 #include <array>
@@ -34,15 +35,6 @@ constexpr std::uint8_t kControlReverse = 0x20;
 
 // Base addresses the Board page offers.
 constexpr std::array<std::uint16_t, 3> kOfferedBases{0x3BC, 0x378, 0x278};
-
-std::string Reason(int error) {
-    std::string text = std::generic_category().message(error);
-    if (error == EACCES || error == EPERM)
-        text += " (the user needs to be in the lp group)";
-    else if (error == EBUSY)
-        text += " (another driver holds the port)";
-    return text;
-}
 
 // base-addr holds the decimal base, a tab and the decimal ECR base.
 std::optional<std::uint16_t> ReadBaseAddress(IPpdevSystem& system, const std::string& dir) {
@@ -121,7 +113,52 @@ bool PpdevBackend::OpenBase(std::uint16_t base, std::string& error) {
     const auto it = bases_.find(base);
     if (it == bases_.end() || it->second->state == State::Claimed)
         return true;
-    return Claim(*it->second, error);
+    if (Claim(*it->second, error))
+        return true;
+    // Given up: a later cycle at this base must not try again and report it once more.
+    it->second->state = State::Failed;
+    return false;
+}
+
+const PpdevBackend::Device* PpdevBackend::DeviceAt(std::uint16_t base) const {
+    const auto it = bases_.find(base);
+    return it == bases_.end() ? nullptr : it->second;
+}
+
+bool PpdevBackend::DeviceMissing(std::uint16_t base) const {
+    const Device* device = DeviceAt(base);
+    return device && device->missing;
+}
+
+std::string PpdevBackend::DeviceProblem(std::uint16_t base) const {
+    const Device* device = DeviceAt(base);
+    return device && device->state != State::Claimed ? device->problem : std::string();
+}
+
+std::vector<std::uint16_t> PpdevBackend::Bases() const {
+    std::vector<std::uint16_t> bases;
+    for (const auto& [base, device] : bases_)
+        bases.push_back(base);
+    return bases;
+}
+
+std::string PpdevBackend::DiagnoseNoBoard(std::uint16_t base) {
+    std::string cause;
+    const Device* device = DeviceAt(base);
+    if (bases_.empty()) {
+        cause = "no parallel port found (the kernel lists none: the machine has none, or the parport_pc "
+                "module is not loaded)";
+    } else if (!device) {
+        cause = "no parallel port at this base; ports were found at";
+        for (const std::uint16_t other : Bases())
+            cause += " " + HexAddress(other);
+        cause += " (choose one on the Board page)";
+    } else if (!device->problem.empty() && device->state != State::Claimed) {
+        cause = device->problem;
+    } else {
+        cause = device->path + " is open but no board answers: " + kCheckTheBoard;
+    }
+    return "no board at " + HexAddress(base) + ": " + cause + "; " + kVirtualBoardRemedy;
 }
 
 PpdevBackend::Register PpdevBackend::Decode(std::uint16_t port) {
@@ -150,12 +187,13 @@ PpdevBackend::Device* PpdevBackend::Ready(Device& device) {
 bool PpdevBackend::Claim(Device& device, std::string& error) {
     const int fd = system_->Open(device.path);
     if (fd < 0) {
-        error = "can't open " + device.path + ": " + Reason(-fd);
+        device.missing = IsMissingDevice(-fd);
+        error = device.problem = "can't open " + device.path + ": " + PortErrorText(-fd);
         return false;
     }
     if (const int failure = system_->Ioctl(fd, PPCLAIM, nullptr)) {
         system_->Close(fd);
-        error = "can't claim " + device.path + ": " + Reason(failure);
+        error = device.problem = "can't claim " + device.path + ": " + PortErrorText(failure);
         return false;
     }
     device.fd = fd;
@@ -225,7 +263,7 @@ bool PpdevBackend::Call(Device& device, unsigned long request, void* arg, const 
     if (device.state != State::Claimed)
         return false;
     if (const int failure = system_->Ioctl(device.fd, request, arg)) {
-        Abandon(device, std::string(name) + " on " + device.path + " failed: " + Reason(failure));
+        Abandon(device, std::string(name) + " on " + device.path + " failed: " + PortErrorText(failure));
         return false;
     }
     return true;
@@ -233,6 +271,7 @@ bool PpdevBackend::Call(Device& device, unsigned long request, void* arg, const 
 
 void PpdevBackend::Abandon(Device& device, const std::string& reason) {
     diagnostics_ << reason << "; its base addresses read as an empty port from now on\n";
+    device.problem = reason;
     Release(device);
     device.state = State::Failed;
 }
@@ -260,14 +299,14 @@ PpdevRoutes FindParportDevices(IPpdevSystem& system) {
     return routes;
 }
 
-PortBinding BindPpdev(std::unique_ptr<IPpdevSystem> system, const std::string& device,
+PortBinding BindPpdev(std::unique_ptr<IPpdevSystem> system, const std::string& device, std::uint16_t base,
                       std::ostream& diagnostics) {
     PpdevRoutes routes;
     if (device.empty()) {
         routes = FindParportDevices(*system);
     } else {
-        for (const std::uint16_t base : kOfferedBases)
-            routes[base] = device;
+        for (const std::uint16_t offered : kOfferedBases)
+            routes[offered] = device;
         // A base set to the port's own address (e.g. a PCI card) reaches it too.
         const std::string name = std::filesystem::path(device).filename().string();
         if (const auto own = ReadBaseAddress(*system, name))
@@ -275,8 +314,12 @@ PortBinding BindPpdev(std::unique_ptr<IPpdevSystem> system, const std::string& d
     }
     PortBinding binding;
     auto backend = std::make_unique<PpdevBackend>(std::move(system), routes, diagnostics);
-    if (backend->OpenBase(CBoardLink::kDefaultBase, binding.error))
+    const bool opened = backend->OpenBase(base, binding.error);
+    // Without ppdev the port reads as an empty bus; the read-out then says why no board answers.
+    if (opened || (device.empty() && backend->DeviceMissing(base))) {
+        binding.error.clear();
         binding.backend = std::move(backend);
+    }
     return binding;
 }
 

@@ -56,6 +56,14 @@ public:
     // Opens and claims the device of `base` now. False with the reason when the base has a device
     // that can't be opened or claimed; true when it has none.
     bool OpenBase(std::uint16_t base, std::string& error);
+    // The device of `base` has no node or no driver: the ppdev module is not loaded.
+    bool DeviceMissing(std::uint16_t base) const;
+    // Why the device of `base` is not in use; empty while it is claimed or before its first use,
+    // and when no device serves the base.
+    std::string DeviceProblem(std::uint16_t base) const;
+    // Bases with a device, in ascending order.
+    std::vector<std::uint16_t> Bases() const;
+    std::string DiagnoseNoBoard(std::uint16_t base) override;
 
 private:
     enum class State { Closed, Claimed, Failed };
@@ -64,12 +72,15 @@ private:
         State state = State::Closed;
         int fd = -1;
         std::optional<bool> reverse; // data line direction as last set; unknown after a claim
+        std::string problem;         // the failed open, claim or call that took it out of use
+        bool missing = false;        // its open found no node or no driver
     };
     struct Register {
         Device* device = nullptr;
         std::uint16_t offset = 0;
     };
 
+    const Device* DeviceAt(std::uint16_t base) const;
     Register Decode(std::uint16_t port);
     Device* Ready(Device& device);
     bool Claim(Device& device, std::string& error);
@@ -90,9 +101,11 @@ private:
 PpdevRoutes FindParportDevices(IPpdevSystem& system);
 
 // Binds ppdev: with an empty `device` each base goes to the port found at it; otherwise every base
-// the program offers, and the device's own base, go to `device`. The device of the default base is
-// opened at once, so a port that exists but can't be claimed fails the binding.
-PortBinding BindPpdev(std::unique_ptr<IPpdevSystem> system, const std::string& device,
+// the program offers, and the device's own base, go to `device`. The device of `base`, the base in
+// use, is opened at once, so a port that exists but can't be opened or claimed fails the binding.
+// A port the kernel lists without a device node (ppdev not loaded) reads as an empty bus; a named
+// device must exist.
+PortBinding BindPpdev(std::unique_ptr<IPpdevSystem> system, const std::string& device, std::uint16_t base,
                       std::ostream& diagnostics);
 
 } // namespace tarsion

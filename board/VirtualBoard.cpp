@@ -11,11 +11,8 @@ constexpr std::uint16_t kStatusOffset = 1;
 constexpr std::uint16_t kControlOffset = 2;
 constexpr std::uint16_t kEcrOffset = 0x402;
 
-// Control bits; the port inverts nWrite, nDataStrobe and nAddrStrobe onto their pins.
-constexpr std::uint8_t kControlWrite = 0x01;
-constexpr std::uint8_t kControlDataStrobe = 0x02;
+// Control bits: nInit is not inverted by the port; bit 5 turns the data lines to input.
 constexpr std::uint8_t kControlInitHigh = 0x04;
-constexpr std::uint8_t kControlAddressStrobe = 0x08;
 constexpr std::uint8_t kControlInput = 0x20;
 
 // Status: nAck, Select, nError and the unused low bits idle high; bit 7 is the inverted Busy.
@@ -73,11 +70,17 @@ VirtualBoard::VirtualBoard(std::uint16_t base) : base_(base) {}
 
 void VirtualBoard::WritePort(std::uint16_t port, std::uint8_t value) {
     ++portWrites_;
-    if (port == base_)
+    if (port == base_) {
+        protocol_.DataWritten(data_, value, control_);
         data_ = value;
-    else if (port == base_ + kControlOffset)
+    } else if (port == base_ + kControlOffset) {
         SetControl(value);
-    else if (port == base_ + kEcrOffset)
+        if (!changed_) {
+            changed_ = true;
+            if (changeListener_)
+                changeListener_();
+        }
+    } else if (port == base_ + kEcrOffset)
         ecr_ = value;
 }
 
@@ -94,7 +97,29 @@ std::uint8_t VirtualBoard::ReadPort(std::uint16_t port) {
     return kFloatingBus;
 }
 
+std::uint32_t VirtualBoard::LargestStoredChipValue(std::uint8_t address) {
+    if (!IsChipRegister(address) || IsStrobeRegister(address))
+        return 0;
+    return KeptBits(*ChipRegisterTable()[address]);
+}
+
+void VirtualBoard::SetChangeListener(std::function<void()> listener) {
+    changeListener_ = std::move(listener);
+    if (changed_ && changeListener_)
+        changeListener_();
+}
+
+bool VirtualBoard::SaveChangedState(std::string& error) {
+    if (!changed_ || stateFile_.empty())
+        return true;
+    changed_ = false;
+    return SaveState(stateFile_, error);
+}
+
 void VirtualBoard::Unbind() {
+    if (protocol_.Violations() != 0)
+        std::cerr << "tarsion: the virtual board saw " << protocol_.Violations()
+                  << " protocol violations; the first: " << protocol_.FirstViolation() << '\n';
     if (stateFile_.empty())
         return;
     std::string error;
@@ -137,24 +162,50 @@ std::uint8_t VirtualBoard::Status() const {
 std::uint8_t VirtualBoard::DataLines() const {
     if (!(control_ & kControlInput))
         return data_;
-    return driving_ ? driven_ : kFloatingBus;
+    return driving_ ? ThroughCable(driven_) : kFloatingBus;
 }
 
-VirtualBoard::Strobe VirtualBoard::DecodeStrobe(std::uint8_t control) {
-    const bool write = control & kControlWrite;
-    if (control & kControlAddressStrobe)
-        return write ? Strobe::AddressWrite : Strobe::AddressRead;
-    if (control & kControlDataStrobe)
-        return write ? Strobe::DataWrite : Strobe::DataRead;
-    return Strobe::None;
+void VirtualBoard::InjectDataLineFault(int line, DataLineFault fault) {
+    lineFault_ = fault;
+    faultyLine_ = static_cast<std::uint8_t>(1u << (line & 7));
+}
+
+bool VirtualBoard::InjectDataLineFault(std::string_view setting) {
+    const std::pair<std::string_view, DataLineFault> kinds[] = {{"low", DataLineFault::StuckLow},
+                                                                {"high", DataLineFault::StuckHigh},
+                                                                {"invert", DataLineFault::Inverted}};
+    if (setting.size() < 3 || setting[0] < '0' || setting[0] > '7' || setting[1] != ':')
+        return false;
+    for (const auto& [name, fault] : kinds) {
+        if (setting.substr(2) == name) {
+            InjectDataLineFault(setting[0] - '0', fault);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint8_t VirtualBoard::ThroughCable(std::uint8_t driven) const {
+    switch (lineFault_) {
+    case DataLineFault::StuckLow:
+        return static_cast<std::uint8_t>(driven & ~faultyLine_);
+    case DataLineFault::StuckHigh:
+        return static_cast<std::uint8_t>(driven | faultyLine_);
+    case DataLineFault::Inverted:
+        return static_cast<std::uint8_t>(driven ^ faultyLine_);
+    case DataLineFault::None:
+        break;
+    }
+    return driven;
 }
 
 void VirtualBoard::SetControl(std::uint8_t value) {
     const bool resetAsserted = (control_ & kControlInitHigh) && !(value & kControlInitHigh);
+    protocol_.ControlWritten(control_, value, busy_);
     control_ = value;
     if (resetAsserted)
         ResetChip();
-    const Strobe strobe = DecodeStrobe(value);
+    const Strobe strobe = DecodeCpldStrobe(value);
     if (strobe == strobe_)
         return;
     if (strobe_ != Strobe::None)

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "CpldProtocol.h"
 #include "PortBackend.h"
 
 #include <array>
 #include <cstdint>
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,7 +16,7 @@ namespace tarsion {
 // CPLD's byte-cycle handshake and its bridge and PLD register files, the chip registers, both
 // coefficient RAMs, the constellation RAM, the pattern memory with its start registers and sender.
 // It answers at one base address (0x378 unless told otherwise); any other port reads 0xFF.
-class VirtualBoard final : public IPortBackend {
+class VirtualBoard final : public IPortBackend, public IKeptState {
 public:
     static constexpr std::uint16_t kDefaultBase = 0x378;
     static constexpr std::size_t kPatternWords = 0x40000;
@@ -45,12 +45,24 @@ public:
     void InjectFault(Fault fault, std::uint64_t fromCycle = 0);
     void ClearFault();
 
+    // A bad cable: one data line (0..7) reads stuck at 0 or 1, or inverted, whenever the board
+    // drives the lines (data read cycles). What the board stores is not affected.
+    enum class DataLineFault { None, StuckLow, StuckHigh, Inverted };
+    void InjectDataLineFault(int line, DataLineFault fault);
+    // "LINE:low", "LINE:high" or "LINE:invert" with LINE 0..7 (TARSION_SIM_DATA_FAULT); false
+    // for anything else.
+    bool InjectDataLineFault(std::string_view setting);
+
     // Access counters.
     std::uint64_t PortWrites() const { return portWrites_; }
     std::uint64_t PortReads() const { return portReads_; }
     std::uint64_t PortAccesses() const { return portWrites_ + portReads_; }
     std::uint64_t Cycles() const { return cycles_; }
     void ResetCounters();
+
+    // Breaches of the byte-cycle protocol since the board was made (not reset with the counters).
+    const CpldProtocolMonitor& Protocol() const { return protocol_; }
+    std::uint64_t ProtocolViolations() const { return protocol_.Violations(); }
 
     // Port register contents as the program last wrote them.
     std::uint8_t ControlRegister() const { return control_; }
@@ -78,14 +90,24 @@ public:
     int BoardResets() const { return boardResets_; }
 
     // State file of `sim:FILE` (documented text, see VirtualBoardState.cpp). Load returns false
-    // with a reason when the file exists but can't be read; a missing file leaves a fresh board.
+    // with a reason when the file exists but can't be read or is incomplete or malformed; the
+    // board is then unchanged. A missing file leaves a fresh board.
     bool LoadState(const std::string& path, std::string& error);
+    // Replaces the file (what a link leads to) as a whole; a missing folder is created.
     bool SaveState(const std::string& path, std::string& error) const;
-    // Saves to this file when the port is unbound (program exit).
+    // The same for the file's text.
+    bool LoadStateText(const std::string& text, std::string& error);
+    std::string StateText() const;
+    // Saves to this file when the port is unbound (program exit), and on SaveChangedState.
     void SetStateFile(std::string path) { stateFile_ = std::move(path); }
 
+    // IKeptState: every strobe may change the board; the first one after a save is reported, and a
+    // change not yet saved is reported to a new listener at once.
+    void SetChangeListener(std::function<void()> listener) override;
+    bool SaveChangedState(std::string& error) override;
+
 private:
-    enum class Strobe : std::uint8_t { None, AddressWrite, AddressRead, DataWrite, DataRead };
+    using Strobe = CpldStrobe;
 
     // Everything the board keeps while powered; the state file holds exactly this.
     struct Contents {
@@ -98,15 +120,16 @@ private:
     };
 
     // State file lines (VirtualBoardState.cpp).
+    static std::uint32_t LargestStoredChipValue(std::uint8_t address);
     static bool ParseStateLine(std::string_view line, Contents& contents, std::string& reason);
-    static void WriteState(std::ostream& out, const Contents& contents);
+    static void WriteState(std::string& out, const Contents& contents);
 
-    static Strobe DecodeStrobe(std::uint8_t control);
     void SetControl(std::uint8_t value);
     void BeginStrobe(Strobe strobe);
     void EndStrobe();
     std::uint8_t Status() const;
     std::uint8_t DataLines() const;
+    std::uint8_t ThroughCable(std::uint8_t driven) const;
     void ResetChip();
     void CommitAddress(std::uint8_t address);
     void WriteRegister(bool pld, std::uint8_t reg, std::uint8_t value);
@@ -141,12 +164,17 @@ private:
     int softResets_ = 0;
     int boardResets_ = 0;
 
+    DataLineFault lineFault_ = DataLineFault::None;
+    std::uint8_t faultyLine_ = 0; // mask of the faulty data line
     Fault fault_ = Fault::None;
     std::uint64_t faultFromCycle_ = 0;
     std::uint64_t portWrites_ = 0;
     std::uint64_t portReads_ = 0;
     std::uint64_t cycles_ = 0;
+    CpldProtocolMonitor protocol_;
     std::string stateFile_;
+    bool changed_ = false; // since the state file was last written
+    std::function<void()> changeListener_;
 };
 
 } // namespace tarsion

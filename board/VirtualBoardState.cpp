@@ -2,31 +2,39 @@
 // across runs like a powered board. Line-oriented text with LF line ends; every number is
 // hexadecimal without prefix, with at most the digits shown:
 //
-//   tarsion-virtual-board 1          first line: format name and version
-//   chip AA VVVVVVVV                 chip register AA (00..1f)
+//   tarsion-virtual-board 2          first line: format name and version
+//   chip AA VVVVVVVV                 chip register AA (00..1f), at most the bits it keeps
 //   bridge RR VV                     bridge register RR (00..3f)
 //   pld RR VV                        PLD register RR (00..3f)
 //   coef I|Q AA WWWWWWWWWWWWWWWWWW   coefficient RAM word AA, 72 bits, most significant digit first
 //   constellation AA VV              constellation RAM entry AA
 //   pattern AAAAA VVVVVV             pattern memory word AAAAA (00000..3ffff), 24 bits
+//   end                              last line: the file is complete
 //
 // Only non-zero values are written; whatever is not listed is zero. Blank lines and lines starting
-// with '#' are skipped; an empty file is a fresh board. A malformed line rejects the whole file and leaves
-// the board as it was.
+// with '#' are skipped; an empty file is a fresh board. A malformed line, or a file without its end
+// line, rejects the whole file and leaves the board as it was. Files of version 1 (written before
+// the end line existed) have none and are read as before.
+//
+// The file is replaced as a whole (a new file renamed over it), so a crash never leaves half of it.
+#include "RegularFile.h"
+#include "ReplacementFile.h"
 #include "VirtualBoard.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <initializer_list>
 #include <optional>
-#include <ostream>
+#include <sstream>
 #include <vector>
 
 namespace tarsion {
 
 namespace {
-constexpr std::string_view kHeader = "tarsion-virtual-board 1";
+constexpr std::string_view kHeader = "tarsion-virtual-board 2";
+constexpr std::string_view kHeaderVersion1 = "tarsion-virtual-board 1";
+constexpr std::string_view kEnd = "end";
 constexpr std::size_t kCoefficientDigits = 18;
 
 std::vector<std::string_view> Fields(std::string_view line) {
@@ -86,10 +94,34 @@ bool ParsePair(const std::vector<std::string_view>& fields, std::size_t first, s
     return true;
 }
 
-void WriteLine(std::ostream& out, const char* format, auto... args) {
-    char line[64];
-    std::snprintf(line, sizeof line, format, args...);
-    out << line << '\n';
+// Lower-case hexadecimal of `value` in exactly `digits` digits. A board's full pattern memory
+// is a quarter of a million lines, written a few times a second: no printf here.
+char* PutHex(char* at, std::uint32_t value, int digits) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    for (int i = digits - 1; i >= 0; --i, value >>= 4)
+        at[i] = kDigits[value & 0xF];
+    return at + digits;
+}
+
+std::string& AppendHex(std::string& out, std::uint32_t value, int digits) {
+    char text[8];
+    return out.append(text, PutHex(text, value, digits));
+}
+
+struct HexField {
+    std::uint32_t value;
+    int digits;
+};
+
+void WriteLine(std::string& out, std::string_view kind, std::initializer_list<HexField> fields) {
+    char line[40];
+    char* at = std::copy(kind.begin(), kind.end(), line);
+    for (const HexField& field : fields) {
+        *at++ = ' ';
+        at = PutHex(at, field.value, field.digits);
+    }
+    *at++ = '\n';
+    out.append(line, at);
 }
 } // namespace
 
@@ -108,6 +140,11 @@ bool VirtualBoard::ParseStateLine(std::string_view line, Contents& contents, std
     if (kind == "chip") {
         if (!ParsePair(fields, 1, 2, 0x1F, 8, 0xFFFFFFFF, index, value, reason))
             return false;
+        // A value the register can't hold was never written by the board.
+        if (value > LargestStoredChipValue(static_cast<std::uint8_t>(index))) {
+            reason = "bad value '" + std::string(fields[2]) + "' for chip register " + std::string(fields[1]);
+            return false;
+        }
         contents.chip[index] = value;
     } else if (kind == "bridge" || kind == "pld") {
         if (!ParsePair(fields, 1, 2, 0x3F, 2, 0xFF, index, value, reason))
@@ -140,95 +177,112 @@ bool VirtualBoard::ParseStateLine(std::string_view line, Contents& contents, std
     return true;
 }
 
-void VirtualBoard::WriteState(std::ostream& out, const Contents& contents) {
-    out << kHeader << '\n';
+void VirtualBoard::WriteState(std::string& out, const Contents& contents) {
+    out.append(kHeader).append("\n");
     for (unsigned i = 0; i < contents.chip.size(); ++i) {
         if (contents.chip[i])
-            WriteLine(out, "chip %02x %08x", i, static_cast<unsigned>(contents.chip[i]));
+            WriteLine(out, "chip", {{i, 2}, {contents.chip[i], 8}});
     }
     for (unsigned i = 0; i < contents.bridge.size(); ++i) {
         if (contents.bridge[i])
-            WriteLine(out, "bridge %02x %02x", i, static_cast<unsigned>(contents.bridge[i]));
+            WriteLine(out, "bridge", {{i, 2}, {contents.bridge[i], 2}});
     }
     for (unsigned i = 0; i < contents.pld.size(); ++i) {
         if (contents.pld[i])
-            WriteLine(out, "pld %02x %02x", i, static_cast<unsigned>(contents.pld[i]));
+            WriteLine(out, "pld", {{i, 2}, {contents.pld[i], 2}});
     }
     for (unsigned which = 0; which < 2; ++which) {
         for (unsigned address = 0; address < kCoefficientWords; ++address) {
             const CoefficientWord& word = contents.coefficient[which][address];
             if (word == CoefficientWord{})
                 continue;
-            out << "coef " << (which == 0 ? 'I' : 'Q');
-            WriteLine(out, " %02x %02x%02x%02x%02x%02x%02x%02x%02x%02x", address, word[8], word[7], word[6],
-                      word[5], word[4], word[3], word[2], word[1], word[0]);
+            out.append(which == 0 ? "coef I" : "coef Q");
+            AppendHex(out.append(" "), address, 2);
+            out.append(" ");
+            for (std::size_t byte = word.size(); byte-- > 0;)
+                AppendHex(out, word[byte], 2);
+            out.append("\n");
         }
     }
     for (unsigned i = 0; i < contents.constellation.size(); ++i) {
         if (contents.constellation[i])
-            WriteLine(out, "constellation %02x %02x", i, static_cast<unsigned>(contents.constellation[i]));
+            WriteLine(out, "constellation", {{i, 2}, {contents.constellation[i], 2}});
     }
     for (unsigned i = 0; i < contents.pattern.size(); ++i) {
         if (contents.pattern[i])
-            WriteLine(out, "pattern %05x %06x", i, static_cast<unsigned>(contents.pattern[i]));
+            WriteLine(out, "pattern", {{i, 5}, {contents.pattern[i], 6}});
     }
+    out.append(kEnd).append("\n");
 }
 
 bool VirtualBoard::LoadState(const std::string& path, std::string& error) {
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return true;
-    std::ifstream in(path, std::ios::binary);
-    if (!std::filesystem::is_regular_file(path, ec) || !in) {
-        error = "cannot open the file";
+    std::string text;
+    switch (ReadRegularFile(path, kStateFileLimit, text)) {
+    case FileRead::Ok:
+        break;
+    case FileRead::CannotOpen:
+        error = "cannot open the file, or it is no regular file";
+        return false;
+    case FileRead::TooLarge:
+        error = "the file is larger than a board's state can be";
         return false;
     }
+    return LoadStateText(text, error);
+}
+
+bool VirtualBoard::LoadStateText(const std::string& text, std::string& error) {
+    std::istringstream in(text);
     Contents loaded;
     std::string line;
     std::string reason;
-    bool headerSeen = false;
+    std::string_view header;
+    bool ended = false;
     for (long number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (!headerSeen) {
-            if (line != kHeader) {
+        if (header.empty()) {
+            if (line != kHeader && line != kHeaderVersion1) {
                 error = "line 1: expected '" + std::string(kHeader) + "'";
                 return false;
             }
-            headerSeen = true;
+            header = line == kHeader ? kHeader : kHeaderVersion1;
+        } else if (ended && !Fields(line).empty()) {
+            error = "line " + std::to_string(number) + ": text after the end line";
+            return false;
+        } else if (header == kHeader && line == kEnd) {
+            ended = true;
         } else if (!ParseStateLine(line, loaded, reason)) {
             error = "line " + std::to_string(number) + ": " + reason;
             return false;
         }
     }
-    if (in.bad()) {
-        error = "read error";
+    if (header == kHeader && !ended) {
+        error = "the file is incomplete: its end line is missing";
         return false;
     }
     contents_ = std::move(loaded);
     return true;
 }
 
+std::string VirtualBoard::StateText() const {
+    std::string text;
+    WriteState(text, contents_);
+    return text;
+}
+
 bool VirtualBoard::SaveState(const std::string& path, std::string& error) const {
-    // Write beside the file and rename, so a failed save never leaves a truncated state.
-    const std::string temporary = path + ".tmp";
+    // A board whose folder went missing keeps its state all the same.
     std::error_code ec;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (out) {
-            WriteState(out, contents_);
-            out.flush();
-        }
-        if (!out) {
-            error = "cannot write " + temporary;
-            std::filesystem::remove(temporary, ec);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        error = "cannot replace " + path + ": " + ec.message();
-        std::filesystem::remove(temporary, ec);
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ec);
+    // A link is written through: the state lands where the user keeps it.
+    CReplacementFile file(path, CReplacementFile::Links::WriteThrough);
+    if (!file.Commit(StateText())) {
+        error = "cannot save the virtual board's state to " + path + ": " + file.Error();
         return false;
     }
     return true;

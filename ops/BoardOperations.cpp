@@ -16,6 +16,7 @@ constexpr const char* kPldRestoreFailed = "Failed to Stop Sending Memory Pattern
 constexpr const char* kReadOutFailed = "Couldnt do ReadOut after Reset";
 constexpr const char* kSoftResetFailed = "Couldn't Execute Soft Reset";
 constexpr auto kSoftResetWait = std::chrono::milliseconds(200);
+constexpr std::size_t kLongestLogLine = 8192;
 
 // Command bytes of the soft reset: a chip write of SoftReset, then of the empty address 0x13.
 constexpr std::uint8_t kSoftResetStart = 0x10;
@@ -42,6 +43,11 @@ CBoardOperations::CBoardOperations(CBoardLink& link, CTarsionDoc& doc, IUserProm
     : link_(link), doc_(doc), prompt_(prompt) {}
 
 void CBoardOperations::Log(std::string_view text, int indent) {
+    // Only a file name longer than the system allows makes a line this long: the log shows its start.
+    if (text.size() > kLongestLogLine) {
+        doc_.LogLine(std::string(text.substr(0, kLongestLogLine)) + "...", indent);
+        return;
+    }
     doc_.LogLine(text, indent);
 }
 

@@ -1,10 +1,12 @@
 #include "CoefficientFile.h"
 
+#include "TextLines.h"
+#include "board/RegularFile.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 
 namespace tarsion {
 
@@ -41,13 +43,11 @@ int ReadNumbers(const std::string& line, double& first, double& second) {
 } // namespace
 
 CoefficientFile::Status CoefficientFile::Read(const std::string& path) {
-    // A folder would open, then read as an empty file.
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
+    // A folder, a FIFO or a device is no coefficient file.
+    std::string text;
+    if (ReadRegularFile(path, kLoaderFileLimit, text) != FileRead::Ok)
         return Status::CannotOpen;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Status::CannotOpen;
+    std::istringstream in(std::move(text));
     return Parse(in);
 }
 
@@ -56,9 +56,10 @@ CoefficientFile::Status CoefficientFile::Parse(std::istream& in) {
     leastNumbers_ = 0;
     first_.clear();
     second_.clear();
+    CTextLines lines(in);
     std::string line;
     for (int i = 0; i <= kHeaderLines; ++i) {
-        if (!std::getline(in, line))
+        if (!lines.Next(line))
             return Status::BadFormat;
     }
     leastNumbers_ = 2;
@@ -67,7 +68,7 @@ CoefficientFile::Status CoefficientFile::Parse(std::istream& in) {
         return Status::BadFormat;
     // Blank lines count only when a tap follows them: trailing ones would shift a symmetric filter.
     bool blankPending = false;
-    while (std::getline(in, line)) {
+    while (lines.Next(line)) {
         if (IsBlankLine(line)) {
             blankPending = true;
             continue;

@@ -3,13 +3,15 @@
 #include "BoardOperations.h"
 #include "CoefficientFile.h"
 #include "FilePaths.h"
+#include "MemoryReadBack.h"
+#include "ScriptText.h"
 #include "TextHelpers.h"
 #include "WordProgress.h"
 #include "board/ChipRegisters.h"
+#include "board/ReplacementFile.h"
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 namespace tarsion {
@@ -18,12 +20,11 @@ namespace {
 constexpr std::uint8_t kSelectI = 0x44;
 constexpr std::uint8_t kSelectQ = 0x48;
 constexpr std::uint8_t kSelectBoth = 0x4C;
-constexpr std::uint8_t kReadI = 0x24;
-constexpr std::uint8_t kReadQ = 0x28;
 constexpr std::uint8_t kNoAccess = 0x00;
 constexpr double kTwoTo32 = 4294967296.0;
 constexpr const char* kListingFile = "temp.ram";
 constexpr const char* kDone = "Done";
+constexpr const char* kAllZero = "Error : Every Coefficient Quantizes to 0, Nothing Loaded";
 
 } // namespace
 
@@ -108,7 +109,7 @@ bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
 
     ops_.Log("LoadCoefficientRam", 0);
     ops_.Record(FormatText("Tarsion.LoadCoefficientRam( %d,'%s ',%d,%s,%d,%d,%d,%d ); ", request.which,
-                           WithForwardSlashes(path_).c_str(), request.bestFit,
+                           ScriptStringText(WithForwardSlashes(path_)).c_str(), request.bestFit,
                            FixedSix(request.scale).c_str(), request.loadOffset, request.interpolation,
                            request.twoBitMode, request.symmetric));
     imageBase_ = RamImageBaseName(path_);
@@ -151,6 +152,11 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
     CoefficientTable table({path_, load.column, geometry, request.symmetric, kListingFile});
     if (!FitTable(request, table))
         return std::nullopt;
+    // Taps too large to scale (1e308) or too small to quantize would load a filter that passes nothing.
+    if (table.AllZero()) {
+        ops_.Log(kAllZero, 1);
+        return std::nullopt;
+    }
     if (!table.ListingWritten())
         ops_.Log(FormatText("Couldn't write %s", kListingFile), 1);
     const std::optional<CoefficientRamImage> image = PackTable(table);
@@ -175,7 +181,8 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
         return std::nullopt;
     }
     link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
-    return LoadedTable{table.Gain(), table.Statistics().coefficientSum * table.Gain() / geometry.rate};
+    return LoadedTable{table.Gain(), table.Statistics().coefficientSum * table.Gain() / geometry.rate, *image,
+                       table.ScaledTaps()};
 }
 
 bool CoefficientRamLoader::FitTable(const CoefficientLoadRequest& request, CoefficientTable& table) {
@@ -223,10 +230,9 @@ void CoefficientRamLoader::WriteImageFile(const std::string& path, int which,
     std::string text = RamImageHeader(which);
     for (int address = 0; address < kCoefficientWords; ++address)
         text += RamImageLine(address, image[address]) + '\n';
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (out.fail())
+    // A new file in place of the name: a link planted there is replaced, never written through.
+    CReplacementFile out(path);
+    if (!out.Commit(text))
         ops_.Log("Couldn't write " + path, 1);
 }
 
@@ -245,6 +251,15 @@ void CoefficientRamLoader::StoreSettings(const CoefficientLoadRequest& request, 
         settings->fileName = fileName;
         settings->dcGain = table.dcGain;
         settings->loadOffset = request.loadOffset;
+    }
+    const LoadedCoefficients loaded{
+        table.image,       FilterGeometry::For(request.interpolation, request.twoBitMode),
+        request.symmetric, request.bestFit,
+        table.gain,        table.scaledTaps,
+        fileName};
+    for (int which : {0, 1}) {
+        if (which == 0 ? load.toI : load.toQ)
+            doc.loaded.SetCoefficients(which, loaded);
     }
 }
 
@@ -265,32 +280,27 @@ bool CoefficientRamDumper::Dump(int which, const std::string& file) {
         return false;
     ops_.Log((which == 0 ? "DumpCoefficientRam I  " : "DumpCoefficientRam Q  ") + name, 0);
     const std::string target = WithForwardSlashes(name);
-    ops_.Record(FormatText("Tarsion.DumpCoefficientRam ( %d,'%s ' );", which, target.c_str()));
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    if (!out) {
+    ops_.Record(
+        FormatText("Tarsion.DumpCoefficientRam ( %d,'%s ' );", which, ScriptStringText(target).c_str()));
+    // A name without a folder lies in the start directory, as for every other loader file. The dump
+    // is written in full or not at all, and only to a regular file (a FIFO would block the program).
+    CReplacementFile out(ResolveLoaderPath(ops_.Doc().startDirectory, target),
+                         CReplacementFile::Links::WriteThrough);
+    if (!out.IsOpen()) {
         ops_.Log("Couldn't open " + target, 1);
         return false;
     }
-    out << RamImageHeader(which);
-    CBoardLink& link = ops_.Link();
+    std::string text = RamImageHeader(which);
     // Reading with the old selection would dump whatever memory it selects, or nothing at all.
-    bool readable = link.WriteChipReg(chipreg::kMemoryControl, which == 0 ? kReadI : kReadQ);
-    CWordProgress progress(ops_, "DumpCoefficientRam", kCoefficientWords);
-    for (int address = 0; readable && address < kCoefficientWords; ++address) {
-        CoefficientWord word{};
-        readable = link.AccessChipMemory(static_cast<std::uint8_t>(address), word.data());
-        if (readable)
-            out << RamImageLine(address, word) << '\n';
-        if (readable && !progress.Advance(static_cast<std::size_t>(address) + 1))
-            return false;
-    }
-    if (!readable) {
+    CoefficientRamImage words{};
+    const MemoryReadBack result = ReadCoefficientRam(ops_.Link(), which, words);
+    if (result.read < kCoefficientWords) {
         ops_.Log("Couldn't Access Coefficient Memory", 1);
         return false;
     }
-    link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
-    out.close();
-    if (out.fail()) {
+    for (int address = 0; address < kCoefficientWords; ++address)
+        text += RamImageLine(address, words[address]) + '\n';
+    if (!out.Commit(text)) {
         ops_.Log("Couldn't write " + target, 1);
         return false;
     }

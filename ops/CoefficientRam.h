@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarsion {
 
@@ -82,6 +83,8 @@ private:
     struct LoadedTable {
         double gain;
         double dcGain;
+        CoefficientRamImage image;
+        std::vector<double> scaledTaps;
     };
 
     std::optional<LoadedTable> LoadRam(const CoefficientLoadRequest& request, const RamLoad& load);

@@ -1,11 +1,11 @@
 #include "CoefficientTable.h"
 
 #include "CoefficientFile.h"
+#include "board/ReplacementFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <numeric>
 
 namespace tarsion {
@@ -31,20 +31,6 @@ bool WordBit(const CoefficientWord& word, int bit) {
     return (word[bit / 8] >> (bit % 8)) & 1;
 }
 
-// Overwrites the file in place. Truncating it to nothing first would make ext4 flush it at every
-// close, milliseconds for each of the up to 32 builds of a Best Fit.
-bool RewriteFile(const std::string& path, const std::string& text) {
-    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
-    if (!out.is_open())
-        out.open(path, std::ios::binary | std::ios::out);
-    out << text;
-    out.close();
-    if (out.fail())
-        return false;
-    std::error_code error;
-    std::filesystem::resize_file(path, text.size(), error);
-    return !error;
-}
 } // namespace
 
 FilterGeometry FilterGeometry::For(int selector, bool twoBitMode) {
@@ -118,8 +104,15 @@ bool CoefficientTable::Build(double gain) {
 
     ComputeWords(taps);
     ComputeStatistics();
+    taps_ = std::move(taps);
     listingWritten_ = WriteListing();
     return true;
+}
+
+bool CoefficientTable::AllZero() const {
+    return std::all_of(words_.begin(), words_.end(), [](const CoefficientFields& fields) {
+        return std::all_of(fields.begin(), fields.end(), [](double field) { return field == 0; });
+    });
 }
 
 bool CoefficientTable::ReadPositions(std::vector<double>& positions) const {
@@ -209,6 +202,7 @@ bool CoefficientTable::WriteListing() const {
             text += WordBit(word, bit) ? '1' : '0';
         text += '\n';
     }
+    // A link planted at the name is replaced, never written through.
     return RewriteFile(inputs_.listingFile, text);
 }
 

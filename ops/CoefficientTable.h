@@ -64,12 +64,16 @@ public:
     // False when the file can't be read or a tap is missing; the table is then unchanged.
     bool Build(double gain);
     bool Fits() const { return FitsChipFormats(statistics_); }
+    // True when every field quantized to 0: the filter would pass nothing.
+    bool AllZero() const;
 
     double Gain() const { return gain_; }
     const FilterGeometry& Geometry() const { return inputs_.geometry; }
     const CoefficientStatistics& Statistics() const { return statistics_; }
     // Field values, in address order.
     const std::array<CoefficientFields, kCoefficientWords>& Words() const { return words_; }
+    // Positions 0..N-1 times the gain, as the last build used them.
+    const std::vector<double>& ScaledTaps() const { return taps_; }
     // False when the last build could not write the bit listing.
     bool ListingWritten() const { return listingWritten_; }
 
@@ -83,6 +87,7 @@ private:
     double gain_ = 0;
     CoefficientStatistics statistics_;
     std::array<CoefficientFields, kCoefficientWords> words_{};
+    std::vector<double> taps_;
     bool listingWritten_ = false;
 };
 

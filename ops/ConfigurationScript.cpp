@@ -4,9 +4,11 @@
 #include "ConstellationRam.h"
 #include "FilePaths.h"
 #include "PatternMemory.h"
+#include "ScriptText.h"
 #include "TextHelpers.h"
 #include "WordProgress.h"
 #include "board/ChipRegisters.h"
+#include "board/ReplacementFile.h"
 
 #include <iterator>
 
@@ -18,45 +20,12 @@ constexpr const char* kChipReadFailed = "Failed to Read the Chip Registers ";
 constexpr const char* kCouldNotOpen = "Could Not Open File %s";
 constexpr const char* kCouldNotWrite = "Could Not Write File %s";
 constexpr const char* kExternalGenerator = "Are you using an External Pattern Generator ?";
-constexpr int kTemporaryNameAttempts = 100;
 
 constexpr const char* kHeader = "var WshShell = WScript.CreateObject(\"WScript.Shell\");"
                                 "\nvar Tarsion = WScript.CreateObject(\"Trm90627\");\n"
                                 "\nTarsion.Reset();";
 
 } // namespace
-
-CReplacementFile::CReplacementFile(std::string target) : target_(std::move(target)) {
-    // A fresh name, so that no file of the user's is overwritten on the way.
-    for (int attempt = 0; attempt < kTemporaryNameAttempts && !file_; ++attempt) {
-        temporary_ = target_ + ".tmp" + std::to_string(attempt);
-        file_ = std::fopen(temporary_.c_str(), "wx");
-    }
-}
-
-CReplacementFile::~CReplacementFile() {
-    Discard();
-}
-
-void CReplacementFile::Discard() {
-    if (!file_)
-        return;
-    std::fclose(file_);
-    file_ = nullptr;
-    std::remove(temporary_.c_str());
-}
-
-bool CReplacementFile::Commit(const std::string& text) {
-    if (!file_)
-        return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file_) == text.size();
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (written && closed && std::rename(temporary_.c_str(), target_.c_str()) == 0)
-        return true;
-    std::remove(temporary_.c_str());
-    return false;
-}
 
 std::string CConfigurationScript::PatternLines(std::uint8_t dataClkSource) {
     CTarsionDoc& doc = ops_.Doc();
@@ -81,8 +50,8 @@ std::string CConfigurationScript::CoefficientLine(int which, CoefficientSettings
     if (settings.fileName == kUnknownFile)
         return {};
     settings.fileName = WithForwardSlashes(settings.fileName);
-    return FormatText("\nTarsion.LoadCoefficientRam( %d,'", which) + settings.fileName + " '," +
-           std::to_string(settings.bestFit) + "," + FixedSix(settings.scale) + "," +
+    return FormatText("\nTarsion.LoadCoefficientRam( %d,'", which) + ScriptStringText(settings.fileName) +
+           " '," + std::to_string(settings.bestFit) + "," + FixedSix(settings.scale) + "," +
            FormatText("%d,%d,%d,%d );", settings.loadOffset, settings.interpolation, settings.twoBitMode,
                       settings.symmetric);
 }

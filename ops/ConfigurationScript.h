@@ -1,34 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 namespace tarsion {
 
 class CBoardOperations;
 struct CoefficientSettings;
-
-// A file written in full or not at all: the text goes to a new file beside the target, which
-// replaces the target only once everything has been written. An uncommitted file is removed.
-class CReplacementFile {
-public:
-    explicit CReplacementFile(std::string target);
-    ~CReplacementFile();
-    CReplacementFile(const CReplacementFile&) = delete;
-    CReplacementFile& operator=(const CReplacementFile&) = delete;
-
-    bool IsOpen() const { return file_ != nullptr; }
-    // Writes `text`, closes the file and puts it in place of the target.
-    bool Commit(const std::string& text);
-
-private:
-    void Discard();
-
-    std::string target_;
-    std::string temporary_;
-    std::FILE* file_ = nullptr;
-};
 
 // Save Configuration: a script that resets the board and replays the pattern, constellation and
 // coefficient loads, the writable chip registers and the board's data-source registers.

@@ -2,11 +2,16 @@
 
 #include "BoardOperations.h"
 #include "FilePaths.h"
+#include "MemoryReadBack.h"
+#include "ScriptText.h"
 #include "TextHelpers.h"
 #include "WordProgress.h"
+#include "TextLines.h"
 #include "board/ChipRegisters.h"
+#include "board/RegularFile.h"
+#include "board/ReplacementFile.h"
 
-#include <fstream>
+#include <sstream>
 
 namespace tarsion {
 
@@ -43,14 +48,22 @@ bool ParseConstellationLine(std::string_view line, ConstellationEntry& entry) {
     return true;
 }
 
+std::array<std::uint8_t, 256> ConstellationImageOf(const std::vector<ConstellationEntry>& entries) {
+    std::array<std::uint8_t, 256> image{};
+    for (const ConstellationEntry& entry : entries)
+        image[entry.address] = entry.value;
+    return image;
+}
+
 std::string LoadConstellationRamCall(const std::string& path) {
-    return "Tarsion.LoadConstellationRam('" + path + " ' );";
+    return "Tarsion.LoadConstellationRam('" + ScriptStringText(path) + " ' );";
 }
 
 ConstellationFile ReadConstellationFile(std::istream& in) {
     ConstellationFile file;
+    CTextLines lines(in);
     std::string line;
-    while (std::getline(in, line)) {
+    while (lines.Next(line)) {
         const std::string_view text = TrimmedText(line);
         if (text.empty())
             continue;
@@ -100,12 +113,13 @@ bool CConstellationRam::Load(const std::string& file) {
     ops_.Log("LoadConstellationRam " + path, 0);
     ops_.Record(LoadConstellationRamCall(WithForwardSlashes(path)));
 
-    std::ifstream in(path);
-    const ConstellationFile contents = ReadConstellationFile(in);
-    if (!in.is_open() || in.bad()) {
+    std::string text;
+    if (ReadRegularFile(path, kLoaderFileLimit, text) != FileRead::Ok) {
         ops_.Log(FormatText(kCouldNotOpen, path.c_str()), 1);
         return false;
     }
+    std::istringstream in(std::move(text));
+    const ConstellationFile contents = ReadConstellationFile(in);
     CWordProgress progress(ops_, "LoadConstellationRam", kEntries + contents.entries.size());
     if (!SelectMemory(kSelectForWriting) || !WriteEntries(contents.entries, progress))
         return false;
@@ -114,6 +128,7 @@ bool CConstellationRam::Load(const std::string& file) {
         return false;
     }
     doc.constellationFile = StoredFileName(doc.startDirectory, path);
+    doc.loaded.SetConstellation(ConstellationImageOf(contents.entries));
     ops_.Link().WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
     ops_.Log("Done", 1);
     return true;
@@ -124,31 +139,28 @@ bool CConstellationRam::Dump(const std::string& file) {
     std::string name = DumpFileName(startDirectory, WithoutTrailingBlanks(file));
     ops_.Log("DumpConstellationRam " + name, 0);
     name = WithForwardSlashes(name);
-    ops_.Record("Tarsion.DumpConstellationRam('" + name + " ' );");
+    ops_.Record("Tarsion.DumpConstellationRam('" + ScriptStringText(name) + " ' );");
 
-    std::ofstream out(ResolveLoaderPath(startDirectory, name), std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) {
+    // Written in full or not at all, and only to a regular file (a FIFO would block the program).
+    CReplacementFile out(ResolveLoaderPath(startDirectory, name), CReplacementFile::Links::WriteThrough);
+    if (!out.IsOpen()) {
         ops_.Log(FormatText(kCouldNotCreate, name.c_str()), 1);
         return false;
     }
-    if (!SelectMemory(kSelectForReading))
+    ConstellationImage entries{};
+    const MemoryReadBack result = ReadConstellationRam(ops_.Link(), entries);
+    if (!result.selected) {
+        ops_.Log(kMemoryControlFailed, 1);
         return false;
-    std::string text;
-    CWordProgress progress(ops_, "DumpConstellationRam", kEntries);
-    for (int address = 0; address < kEntries; ++address) {
-        std::uint8_t buffer[1] = {0};
-        if (!ops_.Link().AccessChipMemory(static_cast<std::uint8_t>(address), buffer)) {
-            ops_.Log(kRamAccessFailed, 1);
-            return false;
-        }
-        text += FormatText("%.4x\n", address * 256 + buffer[0]);
-        if (!progress.Advance(static_cast<std::size_t>(address) + 1))
-            return false;
     }
-    ops_.Link().WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
-    out << text;
-    out.close();
-    if (!out) {
+    if (result.read < kEntries) {
+        ops_.Log(kRamAccessFailed, 1);
+        return false;
+    }
+    std::string text;
+    for (int address = 0; address < kEntries; ++address)
+        text += FormatText("%.4x\n", address * 256 + entries[address]);
+    if (!out.Commit(text)) {
         ops_.Log(FormatText(kCouldNotWrite, name.c_str()), 1);
         return false;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <istream>
 #include <string>
@@ -28,6 +29,9 @@ struct ConstellationFile {
 // digits (a value at address 0). Anything else is a format error, since it names no entry.
 bool ParseConstellationLine(std::string_view line, ConstellationEntry& entry);
 ConstellationFile ReadConstellationFile(std::istream& in);
+
+// The RAM after a load of these entries: every address cleared, then the entries in file order.
+std::array<std::uint8_t, 256> ConstellationImageOf(const std::vector<ConstellationEntry>& entries);
 
 // The script call that repeats a load; recorded, and written by the configuration script.
 std::string LoadConstellationRamCall(const std::string& path);

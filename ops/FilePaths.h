@@ -9,9 +9,10 @@ namespace tarsion {
 // against the start directory. Trailing blanks (configuration scripts write one inside the quotes)
 // are dropped before the name is used.
 std::string ResolveLoaderPath(std::string_view startDirectory, std::string_view file);
-// The name kept in the settings: relative to the start directory when the path lies below it.
+// The name kept in the settings: relative to the start directory when the path lies below it (at
+// a folder boundary; a trailing '/' on the start directory and a start directory of "/" count).
 std::string StoredFileName(std::string_view startDirectory, std::string_view path);
-// The name a dump uses: the file's own name when the path is the start directory and that name.
+// The name a dump uses: the file's own name when the file lies directly in the start directory.
 std::string DumpFileName(std::string_view startDirectory, std::string_view file);
 std::string WithForwardSlashes(std::string_view path);
 std::string WithoutTrailingBlanks(std::string_view text);

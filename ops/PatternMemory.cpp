@@ -3,13 +3,16 @@
 #include "BoardOperations.h"
 #include "FilePaths.h"
 #include "PldGuard.h"
+#include "ScriptText.h"
 #include "TextHelpers.h"
+#include "TextLines.h"
 #include "WordProgress.h"
 #include "board/ChipRegisters.h"
+#include "board/RegularFile.h"
 
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <sstream>
 
 namespace tarsion {
 
@@ -18,7 +21,7 @@ constexpr int kHeaderLines = 7;
 // Pair counts below this log every sample.
 constexpr std::size_t kLoggedPairs = 64;
 // The constant the generated patterns take for pi.
-constexpr double kPi = 3.1416;
+constexpr double kPi = kGeneratedPatternPi;
 
 constexpr const char* kCouldNotOpen = "Could Not Open File %s";
 constexpr const char* kFormatMessage = "Incorrect file format !";
@@ -96,7 +99,7 @@ double Wave(std::int32_t kind, double amplitude, double angle) {
 } // namespace
 
 std::string LoadExternalMemoryCall(const std::string& path) {
-    return "Tarsion.LoadExternalMemory ('" + path + " ' );";
+    return "Tarsion.LoadExternalMemory ('" + ScriptStringText(path) + " ' );";
 }
 
 std::string LoadExternalMemCall(std::int32_t iKind, std::int32_t qKind, double iAmplitude, double qAmplitude,
@@ -108,11 +111,12 @@ std::string LoadExternalMemCall(std::int32_t iKind, std::int32_t qKind, double i
 
 PatternFile ReadPatternFile(std::istream& in, std::size_t maxPairs) {
     PatternFile file;
+    CTextLines lines(in);
     std::string line;
-    for (int header = 0; header < kHeaderLines && std::getline(in, line); ++header) {
+    for (int header = 0; header < kHeaderLines && lines.Next(line); ++header) {
     }
     Form form = Form::Unknown;
-    while (std::getline(in, line)) {
+    while (lines.Next(line)) {
         const std::string_view text = TrimmedText(line);
         if (text.empty())
             continue;
@@ -205,9 +209,10 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     ops_.Record(LoadExternalMemoryCall(WithForwardSlashes(path)));
 
     // Read before the guard, so that a pattern too large for the memory is refused with nothing written.
-    std::ifstream in(path);
+    std::string text;
+    const bool opened = ReadRegularFile(path, kPatternFileLimit, text) == FileRead::Ok;
+    std::istringstream in(std::move(text));
     const PatternFile contents = ReadPatternFile(in);
-    const bool opened = in.is_open() && !in.bad();
     if (contents.tooLarge) {
         ops_.Log(kTooManyPairs, 1);
         return false;
@@ -230,6 +235,7 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     if (!WritePattern(contents.pairs) || !guard.End(kRestoreFailed))
         return false;
     doc.pattern.fileName = StoredFileName(doc.startDirectory, path);
+    doc.loaded.SetPattern({contents.pairs, false, doc.pattern});
     ops_.Log(FormatText("Loaded  %li  vectors", words), 1);
     return true;
 }
@@ -272,7 +278,9 @@ bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAm
         return false;
     PatternSettings& settings = ops_.Doc().pattern;
     settings = {iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples, kGeneratedPattern};
-    ops_.Log(FormatText("Loaded %li  vectors", static_cast<long>(2 * pairs.size())), 1);
+    const long words = static_cast<long>(2 * pairs.size());
+    ops_.Doc().loaded.SetPattern({std::move(pairs), true, settings});
+    ops_.Log(FormatText("Loaded %li  vectors", words), 1);
     return true;
 }
 

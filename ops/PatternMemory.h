@@ -25,6 +25,8 @@ struct PatternFile {
 };
 
 inline constexpr std::uint32_t kPatternMemoryWords = 0x40000;
+// The value generated patterns take for pi: one cycle spans a little more than samplesPerCycle pairs.
+inline constexpr double kGeneratedPatternPi = 3.1416;
 inline constexpr std::size_t kMaxPatternPairs = kPatternMemoryWords / 2;
 
 // Seven header lines, then one pair line per non-blank line: two hexadecimal numbers when the

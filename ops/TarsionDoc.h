@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DocumentSettings.h"
+#include "LoadedMemories.h"
 #include "board/LogChannel.h"
 #include "board/RegisterShadow.h"
 
@@ -59,6 +60,8 @@ public:
     CoefficientSettings coefficientQ;
     std::string constellationFile = kUnknownFile;
     PatternSettings pattern;
+    // What each memory was last loaded with, and its last read-back verification.
+    LoadedMemories loaded;
     // The title that the next new-document step gives the document.
     std::string titleText = kDefaultTitle;
     // Relative file names of the loaders are taken against it.

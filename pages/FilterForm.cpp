@@ -205,14 +205,12 @@ void CFilterForm::BrowseConstellation() {
 }
 
 void CFilterForm::LoadCoefficients(int which) {
-    // A refused scale stops the load: it would otherwise run with options the user did not mean.
-    const auto i = channels_[I].Capture(Ops().Prompt());
-    if (!i)
+    // Only the group whose options the load uses is read; "Load I + Q" takes the I options. A
+    // refused scale stops the load: it would otherwise run with options the user did not mean.
+    const auto captured = channels_[which == 1 ? Q : I].Capture(Ops().Prompt());
+    if (!captured)
         return;
-    const auto q = channels_[Q].Capture(Ops().Prompt());
-    if (!q)
-        return;
-    const CoefficientSettings& options = which == 1 ? *q : *i;
+    const CoefficientSettings& options = *captured;
     if (!Ops().LoadCoefficientRam(static_cast<std::int16_t>(which), options.fileName, options.bestFit,
                                   options.scale, options.loadOffset,
                                   static_cast<std::int16_t>(options.interpolation), options.twoBitMode,

@@ -43,8 +43,7 @@ std::optional<double> CaptureReal(QLineEdit* edit, IUserPrompt& prompt) {
     const auto value = ReadReal(edit->text());
     if (!value) {
         prompt.ShowMessage("Please enter a number.");
-        edit->setFocus(Qt::OtherFocusReason);
-        edit->selectAll();
+        SelectForCorrection(edit);
     }
     return value;
 }

@@ -74,7 +74,7 @@ std::string FormatF(double value) {
     return ToChars(value, std::chars_format::fixed);
 }
 
-std::optional<std::uint32_t> ParseHex(std::string_view text) {
+HexReading ReadHex(std::string_view text) {
     std::size_t pos = SkipBlanks(text, 0);
     bool negative = false;
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
@@ -91,12 +91,12 @@ std::optional<std::uint32_t> ParseHex(std::string_view text) {
         value = value * 16 + static_cast<std::uint64_t>(HexDigit(text[pos]));
         anyDigit = true;
         if (value > std::numeric_limits<std::uint32_t>::max())
-            return std::nullopt;
+            return {std::nullopt, true};
     }
     if (!anyDigit)
-        return std::nullopt;
+        return {};
     const auto word = static_cast<std::uint32_t>(value);
-    return negative ? static_cast<std::uint32_t>(0u - word) : word;
+    return {negative ? static_cast<std::uint32_t>(0u - word) : word};
 }
 
 std::optional<double> ParseNumber(std::string_view text) {

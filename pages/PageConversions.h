@@ -15,9 +15,13 @@ std::string FormatG(double value);
 std::string FormatF(double value);
 
 // Reads a hexadecimal number the way "%x" does: leading blanks, an optional sign, an optional
-// "0x"/"0X", digits up to the first other character. Empty when no digit is found or the digits
-// do not fit 32 bits.
-std::optional<std::uint32_t> ParseHex(std::string_view text);
+// "0x"/"0X", digits up to the first other character. No value when no digit is found or the
+// digits do not fit 32 bits (more than 8 significant digits), which `tooManyDigits` tells apart.
+struct HexReading {
+    std::optional<std::uint32_t> value;
+    bool tooManyDigits = false;
+};
+HexReading ReadHex(std::string_view text);
 // Reads a leading decimal floating-point number ("%lg"); empty when there is none or it is NaN.
 std::optional<double> ParseNumber(std::string_view text);
 // A whole decimal integer with optional blanks around it; anything else gives no value. Values too

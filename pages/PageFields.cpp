@@ -15,6 +15,11 @@ FieldResult Written(bool ok) {
 }
 } // namespace
 
+void SelectForCorrection(QLineEdit* edit) {
+    edit->setFocus(Qt::OtherFocusReason);
+    edit->selectAll();
+}
+
 CEditField::CEditField(QLineEdit* edit, TextSource source, Commit commit, Step step)
     : edit_(edit), source_(std::move(source)), commit_(std::move(commit)), step_(std::move(step)) {}
 

@@ -15,8 +15,12 @@ class CBoardOperations;
 class RegisterShadow;
 
 // What a page action leaves to the framework: nothing (a successful write already refreshed the
-// page through the document), or a refresh from the shadow (failed write, nothing to write).
-enum class FieldResult { Done, Refresh };
+// page through the document), a refresh from the shadow (failed write, nothing to write), or, for
+// an entry refused with a message, the typed text kept and selected for the user to correct.
+enum class FieldResult { Done, Refresh, Refused };
+
+// Gives a refused entry back to the user: the edit takes the focus with its text selected.
+void SelectForCorrection(QLineEdit* edit);
 
 // One control bound to the register shadow or the document settings. Load reads the source and
 // shows it; the page calls it for every field on each refresh.

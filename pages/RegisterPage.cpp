@@ -146,7 +146,12 @@ QLineEdit* CRegisterPage::AddHexEdit(const char* name, const HexEntry& entry) {
             pageconv::FormatHex((Word(entry.reg) & entry.mask) >> entry.shift, entry.digits));
     };
     auto commit = [this, entry](const QString& text) {
-        const auto value = pageconv::ParseHex(text.toStdString());
+        const pageconv::HexReading reading = pageconv::ReadHex(text.toStdString());
+        if (reading.tooManyDigits) {
+            ShowMessage(QStringLiteral("Please enter a hexadecimal number of at most 8 significant digits."));
+            return FieldResult::Refused;
+        }
+        const auto& value = reading.value;
         if (!value)
             return FieldResult::Refresh;
         switch (entry.write) {
@@ -174,13 +179,13 @@ QLineEdit* CRegisterPage::AddIntegerEdit(const char* name, const IntegerEntry& e
         const auto entered = pageconv::ParseInteger(text.toStdString());
         if (!entered) {
             ShowMessage(QStringLiteral("Please enter an integer."));
-            return FieldResult::Refresh;
+            return FieldResult::Refused;
         }
         if (*entered < entry.minimum || *entered > entry.maximum) {
             ShowMessage(QStringLiteral("Please enter an integer between %1 and %2.")
                             .arg(entry.minimum)
                             .arg(entry.maximum));
-            return FieldResult::Refresh;
+            return FieldResult::Refused;
         }
         const std::int64_t field = *entered - entry.shownOffset;
         if (field == current())
@@ -319,7 +324,10 @@ void CRegisterPage::Apply(FieldResult result) {
 
 void CRegisterPage::Commit(CEditField& field) {
     const QScopedValueRollback guard(acting_, true);
-    Apply(field.CommitIfChanged());
+    const FieldResult result = field.CommitIfChanged();
+    if (result == FieldResult::Refused)
+        SelectForCorrection(field.Edit());
+    Apply(result);
 }
 
 void CRegisterPage::Step(CEditField& field, int direction) {

@@ -4,9 +4,11 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-declarative-dev libgl-dev
+    qt6-charts-dev qt6-svg-dev libfftw3-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     dbus dbus-x11 xvfb xauth fontconfig fonts-dejavu-core
     clang libclang-rt-14-dev
+    dpkg-dev file python3-dbus libglib2.0-bin
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then

@@ -19,4 +19,5 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 unset DBUS_SESSION_BUS_ADDRESS
-dbus-run-session -- ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600
+# Under a HOME of their own, checked unchanged afterwards: no test may touch the user's files.
+tools/check-user-folders.sh dbus-run-session -- ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 600

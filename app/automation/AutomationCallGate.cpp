@@ -2,6 +2,8 @@
 
 #include "ops/BoardOperations.h"
 
+#include <QDBusError>
+
 namespace tarsion {
 
 CAutomationCallGate::CAutomationCallGate(QDBusConnection bus, CBoardOperations& ops)
@@ -18,6 +20,17 @@ CAutomationCallGate::~CAutomationCallGate() {
 bool CAutomationCallGate::MustWait() const {
     // Calls queued earlier go first, so the order of the script's operations is kept.
     return ops_.IsBusy() || !pending_.empty();
+}
+
+bool CAutomationCallGate::RefuseArguments(const QDBusMessage& call) {
+    if (call.signature().isEmpty())
+        return false;
+    call.setDelayedReply(true);
+    bus_.send(call.createErrorReply(
+        QDBusError::UnknownMethod,
+        QStringLiteral("No such method '%1' in interface '%2' at object path '%3' (signature '%4')")
+            .arg(call.member(), call.interface(), call.path(), call.signature())));
+    return true;
 }
 
 void CAutomationCallGate::Defer(const QDBusMessage& call, std::function<QVariantList()> work) {

@@ -42,6 +42,10 @@ public:
         }
     }
 
+    // The bus offers a slot that takes only the call every call of its name, whatever arguments it
+    // carries. Such a call gets the error the bus gives a typed method called wrongly, and true.
+    bool RefuseArguments(const QDBusMessage& call);
+
 private:
     bool MustWait() const;
     void Defer(const QDBusMessage& call, std::function<QVariantList()> work);

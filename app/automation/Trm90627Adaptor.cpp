@@ -24,10 +24,14 @@ CTrm90627Adaptor::CTrm90627Adaptor(QObject* object, CBoardOperations& ops, CAuto
     : QDBusAbstractAdaptor(object), ops_(ops), gate_(gate) {}
 
 bool CTrm90627Adaptor::SoftReset(const QDBusMessage& call) {
+    if (gate_.RefuseArguments(call))
+        return false;
     return gate_.Serve<bool>(call, [this] { return ops_.SoftReset(); });
 }
 
 bool CTrm90627Adaptor::Reset(const QDBusMessage& call) {
+    if (gate_.RefuseArguments(call))
+        return false;
     return gate_.Serve<bool>(call, [this] { return ops_.Reset(); });
 }
 
@@ -55,10 +59,14 @@ bool CTrm90627Adaptor::ResetBits(const QDBusVariant& address, const QDBusVariant
 }
 
 bool CTrm90627Adaptor::Send(const QDBusMessage& call) {
+    if (gate_.RefuseArguments(call))
+        return false;
     return gate_.Serve<bool>(call, [this] { return ops_.Send(); });
 }
 
 bool CTrm90627Adaptor::Stop(const QDBusMessage& call) {
+    if (gate_.RefuseArguments(call))
+        return false;
     return gate_.Serve<bool>(call, [this] { return ops_.Stop(); });
 }
 
@@ -134,6 +142,8 @@ CAutomationCreateAdaptor::CAutomationCreateAdaptor(QObject* object, std::functio
     : QDBusAbstractAdaptor(object), newDocument_(std::move(newDocument)), gate_(gate) {}
 
 void CAutomationCreateAdaptor::Create(const QDBusMessage& call) {
+    if (gate_.RefuseArguments(call))
+        return;
     gate_.Serve<void>(call, [this] { newDocument_(); });
 }
 

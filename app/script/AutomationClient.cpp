@@ -1,6 +1,7 @@
 #include "AutomationClient.h"
 
 #include "ScriptArguments.h"
+#include "WaitingLine.h"
 
 #include <QDBusMessage>
 #include <QJSEngine>
@@ -22,11 +23,13 @@ constexpr int kNoTimeout = std::numeric_limits<int>::max();
 
 } // namespace
 
-CAutomationClient::CAutomationClient(QDBusConnection bus, QObject* parent)
-    : QObject(parent), bus_(std::move(bus)) {}
+CAutomationClient::CAutomationClient(QDBusConnection bus, std::FILE* terminal, QObject* parent)
+    : QObject(parent), bus_(std::move(bus)), terminal_(terminal) {}
 
 QDBusMessage CAutomationClient::CallBlocking(const QDBusMessage& message) {
-    return bus_.call(message, QDBus::Block, kNoTimeout);
+    if (!terminal_)
+        return bus_.call(message, QDBus::Block, kNoTimeout);
+    return CWaitingLine(terminal_).Wait(bus_.asyncCall(message, kNoTimeout), message.member());
 }
 
 bool CAutomationClient::Create(QString& error) {

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdio>
+
 namespace tarsion {
 
 // The script's side of the automation object: the creation request, then calls by name. Method
@@ -14,7 +16,8 @@ namespace tarsion {
 class CAutomationClient final : public QObject {
     Q_OBJECT
 public:
-    explicit CAutomationClient(QDBusConnection bus, QObject* parent = nullptr);
+    // With a `terminal`, a call that runs long says there that it is being waited for.
+    explicit CAutomationClient(QDBusConnection bus, std::FILE* terminal = nullptr, QObject* parent = nullptr);
 
     // Sends the creation request (which starts the program through D-Bus activation when none
     // runs) and learns the object's methods. False with the reason in `error`.
@@ -36,6 +39,7 @@ private:
     QDBusMessage CallBlocking(const QDBusMessage& message);
 
     QDBusConnection bus_;
+    std::FILE* terminal_;
     QHash<QString, Method> methods_; // by lower-case name
 };
 

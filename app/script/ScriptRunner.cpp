@@ -1,6 +1,7 @@
 #include "ScriptRunner.h"
 
 #include "AutomationClient.h"
+#include "WaitingLine.h"
 #include "WshShell.h"
 
 #include <QDBusConnection>
@@ -29,9 +30,10 @@ const char* const kPrelude = R"JS(
             get: function (target, name) {
                 if (typeof name !== "string")
                     return undefined;
+                // An unknown name still gives a function: calling it reports the name it was given.
                 var method = client.resolve(name);
                 if (method === "")
-                    return undefined;
+                    method = name;
                 return function () { return client.call(method, Array.prototype.slice.call(arguments)); };
             }
         });
@@ -50,7 +52,13 @@ const char* const kPrelude = R"JS(
         CreateObject: createObject,
         Echo: function () { host.echo(Array.prototype.slice.call(arguments)); },
         Sleep: function (milliseconds) { host.sleep(milliseconds); },
-        Quit: function (code) { host.quit(code === undefined ? 0 : code); },
+        Quit: function (code) {
+            var status = code === undefined ? 0 : Number(code);
+            // A status that is no number must not end the script as a success.
+            if (isNaN(status))
+                throw new TypeError("WScript.Quit: the exit code must be a number, not \"" + code + "\"");
+            host.quit(status);
+        },
         Arguments: args,
         ScriptName: host.scriptName,
         ScriptFullName: host.scriptFullName
@@ -128,7 +136,7 @@ void CScriptRunner::quit(int code) {
 }
 
 QJSValue CScriptRunner::connectTarsion() {
-    auto* client = new CAutomationClient(QDBusConnection::sessionBus());
+    auto* client = new CAutomationClient(QDBusConnection::sessionBus(), CWaitingLine::Terminal());
     QJSValue object = engine_.newQObject(client);
     QString error;
     if (!client->Create(error)) {

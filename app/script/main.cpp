@@ -3,13 +3,14 @@
 
 #include "ScriptRunner.h"
 #include "ScriptSource.h"
+#include "board/RegularFile.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QMessageBox>
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -50,13 +51,25 @@ int main(int argc, char** argv) {
             QStringLiteral("%1: VBScript files can't be run; tarsion-script runs JavaScript (.js) files only")
                 .arg(path),
             hasDisplay);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Fail(QStringLiteral("%1: %2").arg(path, file.errorString()), hasDisplay);
+    // A regular file of sane size only: a FIFO would block and /dev/zero never end.
+    std::string bytes;
+    switch (tarsion::ReadRegularFile(path.toStdString(), tarsion::kScriptFileLimit, bytes)) {
+    case tarsion::FileRead::Ok:
+        break;
+    case tarsion::FileRead::CannotOpen:
+        return Fail(QStringLiteral("%1: can't open the file, or it is no regular file").arg(path),
+                    hasDisplay);
+    case tarsion::FileRead::TooLarge:
+        return Fail(QStringLiteral("%1: the file is larger than %2 MB, too large for a script")
+                        .arg(path)
+                        .arg(tarsion::kScriptFileLimit >> 20),
+                    hasDisplay);
+    }
 
     tarsion::CScriptRunner runner(path, arguments, hasDisplay);
     QString error;
-    const int status = runner.Run(tarsion::DecodeScript(file.readAll()), error);
+    const int status = runner.Run(
+        tarsion::DecodeScript(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))), error);
     if (!error.isEmpty())
         Fail(error, hasDisplay);
     return status;

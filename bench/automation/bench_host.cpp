@@ -1,8 +1,6 @@
 // The program as started by the automation benchmarks: the real start-up on the port TARSION_PORT
 // names, with one register page shown, serving the bus until it is ended (SIGTERM).
-// Usage: tarsion_bench_host [PAGE] [hidden]
-//   PAGE is a tab index (DataFlow, the largest page, is 2); "hidden" hides the window after the
-//   start-up, for a reference without painting.
+// Usage: tarsion_bench_host [PAGE]   (a tab index; DataFlow, the largest page, is 2)
 // After every load that showed a progress dialog it writes to standard error how long the dialog
 // showed and how often the dialog and the main window were painted meanwhile.
 
@@ -29,17 +27,10 @@ protected:
         if (!widget)
             return false;
         if (event->type() == QEvent::Show && qobject_cast<QProgressDialog*>(widget)) {
+            dialog_ = widget;
             shown_.start();
             dialogPaints_ = windowPaints_ = 0;
-        } else if (event->type() == QEvent::Hide && qobject_cast<QProgressDialog*>(widget) &&
-                   shown_.isValid()) {
-            const double seconds = static_cast<double>(shown_.elapsed()) / 1000.0;
-            std::fprintf(stderr,
-                         "progress dialog shown %.1f s: dialog painted %d times (%.1f/s), main window %d "
-                         "times (%.1f/s)\n",
-                         seconds, dialogPaints_, dialogPaints_ / seconds, windowPaints_,
-                         windowPaints_ / seconds);
-            shown_.invalidate();
+            connect(widget, &QObject::destroyed, this, &PaintCounter::Report);
         } else if (event->type() == QEvent::UpdateRequest && shown_.isValid()) {
             // One paint pass of a window and its children.
             if (widget == dialog_)
@@ -51,8 +42,17 @@ protected:
     }
 
 private:
+    void Report() {
+        const double seconds = static_cast<double>(shown_.elapsed()) / 1000.0;
+        std::fprintf(stderr,
+                     "progress dialog shown %.1f s: dialog painted %d times (%.1f/s), main window %d times "
+                     "(%.1f/s)\n",
+                     seconds, dialogPaints_, dialogPaints_ / seconds, windowPaints_, windowPaints_ / seconds);
+        shown_.invalidate();
+        dialog_ = nullptr;
+    }
+
     QWidget& mainWindow_;
-    // Compared only: by the time it hides, the dialog is being destroyed.
     const QWidget* dialog_ = nullptr;
     QElapsedTimer shown_;
     int dialogPaints_ = 0;
@@ -70,8 +70,6 @@ int main(int argc, char** argv) {
     if (!app.StartUp({arguments.constFirst()}))
         return app.ExitCode();
     app.MainWindow().ShowPage(page);
-    if (arguments.contains(QStringLiteral("hidden")))
-        app.MainWindow().hide();
     PaintCounter counter(app.MainWindow());
     application.installEventFilter(&counter);
     // The benchmark ends the host with SIGTERM; the default action is enough: nothing is saved.

@@ -4,7 +4,7 @@
 # client (dbus-python), with the window drawn offscreen and on X11 (Xvfb, when installed). Each row
 # runs on a private session bus against a fresh program on the virtual board; the ratios compare a
 # rate with the bare call rate of the same client in the same run.
-# The "hidden" rows hide the window after the start-up: the same program without painting, for
+# The "headless" rows serve the same calls from `tarsion --headless` (no window at all), for
 # reference (a method call is served on the GUI thread, Ping on the bus thread of Qt D-Bus).
 # Usage: bench/automation/run.sh [BUILD_DIR] [CALLS] [PAGE]
 #   (build with -DCMAKE_BUILD_TYPE=Release for figures; PAGE is a tab index, DataFlow is 2)
@@ -28,9 +28,13 @@ unset DBUS_SESSION_BUS_ADDRESS
 
 # One measurement: the host serves a bus of its own, the client measures, the host is stopped.
 measure() {
-    local client="$1" show="$2"
+    local client="$1" mode="$2"
     dbus-run-session -- bash -c '
-        "$1/bin/tarsion_bench_host" "$2" "$6" & host=$!
+        if [ "$6" = headless ]; then
+            "$1/bin/tarsion" --headless >/dev/null & host=$!
+        else
+            "$1/bin/tarsion_bench_host" "$2" & host=$!
+        fi
         for _ in $(seq 100); do
             dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
                 org.freedesktop.DBus.NameHasOwner string:com.tessaric.Tarsion 2>/dev/null |
@@ -45,12 +49,12 @@ measure() {
         kill "$host"
         wait "$host" 2>/dev/null
         exit $status
-    ' measure "$build" "$page" "$client" "$here" "$calls" "$show" 2>>"$work/stderr" | tail -n 1
+    ' measure "$build" "$page" "$client" "$here" "$calls" "$mode" 2>>"$work/stderr" | tail -n 1
 }
 
 row() {
     local client="$1" window="$2" line poke peek ping
-    line="$(measure "$client" "$([ "$window" = hidden ] && echo hidden)")"
+    line="$(measure "$client" "$window")"
     poke="$(sed -n 's/.*poke=\([0-9]*\).*/\1/p' <<<"$line")"
     peek="$(sed -n 's/.*peek=\([0-9]*\).*/\1/p' <<<"$line")"
     ping="$(sed -n 's/.*ping=\([0-9]*\).*/\1/p' <<<"$line")"
@@ -70,7 +74,7 @@ printf '|%s|%s|%s|%s|%s|%s|%s|\n' -----------------  ----------- --------- -----
 export QT_QPA_PLATFORM=offscreen
 for client in script python; do
     row "$client" offscreen
-    row "$client" hidden
+    row "$client" headless
 done
 
 if command -v Xvfb >/dev/null; then

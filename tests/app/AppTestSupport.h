@@ -10,11 +10,15 @@
 
 namespace tarsion::test {
 
-// Answers save-file dialogs from a list; an empty answer is a cancel.
+// Answers file dialogs from a list; an empty answer is a cancel.
 class ScriptedFileChooser final : public IFileChooser {
 public:
     QString SaveFileName(const QString& filter, const QString& defaultSuffix) override {
         filters.append(filter + QStringLiteral("|") + defaultSuffix);
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    QString OpenFileName(const QString& filter) override {
+        filters.append(filter);
         return answers.isEmpty() ? QString() : answers.takeFirst();
     }
     QStringList answers;

@@ -3,6 +3,8 @@
 #include "board/VirtualBoard.h"
 #include "support/ScriptedPrompt.h"
 
+#include <QApplication>
+#include <QMimeData>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
@@ -129,6 +131,26 @@ TEST_F(LogWindowTest, MouseNeitherMovesTheCaretNorSelects) {
     QTest::mouseDClick(log_->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
     EXPECT_EQ(log_->textCursor().position(), caret);
     EXPECT_FALSE(log_->textCursor().hasSelection());
+}
+
+TEST_F(LogWindowTest, DroppedTextIsRefused) {
+    log_->setPlainText(QStringLiteral("first line\nsecond line\n"));
+    log_->moveCursor(QTextCursor::End);
+    const int caret = log_->textCursor().position();
+    QMimeData dragged;
+    dragged.setText(QStringLiteral("dropped"));
+    const QPointF at(10, 5);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(log_->viewport(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(log_->viewport(), &drop);
+    EXPECT_FALSE(drop.isAccepted());
+    EXPECT_EQ(log_->toPlainText().toStdString(), "first line\nsecond line\n");
+    EXPECT_EQ(log_->textCursor().position(), caret);
+    // The next log line still lands at the end.
+    host_->Doc().LogLine("Done", 1);
+    EXPECT_EQ(Line(2), QStringLiteral("\tDone"));
 }
 
 TEST_F(LogWindowTest, FullLogDropsItsOldestHundredLines) {

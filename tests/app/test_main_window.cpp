@@ -7,7 +7,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +32,12 @@ protected:
     }
 
     void Trigger(const char* action) { window_->Action(QString::fromLatin1(action)).trigger(); }
+    // Ctrl and `key` as the user presses them, with the log window active.
+    void PressInWindow(Qt::Key key) {
+        QApplication::setActiveWindow(window_.get());
+        window_->LogWindow().setFocus();
+        QTest::keyClick(&window_->LogWindow(), key, Qt::ControlModifier);
+    }
     QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
 
     QTemporaryDir dir_;
@@ -115,6 +123,54 @@ TEST_F(MainWindowTest, CancelledSaveConfigurationChangesNothing) {
     EXPECT_EQ(window_->windowTitle(), QStringLiteral("Tessaric - TRM90627"));
     EXPECT_TRUE(window_->RecentFiles().Files().isEmpty());
     EXPECT_TRUE(prompt_.messages.empty());
+}
+
+TEST_F(MainWindowTest, OpenNamesTheDocumentAfterAnExistingFileAndReadsNothing) {
+    {
+        QFile file(Path("bench.js"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("Tarsion.Poke ( 0x0a,0x12345678 );");
+    }
+    files_.answers = {Path("bench.js")};
+    PressInWindow(Qt::Key_O);
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Tessaric - bench.js"));
+    EXPECT_EQ(window_->RecentFiles().Files(), QStringList{Path("bench.js")});
+    EXPECT_EQ(board_->ChipRegister(0x0A), 0u);
+    EXPECT_TRUE(prompt_.messages.empty());
+
+    // Cancelled, or a file that is gone by now: nothing changes.
+    Trigger("fileOpen");
+    files_.answers = {Path("gone.js")};
+    Trigger("fileOpen");
+    EXPECT_EQ(window_->windowTitle(), QStringLiteral("Tessaric - bench.js"));
+    EXPECT_EQ(window_->RecentFiles().Files().size(), 1);
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0], Path("gone.js").toStdString() +
+                                       "\nCannot find this file.\nPlease verify that the correct path and "
+                                       "file name are given.");
+}
+
+TEST_F(MainWindowTest, SaveWritesNoFileEvenAfterOpen) {
+    const QByteArray contents("WScript.Echo('mine');\n");
+    {
+        QFile file(Path("mine.js"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    files_.answers = {Path("mine.js")};
+    Trigger("fileOpen");
+    const QStringList before = QDir(dir_.path()).entryList(QDir::Files);
+    const QString cwdBefore = QDir::currentPath();
+    PressInWindow(Qt::Key_S);
+    QFile file(Path("mine.js"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), contents);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), before);
+    EXPECT_FALSE(QFile::exists(QDir(cwdBefore).filePath(QStringLiteral("mine.js"))));
+    EXPECT_EQ(
+        window_->statusBar()->currentMessage(),
+        QStringLiteral("Nothing to save: Save Configuration stores the board's registers and memories"));
+    EXPECT_EQ(files_.filters.size(), 1);
 }
 
 TEST_F(MainWindowTest, FailedSaveConfigurationIsReported) {

@@ -3,13 +3,17 @@
 #include "app/LogWindow.h"
 #include "app/MainFrame.h"
 #include "app/TarsionApp.h"
+#include "board/PpdevBackend.h"
 #include "board/SteadyClock.h"
+#include "support/FakePpdev.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iostream>
+#include <sstream>
 
 namespace tarsion {
 namespace {
@@ -253,6 +257,52 @@ TEST_F(StartUpTest, StartUpFailuresEndTheProgram) {
     EXPECT_EQ(prompt.messages.back(), "Couldn't Initiate the Driver, Program will terminate");
     // Nothing is saved.
     EXPECT_TRUE(QSettings(QStringLiteral("Tessaric"), QStringLiteral("Tarsion")).allKeys().isEmpty());
+}
+
+// Standard error as the program writes it, for the length of one test.
+class CapturedStandardError {
+public:
+    CapturedStandardError() : old_(std::cerr.rdbuf(text_.rdbuf())) {}
+    ~CapturedStandardError() { std::cerr.rdbuf(old_); }
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::streambuf* old_;
+};
+
+// Retry twice, then demo mode: the cause is written once, the dialog asked each time.
+TEST_F(StartUpTest, FailedReadOutOnARealPortNamesTheCauseOnceOnStandardError) {
+    SetBaseAddressSetting(0x278);
+    test::FakeMachine machine;
+    machine.AddPort("parport0", "888\t1912\n");
+    test::FakePpdev lister(machine);
+    test::ScriptedPrompt prompt;
+    CAppSettings settings;
+    CDocumentHost host(std::make_unique<PpdevBackend>(std::make_unique<test::FakePpdev>(machine),
+                                                      FindParportDevices(lister), std::cerr),
+                       prompt);
+    int asked = 0;
+    CapturedStandardError captured;
+    host.StartUp(settings, [&] { return ++asked < 3 ? ReadOutChoice::Retry : ReadOutChoice::EnterDemoMode; });
+    EXPECT_EQ(asked, 3);
+    EXPECT_TRUE(host.Link().IsDemo());
+    EXPECT_EQ(captured.Text(),
+              "tarsion: no board at 0x278: no parallel port at this base; ports were found at "
+              "0x378 (choose one on the Board page); TARSION_PORT=sim runs the program on the "
+              "virtual board\n");
+}
+
+TEST_F(StartUpTest, FailedReadOutOnTheVirtualBoardWritesNothingOnStandardError) {
+    test::ScriptedPrompt prompt;
+    CAppSettings settings;
+    auto board = std::make_unique<VirtualBoard>();
+    board->InjectFault(VirtualBoard::Fault::NotConnected);
+    CDocumentHost host(std::move(board), prompt);
+    CapturedStandardError captured;
+    host.StartUp(settings, [] { return ReadOutChoice::EnterDemoMode; });
+    EXPECT_TRUE(host.Link().IsDemo());
+    EXPECT_EQ(captured.Text(), "");
 }
 
 } // namespace

@@ -158,6 +158,47 @@ TEST_F(AutomationBus, ExportsTheNineteenMethodsInOrderWithTheirTypes) {
     EXPECT_EQ(methods.join(QLatin1Char(' ')).toStdString(), expected.join(QLatin1Char(' ')).toStdString());
 }
 
+// Every method, typed or not, refuses a call whose arguments don't match it, and does nothing.
+TEST_F(AutomationBus, CallsWithArgumentsThatDoNotMatchAreRefusedAndDoNothing) {
+    const QString creation = QStringLiteral("com.tessaric.Tarsion.Automation");
+    const struct {
+        const char* method;
+        QList<QVariant> arguments;
+        QString interface;
+    } cases[] = {
+        {"SoftReset", {QVariant::fromValue<int>(1)}, {}},
+        {"Reset", {QStringLiteral("now")}, {}},
+        {"Send", {QVariant::fromValue<int>(1), QVariant::fromValue<int>(2)}, {}},
+        {"Stop", {Var(QVariant::fromValue<int>(0))}, {}},
+        {"Create", {QVariant::fromValue<int>(1)}, creation},
+        {"Poke", {Var(QVariant::fromValue<int>(0x0A)), Var(QVariant::fromValue<int>(1)), QVariant(true)}, {}},
+        {"Peek", {QVariant::fromValue<int>(0x0A)}, {}},
+        {"LoadConstellationRam", {QStringLiteral("a.hex"), QStringLiteral("b.hex")}, {}},
+    };
+    for (const auto& c : cases) {
+        bench.board->SetChipRegister(0x0A, 0xA5A5A5A5);
+        bench.board->SetPldRegister(12, 0);
+        const int softResets = bench.board->SoftResets();
+        const int boardResets = bench.board->BoardResets();
+        const int newDocumentSteps = bench.newDocumentSteps;
+        const QDBusMessage reply =
+            c.interface.isEmpty()
+                ? test::CallFromClient(QString::fromLatin1(c.method), c.arguments)
+                : test::CallFromClient(QString::fromLatin1(c.method), c.arguments, c.interface);
+        EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage) << c.method;
+        EXPECT_TRUE(reply.errorMessage().contains(QString::fromLatin1(c.method)))
+            << qPrintable(reply.errorMessage());
+        EXPECT_EQ(bench.board->SoftResets(), softResets) << c.method;
+        EXPECT_EQ(bench.board->BoardResets(), boardResets) << c.method;
+        EXPECT_EQ(bench.newDocumentSteps, newDocumentSteps) << c.method;
+        EXPECT_EQ(bench.board->PldRegister(12), 0) << c.method;
+        EXPECT_EQ(bench.board->ChipRegister(0x0A), 0xA5A5A5A5u) << c.method;
+    }
+    // Called as declared, they still run.
+    EXPECT_EQ(test::CallFromClient(QStringLiteral("SoftReset"), {}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(bench.board->SoftResets(), 1);
+}
+
 TEST_F(AutomationBus, CallsDuringAnOperationWaitForItsEndAndKeepTheirOrder) {
     bench.board->SetChipRegister(0x0A, 0xA5A5A5A5);
     auto operation = std::make_unique<CBoardOperations::Scope>(*bench.ops);

@@ -4,10 +4,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <sys/stat.h>
 
 namespace tarsion {
 namespace {
@@ -132,7 +134,67 @@ TEST_F(TarsionScript, ScriptErrorsNameFileAndLineAndStopTheScript) {
     const test::ScriptResult result = test::RunScript(Path("broken.js"));
     EXPECT_NE(result.exitCode, 0);
     EXPECT_TRUE(result.err.contains(Path("broken.js") + QStringLiteral(":3:"))) << qPrintable(result.err);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("NoSuchMethod"))) << qPrintable(result.err);
     EXPECT_EQ(bench_.board->ChipRegister(0x0A), 1u);
+}
+
+// Errors that once read as success or as nonsense: each fails with file, line and its cause.
+TEST_F(TarsionScript, QuitWithoutANumberAndStackOverflowFailWithFileAndLine) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* line;
+        const char* cause;
+    } cases[] = {
+        {"quit.js", "WScript.Echo('x');\nWScript.Quit(\"abc\");\n", ":2:", "abc"},
+        {"deep.js", "function down(n) { return down(n + 1) + 1; }\n\ndown(0);\n", ":1:", "RangeError"},
+    };
+    for (const auto& c : cases) {
+        test::WriteText(Path(c.name), c.text);
+        const test::ScriptResult result = test::RunScript(Path(c.name));
+        EXPECT_NE(result.exitCode, 0) << c.name;
+        EXPECT_TRUE(result.err.contains(Path(c.name) + QLatin1String(c.line))) << qPrintable(result.err);
+        EXPECT_TRUE(result.err.contains(QLatin1String(c.cause))) << qPrintable(result.err);
+    }
+}
+
+// A FIFO would block the host for good and /dev/zero make it run out of memory.
+TEST_F(TarsionScript, RefusesWhatIsNoRegularFile) {
+    ASSERT_EQ(::mkfifo(StdPath("script.fifo").c_str(), 0600), 0);
+    for (const QString& script : {Path("script.fifo"), QStringLiteral("/dev/zero"), dir.path()}) {
+        const test::ScriptResult result = test::RunScript(script);
+        EXPECT_EQ(result.exitCode, 1) << qPrintable(script);
+        EXPECT_TRUE(result.err.contains(script + QStringLiteral(": can't open the file")))
+            << qPrintable(result.err);
+    }
+}
+
+// A file name that would end the quoted string in a script line, loaded with recording on, then
+// saved: replaying either script loads the same file and runs nothing else.
+TEST_F(TarsionScript, HostileFileNamesReplayAsTheSameNameAndRunNothing) {
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path()); // where an injected "touch injected" would land
+    const QString map = test::WriteText(
+        Path("a'+WScript.CreateObject(\"WScript.Shell\").Run(\"touch injected\",0,true)+'.hex"), "0a3c\n");
+    {
+        test::AutomationBench session;
+        session.doc.startDirectory = dir.path().toStdString();
+        ASSERT_TRUE(session.doc.StartRecording(StdPath("session.js")));
+        ASSERT_TRUE(session.ops->LoadConstellationRam(map.toStdString()));
+        session.doc.StopRecording();
+        ASSERT_TRUE(session.ops->SaveSettings(StdPath("config.js")));
+    }
+    for (const char* script : {"session.js", "config.js"}) {
+        test::AutomationBench replay;
+        replay.doc.startDirectory = dir.path().toStdString();
+        replay.Serve();
+        const test::ScriptResult result = test::RunScript(Path(script));
+        EXPECT_EQ(result.exitCode, 0) << script << qPrintable(result.err);
+        EXPECT_EQ(replay.board->ConstellationRam(0x0a), 0x3c) << script;
+        EXPECT_EQ(replay.doc.constellationFile, QFileInfo(map).fileName().toStdString()) << script;
+    }
+    QDir::setCurrent(previous);
+    EXPECT_FALSE(QFileInfo::exists(Path("injected")));
 }
 
 TEST_F(TarsionScript, ReadsUtf16ScriptsWithCrLfLineEnds) {

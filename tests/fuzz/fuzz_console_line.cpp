@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         board.InjectFault(VirtualBoard::Fault::NotConnected);
 
     ops.Console(line);
-    if (ops.IsBusy())
+    // Every line, refused or not, must leave the operation finished and the byte cycles in order.
+    if (ops.IsBusy() || board.ProtocolViolations() != 0)
         __builtin_trap();
     return 0;
 }

@@ -94,6 +94,24 @@ TEST_F(ConfigurationScript, MemoryLoadsInOrder) {
                            PokeLines() + "\nTarsion.Write(9,0);\nTarsion.PldWrite(12,1);");
 }
 
+// Started from "/", a loaded file's stored name is its path without the leading '/': the saved
+// line names it in full and loads it again from the same start directory.
+TEST_F(ConfigurationScript, StartedFromTheRootTheSavedLineLoadsTheSameFile) {
+    rig.doc.startDirectory = "/";
+    const std::string map = rig.WriteFile("map.hex", "0501\n");
+    ASSERT_TRUE(rig.ops.LoadConstellationRam(map));
+    const std::string stored = map.substr(1);
+    EXPECT_EQ(rig.doc.constellationFile, stored);
+    ASSERT_TRUE(Save());
+    const std::string line = "\nTarsion.LoadConstellationRam('" + stored + " ' );";
+    EXPECT_NE(Saved().find(line), std::string::npos) << Saved();
+
+    rig.board.SetConstellationRam(0x05, 0x00);
+    ASSERT_TRUE(rig.ops.LoadConstellationRam(stored + " "));
+    EXPECT_EQ(rig.board.ConstellationRam(0x05), 0x01);
+    EXPECT_EQ(rig.doc.constellationFile, stored);
+}
+
 TEST_F(ConfigurationScript, DataClkSourceRestoredAfterTheSender) {
     rig.board.SetBridgeRegister(kBoardControl, 0x06);
     rig.doc.Shadow().StorePldReg(kPatternSender, 0);

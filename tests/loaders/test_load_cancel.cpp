@@ -119,12 +119,8 @@ TEST_F(LoadCancel, EveryLongOperationCanBeCancelled) {
              EXPECT_EQ(rig.board.ChipRegister(kMemoryControl), 0x44u);
              EXPECT_EQ(rig.doc.coefficientI.fileName, kUnknownFile);
          }},
-        {"coefficient dump", [&] { return rig.ops.DumpCoefficientRam(1, rig.dir.string() + "/q.ram"); },
-         "\tCancelled after 5 of 256 words", [] {}},
         {"constellation load", [&] { return rig.ops.LoadConstellationRam(constellationFile); },
          "\tCancelled after 5 of 258 words", [&] { EXPECT_EQ(rig.doc.constellationFile, kUnknownFile); }},
-        {"constellation dump", [&] { return rig.ops.DumpConstellationRam(rig.dir.string() + "/d.hex"); },
-         "\tCancelled after 5 of 256 words", [] {}},
         {"configuration", [&] { return rig.ops.SaveSettings(rig.dir.string() + "/s.js"); },
          "\tCancelled after 5 of 16 registers",
          [&] { EXPECT_FALSE(std::filesystem::exists(rig.dir / "s.js")); }},

@@ -111,7 +111,7 @@ TEST_F(ChannelsFormTest, FactorHalfIsRangeCheckedOnCapture) {
     ASSERT_EQ(prompt_.messages.size(), 2u);
     EXPECT_EQ(prompt_.messages[0], "Please enter an integer between 1 and 65536.");
     EXPECT_EQ(prompt_.messages[1], "Please enter an integer.");
-    EXPECT_EQ(Text("factorHalf"), "65536");
+    EXPECT_EQ(Text("factorHalf"), "ten");
     EXPECT_EQ(Chip(0x01), 0xffff0000u);
     EXPECT_EQ(Logged("ModifyBits 01"), 2u);
 }

@@ -117,12 +117,15 @@ TEST_F(FifoFormTest, FocusLossCommitsTypedText) {
     EXPECT_EQ(Chip(0x02), 3u);
 }
 
-TEST_F(FifoFormTest, TextWithoutNumberOrWiderThan32BitsWritesNothingAndIsReplaced) {
+TEST_F(FifoFormTest, TextWithoutNumberOrWiderThan32BitsWritesNothing) {
     Preset(0x02, 0x55);
     Type("fifoControlHex", "zz");
     EXPECT_EQ(Text("fifoControlHex"), "0x00000055");
+    EXPECT_TRUE(prompt_.messages.empty());
+    // Too wide: refused with a message, the typed text kept for correction.
     Type("fifoControlHex", "1234567890");
-    EXPECT_EQ(Text("fifoControlHex"), "0x00000055");
+    EXPECT_EQ(Text("fifoControlHex"), "1234567890");
+    EXPECT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(Chip(0x02), 0x55u);
     EXPECT_EQ(Logged("Poke"), 0u);
 }

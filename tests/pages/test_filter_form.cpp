@@ -179,15 +179,39 @@ TEST_F(FilterFormTest, ChannelGroupsStackOnANarrowWindowAndStandSideBySideOnAWid
     EXPECT_EQ(y("qFile"), y("iFile"));
 }
 
-TEST_F(FilterFormTest, ScaleThatIsNoNumberIsRefusedAndNothingLoads) {
-    Edit("iFile")->setText(QString::fromStdString(OneTapFile(0.0625)));
-    Type("qScale", "abc", false);
-    Click("loadI");
-    ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(prompt_.messages[0], "Please enter a number.");
-    EXPECT_EQ(log_.text.find("LoadCoefficientRam"), std::string::npos);
-    EXPECT_EQ(Field4(board_->CoefficientRam(0, 0xc1)), 0);
-    EXPECT_EQ(Text("qScale"), "abc");
+// Each load reads only the options it uses: a Value that is no number stops only the loads that
+// take it, and "Load I + Q" takes the I group's.
+TEST_F(FilterFormTest, ScaleThatIsNoNumberStopsOnlyTheLoadsThatUseIt) {
+    const struct {
+        const char* button;
+        const char* badScale;
+        bool loadsI;
+        bool loadsQ;
+    } cases[] = {
+        {"loadI", "qScale", true, false},  {"loadIQ", "qScale", true, true},
+        {"loadQ", "iScale", false, true},  {"loadQ", "qScale", false, false},
+        {"loadI", "iScale", false, false}, {"loadIQ", "iScale", false, false},
+    };
+    const QString file = QString::fromStdString(OneTapFile(0.0625));
+    for (const auto& c : cases) {
+        for (const int ram : {0, 1})
+            board_->SetCoefficientRam(ram, 0xc1, {});
+        prompt_.messages.clear();
+        Edit("iFile")->setText(file);
+        Edit("qFile")->setText(file);
+        Type(c.badScale, "abc", false);
+        Click(c.button);
+        const bool refused = !c.loadsI && !c.loadsQ;
+        EXPECT_EQ(Field4(board_->CoefficientRam(0, 0xc1)) != 0, c.loadsI) << c.button << " " << c.badScale;
+        EXPECT_EQ(Field4(board_->CoefficientRam(1, 0xc1)) != 0, c.loadsQ) << c.button << " " << c.badScale;
+        EXPECT_EQ(prompt_.messages,
+                  refused ? std::vector<std::string>{"Please enter a number."} : std::vector<std::string>{})
+            << c.button << " " << c.badScale;
+        if (refused) {
+            EXPECT_EQ(Text(c.badScale), "abc") << c.button;
+        }
+        Form()->Refresh();
+    }
 }
 
 } // namespace

@@ -46,12 +46,18 @@ TEST(HexEntry, ReadsLikePercentX) {
         {"0x", 0},      {"0xg", 0},   {"ffffffff", ~0u}, {"-1", ~0u},    {"0x0000007F", 0x7f},
     };
     for (const auto& [text, value] : cases) {
-        const auto parsed = ParseHex(text);
+        const auto parsed = ReadHex(text).value;
         ASSERT_TRUE(parsed.has_value()) << text;
         EXPECT_EQ(*parsed, value) << text;
     }
-    for (const char* text : {"", "zz", "x12", "  ", "100000000", "1234567890"})
-        EXPECT_FALSE(ParseHex(text).has_value()) << text;
+    for (const char* text : {"", "zz", "x12", "  "}) {
+        EXPECT_FALSE(ReadHex(text).value.has_value()) << text;
+        EXPECT_FALSE(ReadHex(text).tooManyDigits) << text;
+    }
+    for (const char* text : {"100000000", "1234567890", "0x123456789", "-100000000"}) {
+        EXPECT_FALSE(ReadHex(text).value.has_value()) << text;
+        EXPECT_TRUE(ReadHex(text).tooManyDigits) << text;
+    }
 }
 
 TEST(HexEntry, DisplayFormats) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,6 +86,21 @@ TEST(BindPortIo, UnreadableStateFileFailsAndIsLeftAlone) {
     PortBinding folder = BindPortIo("sim:" + (dir / "folder.state").string());
     EXPECT_FALSE(folder.backend);
     EXPECT_FALSE(folder.error.empty());
+}
+
+// A FIFO as state file would block the start-up in open() for good, a device never end.
+TEST(BindPortIo, AStateFileThatIsNoRegularFileIsRefusedAtOnce) {
+    ScratchDir dir;
+    const fs::path fifo = dir / "board.fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(60); // a blocked open would otherwise hang the suite
+    for (const std::string& file : {fifo.string(), std::string("/dev/zero")}) {
+        const PortBinding binding = BindPortIo("sim:" + file);
+        EXPECT_FALSE(binding.backend) << file;
+        EXPECT_NE(binding.error.find("no regular file"), std::string::npos) << binding.error;
+    }
+    ::alarm(0);
+    EXPECT_TRUE(fs::is_fifo(fifo));
 }
 
 TEST(BindPortIo, UnknownSpecFailsWithTheReason) {

@@ -1,4 +1,5 @@
 #include "board/PpdevBackend.h"
+#include "support/FakePpdev.h"
 
 #include <gtest/gtest.h>
 
@@ -15,82 +16,15 @@
 namespace tarsion {
 namespace {
 
-using Journal = std::vector<std::string>;
-
-// What the fake system shows, and the calls made to it.
-struct FakeMachine {
-    Journal journal;
-    std::map<std::string, std::string> files;
-    std::vector<std::string> dirs;
-    std::map<std::string, int> openErrors;
-    std::map<unsigned long, int> ioctlErrors;
-    unsigned char status = 0x87;
-    unsigned char data = 0x5A;
-};
-
-// Records every call as "<device>: <call> [value]" and answers from the machine.
-class FakePpdev final : public IPpdevSystem {
-public:
-    explicit FakePpdev(FakeMachine& machine) : m_(machine) {}
-
-    std::optional<std::string> ReadTextFile(const std::string& path) override {
-        const auto it = m_.files.find(path);
-        return it == m_.files.end() ? std::nullopt : std::optional(it->second);
-    }
-    std::vector<std::string> ListParportDirs() override { return m_.dirs; }
-    int Open(const std::string& path) override {
-        m_.journal.push_back("open " + path);
-        if (const auto it = m_.openErrors.find(path); it != m_.openErrors.end())
-            return -it->second;
-        names_[nextFd_] = path.substr(path.rfind('/') + 1);
-        return nextFd_++;
-    }
-    int Ioctl(int fd, unsigned long request, void* arg) override {
-        std::string entry = names_.at(fd) + ": " + Name(request);
-        if (request == PPWDATA || request == PPWCONTROL)
-            entry += " " + Hex(*static_cast<unsigned char*>(arg));
-        else if (request == PPDATADIR)
-            entry += " " + std::to_string(*static_cast<int*>(arg));
-        m_.journal.push_back(entry);
-        if (const auto it = m_.ioctlErrors.find(request); it != m_.ioctlErrors.end())
-            return it->second;
-        if (request == PPRSTATUS)
-            *static_cast<unsigned char*>(arg) = m_.status;
-        else if (request == PPRDATA)
-            *static_cast<unsigned char*>(arg) = m_.data;
-        return 0;
-    }
-    void Close(int fd) override { m_.journal.push_back(names_.at(fd) + ": close"); }
-
-private:
-    static std::string Hex(unsigned value) {
-        char text[3];
-        std::snprintf(text, sizeof text, "%02x", value);
-        return text;
-    }
-    static std::string Name(unsigned long request) {
-        static const std::map<unsigned long, std::string> names{
-            {PPCLAIM, "PPCLAIM"},       {PPRELEASE, "PPRELEASE"}, {PPWDATA, "PPWDATA"},
-            {PPRDATA, "PPRDATA"},       {PPRSTATUS, "PPRSTATUS"}, {PPWCONTROL, "PPWCONTROL"},
-            {PPRCONTROL, "PPRCONTROL"}, {PPDATADIR, "PPDATADIR"}, {PPSETMODE, "PPSETMODE"},
-            {PPNEGOT, "PPNEGOT"}};
-        const auto it = names.find(request);
-        return it == names.end() ? "ioctl " + std::to_string(request) : it->second;
-    }
-
-    FakeMachine& m_;
-    std::map<int, std::string> names_;
-    int nextFd_ = 3;
-};
+using test::FakeMachine;
+using test::FakePpdev;
+using test::Journal;
 
 class PpdevTest : public ::testing::Test {
 protected:
-    void AddPort(const std::string& dir, const std::string& baseAddr) {
-        machine.dirs.push_back(dir);
-        machine.files["/proc/sys/dev/parport/" + dir + "/base-addr"] = baseAddr;
-    }
-    PortBinding Bind(const std::string& device = "") {
-        return BindPpdev(std::make_unique<FakePpdev>(machine), device, diagnostics);
+    void AddPort(const std::string& dir, const std::string& baseAddr) { machine.AddPort(dir, baseAddr); }
+    PortBinding Bind(const std::string& device = "", std::uint16_t base = 0x378) {
+        return BindPpdev(std::make_unique<FakePpdev>(machine), device, base, diagnostics);
     }
     // Binds, which must succeed, and forgets the calls the binding made.
     std::unique_ptr<IPortBackend> BindAndClear(const std::string& device = "") {
@@ -120,14 +54,14 @@ TEST_F(PpdevTest, FindsEachDeviceByTheBaseItsBaseAddrFileStartsWith) {
     EXPECT_EQ(FindParportDevices(fake), expected);
 }
 
-TEST_F(PpdevTest, BindingClaimsTheDefaultBaseAndSetsItIdleAtOnce) {
+TEST_F(PpdevTest, BindingClaimsTheBaseInUseAndSetsItIdleAtOnce) {
     AddPort("parport0", "888\t1912\n");
     AddPort("parport1", "632\t0\n");
-    PortBinding binding = Bind();
+    PortBinding binding = Bind("", 0x278);
     ASSERT_TRUE(binding.backend) << binding.error;
-    // Only the default base's device; the claim's restored control byte is overwritten first.
-    EXPECT_EQ(journal, (Journal{"open /dev/parport0", "parport0: PPCLAIM", "parport0: PPWCONTROL 05",
-                                "parport0: PPDATADIR 0"}));
+    // Only the device of the base in use; the claim's restored control byte is overwritten first.
+    EXPECT_EQ(journal, (Journal{"open /dev/parport1", "parport1: PPCLAIM", "parport1: PPWCONTROL 05",
+                                "parport1: PPDATADIR 0"}));
 }
 
 TEST_F(PpdevTest, TranslatesPortRegistersIntoIoctls) {
@@ -190,6 +124,78 @@ TEST_F(PpdevTest, BaseWithoutDeviceReadsAsEmptyBus) {
     EXPECT_EQ(port->ReadPort(0x379), 0xFF);
     EXPECT_EQ(port->ReadPort(0x378), 0xFF);
     EXPECT_TRUE(journal.empty()) << journal.front();
+}
+
+// A 0x378 port the user may not open stops only a program whose base in use is 0x378; a port at
+// another base in use that can't be opened stops the program.
+TEST_F(PpdevTest, OnlyTheDeviceOfTheBaseInUseDecidesTheBinding) {
+    AddPort("parport0", "888\t1912\n");
+    AddPort("parport1", "632\t0\n");
+    AddPort("parport2", "956\t0\n");
+    machine.openErrors["/dev/parport0"] = EACCES;
+    machine.openErrors["/dev/parport2"] = EACCES;
+    for (const std::uint16_t base : {0x378, 0x3BC}) {
+        PortBinding refused = Bind("", base);
+        EXPECT_FALSE(refused.backend) << base;
+        EXPECT_NE(refused.error.find("lp group"), std::string::npos) << refused.error;
+    }
+    PortBinding other = Bind("", 0x278);
+    EXPECT_TRUE(other.backend) << other.error;
+    EXPECT_EQ(other.backend->ReadPort(0x279), 0x87);
+}
+
+// The kernel lists the port but ppdev gives it no device: an empty bus, and the read-out's cause.
+TEST_F(PpdevTest, PortWithoutPpdevBindsAsAnEmptyBus) {
+    AddPort("parport0", "888\t1912\n");
+    machine.openErrors["/dev/parport0"] = ENOENT;
+    PortBinding binding = Bind();
+    ASSERT_TRUE(binding.backend) << binding.error;
+    EXPECT_EQ(binding.backend->ReadPort(0x379), 0xFF);
+    binding.backend->WritePort(0x37A, 0x05);
+    EXPECT_EQ(journal, Journal{"open /dev/parport0"});
+    EXPECT_EQ(LinesReported(), 0) << diagnostics.str();
+    const std::string cause = binding.backend->DiagnoseNoBoard(0x378);
+    EXPECT_NE(cause.find("modprobe ppdev"), std::string::npos) << cause;
+}
+
+TEST_F(PpdevTest, NoBoardCauseNamesTheRemedy) {
+    const struct {
+        const char* name;
+        std::vector<std::pair<const char*, const char*>> ports;
+        int openError;
+        std::uint16_t base;
+        const char* cause;
+    } cases[] = {
+        {"no port", {}, 0, 0x378, "no parallel port found"},
+        {"other base",
+         {{"parport1", "632\t0\n"}, {"parport2", "956\t0\n"}},
+         0,
+         0x378,
+         "no parallel port at this base; ports were found at 0x278 0x3bc"},
+        {"lp group", {{"parport0", "888\t1912\n"}}, EACCES, 0x378, "lp group"},
+        {"no ppdev", {{"parport0", "888\t1912\n"}}, ENXIO, 0x378, "modprobe ppdev"},
+        {"silent board",
+         {{"parport0", "888\t1912\n"}},
+         0,
+         0x378,
+         "/dev/parport0 is open but no board answers"},
+    };
+    for (const auto& c : cases) {
+        machine = FakeMachine{};
+        for (const auto& [dir, baseAddr] : c.ports)
+            AddPort(dir, baseAddr);
+        if (c.openError)
+            machine.openErrors["/dev/parport0"] = c.openError;
+        FakePpdev lister(machine);
+        PpdevBackend backend(std::make_unique<FakePpdev>(machine), FindParportDevices(lister), diagnostics);
+        std::string error;
+        backend.OpenBase(c.base, error);
+        const std::string cause = backend.DiagnoseNoBoard(c.base);
+        EXPECT_TRUE(cause.starts_with("no board at 0x378: ")) << c.name << ": " << cause;
+        EXPECT_NE(cause.find(c.cause), std::string::npos) << c.name << ": " << cause;
+        EXPECT_TRUE(cause.ends_with("; TARSION_PORT=sim runs the program on the virtual board")) << cause;
+        EXPECT_EQ(cause.find('\n'), std::string::npos) << c.name;
+    }
 }
 
 TEST_F(PpdevTest, BindingFailsWithTheReasonWhenTheDefaultDeviceCannotBeOpenedOrClaimed) {

@@ -1,0 +1,69 @@
+#include "HeadlessServer.h"
+
+#include "StreamLogView.h"
+#include "automation/AutomationServer.h"
+#include "ops/TarsionDoc.h"
+
+#include <iostream>
+
+namespace tarsion {
+
+HeadlessServices HeadlessServices::Standard() {
+    HeadlessServices services;
+    services.connectSessionBus = ConnectSessionBus;
+    services.bindPort = BindNamedPort;
+    services.startAutomation = StartAutomation;
+    services.out = &std::cout;
+    services.err = &std::cerr;
+    return services;
+}
+
+CHeadlessServer::CHeadlessServer(HeadlessServices services)
+    : services_(std::move(services)), prompt_(*services_.err),
+      core_(services_.connectSessionBus, services_.bindPort, prompt_) {}
+
+CHeadlessServer::~CHeadlessServer() {
+    // Automation calls reach the operation layer: it stops serving first.
+    automation_.reset();
+    log_.reset();
+}
+
+bool CHeadlessServer::StartUp(const QStringList& arguments) {
+    if (!core_.Open(arguments))
+        return false;
+    log_ = std::make_unique<CStreamLogView>(core_.Doc(), *services_.out);
+    if (services_.startAutomation)
+        automation_ = services_.startAutomation(core_.Ops(), [this] { core_.Doc().UpdateAllViews(); });
+    if (!automation_) {
+        Fail("the automation object can't be served, so the headless server has nothing to do",
+             kNoAutomationExitCode);
+        return false;
+    }
+    core_.Doc().UpdateAllViews();
+
+    bool boardSilent = false;
+    const bool demo = core_.Options().demo;
+    core_.StartDocument([&] {
+        boardSilent = true;
+        return ReadOutChoice::EnterDemoMode;
+    });
+    if (boardSilent && !demo) {
+        Fail(std::string(kReadOutFailedText) + "\n(--demo enters demo mode instead)", kBoardSilentExitCode);
+        return false;
+    }
+    if (boardSilent)
+        *services_.err << "tarsion: the board did not answer the initial read-out; demo mode" << std::endl;
+    return true;
+}
+
+void CHeadlessServer::ShutDown() {
+    automation_.reset();
+    core_.ShutDown();
+}
+
+void CHeadlessServer::Fail(const std::string& message, int exitCode) {
+    prompt_.ShowMessage(message);
+    exitCode_ = exitCode;
+}
+
+} // namespace tarsion

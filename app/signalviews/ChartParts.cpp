@@ -1,0 +1,85 @@
+#include "ChartParts.h"
+
+#include "ops/SignalAnalysis.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QLineSeries>
+#include <QPen>
+#include <QValueAxis>
+
+#include <cmath>
+
+namespace tarsion {
+
+FrequencyAxisScale FrequencyAxisFor(std::optional<double> referenceHz, double largestMultiple,
+                                    const QString& referenceName) {
+    if (!referenceHz)
+        return {1.0, QStringLiteral("Frequency (x %1)").arg(referenceName)};
+    struct Unit {
+        double hz;
+        const char* name;
+    };
+    const Unit units[] = {{1e9, "GHz"}, {1e6, "MHz"}, {1e3, "kHz"}, {1.0, "Hz"}};
+    const double largestHz = std::abs(largestMultiple * *referenceHz);
+    for (const Unit& unit : units) {
+        if (largestHz >= unit.hz || unit.hz == 1.0)
+            return {*referenceHz / unit.hz,
+                    QStringLiteral("Frequency (%1)").arg(QString::fromLatin1(unit.name))};
+    }
+    return {*referenceHz, QStringLiteral("Frequency (Hz)")};
+}
+
+QLineSeries* ChartParts::AddSeries(const QString& name, const QColor& color, Qt::PenStyle style) {
+    auto* series = new QLineSeries(chart);
+    series->setName(name);
+    // A cosmetic pen of one pixel is drawn without the stroker: a redraw costs a third of a wide one.
+    QPen pen(color, 1.0, style);
+    pen.setCosmetic(true);
+    series->setPen(pen);
+    chart->addSeries(series);
+    series->attachAxis(x);
+    series->attachAxis(y);
+    return series;
+}
+
+ChartParts CreateChart(QWidget* parent, const QString& title, const QString& xTitle, const QString& yTitle) {
+    ChartParts parts;
+    parts.chart = new QChart();
+    parts.chart->setTitle(title);
+    parts.chart->legend()->setAlignment(Qt::AlignBottom);
+    parts.chart->setMargins(QMargins(4, 4, 4, 4));
+    parts.x = new QValueAxis(parts.chart);
+    parts.y = new QValueAxis(parts.chart);
+    parts.x->setTitleText(xTitle);
+    parts.y->setTitleText(yTitle);
+    parts.chart->addAxis(parts.x, Qt::AlignBottom);
+    parts.chart->addAxis(parts.y, Qt::AlignLeft);
+    parts.view = new QChartView(parts.chart, parent);
+    parts.view->setRenderHint(QPainter::Antialiasing, false);
+    parts.view->setMinimumSize(320, 200);
+    return parts;
+}
+
+// Min/max per column as a zigzag: the line then fills each column from its minimum to its maximum.
+QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t first, std::size_t count,
+                              std::size_t columns, double xStep, bool maximaOnly) {
+    QList<QPointF> points;
+    if (count <= columns) {
+        points.reserve(static_cast<qsizetype>(count));
+        for (std::size_t n = first; n < first + count; ++n)
+            points.append({static_cast<double>(n) * xStep, values[n]});
+        return points;
+    }
+    const std::vector<ColumnRange> ranges = MinMaxColumns(values, first, first + count, columns);
+    points.reserve(static_cast<qsizetype>(2 * ranges.size()));
+    for (std::size_t c = 0; c < ranges.size(); ++c) {
+        const double x =
+            (static_cast<double>(first) + (c + 0.5) * static_cast<double>(count) / ranges.size()) * xStep;
+        if (!maximaOnly)
+            points.append({x, ranges[c].min});
+        points.append({x, ranges[c].max});
+    }
+    return points;
+}
+} // namespace tarsion

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QColor>
+#include <QList>
+#include <QPointF>
+#include <QString>
+
+#include <cstddef>
+#include <optional>
+#include <vector>
+
+class QChart;
+class QChartView;
+class QLineSeries;
+class QValueAxis;
+class QWidget;
+
+namespace tarsion {
+
+// A frequency axis in hertz (scaled to a readable unit) when the reference clock is known, in
+// multiples of the reference otherwise.
+struct FrequencyAxisScale {
+    double perMultiple = 1.0; // axis units per multiple of the reference
+    QString title;
+};
+FrequencyAxisScale FrequencyAxisFor(std::optional<double> referenceHz, double largestMultiple,
+                                    const QString& referenceName);
+
+// One chart with a value axis on each side; series added with AddSeries share them.
+struct ChartParts {
+    QChartView* view = nullptr;
+    QChart* chart = nullptr;
+    QValueAxis* x = nullptr;
+    QValueAxis* y = nullptr;
+
+    QLineSeries* AddSeries(const QString& name, const QColor& color, Qt::PenStyle style = Qt::SolidLine);
+};
+// Points of values [first, first + count) at x = index x xStep: each value when they fit the columns,
+// else the minimum and maximum of each column (or its maximum alone), so a line fills every column
+// from its smallest to its largest value and no more than two points per pixel are drawn.
+QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t first, std::size_t count,
+                              std::size_t columns, double xStep, bool maximaOnly);
+
+ChartParts CreateChart(QWidget* parent, const QString& title, const QString& xTitle, const QString& yTitle);
+
+} // namespace tarsion

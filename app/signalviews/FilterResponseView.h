@@ -1,0 +1,82 @@
+#pragma once
+
+#include "ChartParts.h"
+#include "DeferredRedraw.h"
+#include "ops/SignalAnalysis.h"
+#include "ops/TarsionDoc.h"
+
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+
+class QComboBox;
+class QLabel;
+class QLineSeries;
+
+namespace tarsion {
+
+class CBoardOperations;
+
+// The loaded filters: magnitude response of the taps the I or Q coefficient RAM holds against the
+// ideal filter (the file's taps times the gain), the impulse response, and figures beside them:
+// gain, DC gain, stop band, quantization error, and the last read-back verification.
+class CFilterResponseView final : public QWidget, public IDocumentObserver {
+    Q_OBJECT
+public:
+    static constexpr int kResponsePoints = 2048;
+
+    CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent = nullptr);
+    ~CFilterResponseView() override;
+
+    void OnDocumentUpdate() override;
+    // 0 = I, 1 = Q.
+    void ShowChannel(int which);
+    int Channel() const { return channel_; }
+    void Redraw();
+    bool RedrawPending() const { return redraw_.Pending(); }
+
+    QWidget& Plots() { return *plots_; }
+    QString FiguresText() const;
+    QString CsvText() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Everything a redraw depends on; a notification that changes none of it costs nothing.
+    struct DrawnState {
+        std::uint64_t generation = ~0ull;
+        int channel = -1;
+        std::uint32_t symbolWord = 0;
+        double sysClk = 0;
+        bool operator==(const DrawnState&) const = default;
+    };
+    DrawnState CurrentState() const;
+    void DrawNothing();
+    QString VerifyLines() const;
+
+    CTarsionDoc& doc_;
+    CBoardOperations& ops_;
+    int channel_ = 0;
+    DrawnState drawn_;
+    CDeferredRedraw redraw_;
+
+    QComboBox* channelChoice_ = nullptr;
+    QWidget* plots_ = nullptr;
+    ChartParts magnitude_;
+    ChartParts impulse_;
+    QLineSeries* quantizedSeries_ = nullptr;
+    QLineSeries* idealSeries_ = nullptr;
+    QLineSeries* tapSeries_ = nullptr;
+    QLabel* figures_ = nullptr;
+
+    // The data of the last redraw, for the CSV export.
+    std::vector<double> frequencies_;
+    std::vector<double> quantizedDb_;
+    std::vector<double> idealDb_;
+    std::vector<double> taps_;
+    std::vector<double> idealTaps_;
+};
+
+} // namespace tarsion

@@ -1,0 +1,30 @@
+#include "PortDiagnosis.h"
+
+#include <cerrno>
+#include <charconv>
+#include <system_error>
+
+namespace tarsion {
+
+std::string HexAddress(std::uint16_t value) {
+    char digits[4];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value, 16);
+    return "0x" + std::string(digits, result.ptr);
+}
+
+bool IsMissingDevice(int error) {
+    return error == ENOENT || error == ENXIO || error == ENODEV;
+}
+
+std::string PortErrorText(int error) {
+    std::string text = std::generic_category().message(error);
+    if (error == EACCES || error == EPERM)
+        text += " (the user needs to be in the lp group: sudo adduser $USER lp, then log in again)";
+    else if (error == EBUSY)
+        text += " (another driver holds the port)";
+    else if (IsMissingDevice(error))
+        text += " (the ppdev module is not loaded: sudo modprobe ppdev)";
+    return text;
+}
+
+} // namespace tarsion
