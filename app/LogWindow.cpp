@@ -8,6 +8,7 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <utility>
 
 namespace tarsion {
 
@@ -45,18 +46,63 @@ void CLogWindow::OnDocumentUpdate() {
         return;
     QString text = QString::fromUtf8(pending.data(), static_cast<qsizetype>(pending.size()));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    Append(text);
+    pendingLength_ += text.size() + text.count(QLatin1Char('\n'));
+    pending_.append(std::move(text));
+    // The log holds no more than its capacity: a longer queue would only be trimmed away, so it is
+    // appended at once rather than allowed to grow.
+    if (pendingLength_ > kCapacity)
+        pacer_.Flush();
+    else
+        pacer_.MarkStale();
 }
 
 void CLogWindow::WriteCapacityNote() {
     for (int indent = 0; indent < 3; ++indent)
         doc_.LogLine("LogWindow Stores Last 10K chars", indent);
+    BringUpToDate();
+}
+
+// Appends the queued lines as the window would have appended them one by one: consecutive lines
+// that fit go in as one insertion; a line that needs room first trims the log as it always has.
+void CLogWindow::AppendPending() {
+    const QStringList lines = std::exchange(pending_, {});
+    pendingLength_ = 0;
+    QString run;
+    qsizetype runLength = 0;
+    qsizetype lastLine = 0;
+    const auto insertRun = [&] {
+        // Undo takes back the last line only, as when each line was appended on its own.
+        if (lastLine > 0)
+            Insert(run.left(lastLine));
+        Insert(run.mid(lastLine));
+        run.clear();
+        runLength = 0;
+    };
+    for (const QString& text : lines) {
+        const qsizetype length = text.size() + text.count(QLatin1Char('\n'));
+        const qsizetype logLength = LogLength() + runLength;
+        if (logLength > 0 && logLength + length > kCapacity) {
+            if (!run.isEmpty())
+                insertRun();
+            Append(text);
+            continue;
+        }
+        lastLine = run.size();
+        run += text;
+        runLength += length;
+    }
+    if (!run.isEmpty())
+        insertRun();
+}
+
+void CLogWindow::Append(const QString& text) {
+    MakeRoomFor(static_cast<int>(text.size() + text.count(QLatin1Char('\n'))));
+    Insert(text);
 }
 
 // Log text goes to the end of the caret's line, normally the empty last line; a half-typed
 // command there stays in front of it.
-void CLogWindow::Append(const QString& text) {
-    MakeRoomFor(static_cast<int>(text.size() + text.count(QLatin1Char('\n'))));
+void CLogWindow::Insert(const QString& text) {
     QScrollBar* bar = verticalScrollBar();
     const int firstVisible = bar->value();
     QTextCursor cursor = textCursor();
@@ -107,9 +153,12 @@ void CLogWindow::RunLastLine() {
     const QString command = document()->lastBlock().text().left(kCommandLength);
     history_.Add(command);
     ops_.Console(command.toStdString());
+    BringUpToDate();
 }
 
 void CLogWindow::keyPressEvent(QKeyEvent* event) {
+    // Typed characters go after every line logged before the key.
+    BringUpToDate();
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -2,6 +2,7 @@
 
 #include "CommandHistory.h"
 #include "ops/TarsionDoc.h"
+#include "pages/FramePacer.h"
 
 #include <QPlainTextEdit>
 
@@ -10,8 +11,10 @@ namespace tarsion {
 class CBoardOperations;
 
 // The log of everything done to the board and, on its last line, the console. Log lines arrive
-// through the document; Enter hands the last line to the console interpreter; Up and Down recall
-// the last 20 commands. The mouse can neither place the caret nor select, nor drop text.
+// through the document and wait in a queue until the window catches up (at most once a frame, at
+// once before a key press and after a console command); Enter hands the last line to the console
+// interpreter; Up and Down recall the last 20 commands. The mouse can neither place the caret nor
+// select, nor drop text.
 class CLogWindow final : public QPlainTextEdit, public IDocumentObserver {
     Q_OBJECT
 public:
@@ -24,6 +27,9 @@ public:
     ~CLogWindow() override;
 
     void OnDocumentUpdate() override;
+    void OnDocumentSettled(bool operationEnded) override { pacer_.Settle(operationEnded); }
+    // Appends the lines that wait, in the order they came.
+    void BringUpToDate() { pacer_.Flush(); }
     // The New command while the log window is active.
     void WriteCapacityNote();
 
@@ -42,7 +48,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void AppendPending();
     void Append(const QString& text);
+    void Insert(const QString& text);
     void MakeRoomFor(int length);
     void DropOldestLines();
     void RunLastLine();
@@ -52,6 +60,10 @@ private:
     CTarsionDoc& doc_;
     CBoardOperations& ops_;
     CCommandHistory history_;
+    // Lines logged and not yet shown, with their length in the units of LogLength().
+    QStringList pending_;
+    qsizetype pendingLength_ = 0;
+    CFramePacer pacer_{[this] { AppendPending(); }};
 };
 
 } // namespace tarsion

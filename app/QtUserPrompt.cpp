@@ -3,7 +3,6 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStatusBar>
 
 namespace tarsion {
 
@@ -30,26 +29,6 @@ bool CQtUserPrompt::AskYesNo(std::string_view title, std::string_view text) {
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;
-}
-
-void CQtUserPrompt::ReportProgress(std::string_view task, std::size_t done, std::size_t total) {
-    if (!window_ || total == 0)
-        return;
-    QStatusBar* bar = window_->statusBar();
-    if (done >= total) {
-        shownPercent_ = -1;
-        bar->clearMessage();
-        bar->repaint();
-        return;
-    }
-    // Repainting costs far more than a board cycle: show whole percents only.
-    const int percent = static_cast<int>(done * 100 / total);
-    if (percent == shownPercent_)
-        return;
-    shownPercent_ = percent;
-    bar->showMessage(QStringLiteral("%1: %2%").arg(FromStd(task)).arg(percent));
-    // Paint now without running the event loop: no user input may reach a half-done load.
-    bar->repaint();
 }
 
 } // namespace tarsion

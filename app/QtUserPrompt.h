@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LoadProgress.h"
 #include "ops/UserPrompt.h"
 
 #include <QMainWindow>
@@ -11,20 +12,27 @@ namespace tarsion {
 // Message box with caption "Tarsion", an OK button and no icon.
 void ShowTarsionMessage(QWidget* parent, const QString& text);
 
-// The operations' way to the user: message boxes, the YES/NO question, load progress in the
-// status bar.
+// The operations' way to the user: message boxes, the YES/NO question, the progress dialog of long
+// loads.
 class CQtUserPrompt final : public IUserPrompt {
 public:
-    // Dialogs are centred on the window; progress goes to its status bar.
-    void SetWindow(QMainWindow* window) { window_ = window; }
+    // Dialogs are centred on the window.
+    void SetWindow(QMainWindow* window) {
+        window_ = window;
+        progress_.SetWindow(window);
+    }
 
     void ShowMessage(std::string_view text) override;
     bool AskYesNo(std::string_view title, std::string_view text) override;
-    void ReportProgress(std::string_view task, std::size_t done, std::size_t total) override;
+    bool ReportProgress(std::string_view task, std::size_t done, std::size_t total) override {
+        return progress_.Report(task, done, total);
+    }
+    void EndProgress() override { progress_.End(); }
+    CLoadProgress& Progress() { return progress_; }
 
 private:
     QPointer<QMainWindow> window_;
-    int shownPercent_ = -1;
+    CLoadProgress progress_;
 };
 
 } // namespace tarsion

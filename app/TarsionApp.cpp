@@ -3,7 +3,6 @@
 #include "LogWindow.h"
 #include "MainFrame.h"
 #include "ReadOutFailedDialog.h"
-#include "RepaintThrottle.h"
 #include "automation/AutomationHookup.h"
 
 
@@ -32,7 +31,6 @@ CTarsionApp::~CTarsionApp() {
     // Automation calls reach the operation layer: it stops serving first.
     automation_.reset();
     // The window and its views go before the document they observe.
-    repaintThrottle_.reset();
     mainFrame_.reset();
 }
 
@@ -62,8 +60,6 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
 
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(Doc(), Ops(), Prompt(), *files_, Settings());
-    // The central widget, not the native window: a window that is told not to paint drops its exposes.
-    repaintThrottle_ = std::make_unique<CRepaintThrottle>(Doc(), *mainFrame_->centralWidget());
     qtPrompt_.SetWindow(mainFrame_.get());
     qtFiles_.SetParent(mainFrame_.get());
     mainFrame_->RecentFiles().SetFiles(Settings().RecentFiles());

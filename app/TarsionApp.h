@@ -20,7 +20,6 @@ namespace tarsion {
 class CAutomationHookup;
 class CBoardOperations;
 class CMainFrame;
-class CRepaintThrottle;
 class CTarsionApp;
 class CTarsionDoc;
 
@@ -80,7 +79,6 @@ private:
     IFileChooser* files_;
     CProgramCore core_;
     std::unique_ptr<CMainFrame> mainFrame_;
-    std::unique_ptr<CRepaintThrottle> repaintThrottle_;
     std::unique_ptr<CAutomationHookup> automation_;
 };
 

@@ -46,8 +46,9 @@ struct PortBinding {
 };
 
 // Binds the backend named by `spec`: "" or "auto" (ppdev), "direct", "/dev/parportN", "sim",
-// "sim:FILE". The port at `base`, the base address in use, is opened at once: a port there that
-// can't be opened or claimed fails the binding.
+// "sim:FILE", "sim-paced", "sim-paced:FILE" (the virtual board at the pace of a real port). The
+// port at `base`, the base address in use, is opened at once: a port there that can't be opened or
+// claimed fails the binding.
 PortBinding BindPortIo(const std::string& spec, std::uint16_t base = kDefaultPortBase);
 
 } // namespace tarsion

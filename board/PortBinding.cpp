@@ -1,5 +1,6 @@
 #include "BoardLink.h"
 #include "DirectIoBackend.h"
+#include "PacedPort.h"
 #include "PortBackend.h"
 #include "PpdevBackend.h"
 #include "VirtualBoard.h"
@@ -12,6 +13,8 @@ namespace tarsion {
 namespace {
 constexpr std::string_view kSimulated = "sim";
 constexpr std::string_view kSimulatedWithState = "sim:";
+constexpr std::string_view kPaced = "sim-paced";
+constexpr std::string_view kPacedWithState = "sim-paced:";
 
 PortBinding BindDirectIo(std::uint16_t base) {
     PortBinding binding;
@@ -44,6 +47,15 @@ PortBinding BindVirtualBoard(const std::string& stateFile) {
     binding.backend = std::move(board);
     return binding;
 }
+
+// The virtual board at the pace of a real port.
+PortBinding BindPacedVirtualBoard(const std::string& stateFile) {
+    static SystemSteadyClock clock;
+    PortBinding binding = BindVirtualBoard(stateFile);
+    if (binding.backend)
+        binding.backend = std::make_unique<CPacedPort>(std::move(binding.backend), clock);
+    return binding;
+}
 } // namespace
 
 PortBinding BindPortIo(const std::string& spec, std::uint16_t base) {
@@ -57,9 +69,13 @@ PortBinding BindPortIo(const std::string& spec, std::uint16_t base) {
         return BindVirtualBoard("");
     if (spec.starts_with(kSimulatedWithState) && spec.size() > kSimulatedWithState.size())
         return BindVirtualBoard(spec.substr(kSimulatedWithState.size()));
+    if (spec == kPaced)
+        return BindPacedVirtualBoard("");
+    if (spec.starts_with(kPacedWithState) && spec.size() > kPacedWithState.size())
+        return BindPacedVirtualBoard(spec.substr(kPacedWithState.size()));
     return {nullptr, "TARSION_PORT=\"" + spec +
                          "\" names no port backend; use auto, direct, a device such as /dev/parport0, "
-                         "sim or sim:FILE"};
+                         "sim, sim:FILE, sim-paced or sim-paced:FILE"};
 }
 
 } // namespace tarsion

@@ -26,9 +26,12 @@ constexpr std::uint8_t kSoftResetEnd = 0x13;
 
 CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
     ++ops_.depth_;
+    ops_.doc_.HoldViews();
 }
 
 CBoardOperations::Scope::~Scope() {
+    // The views catch up with the finished operation before the next one is let in.
+    ops_.doc_.ReleaseViews();
     if (--ops_.depth_ == 0 && ops_.idle_) {
         // A copy, so that the handler may replace itself.
         const std::function<void()> handler = ops_.idle_;

@@ -6,6 +6,7 @@
 #include "MemoryReadBack.h"
 #include "ScriptText.h"
 #include "TextHelpers.h"
+#include "WordProgress.h"
 #include "board/ChipRegisters.h"
 #include "board/ReplacementFile.h"
 
@@ -173,8 +174,10 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
         WriteImageFile(imageBase_ + "_I.Ram", 0, *image);
     if (load.toQ)
         WriteImageFile(imageBase_ + "_Q.Ram", 1, *image);
-    if (!WriteWords(*image)) {
-        ops_.Log("Failed to Load Coefficient RAMS", 1);
+    CWordProgress progress(ops_, "LoadCoefficientRam", kCoefficientWords);
+    if (!WriteWords(*image, progress)) {
+        if (!progress.Cancelled())
+            ops_.Log("Failed to Load Coefficient RAMS", 1);
         return std::nullopt;
     }
     link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
@@ -211,13 +214,12 @@ bool CoefficientRamLoader::FitTable(const CoefficientLoadRequest& request, Coeff
     return true;
 }
 
-bool CoefficientRamLoader::WriteWords(const CoefficientRamImage& image) {
+bool CoefficientRamLoader::WriteWords(const CoefficientRamImage& image, CWordProgress& progress) {
     for (int address = 0; address < kCoefficientWords; ++address) {
         CoefficientWord word = image[address];
-        if (!ops_.Link().AccessChipMemory(static_cast<std::uint8_t>(address), word.data()))
+        if (!ops_.Link().AccessChipMemory(static_cast<std::uint8_t>(address), word.data()) ||
+            !progress.Advance(static_cast<std::size_t>(address) + 1))
             return false;
-        ops_.Prompt().ReportProgress("LoadCoefficientRam", static_cast<std::size_t>(address) + 1,
-                                     kCoefficientWords);
     }
     return true;
 }

@@ -11,6 +11,8 @@
 
 namespace tarsion {
 
+class CWordProgress;
+
 class CBoardOperations;
 
 using CoefficientRamImage = std::array<CoefficientWord, kCoefficientWords>;
@@ -87,7 +89,7 @@ private:
 
     std::optional<LoadedTable> LoadRam(const CoefficientLoadRequest& request, const RamLoad& load);
     bool FitTable(const CoefficientLoadRequest& request, CoefficientTable& table);
-    bool WriteWords(const CoefficientRamImage& image);
+    bool WriteWords(const CoefficientRamImage& image, CWordProgress& progress);
     void WriteImageFile(const std::string& path, int which, const CoefficientRamImage& image);
     void StoreSettings(const CoefficientLoadRequest& request, const RamLoad& load, const LoadedTable& table,
                        const std::string& fileName);

@@ -6,8 +6,11 @@
 #include "PatternMemory.h"
 #include "ScriptText.h"
 #include "TextHelpers.h"
+#include "WordProgress.h"
 #include "board/ChipRegisters.h"
 #include "board/ReplacementFile.h"
+
+#include <iterator>
 
 namespace tarsion {
 
@@ -67,6 +70,8 @@ std::string CConfigurationScript::MemoryLoadLines() {
 }
 
 bool CConfigurationScript::AppendChipRegisters(std::string& text) {
+    CWordProgress progress(ops_, "SaveSettings", std::size(kValueRegisters), "registers");
+    std::size_t read = 0;
     for (const std::uint8_t reg : kValueRegisters) {
         std::uint32_t value = 0;
         if (!ops_.Link().ReadChipReg(reg, value)) {
@@ -74,6 +79,8 @@ bool CConfigurationScript::AppendChipRegisters(std::string& text) {
             return false;
         }
         text += FormatText("\nTarsion.Poke ( 0x%.2x,0x%.8x );", reg, value);
+        if (!progress.Advance(++read))
+            return false;
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include "MemoryReadBack.h"
 #include "ScriptText.h"
 #include "TextHelpers.h"
+#include "WordProgress.h"
 #include "TextLines.h"
 #include "board/ChipRegisters.h"
 #include "board/RegularFile.h"
@@ -91,14 +92,16 @@ bool CConstellationRam::WriteEntry(std::uint8_t address, std::uint8_t value) {
     return false;
 }
 
-bool CConstellationRam::WriteEntries(const std::vector<ConstellationEntry>& entries) {
+bool CConstellationRam::WriteEntries(const std::vector<ConstellationEntry>& entries,
+                                     CWordProgress& progress) {
     // Addresses the file leaves out read 0 after the load.
+    std::size_t written = 0;
     for (int address = 0; address < kEntries; ++address) {
-        if (!WriteEntry(static_cast<std::uint8_t>(address), 0))
+        if (!WriteEntry(static_cast<std::uint8_t>(address), 0) || !progress.Advance(++written))
             return false;
     }
     for (const ConstellationEntry& entry : entries) {
-        if (!WriteEntry(entry.address, entry.value))
+        if (!WriteEntry(entry.address, entry.value) || !progress.Advance(++written))
             return false;
     }
     return true;
@@ -117,7 +120,8 @@ bool CConstellationRam::Load(const std::string& file) {
     }
     std::istringstream in(std::move(text));
     const ConstellationFile contents = ReadConstellationFile(in);
-    if (!SelectMemory(kSelectForWriting) || !WriteEntries(contents.entries))
+    CWordProgress progress(ops_, "LoadConstellationRam", kEntries + contents.entries.size());
+    if (!SelectMemory(kSelectForWriting) || !WriteEntries(contents.entries, progress))
         return false;
     if (contents.formatError) {
         ops_.Log(kFormatError, 1);

@@ -9,6 +9,8 @@
 
 namespace tarsion {
 
+class CWordProgress;
+
 class CBoardOperations;
 
 struct ConstellationEntry {
@@ -50,7 +52,7 @@ public:
 private:
     bool SelectMemory(std::uint32_t memoryControl);
     bool WriteEntry(std::uint8_t address, std::uint8_t value);
-    bool WriteEntries(const std::vector<ConstellationEntry>& entries);
+    bool WriteEntries(const std::vector<ConstellationEntry>& entries, CWordProgress& progress);
 
     CBoardOperations& ops_;
 };

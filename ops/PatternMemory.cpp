@@ -6,6 +6,7 @@
 #include "ScriptText.h"
 #include "TextHelpers.h"
 #include "TextLines.h"
+#include "WordProgress.h"
 #include "board/ChipRegisters.h"
 #include "board/RegularFile.h"
 
@@ -19,7 +20,6 @@ namespace {
 constexpr int kHeaderLines = 7;
 // Pair counts below this log every sample.
 constexpr std::size_t kLoggedPairs = 64;
-constexpr std::size_t kProgressStep = 4096;
 // The constant the generated patterns take for pi.
 constexpr double kPi = kGeneratedPatternPi;
 
@@ -190,13 +190,14 @@ bool CPatternMemory::WritePattern(const std::vector<SamplePair>& pairs) {
         return false;
     fifoControl_ = ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl);
     const bool logSamples = pairs.size() < kLoggedPairs;
+    CWordProgress progress(ops_, "Loading RAM", words);
     std::uint32_t address = start;
     for (std::size_t k = 0; k < pairs.size(); ++k, address += 2) {
         if (!WriteSample(" I = %.4x", pairs[k].i, false, address, logSamples) ||
-            !WriteSample(" Q = %.4x", pairs[k].q, true, address + 1, logSamples))
+            !progress.Advance(2 * k + 1) ||
+            !WriteSample(" Q = %.4x", pairs[k].q, true, address + 1, logSamples) ||
+            !progress.Advance(2 * k + 2))
             return false;
-        if ((k + 1) % kProgressStep == 0 || k + 1 == pairs.size())
-            ops_.Prompt().ReportProgress("Loading RAM", 2 * (k + 1), words);
     }
     return true;
 }

@@ -34,6 +34,25 @@ void CTarsionDoc::UpdateAllViews() {
         if (std::find(observers_.begin(), observers_.end(), view) != observers_.end())
             view->OnDocumentUpdate();
     }
+    if (holds_ > 0)
+        changedWhileHeld_ = true;
+    else
+        SettleViews(false);
+}
+
+void CTarsionDoc::ReleaseViews() {
+    if (--holds_ > 0 || !changedWhileHeld_)
+        return;
+    changedWhileHeld_ = false;
+    SettleViews(true);
+}
+
+void CTarsionDoc::SettleViews(bool operationEnded) {
+    const std::vector<IDocumentObserver*> views = observers_;
+    for (IDocumentObserver* view : views) {
+        if (std::find(observers_.begin(), observers_.end(), view) != observers_.end())
+            view->OnDocumentSettled(operationEnded);
+    }
 }
 
 void CTarsionDoc::LogLine(std::string_view text, int indent) {

@@ -18,6 +18,10 @@ class IDocumentObserver {
 public:
     virtual ~IDocumentObserver() = default;
     virtual void OnDocumentUpdate() = 0;
+    // The changes have settled: the operation that made them has ended (`operationEnded`), or a
+    // change was made outside any operation. A view that defers its update to save work catches up
+    // here: at once after a change outside an operation, within its frame after an operation.
+    virtual void OnDocumentSettled(bool operationEnded) { (void)operationEnded; }
 };
 
 // The one document: register shadow, settings, load settings, log channel and recorder.
@@ -37,6 +41,9 @@ public:
     void AddObserver(IDocumentObserver* observer);
     void RemoveObserver(IDocumentObserver* observer);
     void UpdateAllViews();
+    // Operations hold the views for as long as they run; the views settle when the last hold ends.
+    void HoldViews() { ++holds_; }
+    void ReleaseViews();
 
     // Log channel: forms the line, notifies every view, then empties the pending text.
     void LogLine(std::string_view text, int indent) override;
@@ -65,7 +72,11 @@ public:
 
 private:
     RegisterShadow shadow_;
+    void SettleViews(bool operationEnded);
+
     std::vector<IDocumentObserver*> observers_;
+    int holds_ = 0;
+    bool changedWhileHeld_ = false;
     std::string pendingLog_;
     std::FILE* recording_ = nullptr;
 };

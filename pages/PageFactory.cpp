@@ -15,6 +15,7 @@ template <class Page>
 QWidget* Create(PageContext context, QWidget* parent) {
     auto* page = new Page(context, parent);
     page->Refresh();
+    page->FollowOwnControls();
     return page;
 }
 

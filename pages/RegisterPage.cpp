@@ -3,6 +3,7 @@
 #include "PageLayout.h"
 #include "ops/BoardOperations.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -38,14 +39,25 @@ CRegisterPage::CRegisterPage(PageContext context, QWidget* parent)
 
 CRegisterPage::~CRegisterPage() {
     context_.doc.RemoveObserver(this);
+    // Nothing may refresh the page while it comes apart.
+    pacer_.MarkUpToDate();
     // The edits outlive this part of the page; their last focus loss must find no handler.
     for (const auto& [edit, field] : edits_)
         field->Edit()->removeEventFilter(this);
 }
 
 void CRegisterPage::Refresh() {
+    pacer_.MarkUpToDate();
     for (const auto& field : fields_)
         field->Load();
+}
+
+void CRegisterPage::FollowOwnControls() {
+    // Connected after the pages' own handlers, so it runs once they have acted.
+    for (auto* button : content_->findChildren<QAbstractButton*>())
+        connect(button, &QAbstractButton::clicked, this, &CRegisterPage::BringUpToDate);
+    for (auto* list : content_->findChildren<QComboBox*>())
+        connect(list, &QComboBox::activated, this, &CRegisterPage::BringUpToDate);
 }
 
 QVBoxLayout* CRegisterPage::AddColumn() {
@@ -306,6 +318,8 @@ void CRegisterPage::ShowMessage(const QString& text) const {
 void CRegisterPage::Apply(FieldResult result) {
     if (result == FieldResult::Refresh)
         Refresh();
+    else
+        BringUpToDate();
 }
 
 void CRegisterPage::Commit(CEditField& field) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FramePacer.h"
 #include "PageConversions.h"
 #include "PageFactory.h"
 #include "PageFields.h"
@@ -61,7 +62,8 @@ struct GainEntry {
 };
 
 // Base of the register pages: a scrollable form whose controls are bound to the register shadow
-// and the document settings. It refreshes every control on each document notification, commits
+// and the document settings. It refreshes every control when the document has changed (at most
+// once a frame, at once after the page's own controls and before any input), commits
 // an edit on Enter and on focus loss when its text changed, steps values with the arrow buttons
 // and the Up/Down keys, and writes only through the operation layer. It keeps no register state.
 class CRegisterPage : public QScrollArea, public IDocumentObserver {
@@ -69,9 +71,14 @@ class CRegisterPage : public QScrollArea, public IDocumentObserver {
 public:
     ~CRegisterPage() override;
 
-    void OnDocumentUpdate() override { Refresh(); }
+    void OnDocumentUpdate() override { pacer_.MarkStale(); }
+    void OnDocumentSettled(bool operationEnded) override { pacer_.Settle(operationEnded); }
     // Every control from the shadow and the settings again; uncommitted typing is discarded.
     void Refresh();
+    // Refreshes the page if the document changed since it was last refreshed.
+    void BringUpToDate() { pacer_.Flush(); }
+    // The page shows what its own buttons and lists did as soon as their handlers return.
+    void FollowOwnControls();
 
 protected:
     CRegisterPage(PageContext context, QWidget* parent);
@@ -134,6 +141,7 @@ private:
     void ArrangeColumns();
 
     PageContext context_;
+    CFramePacer pacer_{[this] { Refresh(); }};
     QWidget* content_;
     QBoxLayout* columns_ = nullptr;
     std::vector<std::unique_ptr<CPageField>> fields_;

@@ -1,43 +1,88 @@
 #!/usr/bin/env bash
-# Automation call rate: tarsion-script makes Poke calls to tarsion on the virtual board, then as many
-# calls of a method that does no work, on a private session bus; once against the windowed program
-# (no window shown) and once against the headless server (its log to /dev/null).
-# Usage: bench/automation/run.sh [BUILD_DIR] [CALLS]   (build with -DCMAKE_BUILD_TYPE=Release for figures)
-# The window is drawn offscreen unless QT_QPA_PLATFORM says otherwise (under xvfb-run: xcb).
+# Automation call rates with the window open on the DataFlow page (the largest): Poke and Peek
+# against a call that does no work (Peer.Ping), through tarsion-script and through a plain D-Bus
+# client (dbus-python), with the window drawn offscreen and on X11 (Xvfb, when installed). Each row
+# runs on a private session bus against a fresh program on the virtual board; the ratios compare a
+# rate with the bare call rate of the same client in the same run.
+# The "headless" rows serve the same calls from `tarsion --headless` (no window at all), for
+# reference (a method call is served on the GUI thread, Ping on the bus thread of Qt D-Bus).
+# Usage: bench/automation/run.sh [BUILD_DIR] [CALLS] [PAGE]
+#   (build with -DCMAKE_BUILD_TYPE=Release for figures; PAGE is a tab index, DataFlow is 2)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:-$here/../../build}" && pwd)"
 calls="${2:-10000}"
+page="${3:-2}"
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+xvfb=""
+cleanup() {
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
 
-export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 export TARSION_PORT=sim
-export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+mkdir -p "$HOME"
 unset DBUS_SESSION_BUS_ADDRESS
 
-# measure LABEL [TARSION_OPTIONS...]: tarsion serves the bus of this run only and is stopped when the
-# script has ended.
+# One measurement: the host serves a bus of its own, the client measures, the host is stopped.
 measure() {
-    local label="$1"
-    shift
-    echo "== $label"
+    local client="$1" mode="$2"
     dbus-run-session -- bash -c '
-        build="$1" here="$2" calls="$3"
-        shift 3
-        "$build/bin/tarsion" "$@" >/dev/null & program=$!
+        if [ "$6" = headless ]; then
+            "$1/bin/tarsion" --headless >/dev/null & host=$!
+        else
+            "$1/bin/tarsion_bench_host" "$2" & host=$!
+        fi
         for _ in $(seq 100); do
             dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-                org.freedesktop.DBus.NameHasOwner string:com.tessaric.Tarsion | grep -q "boolean true" && break
+                org.freedesktop.DBus.NameHasOwner string:com.tessaric.Tarsion 2>/dev/null |
+                grep -q "boolean true" && break
             sleep 0.1
         done
-        "$build/bin/tarsion-script" "$here/poke_rate.js" "$calls"
+        case "$3" in
+            script) "$1/bin/tarsion-script" "$4/call_rates.js" "$5" ;;
+            python) /usr/bin/python3 "$4/call_rates.py" "$5" ;;
+        esac
         status=$?
-        kill "$program"
-        wait "$program"
+        kill "$host"
+        wait "$host" 2>/dev/null
         exit $status
-    ' bench "$build" "$here" "$calls" "$@"
+    ' measure "$build" "$page" "$client" "$here" "$calls" "$mode" 2>>"$work/stderr" | tail -n 1
 }
 
-measure "windowed (offscreen)"
-measure "headless" --headless
+row() {
+    local client="$1" window="$2" line poke peek ping
+    line="$(measure "$client" "$window")"
+    poke="$(sed -n 's/.*poke=\([0-9]*\).*/\1/p' <<<"$line")"
+    peek="$(sed -n 's/.*peek=\([0-9]*\).*/\1/p' <<<"$line")"
+    ping="$(sed -n 's/.*ping=\([0-9]*\).*/\1/p' <<<"$line")"
+    if [ -z "$poke" ] || [ -z "$peek" ] || [ -z "$ping" ]; then
+        printf '| %-15s | %-9s | no figures: %s |\n' "$client" "$window" "$line"
+        return
+    fi
+    printf '| %-15s | %-9s | %7s | %7s | %7s | %10s | %10s |\n' "$client" "$window" "$poke" "$peek" "$ping" \
+        "$(awk -v a="$poke" -v b="$ping" 'BEGIN { printf "%.2f", a / b }')" \
+        "$(awk -v a="$peek" -v b="$ping" 'BEGIN { printf "%.2f", a / b }')"
+}
+
+echo "calls each: $calls, page $page, load: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf '| %-15s | %-9s | %7s | %7s | %7s | %10s | %10s |\n' Client Window Poke/s Peek/s Ping/s "Poke ratio" "Peek ratio"
+printf '|%s|%s|%s|%s|%s|%s|%s|\n' -----------------  ----------- --------- --------- --------- ------------ ------------
+
+export QT_QPA_PLATFORM=offscreen
+for client in script python; do
+    row "$client" offscreen
+    row "$client" headless
+done
+
+if command -v Xvfb >/dev/null; then
+    display=":$((90 + RANDOM % 400))"
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
+    sleep 1
+    export DISPLAY="$display" QT_QPA_PLATFORM=xcb
+    for client in script python; do
+        row "$client" X11
+    done
+fi

@@ -2,10 +2,8 @@
 #include "app/ReadOutFailedDialog.h"
 
 #include <QApplication>
-#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -69,16 +67,6 @@ TEST(QtUserPromptTest, MessageHasTheCaptionTarsionAndNoIcon) {
         box->button(QMessageBox::Ok)->click();
     });
     prompt.ShowMessage("Constellation RAM Saved");
-}
-
-TEST(QtUserPromptTest, ProgressShowsInTheStatusBarUntilDone) {
-    QMainWindow window;
-    CQtUserPrompt prompt;
-    prompt.SetWindow(&window);
-    prompt.ReportProgress("Loading", 50, 200);
-    EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("Loading: 25%"));
-    prompt.ReportProgress("Loading", 200, 200);
-    EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
 }
 
 } // namespace

@@ -217,6 +217,7 @@ TEST_F(MainWindowTest, ActionsReachTheBoardWithoutMessageBoxes) {
     board_->InjectFault(VirtualBoard::Fault::NotConnected);
     Trigger("softReset");
     EXPECT_TRUE(prompt_.messages.empty());
+    window_->LogWindow().BringUpToDate();
     EXPECT_NE(window_->LogWindow().toPlainText().indexOf(QStringLiteral("not Connected")), -1);
 }
 

@@ -108,6 +108,7 @@ TEST_F(SignalViewsTest, VerifyFromTheMenuReportsInTheLogAndTheView) {
     Open("viewFilterResponse");
     LoadFilter();
     Open("verifyICoefficientRam");
+    window_->LogWindow().BringUpToDate();
     EXPECT_TRUE(window_->LogWindow().toPlainText().contains(QStringLiteral("all 256 words match")));
     Settle([&] { return Views().FilterView().RedrawPending(); });
     EXPECT_TRUE(Views().FilterView().FiguresText().contains(QStringLiteral("all 256 words match")));
@@ -117,6 +118,7 @@ TEST_F(SignalViewsTest, VerifyFromTheMenuReportsInTheLogAndTheView) {
     Settle([&] { return Views().FilterView().RedrawPending(); });
     // An inverted line corrupts every byte read: all 256 words differ.
     EXPECT_TRUE(Views().FilterView().FiguresText().contains(QStringLiteral("256 of 256 words differ")));
+    window_->LogWindow().BringUpToDate();
     EXPECT_TRUE(window_->LogWindow().toPlainText().contains(QStringLiteral("Address 00 : expected")));
 }
 

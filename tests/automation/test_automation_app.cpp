@@ -2,13 +2,16 @@
 // the document after itself when it creates the automation object.
 
 #include "AutomationBench.h"
+#include "app/LogWindow.h"
 #include "app/MainFrame.h"
 #include "app/TarsionApp.h"
 #include "app/automation/AutomationHookup.h"
 
 #include <QApplication>
+#include <QDBusVariant>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QLineEdit>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -74,6 +77,50 @@ TEST_F(AutomationApp, ARecentScriptRunsAndItsCreationRenamesOnlyTheDocument) {
     EXPECT_EQ(app->MainWindow().RecentFiles().Files().value(0), script);
     EXPECT_EQ(app->Doc().Shadow().FetchChipReg(0x0C), 0x00ABCDEFu);
     EXPECT_EQ(app->Doc().steps.symbolFrequencyStep, 125.0);
+}
+
+// A script's stream of calls: the window catches up at most once a frame, and once the stream has
+// ended the page and the log show exactly what they would show had they followed every call.
+TEST_F(AutomationApp, AfterABurstOfCallsThePageAndTheLogShowTheLastStateAndEveryLine) {
+    ASSERT_TRUE(app->StartUp({QStringLiteral("tarsion")}));
+    app->MainWindow().ShowPage(2); // DataFlow, the largest page
+    CLogWindow& log = app->MainWindow().LogWindow();
+    log.BringUpToDate();
+    const QString before = log.toPlainText();
+    ASSERT_TRUE(before.isEmpty() || before.endsWith(QLatin1Char('\n')));
+
+    constexpr int kCalls = 4000;
+    constexpr int kOutstanding = 64;
+    const auto var = [](int value) { return QVariant::fromValue(QDBusVariant(value)); };
+    QString expected;
+    QList<QDBusPendingCall> calls;
+    std::uint32_t last = 0;
+    for (int i = 0; i < kCalls; ++i) {
+        if (i % 2 == 0) {
+            last = 0x01000000u + 7u * static_cast<std::uint32_t>(i);
+            calls.append(test::StartCall(QStringLiteral("Poke"), {var(0x05), var(static_cast<int>(last))}));
+            expected += QString::asprintf("Poke 05 %.8x \n\tDone\n", last);
+        } else {
+            calls.append(test::StartCall(QStringLiteral("Peek"), {QVariant::fromValue<short>(0x05)}));
+            expected += QString::asprintf("Peek 05\n\tReturned %.8x\n", last);
+        }
+        if (calls.size() == kOutstanding || i == kCalls - 1) {
+            for (const QDBusPendingCall& call : calls) {
+                test::WaitFor(call);
+                ASSERT_EQ(call.reply().type(), QDBusMessage::ReplyMessage)
+                    << qPrintable(call.reply().errorMessage());
+            }
+            calls.clear();
+        }
+    }
+    // Nothing is left for the views but the last frame.
+    test::ServeEvents(3 * CFramePacer::kFrameMs);
+
+    EXPECT_EQ(board->ChipRegister(0x05), last);
+    EXPECT_EQ(log.toPlainText(), before + expected);
+    auto* gain = app->MainWindow().Page()->findChild<QLineEdit*>(QStringLiteral("gainHex"));
+    ASSERT_NE(gain, nullptr);
+    EXPECT_EQ(gain->text(), QString::asprintf("0x%.8x", last));
 }
 
 TEST_F(AutomationApp, CallsDuringTheStartUpReadOutDialogAreServedAtOnce) {

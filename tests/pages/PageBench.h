@@ -5,6 +5,7 @@
 #include "ops/BoardOperations.h"
 #include "ops/TarsionDoc.h"
 #include "pages/PageFactory.h"
+#include "pages/RegisterPage.h"
 #include "support/FakeClock.h"
 #include "support/LogView.h"
 #include "support/ScriptedPrompt.h"
@@ -41,6 +42,8 @@ protected:
         doc_.Shadow().StoreChipReg(reg, value);
     }
     std::uint32_t Chip(std::uint8_t reg) const { return board_->ChipRegister(reg); }
+    // After operations the page did not start itself: what it shows within a frame.
+    void CatchUp() { static_cast<CRegisterPage*>(page_.get())->BringUpToDate(); }
     // How often `what` occurs in the log.
     std::size_t Logged(const std::string& what) const {
         std::size_t count = 0;

@@ -113,9 +113,11 @@ TEST_F(ControlFormTest, SysClkFollowsTheAnalogPllRegister) {
     Type("carrierFrequency", "10M"); // word 0x80000000 against 20 MHz
     // Both analog PLL bits, VCO divider 8 (field 3), clock divider 2 (field 1): 80 MHz.
     ASSERT_TRUE(ops_->Poke(0x07, 0x37000000));
+    CatchUp();
     EXPECT_EQ(Text("sysClk"), "80.000000MHz");
     EXPECT_EQ(Text("carrierFrequency"), "-40.000000MHz");
     ASSERT_TRUE(ops_->ResetBits(0x07, 0x1000000));
+    CatchUp();
     EXPECT_EQ(Text("sysClk"), "20.000000MHz");
     EXPECT_EQ(Chip(0x0a), 0x80000000u);
 }

@@ -133,6 +133,7 @@ TEST_F(FifoFormTest, TextWithoutNumberOrWiderThan32BitsWritesNothing) {
 TEST_F(FifoFormTest, AnyRegisterStoreDiscardsUncommittedTyping) {
     Type("fifoUpperThreshold", "44", false);
     ASSERT_TRUE(ops_->Poke(0x03, 0x11000000));
+    CatchUp();
     EXPECT_EQ(Text("fifoUpperThreshold"), "0x11");
     // The discarded text is not committed later either.
     LoseFocus("fifoUpperThreshold");

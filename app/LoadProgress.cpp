@@ -1,0 +1,84 @@
+#include "LoadProgress.h"
+
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QToolBar>
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+namespace tarsion {
+
+namespace {
+int BarValue(std::size_t count) {
+    return static_cast<int>(std::min<std::size_t>(count, INT_MAX));
+}
+} // namespace
+
+CLoadProgress::CLoadProgress() = default;
+
+CLoadProgress::~CLoadProgress() {
+    End();
+}
+
+bool CLoadProgress::Report(std::string_view task, std::size_t done, std::size_t total) {
+    if (!running_.isValid())
+        running_.start();
+    if (!dialog_) {
+        if (running_.elapsed() < kShowAfterMs)
+            return true;
+        Open(task, total);
+    }
+    if (!sinceEvents_.isValid() || sinceEvents_.elapsed() >= kEventsEveryMs) {
+        dialog_->setValue(BarValue(done));
+        // The operation is between two words here: painting, moving the window and queueing
+        // automation calls are safe, and the modal dialog lets no command in.
+        QCoreApplication::processEvents();
+        sinceEvents_.start();
+    }
+    return !dialog_->wasCanceled();
+}
+
+void CLoadProgress::Open(std::string_view task, std::size_t total) {
+    dialog_ =
+        std::make_unique<QProgressDialog>(QString::fromUtf8(task.data(), static_cast<qsizetype>(task.size())),
+                                          QStringLiteral("Cancel"), 0, BarValue(total), window_);
+    dialog_->setWindowTitle(QStringLiteral("Tarsion"));
+    dialog_->setWindowModality(Qt::ApplicationModal);
+    dialog_->setAutoClose(false);
+    dialog_->setAutoReset(false);
+    dialog_->setMinimumDuration(0);
+    dialog_->show();
+    DisableCommands();
+    // Events run at once, so the dialog shows with this report.
+    sinceEvents_.invalidate();
+}
+
+void CLoadProgress::DisableCommands() {
+    if (!window_)
+        return;
+    QList<QWidget*> bars;
+    for (QToolBar* bar : window_->findChildren<QToolBar*>())
+        bars.append(bar);
+    bars.append(window_->menuWidget());
+    for (QWidget* bar : bars) {
+        if (bar && bar->isEnabled()) {
+            bar->setEnabled(false);
+            disabled_.append(bar);
+        }
+    }
+}
+
+void CLoadProgress::End() {
+    running_.invalidate();
+    dialog_.reset();
+    for (const QPointer<QWidget>& bar : std::exchange(disabled_, {})) {
+        if (bar)
+            bar->setEnabled(true);
+    }
+}
+
+} // namespace tarsion

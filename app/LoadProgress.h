@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QPointer>
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+class QMainWindow;
+class QProgressDialog;
+class QWidget;
+
+namespace tarsion {
+
+// The progress of a load or dump. Once it has run for half a second, a modal dialog shows the task
+// with a bar and Cancel, and from then on the reports let the event loop run every few
+// milliseconds: the window keeps painting and can be moved while the load goes on. The dialog keeps
+// input off the window, whose menu bar and toolbars are disabled meanwhile; automation calls wait,
+// since the operation is still running.
+class CLoadProgress {
+public:
+    static constexpr int kShowAfterMs = 500;
+    static constexpr int kEventsEveryMs = 20;
+
+    CLoadProgress();
+    ~CLoadProgress();
+    CLoadProgress(const CLoadProgress&) = delete;
+    CLoadProgress& operator=(const CLoadProgress&) = delete;
+
+    void SetWindow(QMainWindow* window) { window_ = window; }
+
+    // False once the user has pressed Cancel (or closed the dialog).
+    bool Report(std::string_view task, std::size_t done, std::size_t total);
+    void End();
+
+    // The dialog while it shows, else null.
+    QProgressDialog* Dialog() const { return dialog_.get(); }
+
+private:
+    void Open(std::string_view task, std::size_t total);
+    void DisableCommands();
+
+    QPointer<QMainWindow> window_;
+    QElapsedTimer running_;
+    QElapsedTimer sinceEvents_;
+    std::unique_ptr<QProgressDialog> dialog_;
+    QList<QPointer<QWidget>> disabled_;
+};
+
+} // namespace tarsion

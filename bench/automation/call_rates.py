@@ -1,0 +1,48 @@
+#!/usr/bin/python3
+"""Automation call rates through a plain D-Bus client (dbus-python, Debian's python3-dbus).
+
+Poke and Peek against a call that does no work (Peer.Ping on the same object). The three take
+turns in rounds of a few hundred calls, so that a change in the machine's load meets all of them
+alike. Prints one line: "poke=N peek=N ping=N" (calls per second).
+Usage: call_rates.py [CALLS]
+"""
+import sys
+import time
+
+import dbus
+
+calls = int(sys.argv[1]) if len(sys.argv) > 1 else 10000
+ROUND = 250
+bus = dbus.SessionBus()
+target = bus.get_object("com.tessaric.Tarsion", "/Trm90627", introspect=False)
+board = dbus.Interface(target, "com.tessaric.Trm90627")
+peer = dbus.Interface(target, "org.freedesktop.DBus.Peer")
+
+
+def variant(value):
+    return dbus.Int32(value, variant_level=1)
+
+
+kinds = {
+    "ping": lambda i: peer.Ping(),
+    "poke": lambda i: board.Poke(variant(0x0A), variant(i)),
+    "peek": lambda i: board.Peek(dbus.Int16(0x0A)),
+}
+spent = dict.fromkeys(kinds, 0.0)
+
+peer.Ping()  # warm-up: name lookup
+rounds = 0
+for done in range(0, calls, ROUND):
+    rounds += 1
+    for name, call in kinds.items():
+        start = time.monotonic()
+        for i in range(done, done + ROUND):
+            call(i)
+        spent[name] += time.monotonic() - start
+
+
+def rate(name):
+    return rounds * ROUND / spent[name]
+
+
+print("poke=%.0f peek=%.0f ping=%.0f" % (rate("poke"), rate("peek"), rate("ping")))
