@@ -5,7 +5,6 @@
 #include "ReadOutFailedDialog.h"
 #include "automation/AutomationHookup.h"
 
-
 namespace tarsion {
 
 namespace {
