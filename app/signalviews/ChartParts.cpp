@@ -4,6 +4,7 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QLabel>
 #include <QLineSeries>
 #include <QPen>
 #include <QValueAxis>
@@ -82,4 +83,15 @@ QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t fir
     }
     return points;
 }
+QLabel* CreateFiguresLabel(QWidget* parent, const QString& objectName) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(objectName);
+    label->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setMinimumWidth(230);
+    label->setMaximumWidth(300);
+    label->setWordWrap(true);
+    return label;
+}
+
 } // namespace tarsion

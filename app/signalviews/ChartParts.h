@@ -10,6 +10,7 @@
 #include <vector>
 
 class QChart;
+class QLabel;
 class QChartView;
 class QLineSeries;
 class QValueAxis;
@@ -42,5 +43,8 @@ QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t fir
                               std::size_t columns, double xStep, bool maximaOnly);
 
 ChartParts CreateChart(QWidget* parent, const QString& title, const QString& xTitle, const QString& yTitle);
+
+// The figures beside a view's plots: top-aligned, selectable, wrapped in a narrow column.
+QLabel* CreateFiguresLabel(QWidget* parent, const QString& objectName);
 
 } // namespace tarsion

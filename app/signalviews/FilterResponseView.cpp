@@ -67,13 +67,7 @@ CFilterResponseView::CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops
     tapSeries_->setPointsVisible(true);
     plotLayout->addWidget(magnitude_.view, 3);
     plotLayout->addWidget(impulse_.view, 2);
-    figures_ = new QLabel(this);
-    figures_->setObjectName(QStringLiteral("filterFigures"));
-    figures_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    figures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    figures_->setMinimumWidth(230);
-    figures_->setMaximumWidth(300);
-    figures_->setWordWrap(true);
+    figures_ = CreateFiguresLabel(this, QStringLiteral("filterFigures"));
     middle->addWidget(plots_, 1);
     middle->addWidget(figures_);
     layout->addLayout(middle, 1);

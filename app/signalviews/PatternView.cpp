@@ -72,13 +72,7 @@ CPatternView::CPatternView(CTarsionDoc& doc, QWidget* parent)
     plotLayout->addWidget(time_.view, 1);
     plotLayout->addWidget(pan_);
     plotLayout->addWidget(spectrum_.view, 1);
-    figures_ = new QLabel(this);
-    figures_->setObjectName(QStringLiteral("patternFigures"));
-    figures_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    figures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    figures_->setMinimumWidth(230);
-    figures_->setMaximumWidth(300);
-    figures_->setWordWrap(true);
+    figures_ = CreateFiguresLabel(this, QStringLiteral("patternFigures"));
     middle->addWidget(plots_, 1);
     middle->addWidget(figures_);
     layout->addLayout(middle, 1);

@@ -3,6 +3,7 @@
 // engine reads a single-quoted string literal (bytes other than escapes and line breaks stand for
 // themselves, as they do in the UTF-8 text the engine decodes).
 #include "ops/ScriptText.h"
+#include "ops/TextHelpers.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,22 +16,12 @@ namespace {
 constexpr std::string_view kLineSeparator = "\xE2\x80\xA8";
 constexpr std::string_view kParagraphSeparator = "\xE2\x80\xA9";
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::optional<unsigned> HexNumber(std::string_view text, std::size_t& at, std::size_t digits) {
     if (text.size() - at < digits)
         return std::nullopt;
     unsigned value = 0;
     for (std::size_t i = 0; i < digits; ++i) {
-        const int digit = HexValue(text[at + i]);
+        const int digit = tarsion::HexDigit(text[at + i]);
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + static_cast<unsigned>(digit);
