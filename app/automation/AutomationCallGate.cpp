@@ -2,48 +2,47 @@
 
 #include "ops/BoardOperations.h"
 
-#include <QDBusError>
+#include <dbus/dbus.h>
 
 namespace tarsion {
 
-CAutomationCallGate::CAutomationCallGate(QDBusConnection bus, CBoardOperations& ops)
-    : bus_(std::move(bus)), ops_(ops) {
+CAutomationCallGate::CAutomationCallGate(CBusConnection& bus, CBoardOperations& ops) : bus_(bus), ops_(ops) {
     // Posted, not run inside the operation's own clean-up, so the next call starts from the loop.
     ops_.SetIdleHandler(
-        [this] { QMetaObject::invokeMethod(this, &CAutomationCallGate::RunDeferred, Qt::QueuedConnection); });
+        [this] { QMetaObject::invokeMethod(this, &CAutomationCallGate::RunWaiting, Qt::QueuedConnection); });
 }
 
 CAutomationCallGate::~CAutomationCallGate() {
     ops_.SetIdleHandler({});
 }
 
-bool CAutomationCallGate::MustWait() const {
-    // Calls queued earlier go first, so the order of the script's operations is kept.
-    return ops_.IsBusy() || !pending_.empty();
+void CAutomationCallGate::Submit(CBusMessage call, AutomationWork work) {
+    waiting_.emplace_back(std::move(call), std::move(work));
+    RunWaiting();
 }
 
-bool CAutomationCallGate::RefuseArguments(const QDBusMessage& call) {
-    if (call.signature().isEmpty())
-        return false;
-    call.setDelayedReply(true);
-    bus_.send(call.createErrorReply(
-        QDBusError::UnknownMethod,
-        QStringLiteral("No such method '%1' in interface '%2' at object path '%3' (signature '%4')")
-            .arg(call.member(), call.interface(), call.path(), call.signature())));
-    return true;
-}
-
-void CAutomationCallGate::Defer(const QDBusMessage& call, std::function<QVariantList()> work) {
-    call.setDelayedReply(true);
-    pending_.emplace_back(call, std::move(work));
-}
-
-void CAutomationCallGate::RunDeferred() {
-    while (!pending_.empty() && !ops_.IsBusy()) {
-        auto [call, work] = std::move(pending_.front());
-        pending_.pop_front();
-        bus_.send(call.createReply(work()));
+void CAutomationCallGate::RunWaiting() {
+    // A call's work that lets the event loop run (a dialog) must not start the next call under it.
+    if (running_)
+        return;
+    running_ = true;
+    while (!waiting_.empty() && !ops_.IsBusy()) {
+        auto [call, work] = std::move(waiting_.front());
+        waiting_.pop_front();
+        Answer(call, work());
     }
+    running_ = false;
+}
+
+void CAutomationCallGate::Answer(const CBusMessage& call, const AutomationResult& result) {
+    if (dbus_message_get_no_reply(call.Get()))
+        return;
+    DBusMessage* reply = dbus_message_new_method_return(call.Get());
+    if (!reply)
+        return;
+    AppendAutomationResult(reply, result);
+    bus_.Send(reply);
+    dbus_message_unref(reply);
 }
 
 } // namespace tarsion

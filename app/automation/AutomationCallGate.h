@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QDBusConnection>
-#include <QDBusMessage>
+#include "AutomationMethods.h"
+#include "BusConnection.h"
+
 #include <QObject>
-#include <QVariantList>
 
 #include <deque>
-#include <functional>
-#include <type_traits>
 #include <utility>
 
 namespace tarsion {
@@ -15,45 +13,24 @@ namespace tarsion {
 class CBoardOperations;
 
 // Keeps every board operation whole: a call that arrives while an operation is still running
-// (inside one of its message boxes) gets a delayed reply and runs once that operation has ended.
+// (inside one of its message boxes or its progress dialog) waits, and runs, with its reply sent,
+// once that operation has ended. Calls run and are answered in the order they arrived.
 class CAutomationCallGate final : public QObject {
     Q_OBJECT
 public:
-    CAutomationCallGate(QDBusConnection bus, CBoardOperations& ops);
+    CAutomationCallGate(CBusConnection& bus, CBoardOperations& ops);
     ~CAutomationCallGate() override;
 
-    // Runs `work` now and returns its result, or queues it and returns a placeholder that the
-    // bus never sees (the reply is sent when the work has run).
-    template <typename Result, typename Work>
-    Result Serve(const QDBusMessage& call, Work work) {
-        if (!MustWait()) {
-            if constexpr (std::is_void_v<Result>)
-                work();
-            else
-                return work();
-        } else if constexpr (std::is_void_v<Result>) {
-            Defer(call, [work] {
-                work();
-                return QVariantList{};
-            });
-        } else {
-            Defer(call, [work] { return QVariantList{QVariant::fromValue(work())}; });
-            return Result{};
-        }
-    }
-
-    // The bus offers a slot that takes only the call every call of its name, whatever arguments it
-    // carries. Such a call gets the error the bus gives a typed method called wrongly, and true.
-    bool RefuseArguments(const QDBusMessage& call);
+    void Submit(CBusMessage call, AutomationWork work);
 
 private:
-    bool MustWait() const;
-    void Defer(const QDBusMessage& call, std::function<QVariantList()> work);
-    void RunDeferred();
+    void RunWaiting();
+    void Answer(const CBusMessage& call, const AutomationResult& result);
 
-    QDBusConnection bus_;
+    CBusConnection& bus_;
     CBoardOperations& ops_;
-    std::deque<std::pair<QDBusMessage, std::function<QVariantList()>>> pending_;
+    std::deque<std::pair<CBusMessage, AutomationWork>> waiting_;
+    bool running_ = false;
 };
 
 } // namespace tarsion

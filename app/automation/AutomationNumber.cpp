@@ -1,7 +1,5 @@
 #include "AutomationNumber.h"
 
-#include <QMetaType>
-
 #include <cmath>
 
 namespace tarsion {
@@ -21,26 +19,12 @@ std::uint64_t AutomationInteger(double value) {
     return static_cast<std::uint64_t>(reduced);
 }
 
-double AutomationNumber(const QDBusVariant& argument) {
-    const QVariant value = argument.variant();
-    switch (value.metaType().id()) {
-    case QMetaType::Short:
-        return value.value<short>();
-    case QMetaType::Int:
-        return value.toInt();
-    case QMetaType::Double:
-        return value.toDouble();
-    default:
-        return 0.0;
-    }
+std::uint8_t AutomationByte(double value) {
+    return static_cast<std::uint8_t>(AutomationInteger(value));
 }
 
-std::uint8_t AutomationByte(const QDBusVariant& argument) {
-    return static_cast<std::uint8_t>(AutomationInteger(AutomationNumber(argument)));
-}
-
-std::uint32_t AutomationWord(const QDBusVariant& argument) {
-    return static_cast<std::uint32_t>(AutomationInteger(AutomationNumber(argument)));
+std::uint32_t AutomationWord(double value) {
+    return static_cast<std::uint32_t>(AutomationInteger(value));
 }
 
 } // namespace tarsion

@@ -2,58 +2,113 @@
 
 #include "ActivationFile.h"
 #include "AutomationCallGate.h"
-#include "Trm90627Adaptor.h"
+#include "BusConnection.h"
 #include "ops/BoardOperations.h"
 
 #include <QCoreApplication>
-#include <QDBusConnectionInterface>
-#include <QDBusVariant>
-#include <QMetaType>
 
 #include <cstdio>
+#include <cstring>
+#include <dbus/dbus.h>
 
 namespace tarsion {
 
-CAutomationServer::CAutomationServer(QDBusConnection bus, CBoardOperations& ops,
-                                     std::function<void()> newDocument)
-    : bus_(std::move(bus)), gate_(std::make_unique<CAutomationCallGate>(bus_, ops)) {
-    // Without it the variant slots are silently left off the bus.
-    qRegisterMetaType<QDBusVariant>();
-    new CTrm90627Adaptor(this, ops, *gate_);
-    new CAutomationCreateAdaptor(this, std::move(newDocument), *gate_);
+namespace {
+
+bool IsIntrospection(const char* interface, const char* member) {
+    return (!interface || std::strcmp(interface, DBUS_INTERFACE_INTROSPECTABLE) == 0) &&
+           std::strcmp(member, "Introspect") == 0;
 }
 
-CAutomationServer::~CAutomationServer() {
-    if (registered_) {
-        bus_.unregisterService(kService);
-        bus_.unregisterObject(kPath);
-    }
+QString Text(const char* text) {
+    return QString::fromUtf8(text ? text : "");
 }
+
+} // namespace
+
+CAutomationServer::CAutomationServer(CBoardOperations& ops, std::function<void()> newDocument)
+    : target_{ops, std::move(newDocument)} {}
+
+CAutomationServer::~CAutomationServer() = default;
 
 bool CAutomationServer::Register(QString& error) {
-    if (!bus_.isConnected()) {
-        error = QStringLiteral("no D-Bus session bus");
+    QString reason;
+    bus_ = CBusConnection::OpenSession(reason);
+    if (!bus_) {
+        error = QStringLiteral("no D-Bus session bus (%1)").arg(reason);
         return false;
     }
-    if (!bus_.registerObject(kPath, this, QDBusConnection::ExportAdaptors)) {
-        error = QStringLiteral("object path %1 is already in use").arg(kPath);
-        return false;
+    gate_ = std::make_unique<CAutomationCallGate>(*bus_, target_.ops);
+    if (!bus_->ServePath(
+            kPath, [this](DBusMessage* call) { Answer(call); }, reason) ||
+        !bus_->ServePath(
+            "/", [this](DBusMessage* call) { AnswerRoot(call); }, reason)) {
+        error = QStringLiteral("object path %1 is already in use").arg(QString::fromLatin1(kPath));
+    } else if (bus_->ClaimName(kService, error)) {
+        return true;
     }
-    if (!bus_.registerService(kService)) {
-        bus_.unregisterObject(kPath);
-        error = QStringLiteral("the bus name %1 is already owned by another program").arg(kService);
-        return false;
+    gate_.reset();
+    bus_.reset();
+    return false;
+}
+
+void CAutomationServer::Answer(DBusMessage* call) {
+    const char* interface = dbus_message_get_interface(call);
+    const char* member = dbus_message_get_member(call);
+    const char* signature = dbus_message_get_signature(call);
+    if (IsIntrospection(interface, member) && !*signature) {
+        ReplyText(call, AutomationIntrospection());
+        return;
     }
-    registered_ = true;
-    return true;
+    const AutomationMethod* method = FindAutomationMethod(interface, member);
+    if (!method && interface && !IsAutomationInterface(interface)) {
+        ReplyError(
+            call, DBUS_ERROR_UNKNOWN_INTERFACE,
+            QStringLiteral("No such interface '%1' at object path '%2'").arg(Text(interface), Text(kPath)));
+    } else if (!method || std::strcmp(signature, method->signature) != 0) {
+        // The arguments don't match: refused before anything runs.
+        ReplyError(
+            call, DBUS_ERROR_UNKNOWN_METHOD,
+            QStringLiteral("No such method '%1' in interface '%2' at object path '%3' (signature '%4')")
+                .arg(Text(member), Text(interface), Text(kPath), Text(signature)));
+    } else {
+        gate_->Submit(CBusMessage(call), BindAutomationCall(*method, call, target_));
+    }
+}
+
+void CAutomationServer::AnswerRoot(DBusMessage* call) {
+    if (IsIntrospection(dbus_message_get_interface(call), dbus_message_get_member(call)))
+        ReplyText(call, RootIntrospection());
+    else
+        ReplyError(call, DBUS_ERROR_UNKNOWN_OBJECT, QStringLiteral("No such object path '/'"));
+}
+
+void CAutomationServer::ReplyText(DBusMessage* call, const std::string& text) {
+    DBusMessage* reply = dbus_message_new_method_return(call);
+    if (!reply)
+        return;
+    const char* data = text.c_str();
+    dbus_message_append_args(reply, DBUS_TYPE_STRING, &data, DBUS_TYPE_INVALID);
+    bus_->Send(reply);
+    dbus_message_unref(reply);
+}
+
+void CAutomationServer::ReplyError(DBusMessage* call, const char* name, const QString& text) {
+    if (dbus_message_get_no_reply(call))
+        return;
+    const QByteArray message = text.toUtf8();
+    DBusMessage* reply = dbus_message_new_error(call, name, message.constData());
+    if (!reply)
+        return;
+    bus_->Send(reply);
+    dbus_message_unref(reply);
 }
 
 std::unique_ptr<CAutomationServer> StartAutomation(CBoardOperations& ops, std::function<void()> newDocument) {
     QString error;
     if (!WriteActivationFile(ActivationFilePath(), QCoreApplication::applicationFilePath(), error))
         std::fprintf(stderr, "tarsion: can't write the D-Bus activation file: %s\n", qPrintable(error));
-    auto server =
-        std::make_unique<CAutomationServer>(QDBusConnection::sessionBus(), ops, std::move(newDocument));
+    auto server = std::make_unique<CAutomationServer>(ops, std::move(newDocument));
     if (!server->Register(error)) {
         const QString line = QStringLiteral("Automation is off: %1").arg(error);
         ops.Log(line.toStdString(), 0);

@@ -1,20 +1,23 @@
 #pragma once
 
-#include <QDBusConnection>
-#include <QObject>
+#include "AutomationMethods.h"
+
 #include <QString>
 
 #include <functional>
 #include <memory>
 
+struct DBusMessage;
+
 namespace tarsion {
 
 class CAutomationCallGate;
 class CBoardOperations;
+class CBusConnection;
 
-// The automation object `Trm90627` on the session bus.
-class CAutomationServer final : public QObject {
-    Q_OBJECT
+// The automation object `Trm90627` on the session bus, served by the GUI thread on a connection
+// of its own.
+class CAutomationServer final {
 public:
     static constexpr const char* kService = "com.tessaric.Tarsion";
     static constexpr const char* kPath = "/Trm90627";
@@ -22,17 +25,22 @@ public:
     static constexpr const char* kCreateInterface = "com.tessaric.Tarsion.Automation";
 
     // `newDocument` is the new-document step with the views' initial update.
-    CAutomationServer(QDBusConnection bus, CBoardOperations& ops, std::function<void()> newDocument);
-    ~CAutomationServer() override;
+    CAutomationServer(CBoardOperations& ops, std::function<void()> newDocument);
+    ~CAutomationServer();
 
-    // Exports the object and claims the service name. False, with the reason in `error`, when the
-    // bus refuses either (another program already serves the name).
+    // Connects to the session bus, exports the object and claims the service name. False, with
+    // the reason in `error`, when there is no bus or another program already serves the name.
     bool Register(QString& error);
 
 private:
-    QDBusConnection bus_;
+    void Answer(DBusMessage* call);
+    void AnswerRoot(DBusMessage* call);
+    void ReplyText(DBusMessage* call, const std::string& text);
+    void ReplyError(DBusMessage* call, const char* name, const QString& text);
+
+    AutomationTarget target_;
+    std::unique_ptr<CBusConnection> bus_;
     std::unique_ptr<CAutomationCallGate> gate_;
-    bool registered_ = false;
 };
 
 // Start-up step: writes the activation file for this executable and serves the automation object.

@@ -5,7 +5,7 @@
 # runs on a private session bus against a fresh program on the virtual board; the ratios compare a
 # rate with the bare call rate of the same client in the same run.
 # The "headless" rows serve the same calls from `tarsion --headless` (no window at all), for
-# reference (a method call is served on the GUI thread, Ping on the bus thread of Qt D-Bus).
+# reference. Every call, Ping included, is read and answered by the program's GUI thread.
 # Usage: bench/automation/run.sh [BUILD_DIR] [CALLS] [PAGE]
 #   (build with -DCMAKE_BUILD_TYPE=Release for figures; PAGE is a tab index, DataFlow is 2)
 set -euo pipefail

@@ -9,7 +9,6 @@
 #include "ops/BoardOperations.h"
 
 #include <QCoreApplication>
-#include <QDBusConnection>
 #include <QDeadlineTimer>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -37,8 +36,7 @@ struct HeadlessRun {
         };
         // Not registered: these tests run without a bus.
         services.startAutomation = [](CBoardOperations& ops, std::function<void()> newDocument) {
-            return std::make_unique<CAutomationServer>(QDBusConnection::sessionBus(), ops,
-                                                       std::move(newDocument));
+            return std::make_unique<CAutomationServer>(ops, std::move(newDocument));
         };
         services.out = &out;
         services.err = &err;

@@ -26,8 +26,11 @@ AutomationBench::AutomationBench() {
 AutomationBench::~AutomationBench() = default;
 
 void AutomationBench::Serve() {
-    server = std::make_unique<CAutomationServer>(QDBusConnection::sessionBus(), *ops,
-                                                 [this] { ++newDocumentSteps; });
+    server = std::make_unique<CAutomationServer>(*ops, [this] {
+        ++newDocumentSteps;
+        if (duringNewDocument)
+            duringNewDocument();
+    });
     QString error;
     if (!server->Register(error))
         qFatal("automation object not served: %s", qPrintable(error));

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace tarsion::test {
@@ -36,6 +37,7 @@ public:
     std::unique_ptr<CBoardOperations> ops;
     std::unique_ptr<CAutomationServer> server;
     int newDocumentSteps = 0;
+    std::function<void()> duringNewDocument; // runs inside each new-document step
 };
 
 // The board's state file as text.

@@ -11,6 +11,8 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace tarsion {
 namespace {
 
@@ -40,6 +42,11 @@ TEST_F(AutomationBus, PokeConvertsVariantArgumentsByTheirOwnType) {
         {QVariant::fromValue<int>(0x0B), QVariant::fromValue(QStringLiteral("0x55")), 0x0B, 0},
         {QVariant::fromValue<int>(0x0C), QVariant::fromValue(true), 0x0C, 0},
         {QVariant::fromValue(QStringLiteral("0x0d")), QVariant::fromValue<int>(0x42), 0x00, 0x42},
+        // Only int16, int32 and double carry a number; other integer types and nested variants give 0.
+        {QVariant::fromValue<short>(0x0A), QVariant::fromValue<uint>(7), 0x0A, 0},
+        {QVariant::fromValue<int>(0x0B), QVariant::fromValue<qlonglong>(7), 0x0B, 0},
+        {QVariant::fromValue<int>(0x0C), QVariant::fromValue<uchar>(7), 0x0C, 0},
+        {QVariant::fromValue<int>(0x0D), Var(QVariant::fromValue<int>(7)), 0x0D, 0},
     };
     for (const Case& c : cases) {
         bench.board->SetChipRegister(c.reg, 0xA5A5A5A5);
@@ -220,11 +227,68 @@ TEST_F(AutomationBus, CallsDuringAnOperationWaitForItsEndAndKeepTheirOrder) {
     EXPECT_EQ(bench.board->ChipRegister(0x0A), 8u);
 }
 
+// A call's work that lets the event loop run (as a dialog does) is not overtaken by the next call.
+TEST_F(AutomationBus, ACallArrivingWhileAnotherCallsWorkRunsTheEventLoopWaitsForIt) {
+    bench.board->SetChipRegister(0x0A, 0xA5A5A5A5);
+    std::optional<QDBusPendingCall> poke;
+    std::uint32_t registerDuringCreate = 0;
+    bench.duringNewDocument = [&] {
+        poke = test::StartCall(QStringLiteral("Poke"),
+                               {Var(QVariant::fromValue<int>(0x0A)), Var(QVariant::fromValue<int>(9))});
+        test::ServeEvents(300);
+        registerDuringCreate = bench.board->ChipRegister(0x0A);
+        EXPECT_FALSE(poke->isFinished());
+    };
+    const QDBusMessage create =
+        test::CallFromClient(QStringLiteral("Create"), {}, QStringLiteral("com.tessaric.Tarsion.Automation"));
+    ASSERT_EQ(create.type(), QDBusMessage::ReplyMessage) << qPrintable(create.errorMessage());
+    EXPECT_EQ(registerDuringCreate, 0xA5A5A5A5u);
+    ASSERT_TRUE(poke.has_value());
+    test::WaitFor(*poke);
+    ASSERT_TRUE(poke->isFinished());
+    EXPECT_TRUE(poke->reply().arguments().value(0).toBool());
+    EXPECT_EQ(bench.board->ChipRegister(0x0A), 9u);
+}
+
+TEST_F(AutomationBus, CallsThatWantNoReplyStillRunAndOtherInterfacesAreRefused) {
+    QDBusConnection client =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("probe"));
+    QDBusMessage poke =
+        QDBusMessage::createMethodCall(QStringLiteral("com.tessaric.Tarsion"), QStringLiteral("/Trm90627"),
+                                       QStringLiteral("com.tessaric.Trm90627"), QStringLiteral("Poke"));
+    poke.setArguments({Var(QVariant::fromValue<int>(0x0B)), Var(QVariant::fromValue<int>(0x77))});
+    ASSERT_TRUE(client.send(poke));
+    // Calls from one connection arrive in order: once this is answered, the Poke has run.
+    QDBusMessage peek =
+        QDBusMessage::createMethodCall(QStringLiteral("com.tessaric.Tarsion"), QStringLiteral("/Trm90627"),
+                                       QStringLiteral("com.tessaric.Trm90627"), QStringLiteral("Peek"));
+    peek.setArguments({QVariant::fromValue<short>(0x0B)});
+    const QDBusPendingCall peeked = client.asyncCall(peek);
+    test::WaitFor(peeked);
+    EXPECT_EQ(peeked.reply().arguments().value(0).toDouble(), double(0x77));
+    EXPECT_EQ(bench.board->ChipRegister(0x0B), 0x77u);
+
+    const QDBusMessage properties =
+        test::CallFromClient(QStringLiteral("GetAll"), {QStringLiteral("com.tessaric.Trm90627")},
+                             QStringLiteral("org.freedesktop.DBus.Properties"));
+    EXPECT_EQ(properties.type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(properties.errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownInterface"));
+
+    // The root object lists the automation object, for bus browsers.
+    QDBusMessage root = QDBusMessage::createMethodCall(
+        QStringLiteral("com.tessaric.Tarsion"), QStringLiteral("/"),
+        QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"));
+    const QDBusPendingCall listing = client.asyncCall(root);
+    test::WaitFor(listing);
+    EXPECT_TRUE(
+        listing.reply().arguments().value(0).toString().contains(QStringLiteral("<node name=\"Trm90627\"/>")))
+        << qPrintable(listing.reply().errorMessage());
+    QDBusConnection::disconnectFromBus(QStringLiteral("probe"));
+}
+
 TEST_F(AutomationBus, ASecondProgramFindsTheNameTakenAndServesNothing) {
     test::AutomationBench other;
-    CAutomationServer server(
-        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("second")), *other.ops,
-        [] {});
+    CAutomationServer server(*other.ops, [] {});
     QString error;
     EXPECT_FALSE(server.Register(error));
     EXPECT_TRUE(error.contains(QStringLiteral("already owned"))) << qPrintable(error);

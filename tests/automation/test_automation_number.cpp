@@ -1,6 +1,5 @@
 #include "app/automation/AutomationNumber.h"
 
-#include <QDBusVariant>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -31,25 +30,12 @@ TEST(AutomationInteger, NotANumberAndInfinitiesGiveZero) {
     EXPECT_EQ(AutomationInteger(-std::numeric_limits<double>::infinity()), 0u);
 }
 
-TEST(AutomationNumber, OnlyShortIntAndDoubleVariantsCarryANumber) {
-    EXPECT_EQ(AutomationNumber(QDBusVariant(QVariant::fromValue<short>(-2))), -2.0);
-    EXPECT_EQ(AutomationNumber(QDBusVariant(QVariant::fromValue<int>(0x10A))), 266.0);
-    EXPECT_EQ(AutomationNumber(QDBusVariant(QVariant::fromValue(2147483648.0))), 2147483648.0);
-    EXPECT_EQ(AutomationNumber(QDBusVariant(QVariant::fromValue(QStringLiteral("0x0a")))), 0.0);
-    EXPECT_EQ(AutomationNumber(QDBusVariant(QVariant::fromValue(true))), 0.0);
-    EXPECT_EQ(AutomationNumber(QDBusVariant(QVariant::fromValue<uint>(7))), 0.0);
-    EXPECT_EQ(AutomationNumber(QDBusVariant(QVariant::fromValue<qlonglong>(7))), 0.0);
-    EXPECT_EQ(AutomationNumber(QDBusVariant(QVariant::fromValue<uchar>(7))), 0.0);
-    EXPECT_EQ(AutomationNumber(QDBusVariant(QVariant::fromValue(QDBusVariant(QVariant::fromValue<int>(7))))),
-              0.0);
-}
-
 TEST(AutomationNumber, AddressesAndBytesUseTheLowEightBitsWordsTheLowThirtyTwo) {
-    EXPECT_EQ(AutomationByte(QDBusVariant(QVariant::fromValue<int>(0x10A))), 0x0A);
-    EXPECT_EQ(AutomationByte(QDBusVariant(QVariant::fromValue<short>(-2))), 0xFE);
-    EXPECT_EQ(AutomationWord(QDBusVariant(QVariant::fromValue<int>(-1))), 0xFFFFFFFFu);
-    EXPECT_EQ(AutomationWord(QDBusVariant(QVariant::fromValue(1e20))), 0x63100000u);
-    EXPECT_EQ(AutomationWord(QDBusVariant(QVariant::fromValue(std::nan("")))), 0u);
+    EXPECT_EQ(AutomationByte(266.0), 0x0A);
+    EXPECT_EQ(AutomationByte(-2.0), 0xFE);
+    EXPECT_EQ(AutomationWord(-1.0), 0xFFFFFFFFu);
+    EXPECT_EQ(AutomationWord(1e20), 0x63100000u);
+    EXPECT_EQ(AutomationWord(std::nan("")), 0u);
 }
 
 } // namespace

@@ -1,0 +1,304 @@
+#include "AutomationMethods.h"
+
+#include "AutomationNumber.h"
+#include "ops/BoardOperations.h"
+
+#include <array>
+#include <cstring>
+#include <dbus/dbus.h>
+#include <sstream>
+
+namespace tarsion {
+
+// Reads a call's arguments in order; the call's signature has been checked against the method's.
+class CCallArguments {
+public:
+    explicit CCallArguments(DBusMessage* call) { dbus_message_iter_init(call, &iter_); }
+
+    // A variant counts by its own type: int16, int32 and double give their value, anything else
+    // 0. Nothing is parsed, so a string holding digits counts as 0.
+    double Number() {
+        DBusMessageIter inner;
+        dbus_message_iter_recurse(&iter_, &inner);
+        dbus_message_iter_next(&iter_);
+        switch (dbus_message_iter_get_arg_type(&inner)) {
+        case DBUS_TYPE_INT16:
+            return Basic<dbus_int16_t>(inner);
+        case DBUS_TYPE_INT32:
+            return Basic<dbus_int32_t>(inner);
+        case DBUS_TYPE_DOUBLE:
+            return Basic<double>(inner);
+        default:
+            return 0.0;
+        }
+    }
+    std::uint8_t Byte() { return AutomationByte(Number()); }
+    std::uint32_t Word() { return AutomationWord(Number()); }
+    std::int16_t Short() { return Next<dbus_int16_t>(); }
+    std::int32_t Int() { return Next<dbus_int32_t>(); }
+    double Double() { return Next<double>(); }
+    bool Bool() { return Next<dbus_bool_t>() != 0; }
+    // Recorded and saved scripts quote file names with a trailing blank.
+    std::string Path() {
+        std::string file = Next<const char*>();
+        file.erase(file.find_last_not_of(' ') + 1);
+        return file;
+    }
+
+private:
+    template <typename T>
+    static T Basic(DBusMessageIter& iter) {
+        T value{};
+        dbus_message_iter_get_basic(&iter, &value);
+        return value;
+    }
+    template <typename T>
+    T Next() {
+        const T value = Basic<T>(iter_);
+        dbus_message_iter_next(&iter_);
+        return value;
+    }
+
+    DBusMessageIter iter_;
+};
+
+namespace {
+
+constexpr const char* kBoard = "com.tessaric.Trm90627";
+constexpr const char* kCreation = "com.tessaric.Tarsion.Automation";
+
+// Arguments are read into locals first: the order a lambda initialises its captures in is
+// unspecified, the order of the call's arguments is not.
+const std::array<AutomationMethod, 20> kMethods = {{
+    {kCreation, "Create", "", "", "",
+     [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
+         return [&target] {
+             target.newDocument();
+             return AutomationResult{};
+         };
+     }},
+    {kBoard, "SoftReset", "", "", "b",
+     [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
+         return [&ops = target.ops] { return AutomationResult{ops.SoftReset()}; };
+     }},
+    {kBoard, "Reset", "", "", "b",
+     [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
+         return [&ops = target.ops] { return AutomationResult{ops.Reset()}; };
+     }},
+    {kBoard, "Poke", "vv", "address data", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         const std::uint8_t address = in.Byte();
+         const std::uint32_t data = in.Word();
+         return [&ops = target.ops, address, data] { return AutomationResult{ops.Poke(address, data)}; };
+     }},
+    {kBoard, "ModifyBits", "vvv", "address data mask", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         const std::uint8_t address = in.Byte();
+         const std::uint32_t data = in.Word();
+         const std::uint32_t mask = in.Word();
+         return [&ops = target.ops, address, data, mask] {
+             return AutomationResult{ops.ModifyBits(address, data, mask)};
+         };
+     }},
+    {kBoard, "SetBits", "vv", "address mask", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         const std::uint8_t address = in.Byte();
+         const std::uint32_t mask = in.Word();
+         return [&ops = target.ops, address, mask] { return AutomationResult{ops.SetBits(address, mask)}; };
+     }},
+    {kBoard, "ResetBits", "vv", "address mask", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         const std::uint8_t address = in.Byte();
+         const std::uint32_t mask = in.Word();
+         return [&ops = target.ops, address, mask] { return AutomationResult{ops.ResetBits(address, mask)}; };
+     }},
+    {kBoard, "Send", "", "", "b",
+     [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
+         return [&ops = target.ops] { return AutomationResult{ops.Send()}; };
+     }},
+    {kBoard, "Stop", "", "", "b",
+     [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
+         return [&ops = target.ops] { return AutomationResult{ops.Stop()}; };
+     }},
+    {kBoard, "Write", "vv", "address data", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         const std::uint8_t address = in.Byte();
+         const std::uint8_t data = in.Byte();
+         return [&ops = target.ops, address, data] { return AutomationResult{ops.Write(address, data)}; };
+     }},
+    {kBoard, "PldWrite", "vv", "address data", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         const std::uint8_t address = in.Byte();
+         const std::uint8_t data = in.Byte();
+         return [&ops = target.ops, address, data] { return AutomationResult{ops.PldWrite(address, data)}; };
+     }},
+    {kBoard, "LoadExternalMemory", "s", "file", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         return
+             [&ops = target.ops, file = in.Path()] { return AutomationResult{ops.LoadExternalMemory(file)}; };
+     }},
+    {kBoard, "LoadExternalMem", "iidddd", "iKind qKind iAmplitude qAmplitude samplesPerCycle numberOfSamples",
+     "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         const int iKind = in.Int();
+         const int qKind = in.Int();
+         const double iAmplitude = in.Double();
+         const double qAmplitude = in.Double();
+         const double samplesPerCycle = in.Double();
+         const double numberOfSamples = in.Double();
+         return [&ops = target.ops, iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples] {
+             return AutomationResult{
+                 ops.LoadExternalMem(iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples)};
+         };
+     }},
+    {kBoard, "DumpCoefficientRam", "ns", "ram file", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         const short ram = in.Short();
+         return [&ops = target.ops, ram, file = in.Path()] {
+             return AutomationResult{ops.DumpCoefficientRam(ram, file)};
+         };
+     }},
+    {kBoard, "LoadConstellationRam", "s", "file", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         return [&ops = target.ops, file = in.Path()] {
+             return AutomationResult{ops.LoadConstellationRam(file)};
+         };
+     }},
+    {kBoard, "DumpConstellationRam", "s", "file", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         return [&ops = target.ops, file = in.Path()] {
+             return AutomationResult{ops.DumpConstellationRam(file)};
+         };
+     }},
+    {kBoard, "LoadCoefficientRam", "nsbdbnbb",
+     "ram file bestFit scale loadOffset interpolation twoBitMode symmetric", "b",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         const short ram = in.Short();
+         std::string file = in.Path();
+         const bool bestFit = in.Bool();
+         const double scale = in.Double();
+         const bool loadOffset = in.Bool();
+         const short interpolation = in.Short();
+         const bool twoBitMode = in.Bool();
+         const bool symmetric = in.Bool();
+         return [&ops = target.ops, ram, file = std::move(file), bestFit, scale, loadOffset, interpolation,
+                 twoBitMode, symmetric] {
+             return AutomationResult{ops.LoadCoefficientRam(ram, file, bestFit, scale, loadOffset,
+                                                            interpolation, twoBitMode, symmetric)};
+         };
+     }},
+    {kBoard, "PldRead", "n", "address", "n",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         return [&ops = target.ops, address = static_cast<std::uint8_t>(in.Short())] {
+             std::uint8_t value = 0;
+             return AutomationResult{static_cast<std::int16_t>(ops.PldRead(address, value) ? value : 0)};
+         };
+     }},
+    {kBoard, "Read", "n", "address", "n",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         return [&ops = target.ops, address = static_cast<std::uint8_t>(in.Short())] {
+             std::uint8_t value = 0;
+             return AutomationResult{static_cast<std::int16_t>(ops.Read(address, value) ? value : 0)};
+         };
+     }},
+    {kBoard, "Peek", "n", "address", "d",
+     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
+         return [&ops = target.ops, address = static_cast<std::uint8_t>(in.Short())] {
+             std::uint32_t value = 0;
+             return AutomationResult{ops.Peek(address, value) ? static_cast<double>(value) : 0.0};
+         };
+     }},
+}};
+
+constexpr const char* kDocType =
+    "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
+    "\"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n";
+
+// The standard interfaces libdbus answers on every object.
+constexpr const char* kStandardInterfaces = R"(  <interface name="org.freedesktop.DBus.Introspectable">
+    <method name="Introspect">
+      <arg name="xml_data" type="s" direction="out"/>
+    </method>
+  </interface>
+  <interface name="org.freedesktop.DBus.Peer">
+    <method name="Ping">
+    </method>
+    <method name="GetMachineId">
+      <arg name="machine_uuid" type="s" direction="out"/>
+    </method>
+  </interface>
+)";
+
+std::string Describe() {
+    std::ostringstream xml;
+    xml << kDocType << "<node>\n";
+    const char* open = nullptr;
+    for (const AutomationMethod& method : kMethods) {
+        if (!open || std::strcmp(open, method.interface) != 0) {
+            if (open)
+                xml << "  </interface>\n";
+            open = method.interface;
+            xml << "  <interface name=\"" << open << "\">\n";
+        }
+        xml << "    <method name=\"" << method.name << "\">\n";
+        if (*method.result)
+            xml << "      <arg name=\"" << (std::strcmp(method.result, "b") == 0 ? "success" : "value")
+                << "\" type=\"" << method.result << "\" direction=\"out\"/>\n";
+        std::istringstream names(method.argumentNames);
+        std::string name;
+        for (const char* type = method.signature; *type && names >> name; ++type)
+            xml << "      <arg name=\"" << name << "\" type=\"" << *type << "\" direction=\"in\"/>\n";
+        xml << "    </method>\n";
+    }
+    xml << "  </interface>\n" << kStandardInterfaces << "</node>\n";
+    return xml.str();
+}
+
+} // namespace
+
+std::span<const AutomationMethod> AutomationMethods() {
+    return kMethods;
+}
+
+const AutomationMethod* FindAutomationMethod(const char* interface, const char* name) {
+    for (const AutomationMethod& method : kMethods)
+        if (std::strcmp(method.name, name) == 0 &&
+            (!interface || std::strcmp(method.interface, interface) == 0))
+            return &method;
+    return nullptr;
+}
+
+bool IsAutomationInterface(const char* interface) {
+    return std::strcmp(interface, kBoard) == 0 || std::strcmp(interface, kCreation) == 0;
+}
+
+AutomationWork BindAutomationCall(const AutomationMethod& method, DBusMessage* call,
+                                  AutomationTarget& target) {
+    CCallArguments arguments(call);
+    return method.bind(arguments, target);
+}
+
+void AppendAutomationResult(DBusMessage* reply, const AutomationResult& result) {
+    if (const bool* success = std::get_if<bool>(&result)) {
+        const dbus_bool_t value = *success;
+        dbus_message_append_args(reply, DBUS_TYPE_BOOLEAN, &value, DBUS_TYPE_INVALID);
+    } else if (const std::int16_t* word = std::get_if<std::int16_t>(&result)) {
+        const dbus_int16_t value = *word;
+        dbus_message_append_args(reply, DBUS_TYPE_INT16, &value, DBUS_TYPE_INVALID);
+    } else if (const double* number = std::get_if<double>(&result)) {
+        dbus_message_append_args(reply, DBUS_TYPE_DOUBLE, number, DBUS_TYPE_INVALID);
+    }
+}
+
+const std::string& AutomationIntrospection() {
+    static const std::string xml = Describe();
+    return xml;
+}
+
+const std::string& RootIntrospection() {
+    static const std::string xml =
+        std::string(kDocType) + "<node>\n" + kStandardInterfaces + "  <node name=\"Trm90627\"/>\n</node>\n";
+    return xml;
+}
+
+} // namespace tarsion

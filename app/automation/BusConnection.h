@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+struct DBusConnection;
+struct DBusMessage;
+
+namespace tarsion {
+
+// One reference to a libdbus message; copies share the message.
+class CBusMessage {
+public:
+    CBusMessage() = default;
+    // Takes a reference of its own: the caller keeps (and releases) its reference.
+    explicit CBusMessage(DBusMessage* message);
+    CBusMessage(const CBusMessage& other);
+    CBusMessage(CBusMessage&& other) noexcept;
+    CBusMessage& operator=(CBusMessage other) noexcept;
+    ~CBusMessage();
+
+    DBusMessage* Get() const { return message_; }
+
+private:
+    DBusMessage* message_ = nullptr;
+};
+
+// A private connection to the session bus that the GUI thread's own event loop reads and writes.
+// A call is read, answered and its reply written on this thread, with no hop through a bus thread
+// and back, which is what a round trip through Qt D-Bus costs a method served on the GUI thread.
+class CBusConnection final : public QObject {
+    Q_OBJECT
+public:
+    using CallHandler = std::function<void(DBusMessage* call)>;
+
+    // Null, with the reason in `error`, when the session bus can't be reached.
+    static std::unique_ptr<CBusConnection> OpenSession(QString& error);
+    ~CBusConnection() override;
+
+    // Method calls to `path` go to `handler`. The handler runs from the event loop, after libdbus
+    // has finished dispatching, so it may run an operation that opens a modal dialog.
+    bool ServePath(const std::string& path, CallHandler handler, QString& error);
+
+    // Claims a well-known name without queueing for it; false when another connection owns it.
+    bool ClaimName(const std::string& name, QString& error);
+
+    // Queues a message for sending; it is written at once when the socket takes it.
+    void Send(DBusMessage* message);
+
+private:
+    friend struct BusCallbacks;
+
+    explicit CBusConnection(DBusConnection* connection);
+    void ScheduleDispatch();
+    void Dispatch();
+    // Runs a watch's or timer's work and then dispatches what it read at once, without another
+    // trip through the event loop.
+    void Handle(const std::function<void()>& work);
+
+    DBusConnection* connection_;
+    std::map<std::string, CallHandler> handlers_;
+    std::deque<CBusMessage> arrived_;
+    std::string claimedName_;
+    bool dispatchScheduled_ = false;
+    bool handling_ = false;
+};
+
+} // namespace tarsion
