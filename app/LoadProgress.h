@@ -23,6 +23,8 @@ class CLoadProgress {
 public:
     static constexpr int kShowAfterMs = 500;
     static constexpr int kEventsEveryMs = 20;
+    // How often the line under the task says how far the load is and how long it has left.
+    static constexpr int kCountEveryMs = 100;
 
     CLoadProgress();
     ~CLoadProgress();
@@ -45,6 +47,7 @@ private:
     QPointer<QMainWindow> window_;
     QElapsedTimer running_;
     QElapsedTimer sinceEvents_;
+    QElapsedTimer sinceCount_;
     std::unique_ptr<QProgressDialog> dialog_;
     QList<QPointer<QWidget>> disabled_;
 };

@@ -65,6 +65,12 @@ TEST_F(LoadProgressTest, ALongLoadShowsAModalDialogUntilItEnds) {
     EXPECT_EQ(dialog->value(), 40);
     EXPECT_EQ(dialog->maximum(), 100);
     EXPECT_FALSE(CommandsEnabled());
+    // Then a line under the task counts the progress and estimates the time left.
+    QTest::qWait(CLoadProgress::kCountEveryMs + 20);
+    ASSERT_TRUE(progress.Report("Loading RAM", 60, 100));
+    EXPECT_TRUE(dialog->labelText().startsWith(QStringLiteral("Loading RAM\n60 of 100, about ")))
+        << qPrintable(dialog->labelText());
+    EXPECT_TRUE(dialog->labelText().endsWith(QStringLiteral(" s left"))) << qPrintable(dialog->labelText());
 
     progress.End();
     EXPECT_EQ(progress.Dialog(), nullptr);
