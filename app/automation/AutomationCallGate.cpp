@@ -7,9 +7,12 @@
 namespace tarsion {
 
 CAutomationCallGate::CAutomationCallGate(CBusConnection& bus, CBoardOperations& ops) : bus_(bus), ops_(ops) {
-    // Posted, not run inside the operation's own clean-up, so the next call starts from the loop.
-    ops_.SetIdleHandler(
-        [this] { QMetaObject::invokeMethod(this, &CAutomationCallGate::RunWaiting, Qt::QueuedConnection); });
+    // Posted, not run inside the operation's own clean-up, so the next call starts from the loop;
+    // and only when calls wait, so a stream of calls costs no extra turn of the loop per call.
+    ops_.SetIdleHandler([this] {
+        if (!waiting_.empty())
+            QMetaObject::invokeMethod(this, &CAutomationCallGate::RunWaiting, Qt::QueuedConnection);
+    });
 }
 
 CAutomationCallGate::~CAutomationCallGate() {
