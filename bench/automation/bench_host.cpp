@@ -6,6 +6,7 @@
 
 #include "app/MainFrame.h"
 #include "app/TarsionApp.h"
+#include "support/PrivateUserFolders.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -62,6 +63,9 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
+    // Started by hand it must not point the user's D-Bus activation file at itself: settings and
+    // the activation file go to a scratch folder.
+    tarsion::test::UsePrivateUserFolders();
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     const QStringList arguments = QApplication::arguments();
