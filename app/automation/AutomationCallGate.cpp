@@ -2,8 +2,6 @@
 
 #include "ops/BoardOperations.h"
 
-#include <dbus/dbus.h>
-
 namespace tarsion {
 
 CAutomationCallGate::CAutomationCallGate(CBusConnection& bus, CBoardOperations& ops) : bus_(bus), ops_(ops) {
@@ -38,14 +36,7 @@ void CAutomationCallGate::RunWaiting() {
 }
 
 void CAutomationCallGate::Answer(const CBusMessage& call, const AutomationResult& result) {
-    if (dbus_message_get_no_reply(call.Get()))
-        return;
-    DBusMessage* reply = dbus_message_new_method_return(call.Get());
-    if (!reply)
-        return;
-    AppendAutomationResult(reply, result);
-    bus_.Send(reply);
-    dbus_message_unref(reply);
+    bus_.Reply(call.Get(), [&result](DBusMessage* reply) { AppendAutomationResult(reply, result); });
 }
 
 } // namespace tarsion

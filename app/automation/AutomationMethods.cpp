@@ -67,8 +67,47 @@ namespace {
 constexpr const char* kBoard = "com.tessaric.Trm90627";
 constexpr const char* kCreation = "com.tessaric.Tarsion.Automation";
 
-// Arguments are read into locals first: the order a lambda initialises its captures in is
-// unspecified, the order of the call's arguments is not.
+using Ops = CBoardOperations;
+
+// The binders below read the arguments into locals first: the order in which a lambda initialises
+// its captures is unspecified, the order of the call's arguments is not.
+
+template <bool (Ops::*Operation)()>
+AutomationWork NoArguments(CCallArguments&, AutomationTarget& target) {
+    return [&ops = target.ops] { return AutomationResult{(ops.*Operation)()}; };
+}
+
+// A chip register address and a register word.
+template <bool (Ops::*Operation)(std::uint8_t, std::uint32_t)>
+AutomationWork AddressAndWord(CCallArguments& in, AutomationTarget& target) {
+    const std::uint8_t address = in.Byte();
+    const std::uint32_t word = in.Word();
+    return [&ops = target.ops, address, word] { return AutomationResult{(ops.*Operation)(address, word)}; };
+}
+
+// A byte register and its data.
+template <bool (Ops::*Operation)(std::uint8_t, std::uint8_t)>
+AutomationWork RegisterAndByte(CCallArguments& in, AutomationTarget& target) {
+    const std::uint8_t reg = in.Byte();
+    const std::uint8_t data = in.Byte();
+    return [&ops = target.ops, reg, data] { return AutomationResult{(ops.*Operation)(reg, data)}; };
+}
+
+// A byte register read: its value, or 0 when the read failed.
+template <bool (Ops::*Operation)(std::uint8_t, std::uint8_t&)>
+AutomationWork ByteRead(CCallArguments& in, AutomationTarget& target) {
+    return [&ops = target.ops, reg = static_cast<std::uint8_t>(in.Short())] {
+        std::uint8_t value = 0;
+        return AutomationResult{static_cast<std::int16_t>((ops.*Operation)(reg, value) ? value : 0)};
+    };
+}
+
+template <bool (Ops::*Operation)(const std::string&)>
+AutomationWork FileName(CCallArguments& in, AutomationTarget& target) {
+    return [&ops = target.ops, file = in.Path()] { return AutomationResult{(ops.*Operation)(file)}; };
+}
+
+// The creation request, then the 19 board methods in their dispatch order.
 const std::array<AutomationMethod, 20> kMethods = {{
     {kCreation, "Create", "", "", "",
      [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
@@ -77,20 +116,9 @@ const std::array<AutomationMethod, 20> kMethods = {{
              return AutomationResult{};
          };
      }},
-    {kBoard, "SoftReset", "", "", "b",
-     [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
-         return [&ops = target.ops] { return AutomationResult{ops.SoftReset()}; };
-     }},
-    {kBoard, "Reset", "", "", "b",
-     [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
-         return [&ops = target.ops] { return AutomationResult{ops.Reset()}; };
-     }},
-    {kBoard, "Poke", "vv", "address data", "b",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         const std::uint8_t address = in.Byte();
-         const std::uint32_t data = in.Word();
-         return [&ops = target.ops, address, data] { return AutomationResult{ops.Poke(address, data)}; };
-     }},
+    {kBoard, "SoftReset", "", "", "b", NoArguments<&Ops::SoftReset>},
+    {kBoard, "Reset", "", "", "b", NoArguments<&Ops::Reset>},
+    {kBoard, "Poke", "vv", "address data", "b", AddressAndWord<&Ops::Poke>},
     {kBoard, "ModifyBits", "vvv", "address data mask", "b",
      [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
          const std::uint8_t address = in.Byte();
@@ -100,43 +128,13 @@ const std::array<AutomationMethod, 20> kMethods = {{
              return AutomationResult{ops.ModifyBits(address, data, mask)};
          };
      }},
-    {kBoard, "SetBits", "vv", "address mask", "b",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         const std::uint8_t address = in.Byte();
-         const std::uint32_t mask = in.Word();
-         return [&ops = target.ops, address, mask] { return AutomationResult{ops.SetBits(address, mask)}; };
-     }},
-    {kBoard, "ResetBits", "vv", "address mask", "b",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         const std::uint8_t address = in.Byte();
-         const std::uint32_t mask = in.Word();
-         return [&ops = target.ops, address, mask] { return AutomationResult{ops.ResetBits(address, mask)}; };
-     }},
-    {kBoard, "Send", "", "", "b",
-     [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
-         return [&ops = target.ops] { return AutomationResult{ops.Send()}; };
-     }},
-    {kBoard, "Stop", "", "", "b",
-     [](CCallArguments&, AutomationTarget& target) -> AutomationWork {
-         return [&ops = target.ops] { return AutomationResult{ops.Stop()}; };
-     }},
-    {kBoard, "Write", "vv", "address data", "b",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         const std::uint8_t address = in.Byte();
-         const std::uint8_t data = in.Byte();
-         return [&ops = target.ops, address, data] { return AutomationResult{ops.Write(address, data)}; };
-     }},
-    {kBoard, "PldWrite", "vv", "address data", "b",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         const std::uint8_t address = in.Byte();
-         const std::uint8_t data = in.Byte();
-         return [&ops = target.ops, address, data] { return AutomationResult{ops.PldWrite(address, data)}; };
-     }},
-    {kBoard, "LoadExternalMemory", "s", "file", "b",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         return
-             [&ops = target.ops, file = in.Path()] { return AutomationResult{ops.LoadExternalMemory(file)}; };
-     }},
+    {kBoard, "SetBits", "vv", "address mask", "b", AddressAndWord<&Ops::SetBits>},
+    {kBoard, "ResetBits", "vv", "address mask", "b", AddressAndWord<&Ops::ResetBits>},
+    {kBoard, "Send", "", "", "b", NoArguments<&Ops::Send>},
+    {kBoard, "Stop", "", "", "b", NoArguments<&Ops::Stop>},
+    {kBoard, "Write", "vv", "address data", "b", RegisterAndByte<&Ops::Write>},
+    {kBoard, "PldWrite", "vv", "address data", "b", RegisterAndByte<&Ops::PldWrite>},
+    {kBoard, "LoadExternalMemory", "s", "file", "b", FileName<&Ops::LoadExternalMemory>},
     {kBoard, "LoadExternalMem", "iidddd", "iKind qKind iAmplitude qAmplitude samplesPerCycle numberOfSamples",
      "b",
      [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
@@ -158,18 +156,8 @@ const std::array<AutomationMethod, 20> kMethods = {{
              return AutomationResult{ops.DumpCoefficientRam(ram, file)};
          };
      }},
-    {kBoard, "LoadConstellationRam", "s", "file", "b",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         return [&ops = target.ops, file = in.Path()] {
-             return AutomationResult{ops.LoadConstellationRam(file)};
-         };
-     }},
-    {kBoard, "DumpConstellationRam", "s", "file", "b",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         return [&ops = target.ops, file = in.Path()] {
-             return AutomationResult{ops.DumpConstellationRam(file)};
-         };
-     }},
+    {kBoard, "LoadConstellationRam", "s", "file", "b", FileName<&Ops::LoadConstellationRam>},
+    {kBoard, "DumpConstellationRam", "s", "file", "b", FileName<&Ops::DumpConstellationRam>},
     {kBoard, "LoadCoefficientRam", "nsbdbnbb",
      "ram file bestFit scale loadOffset interpolation twoBitMode symmetric", "b",
      [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
@@ -187,20 +175,8 @@ const std::array<AutomationMethod, 20> kMethods = {{
                                                             interpolation, twoBitMode, symmetric)};
          };
      }},
-    {kBoard, "PldRead", "n", "address", "n",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         return [&ops = target.ops, address = static_cast<std::uint8_t>(in.Short())] {
-             std::uint8_t value = 0;
-             return AutomationResult{static_cast<std::int16_t>(ops.PldRead(address, value) ? value : 0)};
-         };
-     }},
-    {kBoard, "Read", "n", "address", "n",
-     [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
-         return [&ops = target.ops, address = static_cast<std::uint8_t>(in.Short())] {
-             std::uint8_t value = 0;
-             return AutomationResult{static_cast<std::int16_t>(ops.Read(address, value) ? value : 0)};
-         };
-     }},
+    {kBoard, "PldRead", "n", "address", "n", ByteRead<&Ops::PldRead>},
+    {kBoard, "Read", "n", "address", "n", ByteRead<&Ops::Read>},
     {kBoard, "Peek", "n", "address", "d",
      [](CCallArguments& in, AutomationTarget& target) -> AutomationWork {
          return [&ops = target.ops, address = static_cast<std::uint8_t>(in.Short())] {
@@ -255,10 +231,6 @@ std::string Describe() {
 }
 
 } // namespace
-
-std::span<const AutomationMethod> AutomationMethods() {
-    return kMethods;
-}
 
 const AutomationMethod* FindAutomationMethod(const char* interface, const char* name) {
     for (const AutomationMethod& method : kMethods)

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 #include <variant>
 
@@ -34,9 +33,6 @@ struct AutomationMethod {
     // Reads the arguments (the call's signature is the method's) and returns the work to run.
     AutomationWork (*bind)(CCallArguments& arguments, AutomationTarget& target);
 };
-
-// The creation request, then the 19 board methods in their dispatch order.
-std::span<const AutomationMethod> AutomationMethods();
 
 // The method of that name in `interface`, or in any of ours when the call names no interface.
 const AutomationMethod* FindAutomationMethod(const char* interface, const char* name);

@@ -62,12 +62,12 @@ void CAutomationServer::Answer(DBusMessage* call) {
     }
     const AutomationMethod* method = FindAutomationMethod(interface, member);
     if (!method && interface && !IsAutomationInterface(interface)) {
-        ReplyError(
+        bus_->ReplyError(
             call, DBUS_ERROR_UNKNOWN_INTERFACE,
             QStringLiteral("No such interface '%1' at object path '%2'").arg(Text(interface), Text(kPath)));
     } else if (!method || std::strcmp(signature, method->signature) != 0) {
         // The arguments don't match: refused before anything runs.
-        ReplyError(
+        bus_->ReplyError(
             call, DBUS_ERROR_UNKNOWN_METHOD,
             QStringLiteral("No such method '%1' in interface '%2' at object path '%3' (signature '%4')")
                 .arg(Text(member), Text(interface), Text(kPath), Text(signature)));
@@ -80,28 +80,14 @@ void CAutomationServer::AnswerRoot(DBusMessage* call) {
     if (IsIntrospection(dbus_message_get_interface(call), dbus_message_get_member(call)))
         ReplyText(call, RootIntrospection());
     else
-        ReplyError(call, DBUS_ERROR_UNKNOWN_OBJECT, QStringLiteral("No such object path '/'"));
+        bus_->ReplyError(call, DBUS_ERROR_UNKNOWN_OBJECT, QStringLiteral("No such object path '/'"));
 }
 
 void CAutomationServer::ReplyText(DBusMessage* call, const std::string& text) {
-    DBusMessage* reply = dbus_message_new_method_return(call);
-    if (!reply)
-        return;
-    const char* data = text.c_str();
-    dbus_message_append_args(reply, DBUS_TYPE_STRING, &data, DBUS_TYPE_INVALID);
-    bus_->Send(reply);
-    dbus_message_unref(reply);
-}
-
-void CAutomationServer::ReplyError(DBusMessage* call, const char* name, const QString& text) {
-    if (dbus_message_get_no_reply(call))
-        return;
-    const QByteArray message = text.toUtf8();
-    DBusMessage* reply = dbus_message_new_error(call, name, message.constData());
-    if (!reply)
-        return;
-    bus_->Send(reply);
-    dbus_message_unref(reply);
+    bus_->Reply(call, [&text](DBusMessage* reply) {
+        const char* data = text.c_str();
+        dbus_message_append_args(reply, DBUS_TYPE_STRING, &data, DBUS_TYPE_INVALID);
+    });
 }
 
 std::unique_ptr<CAutomationServer> StartAutomation(CBoardOperations& ops, std::function<void()> newDocument) {

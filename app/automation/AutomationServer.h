@@ -21,8 +21,6 @@ class CAutomationServer final {
 public:
     static constexpr const char* kService = "com.tessaric.Tarsion";
     static constexpr const char* kPath = "/Trm90627";
-    static constexpr const char* kInterface = "com.tessaric.Trm90627";
-    static constexpr const char* kCreateInterface = "com.tessaric.Tarsion.Automation";
 
     // `newDocument` is the new-document step with the views' initial update.
     CAutomationServer(CBoardOperations& ops, std::function<void()> newDocument);
@@ -36,7 +34,6 @@ private:
     void Answer(DBusMessage* call);
     void AnswerRoot(DBusMessage* call);
     void ReplyText(DBusMessage* call, const std::string& text);
-    void ReplyError(DBusMessage* call, const char* name, const QString& text);
 
     AutomationTarget target_;
     std::unique_ptr<CBusConnection> bus_;

@@ -212,8 +212,23 @@ bool CBusConnection::ClaimName(const std::string& name, QString& error) {
     return false;
 }
 
-void CBusConnection::Send(DBusMessage* message) {
-    dbus_connection_send(connection_, message, nullptr);
+void CBusConnection::Reply(DBusMessage* call, const std::function<void(DBusMessage* reply)>& fill) {
+    if (dbus_message_get_no_reply(call))
+        return;
+    if (DBusMessage* reply = dbus_message_new_method_return(call)) {
+        fill(reply);
+        dbus_connection_send(connection_, reply, nullptr);
+        dbus_message_unref(reply);
+    }
+}
+
+void CBusConnection::ReplyError(DBusMessage* call, const char* name, const QString& text) {
+    if (dbus_message_get_no_reply(call))
+        return;
+    if (DBusMessage* reply = dbus_message_new_error(call, name, text.toUtf8().constData())) {
+        dbus_connection_send(connection_, reply, nullptr);
+        dbus_message_unref(reply);
+    }
 }
 
 void CBusConnection::ScheduleDispatch() {

@@ -50,8 +50,10 @@ public:
     // Claims a well-known name without queueing for it; false when another connection owns it.
     bool ClaimName(const std::string& name, QString& error);
 
-    // Queues a message for sending; it is written at once when the socket takes it.
-    void Send(DBusMessage* message);
+    // Answers `call`, unless its sender wants no reply: `fill` appends the results. The reply is
+    // written at once when the socket takes it.
+    void Reply(DBusMessage* call, const std::function<void(DBusMessage* reply)>& fill);
+    void ReplyError(DBusMessage* call, const char* name, const QString& text);
 
 private:
     friend struct BusCallbacks;
