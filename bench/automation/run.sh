@@ -13,18 +13,9 @@ here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:-$here/../../build}" && pwd)"
 calls="${2:-10000}"
 page="${3:-2}"
-work="$(mktemp -d)"
-xvfb=""
-cleanup() {
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
+# shellcheck source=session.sh
+. "$here/session.sh"
 export TARSION_PORT=sim
-export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$HOME"
-unset DBUS_SESSION_BUS_ADDRESS
 
 # One measurement: the host serves a bus of its own, the client measures, the host is stopped.
 measure() {
@@ -35,12 +26,7 @@ measure() {
         else
             "$1/bin/tarsion_bench_host" "$2" & host=$!
         fi
-        for _ in $(seq 100); do
-            dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-                org.freedesktop.DBus.NameHasOwner string:com.tessaric.Tarsion 2>/dev/null |
-                grep -q "boolean true" && break
-            sleep 0.1
-        done
+        wait_for_tarsion
         case "$3" in
             script) "$1/bin/tarsion-script" "$4/call_rates.js" "$5" ;;
             python) /usr/bin/python3 "$4/call_rates.py" "$5" ;;
@@ -77,11 +63,7 @@ for client in script python; do
     row "$client" headless
 done
 
-if command -v Xvfb >/dev/null; then
-    display=":$((90 + RANDOM % 400))"
-    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & xvfb=$!
-    sleep 1
-    export DISPLAY="$display" QT_QPA_PLATFORM=xcb
+if start_xvfb; then
     for client in script python; do
         row "$client" X11
     done
