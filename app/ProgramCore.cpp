@@ -2,10 +2,10 @@
 
 #include "DocumentHost.h"
 #include "FileCommands.h"
+#include "app/automation/BusConnection.h"
 #include "ops/UserPrompt.h"
 
 #include <QCommandLineParser>
-#include <QDBusConnection>
 
 #include <cstdlib>
 #include <iostream>
@@ -18,7 +18,10 @@ constexpr int kStartUpFailureExitCode = 1;
 } // namespace
 
 bool ConnectSessionBus() {
-    return QDBusConnection::sessionBus().isConnected();
+    // The same kind of connection the automation object is served on, closed again: no Qt D-Bus
+    // connection and thread kept for nothing.
+    QString error;
+    return CBusConnection::OpenSession(error) != nullptr;
 }
 
 PortBinding BindNamedPort() {
