@@ -7,10 +7,7 @@
 namespace tarsion {
 
 namespace {
-constexpr std::uint8_t kStatusBusy = 0x80; // reads 0 while the board asserts Busy
-constexpr std::uint8_t kStatusPaperEnd = 0x20;
 constexpr std::uint16_t kDataOffset = 0;
-constexpr std::uint16_t kStatusOffset = 1;
 constexpr std::uint16_t kControlOffset = 2;
 
 constexpr const char* kNotConnected = "Error: Board is either in CPLD_PROG mode or is not Connected";

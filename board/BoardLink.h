@@ -33,6 +33,10 @@ public:
     static constexpr std::uint8_t kControlClosed = 0x04;
     static constexpr std::uint8_t kEcrPs2Mode = 0x20;
     static constexpr std::uint16_t kEcrOffset = 0x402;
+    // Status register: bit 5 set means no board (or the CPLD is in its programming mode).
+    static constexpr std::uint16_t kStatusOffset = 1;
+    static constexpr std::uint8_t kStatusBusy = 0x80; // reads 0 while the board asserts Busy
+    static constexpr std::uint8_t kStatusPaperEnd = 0x20;
 
     // Takes the bound backend; opens the port (ECR 0x20, control 0x05 at the default base).
     CBoardLink(RegisterShadow& shadow, ILogChannel& log, std::unique_ptr<IPortBackend> port,

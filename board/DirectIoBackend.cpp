@@ -71,7 +71,7 @@ std::string DirectIoBackend::DiagnoseNoBoard(std::uint16_t base) {
     const std::string cause = refused_.test(static_cast<std::uint16_t>(base + 1))
                                   ? "the kernel refused direct access to the port"
                                   : std::string("no board answers: ") + kCheckTheBoard;
-    return "no board at " + HexAddress(base) + ": " + cause + "; " + kVirtualBoardRemedy;
+    return NoBoardText(base, cause);
 }
 
 void DirectIoBackend::WritePort(std::uint16_t port, std::uint8_t value) {

@@ -12,6 +12,11 @@ std::string HexAddress(std::uint16_t value) {
     return "0x" + std::string(digits, result.ptr);
 }
 
+std::string NoBoardText(std::uint16_t base, std::string_view cause) {
+    std::string text = "no board at " + HexAddress(base) + ": ";
+    return text.append(cause).append("; ").append(kVirtualBoardRemedy);
+}
+
 bool IsMissingDevice(int error) {
     return error == ENOENT || error == ENXIO || error == ENODEV;
 }

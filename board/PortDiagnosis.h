@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tarsion {
 
@@ -12,6 +13,9 @@ inline constexpr const char* kVirtualBoardRemedy = "TARSION_PORT=sim runs the pr
 
 // "0x378".
 std::string HexAddress(std::uint16_t value);
+// The line a backend gives when no board answers at `base`: the address, `cause` and the way on
+// without hardware.
+std::string NoBoardText(std::uint16_t base, std::string_view cause);
 // The system's text for a failed open or ioctl of a port device, with the remedy where there is a
 // usual one: the lp group, the ppdev module, another driver holding the port.
 std::string PortErrorText(int error);

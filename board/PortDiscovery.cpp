@@ -1,5 +1,6 @@
 #include "PortDiscovery.h"
 
+#include "BoardLink.h"
 #include "PortDiagnosis.h"
 
 #include <cstdio>
@@ -8,10 +9,6 @@
 namespace tarsion {
 
 namespace {
-constexpr std::uint8_t kStatusBusy = 0x80; // reads 0 while the board asserts Busy
-constexpr std::uint8_t kStatusPaperEnd = 0x20;
-constexpr std::uint16_t kStatusOffset = 1;
-
 std::string StatusText(std::uint8_t status) {
     char text[16];
     std::snprintf(text, sizeof text, "status 0x%02x", status);
@@ -33,9 +30,9 @@ std::string AnswerText(std::uint8_t status) {
 } // namespace
 
 BoardAnswer ClassifyIdleStatus(std::uint8_t status) {
-    if (status & kStatusPaperEnd)
+    if (status & CBoardLink::kStatusPaperEnd)
         return BoardAnswer::NotConnected;
-    return (status & kStatusBusy) ? BoardAnswer::Answers : BoardAnswer::BusyHeld;
+    return (status & CBoardLink::kStatusBusy) ? BoardAnswer::Answers : BoardAnswer::BusyHeld;
 }
 
 std::vector<ParallelPortReport> ProbeParallelPorts(std::unique_ptr<IPpdevSystem> system) {
@@ -47,7 +44,8 @@ std::vector<ParallelPortReport> ProbeParallelPorts(std::unique_ptr<IPpdevSystem>
     for (const auto& [base, device] : routes) {
         ParallelPortReport report{device, base, {}, {}};
         if (backend.OpenBase(base, report.problem)) {
-            const std::uint8_t status = backend.ReadPort(static_cast<std::uint16_t>(base + kStatusOffset));
+            const std::uint8_t status =
+                backend.ReadPort(static_cast<std::uint16_t>(base + CBoardLink::kStatusOffset));
             // A failed status read gives the device up and says why.
             report.problem = backend.DeviceProblem(base);
             if (report.problem.empty())

@@ -135,13 +135,6 @@ std::string PpdevBackend::DeviceProblem(std::uint16_t base) const {
     return device && device->state != State::Claimed ? device->problem : std::string();
 }
 
-std::vector<std::uint16_t> PpdevBackend::Bases() const {
-    std::vector<std::uint16_t> bases;
-    for (const auto& [base, device] : bases_)
-        bases.push_back(base);
-    return bases;
-}
-
 std::string PpdevBackend::DiagnoseNoBoard(std::uint16_t base) {
     std::string cause;
     const Device* device = DeviceAt(base);
@@ -151,15 +144,15 @@ std::string PpdevBackend::DiagnoseNoBoard(std::uint16_t base) {
     } else if (!device) {
         cause = "no parallel port at this base; ports were found at";
         // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict for " " + std::string.
-        for (const std::uint16_t other : Bases())
+        for (const auto& [other, otherDevice] : bases_)
             cause.append(" ").append(HexAddress(other));
         cause += " (choose one on the Board page)";
-    } else if (!device->problem.empty() && device->state != State::Claimed) {
-        cause = device->problem;
+    } else if (std::string problem = DeviceProblem(base); !problem.empty()) {
+        cause = std::move(problem);
     } else {
         cause = device->path + " is open but no board answers: " + kCheckTheBoard;
     }
-    return "no board at " + HexAddress(base) + ": " + cause + "; " + kVirtualBoardRemedy;
+    return NoBoardText(base, cause);
 }
 
 PpdevBackend::Register PpdevBackend::Decode(std::uint16_t port) {

@@ -61,8 +61,6 @@ public:
     // Why the device of `base` is not in use; empty while it is claimed or before its first use,
     // and when no device serves the base.
     std::string DeviceProblem(std::uint16_t base) const;
-    // Bases with a device, in ascending order.
-    std::vector<std::uint16_t> Bases() const;
     std::string DiagnoseNoBoard(std::uint16_t base) override;
 
 private:

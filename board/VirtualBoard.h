@@ -18,7 +18,7 @@ namespace tarsion {
 // It answers at one base address (0x378 unless told otherwise); any other port reads 0xFF.
 class VirtualBoard final : public IPortBackend, public IKeptState {
 public:
-    static constexpr std::uint16_t kDefaultBase = 0x378;
+    static constexpr std::uint16_t kDefaultBase = kDefaultPortBase;
     static constexpr std::size_t kPatternWords = 0x40000;
     static constexpr std::size_t kCoefficientWords = 256;
     static constexpr std::size_t kConstellationEntries = 256;

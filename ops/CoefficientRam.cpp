@@ -293,11 +293,8 @@ bool CoefficientRamDumper::Dump(int which, const std::string& file) {
     std::string text = RamImageHeader(which);
     // Reading with the old selection would dump whatever memory it selects, or nothing at all.
     CoefficientRamImage words{};
-    const MemoryReadBack result = ReadCoefficientRam(ops_.Link(), which, words);
-    if (result.read < kCoefficientWords) {
-        ops_.Log("Couldn't Access Coefficient Memory", 1);
+    if (!ReadCoefficientRam(ops_, which, words))
         return false;
-    }
     for (int address = 0; address < kCoefficientWords; ++address)
         text += RamImageLine(address, words[address]) + '\n';
     if (!out.Commit(text)) {

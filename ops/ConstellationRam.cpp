@@ -19,8 +19,6 @@ namespace {
 constexpr const char* kCouldNotOpen = "Could Not Open File %s";
 constexpr const char* kCouldNotCreate = "Could Not Create File %s";
 constexpr const char* kCouldNotWrite = "Could Not Write File %s";
-constexpr const char* kMemoryControlFailed = "Couldn't Setup MemoryControl Register";
-constexpr const char* kRamAccessFailed = "Couldn't write to Constellation Map RAM";
 constexpr const char* kFormatError = "Incorrect Constellation file format";
 
 // The value of `digits` when all of them are hexadecimal, else -1.
@@ -148,15 +146,8 @@ bool CConstellationRam::Dump(const std::string& file) {
         return false;
     }
     ConstellationImage entries{};
-    const MemoryReadBack result = ReadConstellationRam(ops_.Link(), entries);
-    if (!result.selected) {
-        ops_.Log(kMemoryControlFailed, 1);
+    if (!ReadConstellationRam(ops_, entries))
         return false;
-    }
-    if (result.read < kEntries) {
-        ops_.Log(kRamAccessFailed, 1);
-        return false;
-    }
     std::string text;
     for (int address = 0; address < kEntries; ++address)
         text += FormatText("%.4x\n", address * 256 + entries[address]);

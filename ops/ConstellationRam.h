@@ -43,6 +43,9 @@ public:
     static constexpr std::uint32_t kSelectForWriting = 0x10;
     static constexpr std::uint32_t kSelectForReading = 0x30;
     static constexpr std::uint32_t kNoMemoryAccess = 0x00;
+    // Log lines of a failed load, dump or read-back.
+    static constexpr const char* kMemoryControlFailed = "Couldn't Setup MemoryControl Register";
+    static constexpr const char* kRamAccessFailed = "Couldn't write to Constellation Map RAM";
 
     explicit CConstellationRam(CBoardOperations& ops) : ops_(ops) {}
 

@@ -12,18 +12,31 @@ constexpr std::uint32_t kReadI = 0x24;
 constexpr std::uint32_t kReadQ = 0x28;
 constexpr std::uint32_t kNoAccess = 0x00;
 
-template <class Image, class ReadOne>
-MemoryReadBack ReadMemory(CBoardLink& link, std::uint32_t selection, Image& image, ReadOne readOne) {
-    MemoryReadBack result;
-    result.selected = link.WriteChipReg(chipreg::kMemoryControl, selection);
-    if (!result.selected)
-        return result;
-    const int size = static_cast<int>(image.size());
-    while (result.read < size && readOne(static_cast<std::uint8_t>(result.read), image[result.read]))
-        ++result.read;
-    if (result.read == size)
-        link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
-    return result;
+std::uint8_t* Bytes(CoefficientWord& word) {
+    return word.data();
+}
+
+std::uint8_t* Bytes(std::uint8_t& entry) {
+    return &entry;
+}
+
+template <class Image>
+bool ReadMemory(CBoardOperations& ops, std::uint32_t selection, Image& image, const char* selectFailed,
+                const char* readFailed) {
+    CBoardLink& link = ops.Link();
+    if (!link.WriteChipReg(chipreg::kMemoryControl, selection)) {
+        ops.Log(selectFailed, 1);
+        return false;
+    }
+    for (std::size_t address = 0; address < image.size(); ++address) {
+        image[address] = {};
+        if (!link.AccessChipMemory(static_cast<std::uint8_t>(address), Bytes(image[address]))) {
+            ops.Log(readFailed, 1);
+            return false;
+        }
+    }
+    link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
+    return true;
 }
 
 // Bytes 8 down to 0 of a coefficient word, as the RAM image files show them.
@@ -35,20 +48,14 @@ std::string WordText(const CoefficientWord& word) {
 }
 } // namespace
 
-MemoryReadBack ReadCoefficientRam(CBoardLink& link, int which, CoefficientRamImage& words) {
-    return ReadMemory(link, which == 0 ? kReadI : kReadQ, words,
-                      [&link](std::uint8_t address, CoefficientWord& word) {
-                          word = {};
-                          return link.AccessChipMemory(address, word.data());
-                      });
+bool ReadCoefficientRam(CBoardOperations& ops, int which, CoefficientRamImage& words) {
+    constexpr const char* kAccessFailed = "Couldn't Access Coefficient Memory";
+    return ReadMemory(ops, which == 0 ? kReadI : kReadQ, words, kAccessFailed, kAccessFailed);
 }
 
-MemoryReadBack ReadConstellationRam(CBoardLink& link, ConstellationImage& entries) {
-    return ReadMemory(link, CConstellationRam::kSelectForReading, entries,
-                      [&link](std::uint8_t address, std::uint8_t& entry) {
-                          entry = 0;
-                          return link.AccessChipMemory(address, &entry);
-                      });
+bool ReadConstellationRam(CBoardOperations& ops, ConstellationImage& entries) {
+    return ReadMemory(ops, CConstellationRam::kSelectForReading, entries,
+                      CConstellationRam::kMemoryControlFailed, CConstellationRam::kRamAccessFailed);
 }
 
 VerifyReport CMemoryVerifier::Verify(ChipMemory memory) {
@@ -90,10 +97,8 @@ VerifyReport CMemoryVerifier::VerifyCoefficients(int which) {
     if (!CanVerify(loaded.has_value()))
         return report;
     CoefficientRamImage read{};
-    if (ReadCoefficientRam(ops_.Link(), which, read).read < kCoefficientWords) {
-        ops_.Log("Couldn't Access Coefficient Memory", 1);
+    if (!ReadCoefficientRam(ops_, which, read))
         return report;
-    }
     for (int address = 0; address < kCoefficientWords; ++address) {
         if (read[address] != loaded->words[address])
             report.mismatches.push_back({address, WordText(loaded->words[address]), WordText(read[address])});
@@ -109,13 +114,8 @@ VerifyReport CMemoryVerifier::VerifyConstellation() {
     if (!CanVerify(loaded.has_value()))
         return report;
     ConstellationImage read{};
-    const MemoryReadBack result = ReadConstellationRam(ops_.Link(), read);
-    if (result.read < report.words) {
-        ops_.Log(result.selected ? "Couldn't write to Constellation Map RAM"
-                                 : "Couldn't Setup MemoryControl Register",
-                 1);
+    if (!ReadConstellationRam(ops_, read))
         return report;
-    }
     for (int address = 0; address < report.words; ++address) {
         if (read[address] != (*loaded)[address])
             report.mismatches.push_back(

@@ -4,20 +4,13 @@
 
 namespace tarsion {
 
-class CBoardLink;
 class CBoardOperations;
-
-// How far reading a chip memory back got: whether MemoryControl took the read selection, and how
-// many words were read (all of them when complete).
-struct MemoryReadBack {
-    bool selected = false;
-    int read = 0;
-};
 
 // Read a RAM back the way the dumps do: MemoryControl selects it for reading (0x24 I, 0x28 Q,
 // 0x30 constellation), every address is read in order, and MemoryControl is cleared once all were.
-MemoryReadBack ReadCoefficientRam(CBoardLink& link, int which, CoefficientRamImage& words);
-MemoryReadBack ReadConstellationRam(CBoardLink& link, ConstellationImage& entries);
+// False when a step failed; the failure is logged at indent 1.
+bool ReadCoefficientRam(CBoardOperations& ops, int which, CoefficientRamImage& words);
+bool ReadConstellationRam(CBoardOperations& ops, ConstellationImage& entries);
 
 // Reads a memory back and compares it with its last load, in the log and in the document.
 class CMemoryVerifier {

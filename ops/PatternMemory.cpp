@@ -20,8 +20,6 @@ namespace {
 constexpr int kHeaderLines = 7;
 // Pair counts below this log every sample.
 constexpr std::size_t kLoggedPairs = 64;
-// The constant the generated patterns take for pi.
-constexpr double kPi = kGeneratedPatternPi;
 
 constexpr const char* kCouldNotOpen = "Could Not Open File %s";
 constexpr const char* kFormatMessage = "Incorrect file format !";
@@ -270,7 +268,7 @@ bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAm
         return false;
     std::vector<SamplePair> pairs(static_cast<std::size_t>(numberOfSamples));
     for (std::size_t k = 0; k < pairs.size(); ++k) {
-        const double angle = static_cast<double>(2 * k) * kPi / samplesPerCycle;
+        const double angle = static_cast<double>(2 * k) * kGeneratedPatternPi / samplesPerCycle;
         pairs[k] = {SampleFromReal(Wave(iKind, iAmplitude, angle)),
                     SampleFromReal(Wave(qKind, qAmplitude, angle))};
     }
