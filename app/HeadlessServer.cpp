@@ -35,35 +35,29 @@ bool CHeadlessServer::StartUp(const QStringList& arguments) {
     if (services_.startAutomation)
         automation_ = services_.startAutomation(core_.Ops(), [this] { core_.Doc().UpdateAllViews(); });
     if (!automation_) {
-        Fail("the automation object can't be served, so the headless server has nothing to do",
-             kNoAutomationExitCode);
+        core_.Fail(
+            QStringLiteral("the automation object can't be served, so the headless server has nothing to do"),
+            kNoAutomationExitCode);
         return false;
     }
     core_.Doc().UpdateAllViews();
 
-    bool boardSilent = false;
-    const bool demo = core_.Options().demo;
-    core_.StartDocument([&] {
-        boardSilent = true;
-        return ReadOutChoice::EnterDemoMode;
-    });
-    if (boardSilent && !demo) {
-        Fail(std::string(kReadOutFailedText) + "\n(--demo enters demo mode instead)", kBoardSilentExitCode);
+    // A failed read enters demo mode at once: false means the board did not answer.
+    if (core_.StartDocument([] { return ReadOutChoice::EnterDemoMode; }))
+        return true;
+    if (!core_.Options().demo) {
+        core_.Fail(QString::fromLatin1(kReadOutFailedText) +
+                       QStringLiteral("\n(--demo enters demo mode instead)"),
+                   kBoardSilentExitCode);
         return false;
     }
-    if (boardSilent)
-        *services_.err << "tarsion: the board did not answer the initial read-out; demo mode" << std::endl;
+    *services_.err << "tarsion: the board did not answer the initial read-out; demo mode" << std::endl;
     return true;
 }
 
 void CHeadlessServer::ShutDown() {
     automation_.reset();
     core_.ShutDown();
-}
-
-void CHeadlessServer::Fail(const std::string& message, int exitCode) {
-    prompt_.ShowMessage(message);
-    exitCode_ = exitCode;
 }
 
 } // namespace tarsion

@@ -8,7 +8,6 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
-#include <string>
 
 namespace tarsion {
 
@@ -45,20 +44,17 @@ public:
     bool StartUp(const QStringList& arguments);
     // Port, settings; the board's state is written when the server is destroyed.
     void ShutDown();
-    int ExitCode() const { return exitCode_ ? exitCode_ : core_.ExitCode(); }
+    int ExitCode() const { return core_.ExitCode(); }
 
     CTarsionDoc& Doc() { return core_.Doc(); }
     CBoardOperations& Ops() { return core_.Ops(); }
 
 private:
-    void Fail(const std::string& message, int exitCode);
-
     HeadlessServices services_;
     CStreamUserPrompt prompt_;
     CProgramCore core_;
     std::unique_ptr<CStreamLogView> log_;
     std::unique_ptr<CAutomationServer> automation_;
-    int exitCode_ = 0;
 };
 
 } // namespace tarsion

@@ -17,6 +17,11 @@ namespace {
 constexpr int kScrollMargin = 4;
 // Tab stops every 32 dialog units: eight average character widths.
 constexpr int kTabStopChars = 8;
+
+// A text's length in the units of LogLength(): a line break counts twice.
+qsizetype LengthInLog(const QString& text) {
+    return text.size() + text.count(QLatin1Char('\n'));
+}
 } // namespace
 
 CLogWindow::CLogWindow(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent)
@@ -46,7 +51,7 @@ void CLogWindow::OnDocumentUpdate() {
         return;
     QString text = QString::fromUtf8(pending.data(), static_cast<qsizetype>(pending.size()));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    pendingLength_ += text.size() + text.count(QLatin1Char('\n'));
+    pendingLength_ += LengthInLog(text);
     pending_.append(std::move(text));
     // The log holds no more than its capacity: a longer queue would only be trimmed away, so it is
     // appended at once rather than allowed to grow.
@@ -79,7 +84,7 @@ void CLogWindow::AppendPending() {
         runLength = 0;
     };
     for (const QString& text : lines) {
-        const qsizetype length = text.size() + text.count(QLatin1Char('\n'));
+        const qsizetype length = LengthInLog(text);
         const qsizetype logLength = LogLength() + runLength;
         if (logLength > 0 && logLength + length > kCapacity) {
             if (!run.isEmpty())
@@ -96,7 +101,7 @@ void CLogWindow::AppendPending() {
 }
 
 void CLogWindow::Append(const QString& text) {
-    MakeRoomFor(static_cast<int>(text.size() + text.count(QLatin1Char('\n'))));
+    MakeRoomFor(static_cast<int>(LengthInLog(text)));
     Insert(text);
 }
 
