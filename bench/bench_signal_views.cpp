@@ -1,9 +1,8 @@
+#include "app/DocumentHost.h"
 #include "app/signalviews/FilterResponseView.h"
 #include "app/signalviews/PatternView.h"
-#include "board/BoardLink.h"
 #include "board/VirtualBoard.h"
 #include "coefficient/CoefficientTestFiles.h"
-#include "ops/BoardOperations.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QApplication>
@@ -15,37 +14,32 @@
 namespace tarsion {
 namespace {
 
-// The operation layer over a virtual board with a 256-tap filter in the I RAM and a full pattern
-// memory; the loads run in a scratch folder (the bit listing goes to the current one).
+// The document over a virtual board with a 256-tap filter in the I RAM and a full pattern memory;
+// the loads run in a scratch folder (the bit listing goes to the current one).
 struct LoadedBoard {
     LoadedBoard() {
         const auto previous = std::filesystem::current_path();
         std::filesystem::current_path(folder.Path());
-        doc.startDirectory = folder.Path();
-        link = std::make_unique<CBoardLink>(doc.Shadow(), doc, std::make_unique<VirtualBoard>(), clock);
-        ops = std::make_unique<CBoardOperations>(*link, doc, prompt);
+        host.Doc().startDirectory = folder.Path();
         test::WriteText(folder / "rrc.coe", test::CoefficientText(test::RootRaisedCosine(256, 16, 0.35)));
-        ops->LoadCoefficientRam(0, "rrc.coe", true, 1.0, false, 2, false, false);
-        ops->LoadExternalMem(1, 2, 1.0, 0.5, 16, 131072);
+        host.Ops().LoadCoefficientRam(0, "rrc.coe", true, 1.0, false, 2, false, false);
+        host.Ops().LoadExternalMem(1, 2, 1.0, 0.5, 16, 131072);
         std::filesystem::current_path(previous);
     }
     test::TempFolder folder;
-    SystemSteadyClock clock;
-    CTarsionDoc doc;
     test::ScriptedPrompt prompt;
-    std::unique_ptr<CBoardLink> link;
-    std::unique_ptr<CBoardOperations> ops;
+    CDocumentHost host{std::make_unique<VirtualBoard>(), prompt};
 };
 
-// One redraw of a view shown at 1280 x 800, painting included: the filter view recomputes its
-// 2048-point responses, the pattern view decimates and draws the full memory it analysed once.
+// One redraw of a view shown at 1280 x 800, painting included: each view draws the numbers it
+// computed once for the load (BM_FilterResponse and BM_PatternViewPrepare time computing them).
 void BM_SignalViewRedraw(benchmark::State& state) {
     LoadedBoard board;
     std::unique_ptr<QWidget> view;
     if (state.range(0) == 0)
-        view = std::make_unique<CFilterResponseView>(board.doc, *board.ops);
+        view = std::make_unique<CFilterResponseView>(board.host.Doc(), board.host.Ops());
     else
-        view = std::make_unique<CPatternView>(board.doc);
+        view = std::make_unique<CPatternView>(board.host.Doc());
     view->resize(1280, 800);
     view->show();
     QApplication::processEvents();

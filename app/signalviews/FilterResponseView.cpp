@@ -129,28 +129,36 @@ void CFilterResponseView::DrawNothing() {
             .arg(channelChoice_->currentText(), VerifyLines()));
 }
 
+void CFilterResponseView::Analyse(const LoadedCoefficients& loaded) {
+    const FilterGeometry& g = loaded.geometry;
+    taps_ = TapsFromTable(loaded.words, g);
+    idealTaps_ = loaded.idealTaps;
+    const auto quantized = FrequencyResponse(taps_, g.rate, kResponsePoints);
+    const auto ideal = FrequencyResponse(idealTaps_, g.rate, kResponsePoints);
+    quantizedDb_ = MagnitudeDb(quantized, g.rate);
+    idealDb_ = MagnitudeDb(ideal, g.rate);
+    filterFigures_ = FilterFiguresOf(quantized, ideal, g.rate);
+    frequencies_.resize(kResponsePoints);
+    for (int k = 0; k < kResponsePoints; ++k)
+        frequencies_[k] = ResponseFrequency(k, g.rate, kResponsePoints);
+}
+
 void CFilterResponseView::Redraw() {
+    const DrawnState previous = drawn_;
     drawn_ = CurrentState();
     const std::optional<LoadedCoefficients>& loaded = doc_.loaded.Coefficients(channel_);
     if (!loaded) {
         DrawNothing();
         return;
     }
+    // A new symbol rate or SysClk only rescales the frequency axis: the taps are the same.
+    if (drawn_.generation != previous.generation || drawn_.channel != previous.channel)
+        Analyse(*loaded);
     const FilterGeometry& g = loaded->geometry;
-    taps_ = TapsFromTable(loaded->words, g);
-    idealTaps_ = loaded->idealTaps;
-    const auto quantized = FrequencyResponse(taps_, g.rate, kResponsePoints);
-    const auto ideal = FrequencyResponse(idealTaps_, g.rate, kResponsePoints);
-    quantizedDb_ = MagnitudeDb(quantized, g.rate);
-    idealDb_ = MagnitudeDb(ideal, g.rate);
-    const FilterFigures figures = FilterFiguresOf(quantized, ideal, g.rate);
 
     const std::optional<double> symbolRate = SymbolRateHz(doc_.Shadow());
     const FrequencyAxisScale scale =
         FrequencyAxisFor(symbolRate, g.rate / 2.0, QStringLiteral("symbol rate"));
-    frequencies_.resize(kResponsePoints);
-    for (int k = 0; k < kResponsePoints; ++k)
-        frequencies_[k] = ResponseFrequency(k, g.rate, kResponsePoints);
     // 2048 points on a few hundred pixels: draw each column's extremes, nulls included.
     const int width = static_cast<int>(magnitude_.chart->plotArea().width());
     const std::size_t columns = static_cast<std::size_t>(width > 0 ? width : kResponsePoints);
@@ -159,10 +167,9 @@ void CFilterResponseView::Redraw() {
     idealSeries_->replace(EnvelopePoints(idealDb_, 0, idealDb_.size(), columns, step, false));
     magnitude_.x->setTitleText(scale.title);
     magnitude_.x->setRange(0, g.rate / 2.0 * scale.perMultiple);
-    const double top =
-        std::ceil((*std::max_element(quantizedDb_.begin(), quantizedDb_.end()) + 5.0) / 10.0) * 10.0;
-    const double lowest = *std::min_element(quantizedDb_.begin(), quantizedDb_.end());
-    magnitude_.y->setRange(std::max(top - kDbRange, std::floor(lowest / 10.0) * 10.0), top);
+    const auto [lowest, highest] = std::minmax_element(quantizedDb_.begin(), quantizedDb_.end());
+    const double top = std::ceil((*highest + 5.0) / 10.0) * 10.0;
+    magnitude_.y->setRange(std::max(top - kDbRange, std::floor(*lowest / 10.0) * 10.0), top);
     magnitude_.y->applyNiceNumbers();
 
     QList<QPointF> tapPoints;
@@ -190,12 +197,13 @@ void CFilterResponseView::Redraw() {
                            "Largest difference from the ideal: %6 (%7 re unity)<br>Symbol rate: %8</p>")
                 .arg(loaded->gain, 0, 'g', 10)
                 .arg(loaded->bestFit ? QStringLiteral("Best Fit") : QStringLiteral("forced"))
-                .arg(figures.dcGain, 0, 'f', 6)
-                .arg(figures.idealDcGain, 0, 'f', 6)
-                .arg(Decibels(figures.stopBandDb))
-                .arg(figures.largestDifference, 0, 'g', 3)
-                .arg(Decibels(figures.largestDifference > 0 ? 20.0 * std::log10(figures.largestDifference)
-                                                            : kSilenceDb))
+                .arg(filterFigures_.dcGain, 0, 'f', 6)
+                .arg(filterFigures_.idealDcGain, 0, 'f', 6)
+                .arg(Decibels(filterFigures_.stopBandDb))
+                .arg(filterFigures_.largestDifference, 0, 'g', 3)
+                .arg(Decibels(filterFigures_.largestDifference > 0
+                                  ? 20.0 * std::log10(filterFigures_.largestDifference)
+                                  : kSilenceDb))
                 .arg(edge);
     figures_->setText(text + VerifyLines());
 }

@@ -7,7 +7,6 @@
 
 #include <QWidget>
 
-#include <array>
 #include <cstdint>
 
 class QComboBox;
@@ -53,6 +52,8 @@ private:
         bool operator==(const DrawnState&) const = default;
     };
     DrawnState CurrentState() const;
+    // Taps, responses and figures of a load; redone only when the loads or the channel change.
+    void Analyse(const LoadedCoefficients& loaded);
     void DrawNothing();
     QString VerifyLines() const;
 
@@ -71,12 +72,13 @@ private:
     QLineSeries* tapSeries_ = nullptr;
     QLabel* figures_ = nullptr;
 
-    // The data of the last redraw, for the CSV export.
+    // The numbers of the last analysis, for the plots, the figures and the CSV export.
     std::vector<double> frequencies_;
     std::vector<double> quantizedDb_;
     std::vector<double> idealDb_;
     std::vector<double> taps_;
     std::vector<double> idealTaps_;
+    FilterFigures filterFigures_;
 };
 
 } // namespace tarsion

@@ -226,16 +226,17 @@ void CPatternView::DrawFigures() {
     figures_->setText(text);
 }
 
-void CPatternView::ShowSamples(std::size_t first, std::size_t count) {
+bool CPatternView::ShowSamples(std::size_t first, std::size_t count) {
     const std::size_t length = PatternLength();
     count = std::clamp(count, std::min(kFewestShown, length), length);
     first = std::min(first, length - count);
     if (first == first_ && count == count_)
-        return;
+        return false;
     first_ = first;
     count_ = count;
     DrawTime();
     DrawFigures();
+    return true;
 }
 
 void CPatternView::ShowWholePattern() {
@@ -258,9 +259,10 @@ void CPatternView::OnTimeRangeChanged(double min, double max) {
     if (settingRange_)
         return;
     const double first = std::max(std::floor(min), 0.0);
-    ShowSamples(static_cast<std::size_t>(first),
-                static_cast<std::size_t>(std::max(std::ceil(max) - first + 1, 1.0)));
-    DrawTime();
+    // Samples already shown: put the axis back on them.
+    if (!ShowSamples(static_cast<std::size_t>(first),
+                     static_cast<std::size_t>(std::max(std::ceil(max) - first + 1, 1.0))))
+        DrawTime();
 }
 
 bool CPatternView::eventFilter(QObject* watched, QEvent* event) {

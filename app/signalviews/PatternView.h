@@ -30,8 +30,8 @@ public:
     void Redraw();
     bool RedrawPending() const { return redraw_.Pending(); }
 
-    // Samples [first, first + count) shown; clamped to the pattern.
-    void ShowSamples(std::size_t first, std::size_t count);
+    // Samples [first, first + count) shown; clamped to the pattern. False when they already were.
+    bool ShowSamples(std::size_t first, std::size_t count);
     void ShowWholePattern();
     std::size_t FirstShown() const { return first_; }
     std::size_t CountShown() const { return count_; }

@@ -5,23 +5,21 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <string>
 
 namespace tarsion::test {
 
-// The operation layer over a virtual board; a fresh folder is both start and current directory
-// (the loader writes its bit listing into the current one).
-inline std::string FormatHex2(int value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02x", value);
-    return text;
-}
-inline std::string FormatHex4(int value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04x", value);
+// `value` in lower-case hexadecimal, zero-padded to `digits`, as the log and the load files write it.
+inline std::string FormatHex(int value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*x", digits, value);
     return text;
 }
 
+// The operation layer over a virtual board; a fresh folder is both start and current directory
+// (the loader writes its bit listing into the current one).
 class SignalRig : public ::testing::Test {
 protected:
     SignalRig() : previous_(std::filesystem::current_path()) {

@@ -18,7 +18,7 @@ protected:
     void LoadConstellation() {
         std::string text;
         for (int address = 0; address < 256; address += 7)
-            text += test::FormatHex4(address * 256 + (address * 37 + 11) % 256) + "\n";
+            text += test::FormatHex(address * 256 + (address * 37 + 11) % 256, 4) + "\n";
         test::WriteText(folder / "map.hex", text);
         ASSERT_TRUE(rig.ops.LoadConstellationRam("map.hex"));
     }
@@ -65,8 +65,8 @@ TEST_F(MemoryVerify, AStuckDataLineShowsExactlyTheWordsItCorrupts) {
     EXPECT_EQ(Addresses(map), odd);
     const int first = *odd.begin();
     const int value = rig.board.ConstellationRam(static_cast<std::uint8_t>(first));
-    EXPECT_TRUE(LogHas("Address " + test::FormatHex2(first) + " : expected " + test::FormatHex2(value) +
-                       " read " + test::FormatHex2(value & 0xFE)));
+    EXPECT_TRUE(LogHas("Address " + test::FormatHex(first, 2) + " : expected " + test::FormatHex(value, 2) +
+                       " read " + test::FormatHex(value & 0xFE, 2)));
     EXPECT_TRUE(LogHas(std::to_string(odd.size()) + " of 256 words differ"));
 
     // Coefficient words read wrong where any of their nine bytes has bit 0 set.
@@ -104,12 +104,6 @@ TEST_F(MemoryVerify, ANewLoadDropsTheOldReport) {
     LoadConstellation();
     EXPECT_FALSE(rig.doc.loaded.LastVerify(ChipMemory::Constellation).has_value());
 }
-
-} // namespace
-} // namespace tarsion
-
-namespace tarsion {
-namespace {
 
 // The setting reaches the board the program binds; what it can't name stops the binding.
 TEST(DataLineFaultSetting, NamesALineAndWhatIsWrongWithIt) {
