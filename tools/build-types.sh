@@ -19,18 +19,12 @@ done
 
 [[ " ${types[*]} " == *" Release "* ]] || exit 0
 
-# The benchmarks must not touch the user's own files, nor meet a running Tarsion.
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
-export XDG_STATE_HOME="$work/state" XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+# The benchmarks must not touch the user's own files (checked), nor meet a running Tarsion.
 export QT_QPA_PLATFORM=offscreen
 unset DBUS_SESSION_BUS_ADDRESS TARSION_PORT
 
 for bench in build-release/bin/tarsion_bench build-release/bin/tarsion_gui_bench; do
     [ -x "$bench" ] || continue
     echo "== $(basename "$bench")"
-    dbus-run-session -- "$bench" --benchmark_min_time=0.01
+    tools/check-user-folders.sh dbus-run-session -- "$bench" --benchmark_min_time=0.01
 done

@@ -6,33 +6,13 @@
 set -euo pipefail
 tarsion="$1"
 script_host="$2"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-# The bus daemon hands its own environment to the programs it starts.
-export XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+source "$(dirname "$0")/end_to_end_setup.sh"
 export QT_QPA_PLATFORM=offscreen TARSION_PORT=sim
-unset DBUS_SESSION_BUS_ADDRESS
-
-owner_pid() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.GetConnectionUnixProcessID string:com.tessaric.Tarsion 2>/dev/null |
-        awk '/uint32/ { print $2 }'
-}
-export -f owner_pid
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 
 # 1. Any start writes the activation file.
 dbus-run-session -- bash -c '
     "$1" & program=$!
-    for _ in $(seq 200); do
-        [ -n "$(owner_pid)" ] && break
-        sleep 0.1
-    done
+    wait_for_owner
     kill "$program"
 ' first "$tarsion"
 service="$XDG_DATA_HOME/dbus-1/services/com.tessaric.Tarsion.service"

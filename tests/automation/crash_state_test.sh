@@ -5,13 +5,9 @@
 set -euo pipefail
 tarsion="$1"
 script_host="$2"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+source "$(dirname "$0")/end_to_end_setup.sh"
 # The state folder does not exist yet: the board creates it.
 export QT_QPA_PLATFORM=offscreen TARSION_PORT="sim:$work/state/board.state"
-unset DBUS_SESSION_BUS_ADDRESS
 
 cat >"$work/burst.js" <<'JS'
 var t = WScript.CreateObject("Trm90627");
@@ -26,13 +22,7 @@ JS
 dbus-run-session -- bash -c '
     serve() {
         "$1" & program=$!
-        for _ in $(seq 200); do
-            dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-                org.freedesktop.DBus.NameHasOwner string:com.tessaric.Tarsion | grep -q "boolean true" && return
-            sleep 0.1
-        done
-        echo "tarsion did not start" >&2
-        exit 1
+        wait_for_owner || { echo "tarsion did not start" >&2; exit 1; }
     }
     serve "$1"
     "$2" "$3/burst.js" >"$3/acknowledged"
@@ -47,6 +37,6 @@ dbus-run-session -- bash -c '
 
 acknowledged="$(cat "$work/acknowledged")"
 restarted="$(cat "$work/restarted")"
-[ "$acknowledged" = "$((0x10000 + 3000))" ] || { echo "FAIL: the burst read back $acknowledged" >&2; exit 1; }
-[ "$restarted" = "$acknowledged" ] || { echo "FAIL: after the crash the board shows $restarted, not $acknowledged" >&2; exit 1; }
+[ "$acknowledged" = "$((0x10000 + 3000))" ] || fail "the burst read back $acknowledged"
+[ "$restarted" = "$acknowledged" ] || fail "after the crash the board shows $restarted, not $acknowledged"
 echo "the board kept $restarted through kill -9"

@@ -7,26 +7,9 @@
 set -euo pipefail
 tarsion="$(readlink -f "$1")"
 script_host="$(readlink -f "$2")"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$HOME"
-unset DBUS_SESSION_BUS_ADDRESS
+source "$(dirname "$0")/end_to_end_setup.sh"
 settings="$XDG_CONFIG_HOME/Tessaric/Tarsion.conf"
 export tarsion script_host work
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-owner_pid() {
-    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.GetConnectionUnixProcessID string:com.tessaric.Tarsion 2>/dev/null |
-        awk '/uint32/ { print $2 }'
-}
-export -f owner_pid
 
 cat >"$work/drive.js" <<'JS'
 var Tarsion = WScript.CreateObject("Trm90627");
@@ -47,10 +30,7 @@ run_case() {
             QT_QPA_PLATFORM=offscreen TARSION_PORT="sim:$work/state.txt" "$tarsion" >"$work/out" 2>"$work/err" &
         fi
         program=$!
-        for _ in $(seq 200); do
-            [ -n "$(owner_pid)" ] && break
-            sleep 0.1
-        done
+        wait_for_owner
         QT_QPA_PLATFORM=offscreen "$script_host" "$work/drive.js" >"$work/script-out" 2>&1 ||
             { kill -KILL "$program"; echo "script failed: $(cat "$work/script-out")"; exit 1; }
         kill -s "$signal" "$program"
@@ -88,10 +68,7 @@ rm -rf "$work/state.txt"
 dbus-run-session -- bash -c '
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TARSION_PORT="sim:$work/state.txt" \
         "$tarsion" --headless 2>"$work/err" | head -c 1 >/dev/null &
-    for _ in $(seq 200); do
-        [ -n "$(owner_pid)" ] && break
-        sleep 0.1
-    done
+    wait_for_owner
     program="$(owner_pid)"
     QT_QPA_PLATFORM=offscreen "$script_host" "$work/drive.js" >"$work/script-out" 2>&1 || exit 1
     kill -TERM "$program"

@@ -328,9 +328,3 @@ TEST(ActivationFile, StartsThisExecutableWithTheAutomationSwitch) {
 
 } // namespace
 } // namespace tarsion
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

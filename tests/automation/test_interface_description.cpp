@@ -2,7 +2,6 @@
 
 #include "AutomationBench.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
@@ -68,9 +67,3 @@ TEST(InterfaceDescription, MatchesTheObjectsIntrospection) {
 
 } // namespace
 } // namespace tarsion
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

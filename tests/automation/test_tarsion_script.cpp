@@ -2,7 +2,6 @@
 
 #include "AutomationBench.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -229,9 +228,3 @@ TEST_F(TarsionScript, RefusesVbScript) {
 
 } // namespace
 } // namespace tarsion
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -3,7 +3,6 @@
 
 #include "WaitingLine.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QTimer>
@@ -64,11 +63,5 @@ TEST(WaitingLine, ALongCallCountsTheSecondsInPlaceAndClearsTheLine) {
 
 } // namespace
 } // namespace tarsion
-
-int main(int argc, char** argv) {
-    QCoreApplication application(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
 
 #include "test_waiting_line.moc"
