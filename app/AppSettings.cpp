@@ -46,6 +46,15 @@ int CAppSettings::ReadInt(const QString& key, int fallback) {
     return ok ? value : fallback;
 }
 
+QByteArray CAppSettings::ReadBytes(const QString& key) {
+    const QVariant value = settings_.value(kSection + key);
+    return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();
+}
+
+void CAppSettings::WriteBytes(const QString& key, const QByteArray& value) {
+    settings_.setValue(kSection + key, value);
+}
+
 std::uint16_t CAppSettings::BaseAddress() {
     return static_cast<std::uint16_t>(ReadInt(QStringLiteral("BaseAddress"), kDefaultBaseAddress));
 }

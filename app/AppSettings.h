@@ -2,6 +2,7 @@
 
 #include "ops/DocumentSettings.h"
 
+#include <QByteArray>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ public:
     // Integers ("x", "y", "BaseAddress"); a missing or non-numeric value gives `fallback`.
     int ReadInt(const QString& key, int fallback);
     void WriteInt(const QString& key, int value);
+    // Binary values (the window layout); anything but bytes gives an empty array.
+    QByteArray ReadBytes(const QString& key);
+    void WriteBytes(const QString& key, const QByteArray& value);
     // The parallel port's base address ("BaseAddress").
     std::uint16_t BaseAddress();
 

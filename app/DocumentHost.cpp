@@ -25,8 +25,9 @@ bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler&
     return RunInitialReadOut(link_, doc_, [&] {
         // The dialog names no cause; the port layer may know it. Once, however often Retry fails.
         if (!std::exchange(diagnosed, true)) {
-            if (const std::string cause = link_.DiagnoseNoBoard(); !cause.empty())
-                std::cerr << "tarsion: " << cause << std::endl;
+            noBoardCause_ = link_.DiagnoseNoBoard();
+            if (!noBoardCause_.empty())
+                std::cerr << "tarsion: " << noBoardCause_ << std::endl;
         }
         return onReadOutFailure();
     });

@@ -29,6 +29,8 @@ public:
     // the read-out fails, the port layer's cause goes to standard error once. True when the board
     // was read, false when demo mode was entered.
     bool StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
+    // What the port layer said of the failed initial read-out; empty when it had nothing to add.
+    const std::string& NoBoardCause() const { return noBoardCause_; }
     // Leaves the port's control register at 0x04 and saves the base address and the steps.
     void ShutDown(CAppSettings& settings);
 
@@ -37,6 +39,7 @@ private:
     SystemSteadyClock clock_;
     CBoardLink link_;
     CBoardOperations ops_;
+    std::string noBoardCause_;
     // Goes before the board it writes.
     std::unique_ptr<CStateFlusher> stateFlusher_;
 };

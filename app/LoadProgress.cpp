@@ -72,6 +72,8 @@ void CLoadProgress::Open(std::string_view task, std::size_t total) {
     dialog_->setMinimumDuration(0);
     dialog_->show();
     DisableCommands();
+    if (taskListener_)
+        taskListener_(TaskText(task));
     // Events run at once, so the dialog shows with this report; the count follows once there is a pace.
     sinceEvents_.invalidate();
     sinceCount_.start();
@@ -94,6 +96,8 @@ void CLoadProgress::DisableCommands() {
 
 void CLoadProgress::End() {
     running_.invalidate();
+    if (dialog_ && taskListener_)
+        taskListener_(QString());
     dialog_.reset();
     for (const QPointer<QWidget>& bar : std::exchange(disabled_, {})) {
         if (bar)

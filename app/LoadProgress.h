@@ -3,8 +3,10 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
+#include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -32,6 +34,10 @@ public:
     CLoadProgress& operator=(const CLoadProgress&) = delete;
 
     void SetWindow(QMainWindow* window) { window_ = window; }
+    // Told the task when the dialog opens and an empty text when it closes.
+    void SetTaskListener(std::function<void(const QString& task)> listener) {
+        taskListener_ = std::move(listener);
+    }
 
     // False once the user has pressed Cancel (or closed the dialog).
     bool Report(std::string_view task, std::size_t done, std::size_t total);
@@ -50,6 +56,7 @@ private:
     QElapsedTimer sinceCount_;
     std::unique_ptr<QProgressDialog> dialog_;
     QList<QPointer<QWidget>> disabled_;
+    std::function<void(const QString& task)> taskListener_;
 };
 
 } // namespace tarsion

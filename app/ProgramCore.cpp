@@ -91,6 +91,10 @@ bool CProgramCore::CreateDocument() {
     return true;
 }
 
+std::string CProgramCore::NoBoardCause() const {
+    return host_ ? host_->NoBoardCause() : std::string();
+}
+
 bool CProgramCore::StartDocument(const ReadOutFailureHandler& onReadOutFailure) {
     return host_->StartUp(settings_, onReadOutFailure);
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace tarsion {
 
@@ -52,6 +53,8 @@ public:
     void ShutDown(const std::optional<QStringList>& recentFiles = std::nullopt);
 
     bool HasDocument() const { return host_ != nullptr; }
+    // Why no board answered the initial read-out, with the remedy; empty when nothing is known.
+    std::string NoBoardCause() const;
     CTarsionDoc& Doc();
     CBoardOperations& Ops();
     CAppSettings& Settings() { return settings_; }

@@ -3,7 +3,10 @@
 #include "LogWindow.h"
 #include "MainFrame.h"
 #include "ReadOutFailedDialog.h"
+#include "StatusStrip.h"
 #include "automation/AutomationHookup.h"
+
+#include <QPointer>
 
 namespace tarsion {
 
@@ -16,7 +19,9 @@ StartUpServices StartUpServices::Standard() {
     StartUpServices services;
     services.connectSessionBus = ConnectSessionBus;
     services.bindPort = BindNamedPort;
-    services.askAfterFailedReadOut = [](QWidget* parent) { return CReadOutFailedDialog(parent).Ask(); };
+    services.askAfterFailedReadOut = [](QWidget* parent, const QString& cause) {
+        return CReadOutFailedDialog(parent, cause).Ask();
+    };
     services.startAutomation = [](CTarsionApp& app) { return std::make_unique<CAutomationHookup>(app); };
     return services;
 }
@@ -52,7 +57,10 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
     if (!documentFile.isEmpty())
         mainFrame_->OpenDocument(documentFile);
     PlaceMainWindow();
-    core_.StartDocument([this] { return services_.askAfterFailedReadOut(mainFrame_.get()); });
+    core_.StartDocument([this] {
+        return services_.askAfterFailedReadOut(mainFrame_.get(),
+                                               QString::fromStdString(core_.NoBoardCause()));
+    });
     mainFrame_->repaint();
     return true;
 }
@@ -60,6 +68,11 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(Doc(), Ops(), Prompt(), *files_, Settings());
     qtPrompt_.SetWindow(mainFrame_.get());
+    qtPrompt_.Progress().SetTaskListener(
+        [status = QPointer<CStatusStrip>(&mainFrame_->Status())](const QString& task) {
+            if (status)
+                status->SetOperation(task);
+        });
     qtFiles_.SetParent(mainFrame_.get());
     mainFrame_->RecentFiles().SetFiles(Settings().RecentFiles());
     connect(mainFrame_.get(), &CMainFrame::newDocumentRequested, this, &CTarsionApp::NewDocument);
@@ -68,7 +81,10 @@ void CTarsionApp::CreateMainWindow() {
 void CTarsionApp::PlaceMainWindow() {
     mainFrame_->move(Settings().ReadInt(QStringLiteral("x"), 0), Settings().ReadInt(QStringLiteral("y"), 0));
     mainFrame_->resize(kWindowWidth, kWindowHeight);
+    const bool splitterRestored = mainFrame_->RestoreLayout();
     mainFrame_->show();
+    if (!splitterRestored)
+        mainFrame_->FitPage();
 }
 
 void CTarsionApp::NewDocument() {

@@ -30,8 +30,8 @@ struct StartUpServices {
     std::function<bool()> connectSessionBus;
     // The port named by TARSION_PORT, its device at the stored base address opened.
     std::function<PortBinding()> bindPort;
-    // Dialog "Failed to do Initial ReadOut".
-    std::function<ReadOutChoice(QWidget* parent)> askAfterFailedReadOut;
+    // Dialog "Failed to do Initial ReadOut", with what the port layer knows of the cause (may be empty).
+    std::function<ReadOutChoice(QWidget* parent, const QString& cause)> askAfterFailedReadOut;
     // Message boxes and questions; null: the Qt dialogs.
     IUserPrompt* prompt = nullptr;
     // Save-file dialogs; null: the Qt dialog.

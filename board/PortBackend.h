@@ -20,6 +20,8 @@ public:
     // When no board answers at `base`: one line naming the likely cause and its remedy, for
     // standard error. Empty when the backend has nothing to add (the virtual board).
     virtual std::string DiagnoseNoBoard(std::uint16_t /*base*/) { return {}; }
+    // What the program talks to at `base`, for the status bar ("/dev/parport0 at 0x378").
+    virtual std::string Describe(std::uint16_t /*base*/) const { return {}; }
 };
 
 // The base address a board link starts with, and the default of the stored setting.

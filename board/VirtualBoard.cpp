@@ -2,6 +2,7 @@
 
 #include "ChipRegisters.h"
 
+#include <filesystem>
 #include <iostream>
 
 namespace tarsion {
@@ -451,6 +452,13 @@ std::uint32_t VirtualBoard::PatternStart() const {
 
 bool VirtualBoard::Sending() const {
     return contents_.pld[pldreg::kPatternSender] & 1;
+}
+
+// Only the file's name: the status bar has no room for a path.
+std::string VirtualBoard::Describe(std::uint16_t /*base*/) const {
+    if (stateFile_.empty())
+        return std::string(kVirtualBoardName);
+    return std::string(kVirtualBoardName) + " — " + std::filesystem::path(stateFile_).filename().string();
 }
 
 } // namespace tarsion

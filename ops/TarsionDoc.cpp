@@ -84,6 +84,7 @@ bool CTarsionDoc::StartRecording(const std::string& path) {
     }
     StopRecording();
     recording_ = file;
+    recordingPath_ = path;
     return true;
 }
 
@@ -92,6 +93,7 @@ void CTarsionDoc::StopRecording() {
         return;
     std::fclose(recording_);
     recording_ = nullptr;
+    recordingPath_.clear();
 }
 
 void CTarsionDoc::ResetLoadSettings() {

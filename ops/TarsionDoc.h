@@ -54,6 +54,8 @@ public:
     bool StartRecording(const std::string& path);
     void StopRecording();
     bool IsRecording() const { return recording_ != nullptr; }
+    // The file being recorded to; empty while not recording.
+    const std::string& RecordingPath() const { return recordingPath_; }
 
     StepSettings steps;
     CoefficientSettings coefficientI;
@@ -79,6 +81,7 @@ private:
     bool changedWhileHeld_ = false;
     std::string pendingLog_;
     std::FILE* recording_ = nullptr;
+    std::string recordingPath_;
 };
 
 } // namespace tarsion

@@ -31,7 +31,7 @@ protected:
                 board->InjectFault(VirtualBoard::Fault::NotConnected);
             return PortBinding{std::move(fresh), {}};
         };
-        services.askAfterFailedReadOut = [this](QWidget*) { return onFailedReadOut(); };
+        services.askAfterFailedReadOut = [this](QWidget*, const QString&) { return onFailedReadOut(); };
         services.prompt = &prompt;
         services.startAutomation = [](CTarsionApp& running) {
             return std::make_unique<CAutomationHookup>(running);
