@@ -76,7 +76,7 @@ double BestFitGainOfOneTap(double tap, double rate) {
 
 TEST_F(FilterFormTest, BestFitLoadShowsTheGainUsedAndTheNewDcGain) {
     const double tap = 0.12499875; // x 8 = 0.99999: over the phase limit, inside the field
-    Preset(0x01, 0x400); // shaping filter x 8, as the table
+    Preset(0x01, 0x400);           // shaping filter x 8, as the table
     Edit("iFile")->setText(QString::fromStdString(OneTapFile(tap)));
     Type("iScale", "2.5", false);
     Choose("iInterpolation", 1);
