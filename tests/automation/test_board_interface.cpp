@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace tarsion {
@@ -206,6 +207,23 @@ TEST_F(BoardInterface, WaitForBitsComparesTheMaskedValue) {
     ASSERT_EQ(invalid.type(), QDBusMessage::ErrorMessage);
     EXPECT_EQ(invalid.errorMessage().toStdString(),
               "item 0: Error : Invalid Address; Couldn't Peek Rgister 13");
+}
+
+// While it waits the program serves its events: a timer that sets the bits runs, and Status is
+// answered at once, saying an operation is running.
+TEST_F(BoardInterface, WaitForBitsServesEventsWhileItWaits) {
+    bench.board->SetChipRegister(0x08, 0);
+    QVariantMap statusDuringWait;
+    QTimer::singleShot(20, [&] {
+        const QDBusPendingCall status = test::StartCall(QStringLiteral("Status"), {}, kBoard1);
+        test::WaitFor(status);
+        statusDuringWait = qdbus_cast<QVariantMap>(status.reply().arguments().value(0));
+        bench.board->SetChipRegister(0x08, 0x4);
+    });
+    const QDBusMessage reply = Call("WaitForBits", {QVariant::fromValue<uchar>(0x08), 0x4u, 0x4u, 60000u});
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << qPrintable(reply.errorMessage());
+    EXPECT_TRUE(reply.arguments().value(0).toBool());
+    EXPECT_EQ(statusDuringWait.value(QStringLiteral("busy")), QVariant(true));
 }
 
 TEST_F(BoardInterface, StatusSaysDemoRecordingAndVersion) {
