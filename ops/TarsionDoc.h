@@ -56,6 +56,9 @@ public:
     bool IsRecording() const { return recording_ != nullptr; }
     // The file being recorded to; empty while not recording.
     const std::string& RecordingPath() const { return recordingPath_; }
+    // A new file name beside the recording for data a recorded line loads: the recording's name
+    // without ".js", a number and `suffix`.
+    std::string CompanionFileName(const std::string& suffix);
 
     StepSettings steps;
     CoefficientSettings coefficientI;
@@ -82,6 +85,7 @@ private:
     std::string pendingLog_;
     std::FILE* recording_ = nullptr;
     std::string recordingPath_;
+    int companionFiles_ = 0;
 };
 
 } // namespace tarsion
