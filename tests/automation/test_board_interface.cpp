@@ -144,6 +144,16 @@ TEST_F(BoardInterface, BatchesStopAtTheFirstFailureAndSayWhere) {
     EXPECT_EQ(bench.board->ChipRegister(0x0B), 2u);
 }
 
+// A long batch can be cancelled like a load: it stops after the item in hand and says where.
+TEST_F(BoardInterface, ACancelledBatchStopsAfterTheItemInHand) {
+    bench.prompt.cancelAt = 2;
+    const QDBusMessage reply = Call("PokeMany", {Pokes({{0x0A, 1}, {0x0B, 2}, {0x0C, 3}})});
+    ASSERT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(reply.errorMessage().toStdString(), "item 2: Cancelled after 2 of 3 registers");
+    EXPECT_EQ(bench.board->ChipRegister(0x0B), 2u);
+    EXPECT_EQ(bench.board->ChipRegister(0x0C), 0u);
+}
+
 TEST_F(BoardInterface, PeekManyAndPldReadManyAnswerTheValuesInOrder) {
     bench.board->SetChipRegister(0x0A, 0xFFFFFFFF);
     bench.board->SetChipRegister(0x0B, 0x01234567);
