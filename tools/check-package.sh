@@ -24,3 +24,4 @@ done
 [ -x /usr/bin/tarsion ] && [ -x /usr/bin/tarsion-script ] || { echo "FAIL: programs not installed" >&2; exit 1; }
 /usr/share/tarsion/examples/run-all.sh
 echo "== the installed package runs scripts headless"
+tools/check-activation.sh

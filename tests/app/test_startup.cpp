@@ -23,7 +23,7 @@ struct AppRun {
     AppRun() {
         StartUpServices services;
         services.connectSessionBus = [] { return true; };
-        services.bindPort = [this] {
+        services.bindPort = [this](const BoardChoice&) {
             auto fresh = std::make_unique<VirtualBoard>();
             board = fresh.get();
             if (prepareBoard)
@@ -249,7 +249,7 @@ TEST_F(StartUpTest, StartUpFailuresEndTheProgram) {
 
     StartUpServices noDriver;
     noDriver.connectSessionBus = [] { return true; };
-    noDriver.bindPort = [] { return PortBinding{nullptr, "permission denied"}; };
+    noDriver.bindPort = [](const BoardChoice&) { return PortBinding{nullptr, "permission denied"}; };
     noDriver.prompt = &prompt;
     CTarsionApp withoutDriver(noDriver);
     EXPECT_FALSE(withoutDriver.StartUp({QStringLiteral("tarsion")}));
