@@ -138,7 +138,7 @@ void CProgramCore::ShutDown(const std::optional<QStringList>& recentFiles) {
         return;
     // A base chosen on the Board page: an activated program is to find this board again.
     if (host_->Link().BaseAddress() != startBase_)
-        settings_.SetPort(QString::fromStdString(portSpec_));
+        settings_.SetPort(QString::fromStdString(Doc().portName));
     host_->ShutDown(settings_);
     if (recentFiles)
         settings_.SaveRecentFiles(*recentFiles);

@@ -116,6 +116,10 @@ CBoardLock::~CBoardLock() {
 
 std::unique_ptr<CBoardLock> CBoardLock::Take(const std::string& path, const BoardHolder& self,
                                              std::string& error) {
+    // The board creates the folder of its state file: its lock may be the first thing in it.
+    std::error_code ignored;
+    if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty())
+        std::filesystem::create_directories(folder, ignored);
     const int fd = OpenLockFile(path, true);
     if (fd < 0) {
         error = "can't use the lock file " + path + ": " +

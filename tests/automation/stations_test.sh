@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Several boards on one bus, as a test station runs them: two headless programs on two virtual
 # boards, each driven through its own board name; a third on a board already held is refused and
-# names the holder. Then a server whose bus goes away ends as File > Exit does, and one started
-# with its standard descriptors closed keeps serving.
+# names the holder. Then a server whose bus goes away ends as File > Exit does, one started with
+# its standard descriptors closed keeps serving, and one started for automation where the display
+# can't be reached serves headless.
 # Usage: stations_test.sh TARSION TARSION_SCRIPT
 set -euo pipefail
 tarsion="$(readlink -f "$1")"
@@ -82,3 +83,14 @@ dbus-run-session -- bash -c '
 ' || fail "closed descriptors: $(cat "$work/d.out")"
 grep -qx 'chip 0a 55555555' "$work/d.txt" || fail "closed descriptors: board state not written"
 echo "standard descriptors closed: the server goes on serving"
+
+# 4. Started for automation where the display named can't be reached: the headless server, not an
+# abort in the platform plugin or a dialog nobody sees.
+dbus-run-session -- bash -c '
+    DISPLAY=:97 "$tarsion" --automation --port "sim:$work/e.txt" >"$work/e.log" 2>&1 & server=$!
+    "$script_host" --board sim-e "$work/poke.js" 0x66666666 >"$work/e.out" 2>&1 || exit 1
+    kill -TERM "$server"
+    wait "$server"
+' || fail "automation without a reachable display: $(cat "$work/e.out" "$work/e.log")"
+grep -qx 'chip 0a 66666666' "$work/e.txt" || fail "automation without a reachable display: board state not written"
+echo "automation without a reachable display serves headless"
