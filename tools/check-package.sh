@@ -15,7 +15,7 @@ cmake --build "$build" -j"$(nproc)" --target package
 deb="$(realpath "$(ls -t "$build"/tarsion_*.deb | head -n 1)")"
 dpkg-deb --field "$deb"
 # Overrides (packaging/tarsion.lintian-overrides) only for tags that cannot apply, each with a reason.
-lintian --fail-on error,warning --display-level ">=warning" --show-overrides "$deb" ||
+lintian --fail-on error,warning --display-level ">=warning" "$deb" ||
     { echo "FAIL: lintian found errors or warnings in $deb" >&2; exit 1; }
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --reinstall "$deb"
 
