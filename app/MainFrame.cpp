@@ -98,17 +98,18 @@ void CMainFrame::SetDocumentTitle(const QString& title) {
     UpdateWindowTitle();
 }
 
-void CMainFrame::SetBoardId(const QString& id) {
-    boardId_ = id;
-    status_->SetBoardId(id);
+void CMainFrame::SetBoardId(const QString& boardId) {
+    boardId_ = boardId;
+    status_->SetBoardId(boardId);
     UpdateWindowTitle();
 }
 
-// "Tessaric - " and the document title, then the board id and demo mode when they apply.
+// "Tessaric - " and the document title, then the board's id in brackets when known (a station runs
+// one window per board) and demo mode.
 void CMainFrame::UpdateWindowTitle() {
     QString title = kTitlePrefix + documentTitle_;
     if (!boardId_.isEmpty())
-        title += QStringLiteral(" — board ") + boardId_;
+        title += QStringLiteral(" [%1]").arg(boardId_);
     if (status_ && status_->Demo())
         title += QStringLiteral(" — DEMO MODE");
     setWindowTitle(title);

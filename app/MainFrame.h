@@ -47,16 +47,16 @@ public:
     CStatusStrip& Status() { return *status_; }
     QAction& Action(const QString& objectName) const;
 
-    // Title: "Tessaric - " and the document title.
+    // Title: "Tessaric - " and the document title, then the board's id in brackets when known.
     void SetDocumentTitle(const QString& title);
+    // The board's id, in the title and the status bar.
+    void SetBoardId(const QString& boardId);
     // An opened document file (Open, or the command line): its name becomes the title and its full
     // path enters the recent-file list. Nothing is read from it.
     void OpenDocument(const QString& path);
     const QString& DocumentTitle() const { return documentTitle_; }
     // The Start Recording item reads "Recording" with a check mark while recording.
     void SetRecordingIndicator(bool recording);
-    // The board's id in the title and the status bar; empty: none.
-    void SetBoardId(const QString& id);
 
     // Shows page `index` (outside 0..5: page 0) unless it is already shown.
     void ShowPage(int index);

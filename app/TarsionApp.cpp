@@ -67,6 +67,7 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
 
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(Doc(), Ops(), Prompt(), *files_, Settings());
+    mainFrame_->SetBoardId(QString::fromStdString(Doc().boardId));
     qtPrompt_.SetWindow(mainFrame_.get());
     qtPrompt_.Progress().SetTaskListener(
         [status = QPointer<CStatusStrip>(&mainFrame_->Status())](const QString& task) {
