@@ -36,6 +36,8 @@ public:
     // False once the user has pressed Cancel (or closed the dialog).
     bool Report(std::string_view task, std::size_t done, std::size_t total);
     void End();
+    // The program is ending: this load and every later one stop at their next report.
+    void CancelAll() { cancelledAll_ = true; }
 
     // The dialog while it shows, else null.
     QProgressDialog* Dialog() const { return dialog_.get(); }
@@ -50,6 +52,7 @@ private:
     QElapsedTimer sinceCount_;
     std::unique_ptr<QProgressDialog> dialog_;
     QList<QPointer<QWidget>> disabled_;
+    bool cancelledAll_ = false;
 };
 
 } // namespace tarsion

@@ -52,7 +52,13 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
     if (!documentFile.isEmpty())
         mainFrame_->OpenDocument(documentFile);
     PlaceMainWindow();
-    core_.StartDocument([this] { return services_.askAfterFailedReadOut(mainFrame_.get()); });
+    core_.StartDocument([this] {
+        if (Interrupted())
+            return ReadOutChoice::EnterDemoMode;
+        const ReadOutChoice choice = services_.askAfterFailedReadOut(mainFrame_.get());
+        // Closing the dialog means Retry, which would only ask again.
+        return Interrupted() ? ReadOutChoice::EnterDemoMode : choice;
+    });
     mainFrame_->repaint();
     return true;
 }
@@ -74,6 +80,11 @@ void CTarsionApp::PlaceMainWindow() {
 void CTarsionApp::NewDocument() {
     mainFrame_->SetDocumentTitle(QString::fromStdString(Doc().titleText));
     Doc().UpdateAllViews();
+}
+
+void CTarsionApp::Interrupt() {
+    qtPrompt_.Progress().CancelAll();
+    unwinder_.Start();
 }
 
 void CTarsionApp::ShutDown() {
