@@ -4,6 +4,7 @@
 #include "AutomationCallGate.h"
 #include "BusConnection.h"
 #include "ops/BoardOperations.h"
+#include "ops/LogCapture.h"
 
 #include <QCoreApplication>
 
@@ -33,7 +34,10 @@ QString Text(const char* text) {
 } // namespace
 
 CAutomationServer::CAutomationServer(CBoardOperations& ops, std::function<void()> newDocument)
-    : target_{ops, std::move(newDocument)} {}
+    : target_{ops, std::move(newDocument), {}},
+      lastOperation_(std::make_unique<CLogCapture>(ops.Doc(), true)) {
+    target_.lastResult = [this] { return lastOperation_->Text(); };
+}
 
 CAutomationServer::~CAutomationServer() = default;
 
@@ -76,6 +80,8 @@ void CAutomationServer::Answer(DBusMessage* call) {
     } else if (!method || std::strcmp(signature, method->signature) != 0) {
         // The arguments don't match: refused before anything runs.
         ReplyUnknownMethod(call);
+    } else if (method->immediate) {
+        gate_->AnswerNow(CBusMessage(call), BindAutomationCall(*method, call, target_));
     } else {
         gate_->Submit(CBusMessage(call), BindAutomationCall(*method, call, target_));
     }
