@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # SIGTERM while the program waits in a dialog or runs a long load, end to end: the program ends at
 # once as File > Exit does (status 0, settings saved, the board's state file written), a load in
 # progress stops after the word in hand, and a call queued behind it still runs. Meanwhile the bus
