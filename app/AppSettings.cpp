@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace tarsion {
@@ -71,12 +72,19 @@ void CAppSettings::WriteInt(const QString& key, int value) {
     settings_.setValue(kSection + key, value);
 }
 
-void CAppSettings::LoadSteps(StepSettings& steps, double& clockPin) {
+QStringList CAppSettings::LoadSteps(StepSettings& steps, double& clockPin) {
+    QStringList refused;
     for (const StepEntry& entry : StepEntries(steps, clockPin)) {
         const QString text = settings_.value(kSection + entry.key, kEmpty).toString();
-        const std::optional<double> parsed = text == kEmpty ? std::nullopt : ParseStep(text);
+        std::optional<double> parsed = text == kEmpty ? std::nullopt : ParseStep(text);
+        if (parsed && !std::isfinite(*parsed)) {
+            // Every frequency and step computed from it would be nonsense ("nanHz").
+            refused.append(QString::fromLatin1(entry.key) + u'=' + text);
+            parsed.reset();
+        }
         entry.value = parsed.value_or(entry.fallback);
     }
+    return refused;
 }
 
 void CAppSettings::SaveSteps(const StepSettings& steps, double clockPin) {

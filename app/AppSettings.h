@@ -34,8 +34,9 @@ public:
     void SetPort(const QString& port);
 
     // The eleven step values in their stored order; "EMPTY", missing or unparsable text gives
-    // the default of each.
-    void LoadSteps(StepSettings& steps, double& clockPin);
+    // the default of each. So does a value that is not finite ("nan", "inf"): such values are
+    // returned as "key=text" for the log.
+    QStringList LoadSteps(StepSettings& steps, double& clockPin);
     void SaveSteps(const StepSettings& steps, double clockPin);
 
     QStringList RecentFiles();

@@ -46,6 +46,9 @@ public:
     void ShutDown();
     int ExitCode() const { return core_.ExitCode(); }
 
+    // The program is to end: a load in progress stops after the word in hand.
+    void Interrupt() { prompt_.Cancel(); }
+
     CTarsionDoc& Doc() { return core_.Doc(); }
     CBoardOperations& Ops() { return core_.Ops(); }
 

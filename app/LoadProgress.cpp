@@ -41,6 +41,8 @@ CLoadProgress::~CLoadProgress() {
 }
 
 bool CLoadProgress::Report(std::string_view task, std::size_t done, std::size_t total) {
+    if (cancelledAll_)
+        return false;
     if (!running_.isValid())
         running_.start();
     if (!dialog_) {

@@ -42,6 +42,8 @@ public:
     // False once the user has pressed Cancel (or closed the dialog).
     bool Report(std::string_view task, std::size_t done, std::size_t total);
     void End();
+    // The program is ending: this load and every later one stop at their next report.
+    void CancelAll() { cancelledAll_ = true; }
 
     // The dialog while it shows, else null.
     QProgressDialog* Dialog() const { return dialog_.get(); }
@@ -57,6 +59,7 @@ private:
     std::unique_ptr<QProgressDialog> dialog_;
     QList<QPointer<QWidget>> disabled_;
     std::function<void(const QString& task)> taskListener_;
+    bool cancelledAll_ = false;
 };
 
 } // namespace tarsion

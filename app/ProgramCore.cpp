@@ -17,6 +17,7 @@ namespace tarsion {
 namespace {
 constexpr int kDriverFailureExitCode = 1;
 constexpr int kStartUpFailureExitCode = 1;
+constexpr int kStateNotSavedExitCode = 1;
 } // namespace
 
 bool ConnectSessionBus() {
@@ -143,10 +144,16 @@ void CProgramCore::ShutDown(const std::optional<QStringList>& recentFiles) {
     // A base chosen on the Board page: an activated program is to find this board again.
     if (host_->Link().BaseAddress() != startBase_)
         settings_.SetPort(QString::fromStdString(Doc().portName));
-    host_->ShutDown(settings_);
+    std::string error;
+    const bool stateSaved = host_->ShutDown(settings_, error);
     if (recentFiles)
         settings_.SaveRecentFiles(*recentFiles);
     settings_.Sync();
+    if (!stateSaved) {
+        // The window is gone: standard error is where this can still be read.
+        std::cerr << "tarsion: " << error << "; the board's changes of this run are lost" << std::endl;
+        exitCode_ = kStateNotSavedExitCode;
+    }
 }
 
 void CProgramCore::Fail(const QString& message, int exitCode) {

@@ -64,7 +64,8 @@ public:
     // read, false when demo mode was entered.
     bool StartDocument(const ReadOutFailureHandler& onReadOutFailure);
     // Port, base address and steps, then the recent-file list when there is one; written to disk.
-    // Nothing happens when no document was created.
+    // Nothing happens when no document was created. A kept board state that can't be written sets
+    // a non-zero exit status.
     void ShutDown(const std::optional<QStringList>& recentFiles = std::nullopt);
 
     bool HasDocument() const { return host_ != nullptr; }

@@ -58,8 +58,12 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
         mainFrame_->OpenDocument(documentFile);
     PlaceMainWindow();
     core_.StartDocument([this] {
-        return services_.askAfterFailedReadOut(mainFrame_.get(),
-                                               QString::fromStdString(core_.NoBoardCause()));
+        if (Interrupted())
+            return ReadOutChoice::EnterDemoMode;
+        const ReadOutChoice choice =
+            services_.askAfterFailedReadOut(mainFrame_.get(), QString::fromStdString(core_.NoBoardCause()));
+        // Closing the dialog means Retry, which would only ask again.
+        return Interrupted() ? ReadOutChoice::EnterDemoMode : choice;
     });
     mainFrame_->repaint();
     return true;
@@ -91,6 +95,11 @@ void CTarsionApp::PlaceMainWindow() {
 void CTarsionApp::NewDocument() {
     mainFrame_->SetDocumentTitle(QString::fromStdString(Doc().titleText));
     Doc().UpdateAllViews();
+}
+
+void CTarsionApp::Interrupt() {
+    qtPrompt_.Progress().CancelAll();
+    unwinder_.Start();
 }
 
 void CTarsionApp::ShutDown() {

@@ -3,6 +3,7 @@
 #include "AppSettings.h"
 #include "FileChooser.h"
 #include "InitialReadOut.h"
+#include "ModalUnwinder.h"
 #include "ProgramCore.h"
 #include "QtUserPrompt.h"
 #include "board/PortBackend.h"
@@ -69,6 +70,12 @@ public:
     // The new-document step: the document title becomes the title text; the views refresh.
     void NewDocument();
 
+    // The program is to end (a termination signal): every dialog closes as Escape would, one that
+    // opens later too, a load stops after the word in hand, and a failing initial read-out gives
+    // up as demo mode does.
+    void Interrupt();
+    bool Interrupted() const { return unwinder_.Started(); }
+
 private:
     void CreateMainWindow();
     void PlaceMainWindow();
@@ -80,6 +87,7 @@ private:
     CProgramCore core_;
     std::unique_ptr<CMainFrame> mainFrame_;
     std::unique_ptr<CAutomationHookup> automation_;
+    CModalUnwinder unwinder_;
 };
 
 } // namespace tarsion

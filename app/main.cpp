@@ -32,16 +32,19 @@ int RunHeadless(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     tarsion::CTerminationSignals termination;
     tarsion::CHeadlessServer server;
+    // A load in progress stops after the word in hand.
+    QObject::connect(&termination, &tarsion::CTerminationSignals::interruptRequested, &application,
+                     [&server] { server.Interrupt(); });
     if (!server.StartUp(QCoreApplication::arguments())) {
         server.ShutDown();
         return server.ExitCode();
     }
-    termination.Arm([&server] { return server.Ops().IsBusy(); });
     QObject::connect(&termination, &tarsion::CTerminationSignals::terminationRequested, &application,
                      &QCoreApplication::quit);
+    termination.Arm([&server] { return server.Ops().IsBusy(); });
     const int status = QCoreApplication::exec();
     server.ShutDown();
-    return status;
+    return status != 0 ? status : server.ExitCode();
 }
 
 int RunWindowed(int argc, char** argv) {
@@ -51,17 +54,20 @@ int RunWindowed(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     tarsion::CTerminationSignals termination;
     tarsion::CTarsionApp app;
+    // Dialogs close at once, the start-up's too; a load stops after the word in hand.
+    QObject::connect(&termination, &tarsion::CTerminationSignals::interruptRequested, &app,
+                     &tarsion::CTarsionApp::Interrupt);
     if (!app.StartUp(QApplication::arguments()))
         return app.ExitCode();
     tarsion::CMainFrame& window = app.MainWindow();
     QObject::connect(&window, &tarsion::CMainFrame::closed, &application, &QApplication::quit);
     // A signal ends the program as File > Exit does.
-    termination.Arm([&app] { return app.Ops().IsBusy(); });
     QObject::connect(&termination, &tarsion::CTerminationSignals::terminationRequested, &window,
                      &QWidget::close);
+    termination.Arm([&app] { return app.Ops().IsBusy(); });
     const int status = QApplication::exec();
     app.ShutDown();
-    return status;
+    return status != 0 ? status : app.ExitCode();
 }
 
 } // namespace

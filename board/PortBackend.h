@@ -36,7 +36,8 @@ public:
     virtual ~IKeptState() = default;
     // Called at the first change after the state was last written; empty to stop.
     virtual void SetChangeListener(std::function<void()> listener) = 0;
-    // Writes the state if it changed since it was last written; false with a reason on failure.
+    // Writes the state if it changed since it was last written, or was never written or failed to
+    // be; false with a reason on failure.
     virtual bool SaveChangedState(std::string& error) = 0;
 };
 

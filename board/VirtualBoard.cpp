@@ -78,6 +78,7 @@ void VirtualBoard::WritePort(std::uint16_t port, std::uint8_t value) {
         SetControl(value);
         if (!changed_) {
             changed_ = true;
+            saved_ = false;
             if (changeListener_)
                 changeListener_();
         }
@@ -111,20 +112,19 @@ void VirtualBoard::SetChangeListener(std::function<void()> listener) {
 }
 
 bool VirtualBoard::SaveChangedState(std::string& error) {
-    if (!changed_ || stateFile_.empty())
+    if (stateFile_.empty() || (saved_ && !changed_))
         return true;
     changed_ = false;
-    return SaveState(stateFile_, error);
+    saved_ = SaveState(stateFile_, error);
+    return saved_;
 }
 
 void VirtualBoard::Unbind() {
     if (protocol_.Violations() != 0)
         std::cerr << "tarsion: the virtual board saw " << protocol_.Violations()
                   << " protocol violations; the first: " << protocol_.FirstViolation() << '\n';
-    if (stateFile_.empty())
-        return;
     std::string error;
-    if (!SaveState(stateFile_, error))
+    if (!SaveChangedState(error))
         std::cerr << "tarsion: " << error << '\n';
 }
 

@@ -105,7 +105,8 @@ public:
     void SetStateFile(std::string path) { stateFile_ = std::move(path); }
 
     // IKeptState: every strobe may change the board; the first one after a save is reported, and a
-    // change not yet saved is reported to a new listener at once.
+    // change not yet saved is reported to a new listener at once. The file is written once at
+    // least, and again after a failed write.
     void SetChangeListener(std::function<void()> listener) override;
     bool SaveChangedState(std::string& error) override;
 
@@ -177,6 +178,7 @@ private:
     CpldProtocolMonitor protocol_;
     std::string stateFile_;
     bool changed_ = false; // since the state file was last written
+    bool saved_ = false;   // the file holds the state as it is now
     std::function<void()> changeListener_;
 };
 

@@ -22,6 +22,12 @@ bool IsIntrospection(const char* interface, const char* member) {
            std::strcmp(member, "Introspect") == 0;
 }
 
+// Introspect takes no arguments.
+bool IsIntrospectionCall(DBusMessage* call) {
+    return IsIntrospection(dbus_message_get_interface(call), dbus_message_get_member(call)) &&
+           !*dbus_message_get_signature(call);
+}
+
 QString Text(const char* text) {
     return QString::fromUtf8(text ? text : "");
 }
@@ -71,21 +77,20 @@ void CAutomationServer::Answer(DBusMessage* call) {
     const char* interface = dbus_message_get_interface(call);
     const char* member = dbus_message_get_member(call);
     const char* signature = dbus_message_get_signature(call);
-    if (IsIntrospection(interface, member) && !*signature) {
+    if (IsIntrospectionCall(call)) {
         ReplyText(call, AutomationIntrospection());
         return;
     }
     const AutomationMethod* method = FindAutomationMethod(interface, member);
-    if (!method && interface && !IsAutomationInterface(interface)) {
+    if (IsIntrospection(interface, member)) {
+        ReplyUnknownMethod(call);
+    } else if (!method && interface && !IsAutomationInterface(interface)) {
         bus_->ReplyError(
             call, DBUS_ERROR_UNKNOWN_INTERFACE,
             QStringLiteral("No such interface '%1' at object path '%2'").arg(Text(interface), Text(kPath)));
     } else if (!method || std::strcmp(signature, method->signature) != 0) {
         // The arguments don't match: refused before anything runs.
-        bus_->ReplyError(
-            call, DBUS_ERROR_UNKNOWN_METHOD,
-            QStringLiteral("No such method '%1' in interface '%2' at object path '%3' (signature '%4')")
-                .arg(Text(member), Text(interface), Text(kPath), Text(signature)));
+        ReplyUnknownMethod(call);
     } else if (method->immediate) {
         gate_->AnswerNow(CBusMessage(call), BindAutomationCall(*method, call, target_));
     } else {
@@ -94,10 +99,20 @@ void CAutomationServer::Answer(DBusMessage* call) {
 }
 
 void CAutomationServer::AnswerRoot(DBusMessage* call) {
-    if (IsIntrospection(dbus_message_get_interface(call), dbus_message_get_member(call)))
+    if (IsIntrospectionCall(call))
         ReplyText(call, RootIntrospection());
+    else if (IsIntrospection(dbus_message_get_interface(call), dbus_message_get_member(call)))
+        ReplyUnknownMethod(call);
     else
         bus_->ReplyError(call, DBUS_ERROR_UNKNOWN_OBJECT, QStringLiteral("No such object path '/'"));
+}
+
+void CAutomationServer::ReplyUnknownMethod(DBusMessage* call) {
+    bus_->ReplyError(
+        call, DBUS_ERROR_UNKNOWN_METHOD,
+        QStringLiteral("No such method '%1' in interface '%2' at object path '%3' (signature '%4')")
+            .arg(Text(dbus_message_get_member(call)), Text(dbus_message_get_interface(call)),
+                 Text(dbus_message_get_path(call)), Text(dbus_message_get_signature(call))));
 }
 
 void CAutomationServer::ReplyText(DBusMessage* call, const std::string& text) {

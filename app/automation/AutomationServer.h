@@ -43,6 +43,8 @@ private:
     void Answer(DBusMessage* call);
     void AnswerRoot(DBusMessage* call);
     void ReplyText(DBusMessage* call, const std::string& text);
+    // The member, or its arguments, don't match anything served here.
+    void ReplyUnknownMethod(DBusMessage* call);
 
     AutomationTarget target_;
     std::unique_ptr<CLogCapture> lastOperation_;

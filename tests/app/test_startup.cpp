@@ -217,6 +217,23 @@ TEST_F(StartUpTest, SettingsWrittenAtExitAreUsedAtTheNextStart) {
     EXPECT_DOUBLE_EQ(second.Shadow().SysClk(), 100e6);
 }
 
+// A clock pin of "nan" would show every frequency as "nanHz": the default is used and logged.
+TEST_F(StartUpTest, ANonFiniteClockPinSettingGivesTheDefaultAndALogLine) {
+    QSettings(QStringLiteral("Tessaric"), QStringLiteral("Tarsion"))
+        .setValue(QStringLiteral("Settings/ClockPin"), QStringLiteral("nan"));
+    AppRun run;
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Shadow().ClockPin(), 80e6);
+    EXPECT_TRUE(std::isfinite(run.Shadow().SysClk()));
+    EXPECT_TRUE(run.app->MainWindow().LogWindow().toPlainText().contains(
+        QStringLiteral("Setting ClockPin=nan is not a finite number: the default is used")));
+    run.Exit();
+    EXPECT_EQ(QSettings(QStringLiteral("Tessaric"), QStringLiteral("Tarsion"))
+                  .value(QStringLiteral("Settings/ClockPin"))
+                  .toString(),
+              QStringLiteral("8e+07"));
+}
+
 TEST_F(StartUpTest, ExitInDemoModeStillClosesThePort) {
     AppRun run;
     run.prepareBoard = [](VirtualBoard& board) { board.InjectFault(VirtualBoard::Fault::NotConnected); };

@@ -2,6 +2,7 @@
 
 #include "AutomationBench.h"
 #include "app/automation/ActivationFile.h"
+#include "app/automation/AutomationCallGate.h"
 #include "support/LogView.h"
 
 #include <QCoreApplication>
@@ -285,6 +286,60 @@ TEST_F(AutomationBus, CallsThatWantNoReplyStillRunAndOtherInterfacesAreRefused) 
         listing.reply().arguments().value(0).toString().contains(QStringLiteral("<node name=\"Trm90627\"/>")))
         << qPrintable(listing.reply().errorMessage());
     QDBusConnection::disconnectFromBus(QStringLiteral("probe"));
+}
+
+// Introspect takes no arguments: with one it is an unknown method, not an unknown interface.
+TEST_F(AutomationBus, IntrospectWithArgumentsIsAnUnknownMethodOnEveryPath) {
+    QDBusConnection client =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("introspect"));
+    for (const QString& path : {QStringLiteral("/Trm90627"), QStringLiteral("/")}) {
+        for (const QString& interface : {QStringLiteral("org.freedesktop.DBus.Introspectable"), QString()}) {
+            QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("com.tessaric.Tarsion"), path,
+                                                               interface, QStringLiteral("Introspect"));
+            call.setArguments({QStringLiteral("xml")});
+            const QDBusPendingCall pending = client.asyncCall(call);
+            test::WaitFor(pending);
+            const QDBusMessage reply = pending.reply();
+            EXPECT_EQ(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod"))
+                << qPrintable(path) << ' ' << qPrintable(reply.errorMessage());
+            EXPECT_TRUE(reply.errorMessage().contains(QStringLiteral("'Introspect'")));
+            EXPECT_TRUE(reply.errorMessage().contains(QStringLiteral("(signature 's')")));
+        }
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("introspect"));
+}
+
+// A caller that floods the line during a long operation is refused beyond the cap; what waits runs.
+TEST_F(AutomationBus, CallsBeyondTheCapOfTheWaitingLineAreRefused) {
+    QDBusConnection client =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("flood"));
+    auto poke = [](int value) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("com.tessaric.Tarsion"), QStringLiteral("/Trm90627"),
+            QStringLiteral("com.tessaric.Trm90627"), QStringLiteral("Poke"));
+        call.setArguments({Var(QVariant::fromValue<int>(0x0A)), Var(QVariant::fromValue<int>(value))});
+        return call;
+    };
+    auto operation = std::make_unique<CBoardOperations::Scope>(*bench.ops);
+    const int cap = static_cast<int>(CAutomationCallGate::kMaxWaiting);
+    for (int value = 1; value <= cap; ++value) {
+        ASSERT_TRUE(client.send(poke(value)));
+    }
+    // Calls from one connection arrive in order: this one finds the line full.
+    const QDBusPendingCall refused = client.asyncCall(poke(0xDEAD));
+    test::WaitFor(refused);
+    EXPECT_EQ(refused.reply().errorName(), QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"));
+    EXPECT_EQ(bench.board->ChipRegister(0x0A), 0u);
+
+    operation.reset();
+    QDBusMessage peek =
+        QDBusMessage::createMethodCall(QStringLiteral("com.tessaric.Tarsion"), QStringLiteral("/Trm90627"),
+                                       QStringLiteral("com.tessaric.Trm90627"), QStringLiteral("Peek"));
+    peek.setArguments({QVariant::fromValue<short>(0x0A)});
+    const QDBusPendingCall after = client.asyncCall(peek);
+    test::WaitFor(after);
+    EXPECT_EQ(after.reply().arguments().value(0).toDouble(), double(cap));
+    QDBusConnection::disconnectFromBus(QStringLiteral("flood"));
 }
 
 TEST_F(AutomationBus, ASecondProgramFindsTheNameTakenAndServesNothing) {
