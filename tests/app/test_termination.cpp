@@ -84,7 +84,7 @@ TEST_P(DialogTermination, EndsTheProgramAsExitDoesWithTheStateKept) {
     StartUpServices services = StartUpServices::Standard();
     services.connectSessionBus = [] { return true; };
     services.startAutomation = nullptr;
-    services.bindPort = [&] {
+    services.bindPort = [&](const BoardChoice&) {
         auto fresh = std::make_unique<VirtualBoard>();
         board = fresh.get();
         board->SetStateFile(stateFile);

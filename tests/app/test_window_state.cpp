@@ -120,7 +120,7 @@ TEST_F(WindowStateTest, StartUpDialogNamesWhyNoBoardAnswers) {
     test::ScriptedFileChooser files;
     StartUpServices services;
     services.connectSessionBus = [] { return true; };
-    services.bindPort = [&] {
+    services.bindPort = [&](const BoardChoice&) {
         return BindPpdev(std::make_unique<test::FakePpdev>(machine), "", 0x378, diagnostics);
     };
     services.askAfterFailedReadOut = [&](QWidget*, const QString& cause) {
