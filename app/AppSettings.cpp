@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <string>
 
 namespace tarsion {
@@ -46,20 +47,44 @@ int CAppSettings::ReadInt(const QString& key, int fallback) {
     return ok ? value : fallback;
 }
 
+QByteArray CAppSettings::ReadBytes(const QString& key) {
+    const QVariant value = settings_.value(kSection + key);
+    return value.typeId() == QMetaType::QByteArray ? value.toByteArray() : QByteArray();
+}
+
+void CAppSettings::WriteBytes(const QString& key, const QByteArray& value) {
+    settings_.setValue(kSection + key, value);
+}
+
 std::uint16_t CAppSettings::BaseAddress() {
     return static_cast<std::uint16_t>(ReadInt(QStringLiteral("BaseAddress"), kDefaultBaseAddress));
+}
+
+QString CAppSettings::Port() {
+    return settings_.value(kSection + QStringLiteral("Port")).toString();
+}
+
+void CAppSettings::SetPort(const QString& port) {
+    settings_.setValue(kSection + QStringLiteral("Port"), port);
 }
 
 void CAppSettings::WriteInt(const QString& key, int value) {
     settings_.setValue(kSection + key, value);
 }
 
-void CAppSettings::LoadSteps(StepSettings& steps, double& clockPin) {
+QStringList CAppSettings::LoadSteps(StepSettings& steps, double& clockPin) {
+    QStringList refused;
     for (const StepEntry& entry : StepEntries(steps, clockPin)) {
         const QString text = settings_.value(kSection + entry.key, kEmpty).toString();
-        const std::optional<double> parsed = text == kEmpty ? std::nullopt : ParseStep(text);
+        std::optional<double> parsed = text == kEmpty ? std::nullopt : ParseStep(text);
+        if (parsed && !std::isfinite(*parsed)) {
+            // Every frequency and step computed from it would be nonsense ("nanHz").
+            refused.append(QString::fromLatin1(entry.key) + u'=' + text);
+            parsed.reset();
+        }
         entry.value = parsed.value_or(entry.fallback);
     }
+    return refused;
 }
 
 void CAppSettings::SaveSteps(const StepSettings& steps, double clockPin) {

@@ -2,6 +2,7 @@
 
 #include "ops/DocumentSettings.h"
 
+#include <QByteArray>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -23,12 +24,19 @@ public:
     // Integers ("x", "y", "BaseAddress"); a missing or non-numeric value gives `fallback`.
     int ReadInt(const QString& key, int fallback);
     void WriteInt(const QString& key, int value);
+    // Binary values (the window layout); anything but bytes gives an empty array.
+    QByteArray ReadBytes(const QString& key);
+    void WriteBytes(const QString& key, const QByteArray& value);
     // The parallel port's base address ("BaseAddress").
     std::uint16_t BaseAddress();
+    // The board ("Port"), as --port and TARSION_PORT name it; empty when never set.
+    QString Port();
+    void SetPort(const QString& port);
 
     // The eleven step values in their stored order; "EMPTY", missing or unparsable text gives
-    // the default of each.
-    void LoadSteps(StepSettings& steps, double& clockPin);
+    // the default of each. So does a value that is not finite ("nan", "inf"): such values are
+    // returned as "key=text" for the log.
+    QStringList LoadSteps(StepSettings& steps, double& clockPin);
     void SaveSteps(const StepSettings& steps, double clockPin);
 
     QStringList RecentFiles();

@@ -9,7 +9,7 @@
 namespace tarsion {
 
 CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt, IKeptState* keptState)
-    : link_(doc_.Shadow(), doc_, std::move(port), clock_), ops_(link_, doc_, prompt),
+    : keptState_(keptState), link_(doc_.Shadow(), doc_, std::move(port), clock_), ops_(link_, doc_, prompt),
       stateFlusher_(keptState ? std::make_unique<CStateFlusher>(*keptState) : nullptr) {
     std::error_code error;
     doc_.startDirectory = std::filesystem::current_path(error).string();
@@ -17,7 +17,8 @@ CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& pr
 
 bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure) {
     double clockPin = doc_.Shadow().ClockPin();
-    settings.LoadSteps(doc_.steps, clockPin);
+    for (const QString& refused : settings.LoadSteps(doc_.steps, clockPin))
+        ops_.Log("Setting " + refused.toStdString() + " is not a finite number: the default is used", 0);
     doc_.Shadow().SetClockPin(clockPin);
     doc_.ResetLoadSettings();
     link_.SetBaseAddress(settings.BaseAddress());
@@ -25,17 +26,20 @@ bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler&
     return RunInitialReadOut(link_, doc_, [&] {
         // The dialog names no cause; the port layer may know it. Once, however often Retry fails.
         if (!std::exchange(diagnosed, true)) {
-            if (const std::string cause = link_.DiagnoseNoBoard(); !cause.empty())
-                std::cerr << "tarsion: " << cause << std::endl;
+            noBoardCause_ = link_.DiagnoseNoBoard();
+            if (!noBoardCause_.empty())
+                std::cerr << "tarsion: " << noBoardCause_ << std::endl;
         }
         return onReadOutFailure();
     });
 }
 
-void CDocumentHost::ShutDown(CAppSettings& settings) {
+bool CDocumentHost::ShutDown(CAppSettings& settings, std::string& error) {
     link_.Close();
     settings.WriteInt(QStringLiteral("BaseAddress"), link_.BaseAddress());
     settings.SaveSteps(doc_.steps, doc_.Shadow().ClockPin());
+    // Written here rather than when the port is released, so a failure still reaches the exit status.
+    return !keptState_ || keptState_->SaveChangedState(error);
 }
 
 } // namespace tarsion

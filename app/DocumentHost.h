@@ -29,14 +29,19 @@ public:
     // the read-out fails, the port layer's cause goes to standard error once. True when the board
     // was read, false when demo mode was entered.
     bool StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure);
-    // Leaves the port's control register at 0x04 and saves the base address and the steps.
-    void ShutDown(CAppSettings& settings);
+    // What the port layer said of the failed initial read-out; empty when it had nothing to add.
+    const std::string& NoBoardCause() const { return noBoardCause_; }
+    // Leaves the port's control register at 0x04, saves the base address and the steps, and writes
+    // a kept board state. False, with the reason in `error`, when that state could not be written.
+    bool ShutDown(CAppSettings& settings, std::string& error);
 
 private:
     CTarsionDoc doc_;
     SystemSteadyClock clock_;
+    IKeptState* keptState_;
     CBoardLink link_;
     CBoardOperations ops_;
+    std::string noBoardCause_;
     // Goes before the board it writes.
     std::unique_ptr<CStateFlusher> stateFlusher_;
 };

@@ -17,7 +17,7 @@ class CStreamLogView;
 // What the headless server takes from its surroundings; tests replace the bus and the port.
 struct HeadlessServices {
     std::function<bool()> connectSessionBus;
-    std::function<PortBinding()> bindPort;
+    CProgramCore::PortBinder bindPort;
     // Serves the automation object; null: none is served and the server ends at start.
     std::function<std::unique_ptr<CAutomationServer>(CBoardOperations&, std::function<void()> newDocument)>
         startAutomation;
@@ -45,6 +45,9 @@ public:
     // Port, settings; the board's state is written when the server is destroyed.
     void ShutDown();
     int ExitCode() const { return core_.ExitCode(); }
+
+    // The program is to end: a load in progress stops after the word in hand.
+    void Interrupt() { prompt_.Cancel(); }
 
     CTarsionDoc& Doc() { return core_.Doc(); }
     CBoardOperations& Ops() { return core_.Ops(); }

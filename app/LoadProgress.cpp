@@ -41,6 +41,8 @@ CLoadProgress::~CLoadProgress() {
 }
 
 bool CLoadProgress::Report(std::string_view task, std::size_t done, std::size_t total) {
+    if (cancelledAll_)
+        return false;
     if (!running_.isValid())
         running_.start();
     if (!dialog_) {
@@ -72,6 +74,8 @@ void CLoadProgress::Open(std::string_view task, std::size_t total) {
     dialog_->setMinimumDuration(0);
     dialog_->show();
     DisableCommands();
+    if (taskListener_)
+        taskListener_(TaskText(task));
     // Events run at once, so the dialog shows with this report; the count follows once there is a pace.
     sinceEvents_.invalidate();
     sinceCount_.start();
@@ -94,6 +98,8 @@ void CLoadProgress::DisableCommands() {
 
 void CLoadProgress::End() {
     running_.invalidate();
+    if (dialog_ && taskListener_)
+        taskListener_(QString());
     dialog_.reset();
     for (const QPointer<QWidget>& bar : std::exchange(disabled_, {})) {
         if (bar)

@@ -3,8 +3,10 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
+#include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -32,10 +34,16 @@ public:
     CLoadProgress& operator=(const CLoadProgress&) = delete;
 
     void SetWindow(QMainWindow* window) { window_ = window; }
+    // Told the task when the dialog opens and an empty text when it closes.
+    void SetTaskListener(std::function<void(const QString& task)> listener) {
+        taskListener_ = std::move(listener);
+    }
 
     // False once the user has pressed Cancel (or closed the dialog).
     bool Report(std::string_view task, std::size_t done, std::size_t total);
     void End();
+    // The program is ending: this load and every later one stop at their next report.
+    void CancelAll() { cancelledAll_ = true; }
 
     // The dialog while it shows, else null.
     QProgressDialog* Dialog() const { return dialog_.get(); }
@@ -50,6 +58,8 @@ private:
     QElapsedTimer sinceCount_;
     std::unique_ptr<QProgressDialog> dialog_;
     QList<QPointer<QWidget>> disabled_;
+    std::function<void(const QString& task)> taskListener_;
+    bool cancelledAll_ = false;
 };
 
 } // namespace tarsion

@@ -190,6 +190,16 @@ void CLogWindow::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+// A log that showed its newest line keeps it in view when a page switch or a view takes room from
+// it; one scrolled up stays where the user left it.
+void CLogWindow::resizeEvent(QResizeEvent* event) {
+    QScrollBar* bar = verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum();
+    QPlainTextEdit::resizeEvent(event);
+    if (atEnd)
+        bar->setValue(bar->maximum());
+}
+
 void CLogWindow::keyReleaseEvent(QKeyEvent* event) {
     event->accept();
 }

@@ -3,6 +3,9 @@
 #include "AppSettings.h"
 #include "HelpWindow.h"
 #include "LogWindow.h"
+#include "StatusStrip.h"
+#include "WindowLayout.h"
+#include "ops/BoardOperations.h"
 #include "pages/PageFactory.h"
 
 #include <QAction>
@@ -17,6 +20,8 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tarsion {
 
 namespace {
@@ -27,6 +32,7 @@ const QString kNothingToSave =
 constexpr int kStatusMessageMs = 10000;
 constexpr int kPageHeight = 300;
 constexpr int kLogHeight = 400;
+constexpr int kLogLinesKept = 6;
 } // namespace
 
 CMainFrame::CMainFrame(CTarsionDoc& doc, CBoardOperations& ops, IUserPrompt& prompt, IFileChooser& files,
@@ -68,6 +74,8 @@ CMainFrame::CMainFrame(CTarsionDoc& doc, CBoardOperations& ops, IUserPrompt& pro
     CreateToolBar();
     CreateShortcuts();
     statusBar()->showMessage(QString());
+    status_ = new CStatusStrip(doc_, ops_.Link(), *statusBar());
+    connect(status_, &CStatusStrip::demoChanged, this, &CMainFrame::UpdateWindowTitle);
     connect(&recentFiles_, &CRecentFileList::changed, this, &CMainFrame::RebuildRecentFileEntries);
     RebuildRecentFileEntries();
     SetDocumentTitle(QString::fromLatin1(CTarsionDoc::kDefaultTitle));
@@ -87,7 +95,24 @@ QAction& CMainFrame::Action(const QString& objectName) const {
 
 void CMainFrame::SetDocumentTitle(const QString& title) {
     documentTitle_ = title;
-    setWindowTitle(kTitlePrefix + title);
+    UpdateWindowTitle();
+}
+
+void CMainFrame::SetBoardId(const QString& boardId) {
+    boardId_ = boardId;
+    status_->SetBoardId(boardId);
+    UpdateWindowTitle();
+}
+
+// "Tessaric - " and the document title, then the board's id in brackets when known (a station runs
+// one window per board) and demo mode.
+void CMainFrame::UpdateWindowTitle() {
+    QString title = kTitlePrefix + documentTitle_;
+    if (!boardId_.isEmpty())
+        title += QStringLiteral(" [%1]").arg(boardId_);
+    if (status_ && status_->Demo())
+        title += QStringLiteral(" — DEMO MODE");
+    setWindowTitle(title);
 }
 
 void CMainFrame::OpenDocument(const QString& path) {
@@ -101,6 +126,7 @@ void CMainFrame::SetRecordingIndicator(bool recording) {
     item.setCheckable(recording);
     item.setChecked(recording);
     item.setText(recording ? QStringLiteral("Recording") : QStringLiteral("Start Recording"));
+    status_->Refresh();
 }
 
 void CMainFrame::ShowPage(int index) {
@@ -108,16 +134,39 @@ void CMainFrame::ShowPage(int index) {
         index = 0;
     if (index == currentPage_)
         return;
-    const QList<int> sizes = splitter_->sizes();
     // Taking the focus off the page commits an edit typed into and not yet entered.
     if (QWidget* focus = QApplication::focusWidget(); focus && page_->isAncestorOf(focus))
         focus->clearFocus();
     delete page_;
     page_ = CreateRegisterPage(index, PageContext{doc_, ops_}, splitter_);
     splitter_->insertWidget(0, page_);
-    splitter_->setSizes(sizes);
     currentPage_ = index;
+    FitPage();
     ActivatePane(false);
+}
+
+void CMainFrame::StepPage(int step) {
+    const int index = ((currentPage_ + step) % kPages + kPages) % kPages;
+    tabs_->setCurrentIndex(index);
+    ShowPage(index);
+}
+
+bool CMainFrame::RestoreLayout() {
+    return CWindowLayout::Restore(settings_, *this, *splitter_);
+}
+
+void CMainFrame::FitPage() {
+    // The log keeps a few lines in view however tall the page would like to be.
+    const int logLeast =
+        logWindow_->fontMetrics().lineSpacing() * kLogLinesKept + logWindow_->minimumSizeHint().height();
+    const int room = splitter_->height() - splitter_->handleWidth() - logLeast;
+    const int wanted = page_->sizeHint().height();
+    if (room <= 0) {
+        splitter_->setSizes({wanted, kLogHeight});
+        return;
+    }
+    const int height = std::min(wanted, room);
+    splitter_->setSizes({height, splitter_->height() - splitter_->handleWidth() - height});
 }
 
 void CMainFrame::OnFocusChanged(QWidget* now) {
@@ -191,6 +240,7 @@ void CMainFrame::ShowHelp() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    CWindowLayout::Save(settings_, *this, *splitter_);
     settings_.WriteInt(QStringLiteral("x"), pos().x());
     settings_.WriteInt(QStringLiteral("y"), pos().y());
     event->accept();

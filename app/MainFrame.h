@@ -21,6 +21,7 @@ class CBoardOperations;
 class CHelpWindow;
 class CLogWindow;
 class CSignalViewMenu;
+class CStatusStrip;
 class CTarsionDoc;
 class IFileChooser;
 class IUserPrompt;
@@ -43,10 +44,13 @@ public:
     QTabBar& TabBar() { return *tabs_; }
     CRecentFileList& RecentFiles() { return recentFiles_; }
     CSignalViewMenu& SignalViews() { return *signalViews_; }
+    CStatusStrip& Status() { return *status_; }
     QAction& Action(const QString& objectName) const;
 
-    // Title: "Tessaric - " and the document title.
+    // Title: "Tessaric - " and the document title, then the board's id in brackets when known.
     void SetDocumentTitle(const QString& title);
+    // The board's id, in the title and the status bar.
+    void SetBoardId(const QString& boardId);
     // An opened document file (Open, or the command line): its name becomes the title and its full
     // path enters the recent-file list. Nothing is read from it.
     void OpenDocument(const QString& path);
@@ -56,6 +60,13 @@ public:
 
     // Shows page `index` (outside 0..5: page 0) unless it is already shown.
     void ShowPage(int index);
+    // The page after or before the one shown, wrapping around; the tab strip follows.
+    void StepPage(int step);
+    // Geometry, maximised state, open views and splitter of the last run, before the window shows;
+    // true when the splitter position was among them.
+    bool RestoreLayout();
+    // The register page gets the height its controls need; the log takes the rest.
+    void FitPage();
     // Whether the log window is the active pane (Edit and Print act on it, New writes its note).
     bool LogWindowActive() const { return logWindowActive_; }
 
@@ -93,6 +104,7 @@ private:
     void PrintSetup();
     void ShowHelp();
     void ActivatePane(bool logWindow);
+    void UpdateWindowTitle();
     QPrinter& Printer();
 
     CTarsionDoc& doc_;
@@ -108,6 +120,8 @@ private:
     int currentPage_ = 0;
     bool logWindowActive_ = true;
     QString documentTitle_;
+    QString boardId_;
+    CStatusStrip* status_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentFilesEnd_ = nullptr;
     QList<QAction*> recentFileEntries_;

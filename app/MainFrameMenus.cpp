@@ -222,6 +222,17 @@ void CMainFrame::CreateShortcuts() {
         AddAction(nullptr, QStringLiteral("nextPane"), QStringLiteral("Next Pane"), QString());
     nextPane->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(QStringLiteral("Shift+F6"))});
     connect(nextPane, &QAction::triggered, this, [this] { ActivatePane(!logWindowActive_); });
+    QAction* nextPage =
+        AddAction(nullptr, QStringLiteral("nextPage"), QStringLiteral("Next Page"), QString());
+    nextPage->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
+    connect(nextPage, &QAction::triggered, this, [this] { StepPage(1); });
+    QAction* previousPage =
+        AddAction(nullptr, QStringLiteral("previousPage"), QStringLiteral("Previous Page"), QString());
+    // Shift turns Tab into Backtab.
+    previousPage->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                                QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
+    connect(previousPage, &QAction::triggered, this, [this] { StepPage(-1); });
     QAction* contextHelp =
         AddAction(nullptr, QStringLiteral("contextHelp"), QStringLiteral("Context Help"), QString());
     contextHelp->setShortcut(QKeySequence(QStringLiteral("Shift+F1")));

@@ -7,10 +7,15 @@
 
 namespace tarsion {
 
-CReadOutFailedDialog::CReadOutFailedDialog(QWidget* parent) : QDialog(parent) {
+CReadOutFailedDialog::CReadOutFailedDialog(QWidget* parent, const QString& cause) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Failed to do Initial ReadOut"));
     auto* text = new QLabel(QString::fromLatin1(kReadOutFailedText), this);
     text->setWordWrap(true);
+    auto* causeText = new QLabel(QStringLiteral("Why: ") + cause, this);
+    causeText->setObjectName(QStringLiteral("cause"));
+    causeText->setWordWrap(true);
+    causeText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    causeText->setVisible(!cause.isEmpty());
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* retry = buttons->addButton(QStringLiteral("Retry"), QDialogButtonBox::AcceptRole);
     QPushButton* demo = buttons->addButton(QStringLiteral("Enter Demo Mode"), QDialogButtonBox::ActionRole);
@@ -25,6 +30,7 @@ CReadOutFailedDialog::CReadOutFailedDialog(QWidget* parent) : QDialog(parent) {
     });
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
+    layout->addWidget(causeText);
     layout->addWidget(buttons);
     setMinimumWidth(380);
 }

@@ -10,7 +10,8 @@ namespace tarsion {
 class CReadOutFailedDialog final : public QDialog {
     Q_OBJECT
 public:
-    explicit CReadOutFailedDialog(QWidget* parent = nullptr);
+    // `cause`: what the port layer knows of why no board answers, with the remedy; empty: nothing.
+    explicit CReadOutFailedDialog(QWidget* parent = nullptr, const QString& cause = QString());
 
     ReadOutChoice Ask();
 

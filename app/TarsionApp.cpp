@@ -3,7 +3,10 @@
 #include "LogWindow.h"
 #include "MainFrame.h"
 #include "ReadOutFailedDialog.h"
+#include "StatusStrip.h"
 #include "automation/AutomationHookup.h"
+
+#include <QPointer>
 
 namespace tarsion {
 
@@ -16,7 +19,9 @@ StartUpServices StartUpServices::Standard() {
     StartUpServices services;
     services.connectSessionBus = ConnectSessionBus;
     services.bindPort = BindNamedPort;
-    services.askAfterFailedReadOut = [](QWidget* parent) { return CReadOutFailedDialog(parent).Ask(); };
+    services.askAfterFailedReadOut = [](QWidget* parent, const QString& cause) {
+        return CReadOutFailedDialog(parent, cause).Ask();
+    };
     services.startAutomation = [](CTarsionApp& app) { return std::make_unique<CAutomationHookup>(app); };
     return services;
 }
@@ -52,14 +57,27 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
     if (!documentFile.isEmpty())
         mainFrame_->OpenDocument(documentFile);
     PlaceMainWindow();
-    core_.StartDocument([this] { return services_.askAfterFailedReadOut(mainFrame_.get()); });
+    core_.StartDocument([this] {
+        if (Interrupted())
+            return ReadOutChoice::EnterDemoMode;
+        const ReadOutChoice choice =
+            services_.askAfterFailedReadOut(mainFrame_.get(), QString::fromStdString(core_.NoBoardCause()));
+        // Closing the dialog means Retry, which would only ask again.
+        return Interrupted() ? ReadOutChoice::EnterDemoMode : choice;
+    });
     mainFrame_->repaint();
     return true;
 }
 
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(Doc(), Ops(), Prompt(), *files_, Settings());
+    mainFrame_->SetBoardId(QString::fromStdString(Doc().boardId));
     qtPrompt_.SetWindow(mainFrame_.get());
+    qtPrompt_.Progress().SetTaskListener(
+        [status = QPointer<CStatusStrip>(&mainFrame_->Status())](const QString& task) {
+            if (status)
+                status->SetOperation(task);
+        });
     qtFiles_.SetParent(mainFrame_.get());
     mainFrame_->RecentFiles().SetFiles(Settings().RecentFiles());
     connect(mainFrame_.get(), &CMainFrame::newDocumentRequested, this, &CTarsionApp::NewDocument);
@@ -68,12 +86,20 @@ void CTarsionApp::CreateMainWindow() {
 void CTarsionApp::PlaceMainWindow() {
     mainFrame_->move(Settings().ReadInt(QStringLiteral("x"), 0), Settings().ReadInt(QStringLiteral("y"), 0));
     mainFrame_->resize(kWindowWidth, kWindowHeight);
+    const bool splitterRestored = mainFrame_->RestoreLayout();
     mainFrame_->show();
+    if (!splitterRestored)
+        mainFrame_->FitPage();
 }
 
 void CTarsionApp::NewDocument() {
     mainFrame_->SetDocumentTitle(QString::fromStdString(Doc().titleText));
     Doc().UpdateAllViews();
+}
+
+void CTarsionApp::Interrupt() {
+    qtPrompt_.Progress().CancelAll();
+    unwinder_.Start();
 }
 
 void CTarsionApp::ShutDown() {

@@ -3,6 +3,7 @@
 #include "AppSettings.h"
 #include "FileChooser.h"
 #include "InitialReadOut.h"
+#include "ModalUnwinder.h"
 #include "ProgramCore.h"
 #include "QtUserPrompt.h"
 #include "board/PortBackend.h"
@@ -28,10 +29,10 @@ class CTarsionDoc;
 struct StartUpServices {
     // The automation runtime: the D-Bus session bus.
     std::function<bool()> connectSessionBus;
-    // The port named by TARSION_PORT, its device at the stored base address opened.
-    std::function<PortBinding()> bindPort;
-    // Dialog "Failed to do Initial ReadOut".
-    std::function<ReadOutChoice(QWidget* parent)> askAfterFailedReadOut;
+    // The port a port value names, its device at the stored base address opened.
+    CProgramCore::PortBinder bindPort;
+    // Dialog "Failed to do Initial ReadOut", with what the port layer knows of the cause (may be empty).
+    std::function<ReadOutChoice(QWidget* parent, const QString& cause)> askAfterFailedReadOut;
     // Message boxes and questions; null: the Qt dialogs.
     IUserPrompt* prompt = nullptr;
     // Save-file dialogs; null: the Qt dialog.
@@ -69,6 +70,12 @@ public:
     // The new-document step: the document title becomes the title text; the views refresh.
     void NewDocument();
 
+    // The program is to end (a termination signal): every dialog closes as Escape would, one that
+    // opens later too, a load stops after the word in hand, and a failing initial read-out gives
+    // up as demo mode does.
+    void Interrupt();
+    bool Interrupted() const { return unwinder_.Started(); }
+
 private:
     void CreateMainWindow();
     void PlaceMainWindow();
@@ -80,6 +87,7 @@ private:
     CProgramCore core_;
     std::unique_ptr<CMainFrame> mainFrame_;
     std::unique_ptr<CAutomationHookup> automation_;
+    CModalUnwinder unwinder_;
 };
 
 } // namespace tarsion

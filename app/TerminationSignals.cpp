@@ -40,7 +40,6 @@ CTerminationSignals::CTerminationSignals(QObject* parent) : QObject(parent) {
     for (const int signal : kSignals)
         ::sigaction(signal, &action, nullptr);
     notifier_ = new QSocketNotifier(readEnd_, QSocketNotifier::Read, this);
-    notifier_->setEnabled(false);
     connect(notifier_, &QSocketNotifier::activated, this, &CTerminationSignals::ReadPipe);
 }
 
@@ -55,22 +54,30 @@ CTerminationSignals::~CTerminationSignals() {
 
 void CTerminationSignals::Arm(std::function<bool()> busy) {
     busy_ = std::move(busy);
-    notifier_->setEnabled(true);
+    armed_ = true;
+    // From the event loop the program is about to run, not from inside its start.
+    if (caught_ != 0 && !waiting_) {
+        waiting_ = true;
+        QTimer::singleShot(0, this, &CTerminationSignals::Deliver);
+    }
 }
 
 void CTerminationSignals::ReadPipe() {
     unsigned char byte = 0;
+    const bool first = caught_ == 0;
     while (::read(readEnd_, &byte, 1) == 1) {
         if (caught_ == 0)
             caught_ = byte;
     }
+    if (first && caught_ != 0)
+        emit interruptRequested(caught_);
     if (!waiting_)
         Deliver();
 }
 
 void CTerminationSignals::Deliver() {
     waiting_ = false;
-    if (delivered_ || caught_ == 0)
+    if (delivered_ || caught_ == 0 || !armed_)
         return;
     if (busy_ && busy_()) {
         waiting_ = true;

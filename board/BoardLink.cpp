@@ -73,11 +73,10 @@ bool CBoardLink::WaitBusyDeasserted() {
 }
 
 bool CBoardLink::PresenceCheck() {
-    if (ReadPort(static_cast<std::uint16_t>(base_ + kStatusOffset)) & kStatusPaperEnd) {
+    answering_ = !(ReadPort(static_cast<std::uint16_t>(base_ + kStatusOffset)) & kStatusPaperEnd);
+    if (!*answering_)
         Fail(kNotConnected);
-        return false;
-    }
-    return true;
+    return *answering_;
 }
 
 bool CBoardLink::StrobeCycle(std::uint8_t value, std::uint8_t strobe) {

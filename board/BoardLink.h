@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tarsion {
@@ -57,8 +58,12 @@ public:
     // Why no board answers at the base address in use, for standard error; empty when the port
     // backend has nothing to add.
     std::string DiagnoseNoBoard() { return port_->DiagnoseNoBoard(base_); }
+    // The port and base address in use, as the status bar names them.
+    std::string DescribePort() const { return port_->Describe(base_); }
 
     bool IsDemo() const { return demo_; }
+    // Whether the board was there at the last cycle's presence check; empty before the first.
+    std::optional<bool> Answering() const { return answering_; }
     void EnterDemoMode() { demo_ = true; }
 
     // Byte cycles.
@@ -111,6 +116,7 @@ private:
     ISteadyClock& clock_;
     std::uint16_t base_ = kDefaultBase;
     bool demo_ = false;
+    std::optional<bool> answering_;
 };
 
 } // namespace tarsion

@@ -83,4 +83,8 @@ std::uint8_t DirectIoBackend::ReadPort(std::uint16_t port) {
     return Accessible(port) ? In(port) : kEmptyBus;
 }
 
+std::string DirectIoBackend::Describe(std::uint16_t base) const {
+    return "Direct I/O at " + HexAddress(base);
+}
+
 } // namespace tarsion

@@ -19,6 +19,7 @@ public:
     void WritePort(std::uint16_t port, std::uint8_t value) override;
     std::uint8_t ReadPort(std::uint16_t port) override;
     std::string DiagnoseNoBoard(std::uint16_t base) override;
+    std::string Describe(std::uint16_t base) const override;
 
     // Asks for the data, status and control registers of `base` and its ECR; false with the
     // reason when the kernel refuses.

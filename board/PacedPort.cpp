@@ -1,5 +1,7 @@
 #include "PacedPort.h"
 
+#include "VirtualBoard.h"
+
 namespace tarsion {
 
 CPacedPort::CPacedPort(std::unique_ptr<IPortBackend> port, ISteadyClock& clock,
@@ -27,6 +29,12 @@ std::uint8_t CPacedPort::ReadPort(std::uint16_t port) {
 
 void CPacedPort::Unbind() {
     port_->Unbind();
+}
+
+std::string CPacedPort::Describe(std::uint16_t base) const {
+    std::string text = port_->Describe(base);
+    const std::size_t after = text.starts_with(kVirtualBoardName) ? kVirtualBoardName.size() : text.size();
+    return text.insert(after, " at real-port pace");
 }
 
 } // namespace tarsion

@@ -23,6 +23,7 @@ public:
     void WritePort(std::uint16_t port, std::uint8_t value) override;
     std::uint8_t ReadPort(std::uint16_t port) override;
     void Unbind() override;
+    std::string Describe(std::uint16_t base) const override;
 
     IPortBackend& Paced() { return *port_; }
 

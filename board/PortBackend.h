@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BoardLock.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -20,6 +22,8 @@ public:
     // When no board answers at `base`: one line naming the likely cause and its remedy, for
     // standard error. Empty when the backend has nothing to add (the virtual board).
     virtual std::string DiagnoseNoBoard(std::uint16_t /*base*/) { return {}; }
+    // What the program talks to at `base`, for the status bar ("/dev/parport0 at 0x378").
+    virtual std::string Describe(std::uint16_t /*base*/) const { return {}; }
 };
 
 // The base address a board link starts with, and the default of the stored setting.
@@ -32,7 +36,8 @@ public:
     virtual ~IKeptState() = default;
     // Called at the first change after the state was last written; empty to stop.
     virtual void SetChangeListener(std::function<void()> listener) = 0;
-    // Writes the state if it changed since it was last written; false with a reason on failure.
+    // Writes the state if it changed since it was last written, or was never written or failed to
+    // be; false with a reason on failure.
     virtual bool SaveChangedState(std::string& error) = 0;
 };
 
@@ -43,6 +48,10 @@ struct PortBinding {
     std::string error;
     // Set when the backend keeps its state in a file; it lives as long as the backend.
     IKeptState* keptState = nullptr;
+    // The board's lock, to be kept until the backend is gone; `boardHeld` when another program
+    // holds it (`error` names that program).
+    std::unique_ptr<CBoardLock> lock = nullptr;
+    bool boardHeld = false;
 };
 
 // Binds the backend named by `spec`: "" or "auto" (ppdev), "direct", "/dev/parportN", "sim",

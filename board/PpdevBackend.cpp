@@ -135,6 +135,11 @@ std::string PpdevBackend::DeviceProblem(std::uint16_t base) const {
     return device && device->state != State::Claimed ? device->problem : std::string();
 }
 
+std::string PpdevBackend::Describe(std::uint16_t base) const {
+    const Device* device = DeviceAt(base);
+    return (device ? device->path : std::string("No parallel port")) + " at " + HexAddress(base);
+}
+
 std::string PpdevBackend::DiagnoseNoBoard(std::uint16_t base) {
     std::string cause;
     const Device* device = DeviceAt(base);

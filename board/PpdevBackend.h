@@ -62,6 +62,7 @@ public:
     // and when no device serves the base.
     std::string DeviceProblem(std::uint16_t base) const;
     std::string DiagnoseNoBoard(std::uint16_t base) override;
+    std::string Describe(std::uint16_t base) const override;
 
 private:
     enum class State { Closed, Claimed, Failed };

@@ -2,6 +2,7 @@
 
 #include "ChipRegisters.h"
 
+#include <filesystem>
 #include <iostream>
 
 namespace tarsion {
@@ -77,6 +78,7 @@ void VirtualBoard::WritePort(std::uint16_t port, std::uint8_t value) {
         SetControl(value);
         if (!changed_) {
             changed_ = true;
+            saved_ = false;
             if (changeListener_)
                 changeListener_();
         }
@@ -110,20 +112,19 @@ void VirtualBoard::SetChangeListener(std::function<void()> listener) {
 }
 
 bool VirtualBoard::SaveChangedState(std::string& error) {
-    if (!changed_ || stateFile_.empty())
+    if (stateFile_.empty() || (saved_ && !changed_))
         return true;
     changed_ = false;
-    return SaveState(stateFile_, error);
+    saved_ = SaveState(stateFile_, error);
+    return saved_;
 }
 
 void VirtualBoard::Unbind() {
     if (protocol_.Violations() != 0)
         std::cerr << "tarsion: the virtual board saw " << protocol_.Violations()
                   << " protocol violations; the first: " << protocol_.FirstViolation() << '\n';
-    if (stateFile_.empty())
-        return;
     std::string error;
-    if (!SaveState(stateFile_, error))
+    if (!SaveChangedState(error))
         std::cerr << "tarsion: " << error << '\n';
 }
 
@@ -451,6 +452,13 @@ std::uint32_t VirtualBoard::PatternStart() const {
 
 bool VirtualBoard::Sending() const {
     return contents_.pld[pldreg::kPatternSender] & 1;
+}
+
+// Only the file's name: the status bar has no room for a path.
+std::string VirtualBoard::Describe(std::uint16_t /*base*/) const {
+    if (stateFile_.empty())
+        return std::string(kVirtualBoardName);
+    return std::string(kVirtualBoardName) + " — " + std::filesystem::path(stateFile_).filename().string();
 }
 
 } // namespace tarsion

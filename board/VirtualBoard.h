@@ -16,6 +16,8 @@ namespace tarsion {
 // CPLD's byte-cycle handshake and its bridge and PLD register files, the chip registers, both
 // coefficient RAMs, the constellation RAM, the pattern memory with its start registers and sender.
 // It answers at one base address (0x378 unless told otherwise); any other port reads 0xFF.
+inline constexpr std::string_view kVirtualBoardName = "Virtual board";
+
 class VirtualBoard final : public IPortBackend, public IKeptState {
 public:
     static constexpr std::uint16_t kDefaultBase = kDefaultPortBase;
@@ -39,6 +41,7 @@ public:
     void WritePort(std::uint16_t port, std::uint8_t value) override;
     std::uint8_t ReadPort(std::uint16_t port) override;
     void Unbind() override;
+    std::string Describe(std::uint16_t base) const override;
 
     // Faults. `fromCycle` numbers the strobes (address, data write and data read cycles) from 1
     // since the counters were last reset: the fault takes effect at that cycle; 0 means at once.
@@ -102,7 +105,8 @@ public:
     void SetStateFile(std::string path) { stateFile_ = std::move(path); }
 
     // IKeptState: every strobe may change the board; the first one after a save is reported, and a
-    // change not yet saved is reported to a new listener at once.
+    // change not yet saved is reported to a new listener at once. The file is written once at
+    // least, and again after a failed write.
     void SetChangeListener(std::function<void()> listener) override;
     bool SaveChangedState(std::string& error) override;
 
@@ -174,6 +178,7 @@ private:
     CpldProtocolMonitor protocol_;
     std::string stateFile_;
     bool changed_ = false; // since the state file was last written
+    bool saved_ = false;   // the file holds the state as it is now
     std::function<void()> changeListener_;
 };
 

@@ -11,15 +11,56 @@
 #include "board/ChipRegisters.h"
 #include "board/ReplacementFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <optional>
 #include <sstream>
 #include <vector>
 
 namespace tarsion {
 
 namespace {
+// Steps of 2^-16 below the linear estimate absorb the rounding of the fields.
+constexpr int kLargestGainSteps = 64;
+constexpr double kLargestGainStep = 1.0 / 65536.0;
+
+// The largest gain at which `table` fits the chip's formats: the statistics scale with the gain, so
+// the tightest limit gives it, less what the rounding of the fields needs. Leaves the table built
+// at some gain; empty when no gain fits.
+std::optional<double> LargestFittingGain(CoefficientTable& table) {
+    const CoefficientStatistics& s = table.Statistics();
+    double ratio = std::numeric_limits<double>::infinity();
+    const auto limit = [&ratio](double value, double bound) {
+        if (value * bound > 0)
+            ratio = std::min(ratio, bound / value);
+    };
+    limit(s.fieldMax, kFieldMax);
+    limit(s.fieldMin, -1.0);
+    limit(s.fieldSumMax, kFieldSumMax);
+    limit(s.fieldSumMin, -8.0);
+    for (const double sum : s.phaseSums)
+        limit(sum, kPhaseSumMax);
+    if (!std::isfinite(ratio))
+        return std::nullopt;
+    double gain = table.Gain() * ratio;
+    // A negative forced gain has no "largest" to name.
+    if (!(gain > 0))
+        return std::nullopt;
+    for (int step = 0; step < kLargestGainSteps; ++step) {
+        if (!table.Build(gain))
+            return std::nullopt;
+        if (table.Fits()) {
+            // Shown with nine digits, rounded down: the number shown must fit too.
+            const double unit = std::pow(10.0, std::floor(std::log10(gain)) - 8);
+            return std::floor(gain / unit) * unit;
+        }
+        gain *= 1.0 - kLargestGainStep;
+    }
+    return std::nullopt;
+}
 constexpr std::uint8_t kSelectI = 0x44;
 constexpr std::uint8_t kSelectQ = 0x48;
 constexpr std::uint8_t kSelectBoth = 0x4C;
@@ -250,8 +291,13 @@ bool CoefficientRamLoader::FitTable(const CoefficientLoadRequest& request, Coeff
     }
     if (!table.Fits()) {
         ops_.Log("Failed", 1);
-        ops_.Prompt().ShowMessage(
-            "Coefficients are out of range\nPlease change your gain, or use Best Fit option");
+        std::string message =
+            "Coefficients are out of range\nPlease change your gain, or use Best Fit option";
+        if (const std::optional<double> largest = LargestFittingGain(table))
+            message += FormatText("\nThe largest gain that fits is %.9g", *largest);
+        // The bit listing shows the table of the gain asked for.
+        table.Build(request.scale);
+        ops_.Prompt().ShowMessage(message);
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 #include "BoardOperations.h"
 #include "board/ChipRegisters.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 
@@ -77,23 +78,53 @@ struct ConsoleCommand {
     std::string_view word;
     int arguments;
     bool (*call)(CBoardOperations& ops, const std::array<std::string, 4>& slots);
+    // The command with its arguments, and what it does (the help list).
+    std::string_view usage;
+    std::string_view purpose;
 };
 
 const ConsoleCommand kCommands[] = {
-    {"poke", 2, [](CBoardOperations& ops, const auto& s) { return ops.Poke(s[1], s[2]); }},
-    {"write", 2, [](CBoardOperations& ops, const auto& s) { return ops.Write(s[1], s[2]); }},
-    {"pldwrite", 2, [](CBoardOperations& ops, const auto& s) { return ops.PldWrite(s[1], s[2]); }},
-    {"peek", 1, [](CBoardOperations& ops, const auto& s) { return ops.Peek(s[1]); }},
-    {"read", 1, [](CBoardOperations& ops, const auto& s) { return ops.Read(s[1]); }},
-    {"pldread", 1, [](CBoardOperations& ops, const auto& s) { return ops.PldRead(s[1]); }},
-    {"softreset", 0, [](CBoardOperations& ops, const auto&) { return ops.SoftReset(); }},
-    {"reset", 0, [](CBoardOperations& ops, const auto&) { return ops.Reset(); }},
-    {"setbits", 2, [](CBoardOperations& ops, const auto& s) { return ops.SetBits(s[1], s[2]); }},
-    {"resetbits", 2, [](CBoardOperations& ops, const auto& s) { return ops.ResetBits(s[1], s[2]); }},
-    {"modifybits", 3, [](CBoardOperations& ops, const auto& s) { return ops.ModifyBits(s[1], s[2], s[3]); }},
-    {"send", 0, [](CBoardOperations& ops, const auto&) { return ops.Send(); }},
-    {"stop", 0, [](CBoardOperations& ops, const auto&) { return ops.Stop(); }},
+    {"poke", 2, [](CBoardOperations& ops, const auto& s) { return ops.Poke(s[1], s[2]); },
+     "poke <address> <data>", "write a chip register"},
+    {"write", 2, [](CBoardOperations& ops, const auto& s) { return ops.Write(s[1], s[2]); },
+     "write <register> <byte>", "write a bridge register"},
+    {"pldwrite", 2, [](CBoardOperations& ops, const auto& s) { return ops.PldWrite(s[1], s[2]); },
+     "pldwrite <register> <byte>", "write a PLD register"},
+    {"peek", 1, [](CBoardOperations& ops, const auto& s) { return ops.Peek(s[1]); }, "peek <address>",
+     "read a chip register"},
+    {"read", 1, [](CBoardOperations& ops, const auto& s) { return ops.Read(s[1]); }, "read <register>",
+     "read a bridge register"},
+    {"pldread", 1, [](CBoardOperations& ops, const auto& s) { return ops.PldRead(s[1]); },
+     "pldread <register>", "read a PLD register"},
+    {"softreset", 0, [](CBoardOperations& ops, const auto&) { return ops.SoftReset(); }, "softreset",
+     "pulse the chip's SoftReset bit"},
+    {"reset", 0, [](CBoardOperations& ops, const auto&) { return ops.Reset(); }, "reset",
+     "pulse the board's reset line"},
+    {"setbits", 2, [](CBoardOperations& ops, const auto& s) { return ops.SetBits(s[1], s[2]); },
+     "setbits <address> <mask>", "set the mask's bits of a chip register"},
+    {"resetbits", 2, [](CBoardOperations& ops, const auto& s) { return ops.ResetBits(s[1], s[2]); },
+     "resetbits <address> <mask>", "clear the mask's bits of a chip register"},
+    {"modifybits", 3, [](CBoardOperations& ops, const auto& s) { return ops.ModifyBits(s[1], s[2], s[3]); },
+     "modifybits <address> <data> <mask>", "write the data's bits under the mask"},
+    {"send", 0, [](CBoardOperations& ops, const auto&) { return ops.Send(); }, "send",
+     "start sending the pattern memory"},
+    {"stop", 0, [](CBoardOperations& ops, const auto&) { return ops.Stop(); }, "stop", "stop sending"},
 };
+
+constexpr std::string_view kHelpWords[] = {"help", "?"};
+
+bool IsHelp(std::string_view word) {
+    return std::find(std::begin(kHelpWords), std::end(kHelpWords), word) != std::end(kHelpWords);
+}
+
+void LogHelp(CBoardOperations& ops) {
+    ops.Log(
+        "Commands (numbers are hexadecimal; an address may be a register name, as in peek SymbolFrequency):",
+        1);
+    for (const ConsoleCommand& command : kCommands)
+        ops.Log(std::string(command.usage) + "\t" + std::string(command.purpose), 2);
+    ops.Log("help or ?\tthis list", 2);
+}
 } // namespace
 
 bool CBoardOperations::AddressArgument(std::string_view text, const char* error, std::uint8_t& value) {
@@ -152,6 +183,7 @@ bool CBoardOperations::Console(std::string_view line) {
             Log(command.arguments == 0 ? "Error: This function takes no arguments"
                                        : "Error: Incorrect Number of arguments",
                 1);
+            Log("Usage: " + std::string(command.usage), 1);
             return false;
         }
         // Copies, so that a console line typed by a view during the operation cannot change them.
@@ -159,7 +191,12 @@ bool CBoardOperations::Console(std::string_view line) {
         command.call(*this, slots);
         return true;
     }
+    if (IsHelp(slots_[0])) {
+        LogHelp(*this);
+        return true;
+    }
     Log("Unrecognized Command", 1);
+    Log("type help for the list", 1);
     return false;
 }
 

@@ -94,6 +94,7 @@ void CTarsionDoc::StopRecording() {
         return;
     std::fclose(recording_);
     recording_ = nullptr;
+    recordingPath_.clear();
 }
 
 std::string CTarsionDoc::CompanionFileName(const std::string& suffix) {

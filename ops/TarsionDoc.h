@@ -54,6 +54,8 @@ public:
     bool StartRecording(const std::string& path);
     void StopRecording();
     bool IsRecording() const { return recording_ != nullptr; }
+    // The file being recorded to; empty while not recording.
+    const std::string& RecordingPath() const { return recordingPath_; }
     // A new file name beside the recording for data a recorded line loads: the recording's name
     // without ".js", a number and `suffix`.
     std::string CompanionFileName(const std::string& suffix);
@@ -69,6 +71,9 @@ public:
     std::string titleText = kDefaultTitle;
     // Relative file names of the loaders are taken against it.
     std::string startDirectory;
+    // The board this program holds: its id (the last part of its bus name) and its port value.
+    std::string boardId;
+    std::string portName;
 
     // Resets the load settings to their defaults (document start-up).
     void ResetLoadSettings();

@@ -239,6 +239,8 @@ void CBoardForm::Tristate() {
 void CBoardForm::SelectPort(int index) {
     // Only the link changes: the next transfer goes to the new port.
     Ops().Link().SetBaseAddress(index == 0 ? kPortBases[0] : index == 2 ? kPortBases[2] : kPortBases[1]);
+    // The status bar names the port in use.
+    Doc().UpdateAllViews();
 }
 
 void CBoardForm::Browse() {

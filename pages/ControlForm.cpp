@@ -217,7 +217,7 @@ FieldResult CControlForm::WriteSymbolRate(std::optional<double> hz, bool askAbov
     const double quarter = sysClk / 4;
     double rate = *hz;
     if (!pageconv::ShapingFilterBypassed(config) && rate > maximum) {
-        if (!askAboveMaximum || AskSetToMaximum())
+        if (!askAboveMaximum || AskSetToMaximum(maximum))
             rate = maximum;
         else if (rate > quarter)
             rate = quarter;
@@ -232,10 +232,11 @@ FieldResult CControlForm::WriteSymbolRate(std::optional<double> hz, bool askAbov
     return Poke(chipreg::kSymbolFrequency, *word);
 }
 
-bool CControlForm::AskSetToMaximum() {
+bool CControlForm::AskSetToMaximum(double maximum) {
     QMessageBox box(this);
     box.setWindowTitle(QStringLiteral("Symbol Rate exceeds maximum allowed "));
     box.setText(QStringLiteral("Symbol Rate exceeds maximum allowed value for this configuration"));
+    box.setInformativeText(QStringLiteral("The maximum is %1.").arg(FrequencyText(maximum)));
     QPushButton* setToMaximum =
         box.addButton(QStringLiteral("Set to Maximum allowed"), QMessageBox::AcceptRole);
     QPushButton* ignore = box.addButton(QStringLiteral("Ignore Maximum Limit"), QMessageBox::RejectRole);

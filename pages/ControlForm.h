@@ -23,7 +23,7 @@ private:
     FieldResult WriteCarrier(std::optional<double> hz);
     FieldResult WriteSymbolRate(std::optional<double> hz, bool askAboveMaximum);
     // "Set to Maximum allowed" gives true; "Ignore Maximum Limit" and closing give false.
-    bool AskSetToMaximum();
+    bool AskSetToMaximum(double maximum);
 };
 
 } // namespace tarsion

@@ -3,6 +3,8 @@
 #include "PageLayout.h"
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
+#include "ops/CoefficientTable.h"
+#include "ops/UserPrompt.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +24,13 @@ namespace {
 constexpr std::uint32_t kDcOffsetMask = 0x7ffff;
 // "0x%.5x": the 19-bit field's five digits.
 const HexEntry kDcOffsetEntry{chipreg::kCoefRamPreload, kDcOffsetMask, 0, 5, 7, HexEntry::Write::Poke};
+
+// The shaping filter's interpolation rate: bits 10-11 of Device Config select 4, 8 or 16; 0 when
+// they select none.
+int ShapingFilterRate(std::uint32_t deviceConfig) {
+    const int field = static_cast<int>((deviceConfig >> 10) & 0x3);
+    return field < 3 ? 4 << field : 0;
+}
 
 // RAM images written by a coefficient load ("_I.Ram", "_Q.Ram") are no coefficient files.
 bool IsRamImage(const QString& path) {
@@ -224,11 +233,27 @@ void CFilterForm::LoadCoefficients(int which) {
     if (!captured)
         return;
     const CoefficientSettings& options = *captured;
+    if (!ConfirmInterpolation(options.interpolation))
+        return;
     if (!Ops().LoadCoefficientRam(static_cast<std::int16_t>(which), options.fileName, options.bestFit,
                                   options.scale, options.loadOffset,
                                   static_cast<std::int16_t>(options.interpolation), options.twoBitMode,
                                   options.symmetric))
         Refresh();
+}
+
+bool CFilterForm::ConfirmInterpolation(int selector) {
+    const int table = FilterGeometry::For(selector, false).rate;
+    const int shaping = ShapingFilterRate(Doc().Shadow().FetchChipReg(chipreg::kDeviceConfig));
+    if (table == shaping)
+        return true;
+    const QString set = shaping ? QStringLiteral("x%1").arg(shaping) : QStringLiteral("none");
+    const QString text =
+        QStringLiteral("The Interp Rate x%1 differs from the shaping filter interpolation set on "
+                       "the DataFlow page (%2, register 0x01).\nLoad anyway?")
+            .arg(table)
+            .arg(set);
+    return Ops().Prompt().AskYesNo("Interp Rate", text.toStdString());
 }
 
 void CFilterForm::LoadConstellation() {

@@ -61,6 +61,9 @@ private:
     void BrowseConstellation();
     // which: 0 I, 1 Q, 2 both with the I options.
     void LoadCoefficients(int which);
+    // A table made for another interpolation than the shaping filter's is loaded only when the
+    // user says so.
+    bool ConfirmInterpolation(int selector);
     void LoadConstellation();
 
     std::array<CCoefficientInputs, 2> channels_;

@@ -2,6 +2,8 @@
 
 #include "ops/BoardOperations.h"
 
+#include <dbus/dbus.h>
+
 namespace tarsion {
 
 CAutomationCallGate::CAutomationCallGate(CBusConnection& bus, CBoardOperations& ops) : bus_(bus), ops_(ops) {
@@ -18,6 +20,12 @@ CAutomationCallGate::~CAutomationCallGate() {
 }
 
 void CAutomationCallGate::Submit(CBusMessage call, AutomationWork work) {
+    if (waiting_.size() >= kMaxWaiting) {
+        bus_.ReplyError(
+            call.Get(), DBUS_ERROR_LIMITS_EXCEEDED,
+            QStringLiteral("Too many calls are waiting for the operation in progress (%1)").arg(kMaxWaiting));
+        return;
+    }
     waiting_.emplace_back(std::move(call), std::move(work));
     RunWaiting();
 }

@@ -14,10 +14,13 @@ class CBoardOperations;
 
 // Keeps every board operation whole: a call that arrives while an operation is still running
 // (inside one of its message boxes or its progress dialog) waits, and runs, with its reply sent,
-// once that operation has ended. Calls run and are answered in the order they arrived.
+// once that operation has ended. Calls run and are answered in the order they arrived. The line
+// is capped: a caller that floods it during a long load gets LimitsExceeded, not our memory.
 class CAutomationCallGate final : public QObject {
     Q_OBJECT
 public:
+    static constexpr std::size_t kMaxWaiting = 10000;
+
     CAutomationCallGate(CBusConnection& bus, CBoardOperations& ops);
     ~CAutomationCallGate() override;
 

@@ -5,6 +5,7 @@
 #include "BusConnection.h"
 #include "ops/BoardOperations.h"
 #include "ops/LogCapture.h"
+#include "ops/TarsionDoc.h"
 
 #include <QCoreApplication>
 
@@ -19,6 +20,12 @@ namespace {
 bool IsIntrospection(const char* interface, const char* member) {
     return (!interface || std::strcmp(interface, DBUS_INTERFACE_INTROSPECTABLE) == 0) &&
            std::strcmp(member, "Introspect") == 0;
+}
+
+// Introspect takes no arguments.
+bool IsIntrospectionCall(DBusMessage* call) {
+    return IsIntrospection(dbus_message_get_interface(call), dbus_message_get_member(call)) &&
+           !*dbus_message_get_signature(call);
 }
 
 QString Text(const char* text) {
@@ -48,7 +55,13 @@ bool CAutomationServer::Register(QString& error) {
         !bus_->ServePath(
             "/", [this](DBusMessage* call) { AnswerRoot(call); }, reason)) {
         error = QStringLiteral("object path %1 is already in use").arg(QString::fromLatin1(kPath));
-    } else if (bus_->ClaimName(kService, error)) {
+    } else if (const std::string& boardId = target_.ops.Doc().boardId; boardId.empty()) {
+        if (bus_->ClaimName(kService, error))
+            return true;
+    } else if (bus_->ClaimName(kBoardServicePrefix + boardId, error)) {
+        // The first program keeps the service name: scripts written for one board go on working.
+        QString taken;
+        bus_->ClaimName(kService, taken);
         return true;
     }
     gate_.reset();
@@ -56,25 +69,28 @@ bool CAutomationServer::Register(QString& error) {
     return false;
 }
 
+void CAutomationServer::OnBusLost(std::function<void()> lost) {
+    QObject::connect(bus_.get(), &CBusConnection::lost, bus_.get(), std::move(lost));
+}
+
 void CAutomationServer::Answer(DBusMessage* call) {
     const char* interface = dbus_message_get_interface(call);
     const char* member = dbus_message_get_member(call);
     const char* signature = dbus_message_get_signature(call);
-    if (IsIntrospection(interface, member) && !*signature) {
+    if (IsIntrospectionCall(call)) {
         ReplyText(call, AutomationIntrospection());
         return;
     }
     const AutomationMethod* method = FindAutomationMethod(interface, member);
-    if (!method && interface && !IsAutomationInterface(interface)) {
+    if (IsIntrospection(interface, member)) {
+        ReplyUnknownMethod(call);
+    } else if (!method && interface && !IsAutomationInterface(interface)) {
         bus_->ReplyError(
             call, DBUS_ERROR_UNKNOWN_INTERFACE,
             QStringLiteral("No such interface '%1' at object path '%2'").arg(Text(interface), Text(kPath)));
     } else if (!method || std::strcmp(signature, method->signature) != 0) {
         // The arguments don't match: refused before anything runs.
-        bus_->ReplyError(
-            call, DBUS_ERROR_UNKNOWN_METHOD,
-            QStringLiteral("No such method '%1' in interface '%2' at object path '%3' (signature '%4')")
-                .arg(Text(member), Text(interface), Text(kPath), Text(signature)));
+        ReplyUnknownMethod(call);
     } else if (method->immediate) {
         gate_->AnswerNow(CBusMessage(call), BindAutomationCall(*method, call, target_));
     } else {
@@ -83,10 +99,20 @@ void CAutomationServer::Answer(DBusMessage* call) {
 }
 
 void CAutomationServer::AnswerRoot(DBusMessage* call) {
-    if (IsIntrospection(dbus_message_get_interface(call), dbus_message_get_member(call)))
+    if (IsIntrospectionCall(call))
         ReplyText(call, RootIntrospection());
+    else if (IsIntrospection(dbus_message_get_interface(call), dbus_message_get_member(call)))
+        ReplyUnknownMethod(call);
     else
         bus_->ReplyError(call, DBUS_ERROR_UNKNOWN_OBJECT, QStringLiteral("No such object path '/'"));
+}
+
+void CAutomationServer::ReplyUnknownMethod(DBusMessage* call) {
+    bus_->ReplyError(
+        call, DBUS_ERROR_UNKNOWN_METHOD,
+        QStringLiteral("No such method '%1' in interface '%2' at object path '%3' (signature '%4')")
+            .arg(Text(dbus_message_get_member(call)), Text(dbus_message_get_interface(call)),
+                 Text(dbus_message_get_path(call)), Text(dbus_message_get_signature(call))));
 }
 
 void CAutomationServer::ReplyText(DBusMessage* call, const std::string& text) {
@@ -98,8 +124,14 @@ void CAutomationServer::ReplyText(DBusMessage* call, const std::string& text) {
 
 std::unique_ptr<CAutomationServer> StartAutomation(CBoardOperations& ops, std::function<void()> newDocument) {
     QString error;
-    if (!WriteActivationFile(ActivationFilePath(), QCoreApplication::applicationFilePath(), error))
+    QString note;
+    const ActivationContext activation{ActivationFilePath(), QCoreApplication::applicationFilePath(),
+                                       QStringLiteral(TARSION_VERSION), SystemActivationFiles()};
+    if (!UpdateActivationFile(activation, note, error))
         std::fprintf(stderr, "tarsion: can't write the D-Bus activation file: %s\n", qPrintable(error));
+    else if (!note.isEmpty())
+        std::fprintf(stderr, "tarsion: D-Bus activation: %s\n", qPrintable(note));
+    error.clear();
     auto server = std::make_unique<CAutomationServer>(ops, std::move(newDocument));
     if (!server->Register(error)) {
         const QString line = QStringLiteral("Automation is off: %1").arg(error);

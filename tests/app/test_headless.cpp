@@ -26,7 +26,7 @@ struct HeadlessRun {
         test::ClearSettings();
         HeadlessServices services;
         services.connectSessionBus = [] { return true; };
-        services.bindPort = [this] {
+        services.bindPort = [this](const BoardChoice&) {
             auto fresh = std::make_unique<VirtualBoard>();
             board = fresh.get();
             if (silentBoard)
@@ -113,7 +113,7 @@ TEST(HeadlessServer, QuestionsAreAnsweredNoOnTheErrorStream) {
 TEST(HeadlessServer, StartsOnlyWhenItCanServeAutomation) {
     HeadlessServices services;
     services.connectSessionBus = [] { return true; };
-    services.bindPort = [] { return PortBinding{std::make_unique<VirtualBoard>(), {}}; };
+    services.bindPort = [](const BoardChoice&) { return PortBinding{std::make_unique<VirtualBoard>(), {}}; };
     services.startAutomation = [](CBoardOperations&, std::function<void()>) {
         return std::unique_ptr<CAutomationServer>();
     };
@@ -133,15 +133,20 @@ void ServeUntil(Done done, int milliseconds = 2000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-TEST(TerminationSignals, ARequestWaitsForTheStartAndForTheOperationInProgress) {
+TEST(TerminationSignals, ARequestInterruptsAtOnceAndEndsOnceStartedAndIdle) {
     CTerminationSignals termination;
+    std::vector<int> interrupts;
     std::vector<int> requests;
+    QObject::connect(&termination, &CTerminationSignals::interruptRequested,
+                     [&](int signal) { interrupts.push_back(signal); });
     QObject::connect(&termination, &CTerminationSignals::terminationRequested,
                      [&](int signal) { requests.push_back(signal); });
     ASSERT_EQ(std::raise(SIGHUP), 0);
     ASSERT_EQ(std::raise(SIGTERM), 0);
-    // Not armed yet: the program is still starting.
+    // Not armed yet: the program is still starting, but its dialogs are told at once.
+    ServeUntil([&] { return !interrupts.empty(); });
     ServeUntil([] { return false; }, 300);
+    EXPECT_EQ(interrupts, std::vector<int>{SIGHUP});
     EXPECT_TRUE(requests.empty());
 
     bool busy = true;
@@ -155,6 +160,7 @@ TEST(TerminationSignals, ARequestWaitsForTheStartAndForTheOperationInProgress) {
     ASSERT_EQ(std::raise(SIGINT), 0);
     ServeUntil([&] { return requests.size() > 1; }, 300);
     EXPECT_EQ(requests.size(), 1u);
+    EXPECT_EQ(interrupts.size(), 1u);
 }
 
 } // namespace

@@ -53,6 +53,9 @@ TEST_F(LoadProgressTest, AShortLoadShowsNoDialog) {
 
 TEST_F(LoadProgressTest, ALongLoadShowsAModalDialogUntilItEnds) {
     CLoadProgress& progress = prompt_.Progress();
+    // The status bar's operation field is told the task while the dialog shows.
+    QStringList tasks;
+    progress.SetTaskListener([&tasks](const QString& task) { tasks.append(task); });
     ASSERT_TRUE(progress.Report("Loading RAM", 1, 100));
     QTest::qWait(CLoadProgress::kShowAfterMs + 50);
     ASSERT_TRUE(progress.Report("Loading RAM", 40, 100));
@@ -65,6 +68,7 @@ TEST_F(LoadProgressTest, ALongLoadShowsAModalDialogUntilItEnds) {
     EXPECT_EQ(dialog->value(), 40);
     EXPECT_EQ(dialog->maximum(), 100);
     EXPECT_FALSE(CommandsEnabled());
+    EXPECT_EQ(tasks, QStringList{QStringLiteral("Loading RAM")});
     // Then a line under the task counts the progress and estimates the time left.
     QTest::qWait(CLoadProgress::kCountEveryMs + 20);
     ASSERT_TRUE(progress.Report("Loading RAM", 60, 100));
@@ -76,6 +80,8 @@ TEST_F(LoadProgressTest, ALongLoadShowsAModalDialogUntilItEnds) {
     EXPECT_EQ(progress.Dialog(), nullptr);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(CommandsEnabled());
+    EXPECT_EQ(tasks, (QStringList{QStringLiteral("Loading RAM"), QString()}));
+    progress.SetTaskListener({});
 }
 
 TEST_F(LoadProgressTest, CancelStopsAPacedPatternLoadAfterTheWordInHand) {

@@ -39,6 +39,50 @@ TEST_F(SettingsTest, StepsReadBackAsTheSameDoubles) {
     EXPECT_EQ(clockPin, 123456789.123);
 }
 
+TEST_F(SettingsTest, NonFiniteValuesAreRefusedForTheDefaultAndReported) {
+    struct Row {
+        const char* key;
+        const char* text;
+        bool refused;
+    };
+    const Row rows[] = {
+        {"ClockPin", "nan", true},
+        {"LoopFilterStepLead", "-nan", true},
+        {"CarrierFrequencyStep", "inf", true},
+        {"SymbolFrequencyStep", "-Infinity", true},
+        {"IDcOffsetStep", " NaN(1)", true},
+        // Too large for a double: unparsable, the default without a report.
+        {"QDcOffsetStep", "1e999", false},
+        {"IScaleFactorStep", "0.5", false},
+    };
+    {
+        QSettings raw = Raw();
+        for (const Row& row : rows)
+            raw.setValue(QStringLiteral("Settings/") + QString::fromLatin1(row.key),
+                         QString::fromLatin1(row.text));
+    }
+    StepSettings steps;
+    double clockPin = 0;
+    CAppSettings settings;
+    const QStringList refused = settings.LoadSteps(steps, clockPin);
+    QStringList expected;
+    for (const Row& row : rows) {
+        if (row.refused)
+            expected.append(QString::fromLatin1(row.key) + u'=' + QString::fromLatin1(row.text));
+    }
+    EXPECT_EQ(refused.size(), expected.size()) << refused.join(u',').toStdString();
+    for (const QString& line : expected)
+        EXPECT_TRUE(refused.contains(line)) << line.toStdString();
+    const StepSettings defaults;
+    EXPECT_EQ(clockPin, 80e6);
+    EXPECT_EQ(steps.loopFilterStepLead, defaults.loopFilterStepLead);
+    EXPECT_EQ(steps.carrierFrequencyStep, defaults.carrierFrequencyStep);
+    EXPECT_EQ(steps.symbolFrequencyStep, defaults.symbolFrequencyStep);
+    EXPECT_EQ(steps.iDcOffsetStep, defaults.iDcOffsetStep);
+    EXPECT_EQ(steps.qDcOffsetStep, defaults.qDcOffsetStep);
+    EXPECT_EQ(steps.iScaleFactorStep, 0.5);
+}
+
 TEST_F(SettingsTest, EmptyMissingAndUnparsableTextGiveDefaults) {
     {
         QSettings raw = Raw();

@@ -23,14 +23,14 @@ struct AppRun {
     AppRun() {
         StartUpServices services;
         services.connectSessionBus = [] { return true; };
-        services.bindPort = [this] {
+        services.bindPort = [this](const BoardChoice&) {
             auto fresh = std::make_unique<VirtualBoard>();
             board = fresh.get();
             if (prepareBoard)
                 prepareBoard(*board);
             return PortBinding{std::move(fresh), {}};
         };
-        services.askAfterFailedReadOut = [this](QWidget*) {
+        services.askAfterFailedReadOut = [this](QWidget*, const QString&) {
             ++failedReadOuts;
             return onFailedReadOut ? onFailedReadOut(*board) : ReadOutChoice::EnterDemoMode;
         };
@@ -103,7 +103,10 @@ TEST_F(StartUpTest, FreshStartReadsTheBoardAndPlacesTheWindow) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.pos(), QPoint(0, 0));
     EXPECT_EQ(window.size(), QSize(550, 500));
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Tessaric - TRM90627"));
+    // The board's id follows the title: a station has one window per board.
+    EXPECT_EQ(window.windowTitle(),
+              QStringLiteral("Tessaric - TRM90627 [%1]").arg(QString::fromStdString(run.app->Doc().boardId)));
+    EXPECT_FALSE(run.app->Doc().boardId.empty());
     EXPECT_EQ(run.app->Ops().Link().BaseAddress(), 0x378);
     EXPECT_TRUE(run.prompt.messages.empty());
 }
@@ -196,8 +199,11 @@ TEST_F(StartUpTest, SettingsWrittenAtExitAreUsedAtTheNextStart) {
     }
     QSettings raw(QStringLiteral("Tessaric"), QStringLiteral("Tarsion"));
     raw.beginGroup(QStringLiteral("Settings"));
-    EXPECT_EQ(raw.childKeys().size(), 14);
+    // x, y, the base address, the port, eleven steps and three of the window layout.
+    EXPECT_EQ(raw.childKeys().size(), 18);
     EXPECT_EQ(raw.value(QStringLiteral("BaseAddress")).toInt(), 632);
+    // Another base chosen: a program started by activation is to find this board.
+    EXPECT_EQ(raw.value(QStringLiteral("Port")).toString(), QStringLiteral("auto"));
 
     AppRun second;
     ASSERT_TRUE(second.Start());
@@ -209,6 +215,23 @@ TEST_F(StartUpTest, SettingsWrittenAtExitAreUsedAtTheNextStart) {
     // The default lead step no longer collapses to 0 on the way through the settings.
     EXPECT_EQ(second.app->Doc().steps.loopFilterStepLead, 4.768371582031e-07);
     EXPECT_DOUBLE_EQ(second.Shadow().SysClk(), 100e6);
+}
+
+// A clock pin of "nan" would show every frequency as "nanHz": the default is used and logged.
+TEST_F(StartUpTest, ANonFiniteClockPinSettingGivesTheDefaultAndALogLine) {
+    QSettings(QStringLiteral("Tessaric"), QStringLiteral("Tarsion"))
+        .setValue(QStringLiteral("Settings/ClockPin"), QStringLiteral("nan"));
+    AppRun run;
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Shadow().ClockPin(), 80e6);
+    EXPECT_TRUE(std::isfinite(run.Shadow().SysClk()));
+    EXPECT_TRUE(run.app->MainWindow().LogWindow().toPlainText().contains(
+        QStringLiteral("Setting ClockPin=nan is not a finite number: the default is used")));
+    run.Exit();
+    EXPECT_EQ(QSettings(QStringLiteral("Tessaric"), QStringLiteral("Tarsion"))
+                  .value(QStringLiteral("Settings/ClockPin"))
+                  .toString(),
+              QStringLiteral("8e+07"));
 }
 
 TEST_F(StartUpTest, ExitInDemoModeStillClosesThePort) {
@@ -225,9 +248,10 @@ TEST_F(StartUpTest, DocumentFileBecomesTitleAndRecentFile) {
     const QString path = dir.filePath(QStringLiteral("bench.cfg"));
     QFile(path).open(QIODevice::WriteOnly);
     AppRun run;
-    ASSERT_TRUE(run.Start({QStringLiteral("--automation"), path}));
+    ASSERT_TRUE(run.Start(
+        {QStringLiteral("--automation"), QStringLiteral("--board-id"), QStringLiteral("rack_2"), path}));
     EXPECT_TRUE(run.app->AutomationRequested());
-    EXPECT_EQ(run.app->MainWindow().windowTitle(), QStringLiteral("Tessaric - bench.cfg"));
+    EXPECT_EQ(run.app->MainWindow().windowTitle(), QStringLiteral("Tessaric - bench.cfg [rack_2]"));
     EXPECT_EQ(run.app->MainWindow().RecentFiles().Files(), QStringList{path});
 }
 
@@ -249,7 +273,7 @@ TEST_F(StartUpTest, StartUpFailuresEndTheProgram) {
 
     StartUpServices noDriver;
     noDriver.connectSessionBus = [] { return true; };
-    noDriver.bindPort = [] { return PortBinding{nullptr, "permission denied"}; };
+    noDriver.bindPort = [](const BoardChoice&) { return PortBinding{nullptr, "permission denied"}; };
     noDriver.prompt = &prompt;
     CTarsionApp withoutDriver(noDriver);
     EXPECT_FALSE(withoutDriver.StartUp({QStringLiteral("tarsion")}));

@@ -24,14 +24,14 @@ protected:
     AutomationApp() {
         StartUpServices services;
         services.connectSessionBus = [] { return true; };
-        services.bindPort = [this] {
+        services.bindPort = [this](const BoardChoice&) {
             auto fresh = std::make_unique<VirtualBoard>();
             board = fresh.get();
             if (failReadOut)
                 board->InjectFault(VirtualBoard::Fault::NotConnected);
             return PortBinding{std::move(fresh), {}};
         };
-        services.askAfterFailedReadOut = [this](QWidget*) { return onFailedReadOut(); };
+        services.askAfterFailedReadOut = [this](QWidget*, const QString&) { return onFailedReadOut(); };
         services.prompt = &prompt;
         services.startAutomation = [](CTarsionApp& running) {
             return std::make_unique<CAutomationHookup>(running);

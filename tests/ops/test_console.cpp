@@ -1,5 +1,7 @@
 #include "OpsTestRig.h"
 
+#include <algorithm>
+
 namespace tarsion::test {
 namespace {
 
@@ -12,14 +14,15 @@ struct ConsoleCase {
 // Lines the interpreter or the argument parsers refuse: nothing is recorded or sent.
 TEST(Console, RejectedLinesLogOneReasonAndLeaveTheBoardAlone) {
     const ConsoleCase cases[] = {
-        {"", false, "\r\n\tUnrecognized Command\r\n"},
-        {"   ", false, "\r\n\tUnrecognized Command\r\n"},
+        {"", false, "\r\n\tUnrecognized Command\r\n\ttype help for the list\r\n"},
+        {"   ", false, "\r\n\tUnrecognized Command\r\n\ttype help for the list\r\n"},
         {"poke 0a 1 2 3", false, "\r\n\tToo Many Arguments\r\n"},
-        {"poke 0a 1 2", false, "\r\n\tError: Incorrect Number of arguments\r\n"},
-        {"peek", false, "\r\n\tError: Incorrect Number of arguments\r\n"},
-        {"reset now", false, "\r\n\tError: This function takes no arguments\r\n"},
-        {"poke\t0a 1", false, "\r\n\tUnrecognized Command\r\n"},
-        {"peek\t0a", false, "\r\n\tUnrecognized Command\r\n"},
+        {"poke 0a 1 2", false,
+         "\r\n\tError: Incorrect Number of arguments\r\n\tUsage: poke <address> <data>\r\n"},
+        {"peek", false, "\r\n\tError: Incorrect Number of arguments\r\n\tUsage: peek <address>\r\n"},
+        {"reset now", false, "\r\n\tError: This function takes no arguments\r\n\tUsage: reset\r\n"},
+        {"poke\t0a 1", false, "\r\n\tUnrecognized Command\r\n\ttype help for the list\r\n"},
+        {"peek\t0a", false, "\r\n\tUnrecognized Command\r\n\ttype help for the list\r\n"},
         {"poke 0a 1\t2", true, "\r\n\tError: Invalid Hexadecimal Number\r\n\tError : Invalid Data \r\n"},
         {"peek 123", true,
          "\r\n\tError: The Hexadecimal address can't exceed 2 digits\r\n\tError : Invalid Address \r\n"},
@@ -47,6 +50,49 @@ TEST(Console, RejectedLinesLogOneReasonAndLeaveTheBoardAlone) {
         EXPECT_EQ(rig.log.text, c.log);
         EXPECT_EQ(rig.board.PortAccesses(), 0u);
         EXPECT_EQ(file.Content(), kRecordingHeader);
+    }
+}
+
+// help lists every command with as many arguments as the interpreter wants of it; a wrong count
+// shows that command's usage. Neither touches the board.
+TEST(Console, HelpListsEachCommandWithItsArgumentsAndWrongCountsShowTheUsage) {
+    struct Command {
+        const char* word;
+        int arguments;
+    };
+    const Command commands[] = {{"poke", 2},    {"write", 2},     {"pldwrite", 2},   {"peek", 1},
+                                {"read", 1},    {"pldread", 1},   {"softreset", 0},  {"reset", 0},
+                                {"setbits", 2}, {"resetbits", 2}, {"modifybits", 3}, {"send", 0},
+                                {"stop", 0}};
+    for (const char* help : {"help", "?", "  HELP "}) {
+        SCOPED_TRACE(help);
+        OpsRig rig;
+        rig.board.ResetCounters();
+        EXPECT_TRUE(rig.ops.Console(help));
+        EXPECT_EQ(rig.board.PortAccesses(), 0u);
+        for (const Command& command : commands) {
+            SCOPED_TRACE(command.word);
+            // The listed line starts with the word and names one <argument> per slot.
+            const std::string prefix = std::string("\r\n\t\t") + command.word;
+            const std::size_t at = rig.log.text.find(prefix + (command.arguments ? " <" : "\t"));
+            ASSERT_NE(at, std::string::npos);
+            const std::string line = rig.log.text.substr(at + 2, rig.log.text.find('\r', at + 2) - at - 2);
+            EXPECT_EQ(std::count(line.begin(), line.end(), '<'), command.arguments);
+        }
+    }
+    for (const Command& command : commands) {
+        SCOPED_TRACE(command.word);
+        OpsRig rig;
+        std::string line = command.word;
+        // One too few, or one where none is wanted (a fifth word would be "Too Many Arguments").
+        const int given = command.arguments == 0 ? 1 : command.arguments - 1;
+        for (int i = 0; i < given; ++i)
+            line += " 0a";
+        EXPECT_FALSE(rig.ops.Console(line));
+        const std::size_t usage = rig.log.text.find(std::string("\tUsage: ") + command.word);
+        ASSERT_NE(usage, std::string::npos);
+        EXPECT_LT(rig.log.text.find("Error: "), usage);
+        EXPECT_EQ(rig.board.ChipRegister(0x0A), 0u);
     }
 }
 

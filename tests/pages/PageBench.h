@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -89,6 +90,8 @@ protected:
             QWidget* dialog = QApplication::activeModalWidget();
             ASSERT_NE(dialog, nullptr);
             dialogTitle_ = dialog->windowTitle();
+            if (auto* box = qobject_cast<QMessageBox*>(dialog))
+                dialogText_ = box->text() + u'\n' + box->informativeText();
             if (buttonText.isEmpty()) {
                 dialog->close();
                 return;
@@ -113,6 +116,8 @@ protected:
     std::unique_ptr<CBoardOperations> ops_;
     std::unique_ptr<QWidget> page_;
     QString dialogTitle_;
+    // A message box's text and informative text, on two lines.
+    QString dialogText_;
 };
 
 } // namespace tarsion::test

@@ -53,6 +53,9 @@ TEST_F(ControlFormTest, SymbolRateAboveMaximumAsks) {
     AnswerNextDialog("Set to Maximum allowed");
     Type("symbolFrequency", "50M");
     EXPECT_EQ(dialogTitle_, "Symbol Rate exceeds maximum allowed ");
+    // The text stays; the number to act on follows.
+    EXPECT_EQ(dialogText_, "Symbol Rate exceeds maximum allowed value for this configuration\n"
+                           "The maximum is 40.000000MHz.");
     EXPECT_EQ(Chip(0x0b), 0x80000000u);
 
     AnswerNextDialog("Ignore Maximum Limit");

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <optional>
 
 namespace tarsion::test {
 namespace {
@@ -75,6 +76,7 @@ double BestFitGainOfOneTap(double tap, double rate) {
 
 TEST_F(FilterFormTest, BestFitLoadShowsTheGainUsedAndTheNewDcGain) {
     const double tap = 0.12499875; // x 8 = 0.99999: over the phase limit, inside the field
+    Preset(0x01, 0x400);           // shaping filter x 8, as the table
     Edit("iFile")->setText(QString::fromStdString(OneTapFile(tap)));
     Type("iScale", "2.5", false);
     Choose("iInterpolation", 1);
@@ -98,8 +100,53 @@ TEST_F(FilterFormTest, BestFitLoadShowsTheGainUsedAndTheNewDcGain) {
     EXPECT_EQ(Text("dcOffset"), offsetText);
 }
 
+// A table for another rate than the shaping filter's is loaded only after a YES.
+TEST_F(FilterFormTest, InterpRateOtherThanTheShapingFiltersAsksFirst) {
+    struct Case {
+        std::uint32_t deviceConfig;
+        int interpolation;
+        std::optional<bool> answer; // empty: no question
+        const char* question;
+    };
+    const Case cases[] = {
+        {0x000, 0, std::nullopt, ""},
+        {0x004, 0, std::nullopt, ""}, // "x2" is the x 4 filter decimated
+        {0x800, 2, std::nullopt, ""},
+        {0x000, 1, false,
+         "Interp Rate|The Interp Rate x8 differs from the shaping filter interpolation set on the DataFlow "
+         "page "
+         "(x4, register 0x01).\nLoad anyway?"},
+        {0xc00, 2, true,
+         "Interp Rate|The Interp Rate x16 differs from the shaping filter interpolation set on the DataFlow "
+         "page (none, register 0x01).\nLoad anyway?"},
+    };
+    const double tap = 0.0625;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.deviceConfig);
+        board_->SetCoefficientRam(0, 0xc1, {});
+        prompt_.questions.clear();
+        if (c.answer)
+            prompt_.answers.push_back(*c.answer);
+        Preset(0x01, c.deviceConfig);
+        Edit("iFile")->setText(QString::fromStdString(OneTapFile(tap)));
+        Click("iForceValue");
+        Type("iScale", "4", false);
+        Choose("iInterpolation", c.interpolation);
+        Click("loadI");
+        const bool loaded = c.answer.value_or(true);
+        EXPECT_EQ(prompt_.questions.empty(), !c.answer);
+        if (c.answer) {
+            EXPECT_EQ(prompt_.questions.front(), c.question);
+        }
+        // At every rate tap 0 x gain sits in field 4 of word 0xc1 (j = 3, u = 0, l = 1).
+        EXPECT_EQ(Field4(board_->CoefficientRam(0, 0xc1)),
+                  loaded ? static_cast<std::int32_t>(tap * 4 * 131072) : 0);
+    }
+}
+
 TEST_F(FilterFormTest, LoadIPlusQTakesEveryOptionFromTheIGroup) {
     const double tap = 0.0625;
+    Preset(0x01, 0x400); // shaping filter x 8, as the I table
     Edit("iFile")->setText(QString::fromStdString(OneTapFile(tap)));
     Choose("iInterpolation", 1);
     Click("iForceValue");
