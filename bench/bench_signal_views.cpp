@@ -39,7 +39,7 @@ void BM_SignalViewRedraw(benchmark::State& state) {
     if (state.range(0) == 0)
         view = std::make_unique<CFilterResponseView>(board.host.Doc(), board.host.Ops());
     else
-        view = std::make_unique<CPatternView>(board.host.Doc());
+        view = std::make_unique<CPatternView>(board.host.Doc(), board.host.Ops());
     view->resize(1280, 800);
     view->show();
     QApplication::processEvents();

@@ -54,37 +54,47 @@ CoefficientFile::Status CoefficientFile::Read(const std::string& path) {
 CoefficientFile::Status CoefficientFile::Parse(std::istream& in) {
     columns_ = 0;
     leastNumbers_ = 0;
+    badLine_ = 0;
+    singleLine_ = 0;
     first_.clear();
     second_.clear();
     CTextLines lines(in);
     std::string line;
-    for (int i = 0; i <= kHeaderLines; ++i) {
-        if (!lines.Next(line))
+    std::size_t number = 0;
+    for (int i = 0; i <= kHeaderLines; ++i, ++number) {
+        if (!lines.Next(line)) {
+            badLine_ = number + 1;
             return Status::BadFormat;
+        }
     }
     leastNumbers_ = 2;
-    columns_ = AddTapLine(line);
-    if (columns_ == 0)
+    columns_ = AddTapLine(line, number);
+    if (columns_ == 0) {
+        badLine_ = number;
         return Status::BadFormat;
+    }
     // Blank lines count only when a tap follows them: trailing ones would shift a symmetric filter.
-    bool blankPending = false;
+    std::size_t blankLine = 0;
     while (lines.Next(line)) {
+        ++number;
         if (IsBlankLine(line)) {
-            blankPending = true;
+            blankLine = blankLine == 0 ? number : blankLine;
             continue;
         }
-        if (blankPending)
+        if (blankLine != 0 || AddTapLine(line, number) == 0) {
+            badLine_ = blankLine != 0 ? blankLine : number;
             return Status::BadFormat;
-        if (AddTapLine(line) == 0)
-            return Status::BadFormat;
+        }
     }
     return Status::Ok;
 }
 
-int CoefficientFile::AddTapLine(const std::string& line) {
+int CoefficientFile::AddTapLine(const std::string& line, std::size_t number) {
     double first = 0;
     double second = 0;
     const int numbers = ReadNumbers(line, first, second);
+    if (numbers == 1 && singleLine_ == 0)
+        singleLine_ = number;
     leastNumbers_ = std::min(leastNumbers_, numbers);
     if (first_.size() < kMaxPositions) {
         first_.push_back(first);

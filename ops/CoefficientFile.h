@@ -26,12 +26,17 @@ public:
     // Tap values of `column`, in file order, at most kMaxPositions of them.
     const std::vector<double>& Taps(int column) const { return column == 2 ? second_ : first_; }
 
+    // The line (from 1) of a format error; with a column missing, the first tap line holding one number.
+    std::size_t BadLine() const { return badLine_ != 0 ? badLine_ : singleLine_; }
+
 private:
     // Returns how many numbers the line holds.
-    int AddTapLine(const std::string& line);
+    int AddTapLine(const std::string& line, std::size_t number);
 
     int columns_ = 0;
     int leastNumbers_ = 0;
+    std::size_t badLine_ = 0;
+    std::size_t singleLine_ = 0;
     std::vector<double> first_;
     std::vector<double> second_;
 };

@@ -6,15 +6,18 @@
 #include "MemoryReadBack.h"
 #include "ScriptText.h"
 #include "TextHelpers.h"
+#include "TextLines.h"
 #include "WordProgress.h"
 #include "board/ChipRegisters.h"
 #include "board/ReplacementFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 namespace tarsion {
@@ -112,6 +115,40 @@ std::string RamImageLine(int address, const CoefficientWord& word) {
     return line;
 }
 
+std::optional<CoefficientRamImage> ReadRamImage(std::istream& in) {
+    CTextLines lines(in);
+    std::string line;
+    for (int header = 0; header < 2; ++header) {
+        if (!lines.Next(line))
+            return std::nullopt;
+    }
+    CoefficientRamImage image{};
+    std::array<bool, kCoefficientWords> seen{};
+    while (lines.Next(line)) {
+        std::istringstream fields(line);
+        unsigned address = 0;
+        if (!(fields >> std::hex >> address)) {
+            if (TrimmedText(line).empty())
+                continue;
+            return std::nullopt;
+        }
+        if (address >= kCoefficientWords)
+            return std::nullopt;
+        for (int byte = 8; byte >= 0; --byte) {
+            unsigned value = 0;
+            if (!(fields >> std::hex >> value) || value > 0xFF)
+                return std::nullopt;
+            image[address][static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(value);
+        }
+        seen[address] = true;
+    }
+    for (const bool present : seen) {
+        if (!present)
+            return std::nullopt;
+    }
+    return image;
+}
+
 std::optional<std::uint32_t> DcOffsetRegisterValue(double dcGain, std::uint32_t deviceConfig) {
     const int dataBitWidth = static_cast<int>((deviceConfig >> 6) & 0xF);
     const double value = std::trunc(dcGain * kFieldUnit) + 6.0 * std::ldexp(1.0, dataBitWidth);
@@ -144,7 +181,7 @@ bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
     const int firstColumn = request.which == 1 && twoColumns ? 2 : 1;
     if (status != CoefficientFile::Status::Ok || !file.HasColumn(firstColumn) ||
         (splitChannels && !file.HasColumn(2))) {
-        ReportBadFormat();
+        ReportBadFormat(file.BadLine());
         return false;
     }
 
@@ -219,6 +256,12 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
     if (!WriteWords(*image, progress)) {
         if (!progress.Cancelled())
             ops_.Log("Failed to Load Coefficient RAMS", 1);
+        const std::string note = "partly loaded from " + FileNameOf(path_);
+        for (const auto& [selected, memory] :
+             {std::pair{load.toI, ChipMemory::CoefficientI}, std::pair{load.toQ, ChipMemory::CoefficientQ}}) {
+            if (selected)
+                ops_.Doc().loaded.SetPartial(memory, {note, progress.Cancelled()});
+        }
         return std::nullopt;
     }
     link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
@@ -238,12 +281,12 @@ bool CoefficientRamLoader::FitTable(const CoefficientLoadRequest& request, Coeff
         case GainOutcome::BadFile:
             break;
         }
-        ReportBadFormat();
+        ReportBadFormat(0);
         return false;
     }
     // The file was checked before; it can only fail here if it changed since.
     if (!table.Build(request.scale)) {
-        ReportBadFormat();
+        ReportBadFormat(0);
         return false;
     }
     if (!table.Fits()) {
@@ -315,9 +358,10 @@ bool CoefficientRamLoader::LoadDcOffset(double dcGain) {
     return value && ops_.Link().WriteChipReg(chipreg::kCoefRamPreload, *value);
 }
 
-void CoefficientRamLoader::ReportBadFormat() {
+void CoefficientRamLoader::ReportBadFormat(std::size_t line) {
     ops_.Log("Incorrect Coefficient File Format", 1);
-    ops_.Prompt().ShowMessage("Incorrect File Format");
+    ops_.Prompt().ShowMessage("Incorrect File Format\n" +
+                              (line != 0 ? FileLineText(path_, line) : FileNameOf(path_)));
 }
 
 bool CoefficientRamDumper::Dump(int which, const std::string& file) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,6 +50,9 @@ std::string RamImageBaseName(std::string_view path);
 // The two header lines (with line ends) and one data line (without) of a RAM image file.
 std::string RamImageHeader(int which);
 std::string RamImageLine(int address, const CoefficientWord& word);
+// The words of a RAM image file: two header lines, then a line for each of the 256 addresses.
+// Empty when a line is malformed or an address is missing.
+std::optional<CoefficientRamImage> ReadRamImage(std::istream& in);
 
 // Post-shaping filter DC offset for register 0x11 from the DC gain and the Device Config word:
 // trunc(D × 2^17) + 6 × 2^(data bit width), modulo 2^32. Empty when D is not finite.
@@ -94,7 +98,8 @@ private:
     void StoreSettings(const CoefficientLoadRequest& request, const RamLoad& load, const LoadedTable& table,
                        const std::string& fileName);
     bool LoadDcOffset(double dcGain);
-    void ReportBadFormat();
+    // `line` 0: the file changed after it was checked; the message names the file alone.
+    void ReportBadFormat(std::size_t line);
 
     CBoardOperations& ops_;
     std::string path_;

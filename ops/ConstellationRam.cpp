@@ -61,13 +61,16 @@ ConstellationFile ReadConstellationFile(std::istream& in) {
     ConstellationFile file;
     CTextLines lines(in);
     std::string line;
+    std::size_t number = 0;
     while (lines.Next(line)) {
+        ++number;
         const std::string_view text = TrimmedText(line);
         if (text.empty())
             continue;
         ConstellationEntry entry;
         if (!ParseConstellationLine(text, entry)) {
             file.formatError = true;
+            file.errorLine = number;
             break;
         }
         file.entries.push_back(entry);
@@ -119,10 +122,18 @@ bool CConstellationRam::Load(const std::string& file) {
     std::istringstream in(std::move(text));
     const ConstellationFile contents = ReadConstellationFile(in);
     CWordProgress progress(ops_, "LoadConstellationRam", kEntries + contents.entries.size());
-    if (!SelectMemory(kSelectForWriting) || !WriteEntries(contents.entries, progress))
+    if (!SelectMemory(kSelectForWriting))
         return false;
+    // From the first entry written on, the RAM no longer holds the last load.
+    if (!WriteEntries(contents.entries, progress)) {
+        MarkPartlyLoaded(FormatText("partly loaded from %s", FileNameOf(path).c_str()), progress.Cancelled());
+        return false;
+    }
     if (contents.formatError) {
+        const std::string where = FileLineText(path, contents.errorLine);
         ops_.Log(kFormatError, 1);
+        MarkPartlyLoaded("partly loaded from " + where, false);
+        ops_.Prompt().ShowMessage(std::string(kFormatError) + "\n" + where);
         return false;
     }
     doc.constellationFile = StoredFileName(doc.startDirectory, path);
@@ -130,6 +141,10 @@ bool CConstellationRam::Load(const std::string& file) {
     ops_.Link().WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
     ops_.Log("Done", 1);
     return true;
+}
+
+void CConstellationRam::MarkPartlyLoaded(std::string note, bool cancelled) {
+    ops_.Doc().loaded.SetPartial(ChipMemory::Constellation, {std::move(note), cancelled});
 }
 
 bool CConstellationRam::Dump(const std::string& file) {

@@ -23,6 +23,7 @@ struct ConstellationEntry {
 struct ConstellationFile {
     std::vector<ConstellationEntry> entries;
     bool formatError = false;
+    std::size_t errorLine = 0; // the line (from 1) that stopped the reading
 };
 
 // One non-blank line after trimming: four hexadecimal digits (address, value), or "0x" and two
@@ -56,6 +57,7 @@ private:
     bool SelectMemory(std::uint32_t memoryControl);
     bool WriteEntry(std::uint8_t address, std::uint8_t value);
     bool WriteEntries(const std::vector<ConstellationEntry>& entries, CWordProgress& progress);
+    void MarkPartlyLoaded(std::string note, bool cancelled);
 
     CBoardOperations& ops_;
 };

@@ -41,6 +41,7 @@ struct PatternSettings {
     double numberOfSamples = 16.0;
     // "Unknown" (nothing loaded), "Pattern" (generated) or the path of the last pattern file.
     std::string fileName = "Unknown";
+    bool operator==(const PatternSettings&) const = default;
 };
 
 inline constexpr const char* kUnknownFile = "Unknown";

@@ -50,4 +50,13 @@ std::string WithForwardSlashes(std::string_view path) {
     return converted;
 }
 
+std::string FileNameOf(std::string_view path) {
+    const auto slash = path.find_last_of('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string FileLineText(std::string_view path, std::size_t line) {
+    return FileNameOf(path) + ", line " + std::to_string(line);
+}
+
 } // namespace tarsion

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ std::string StoredFileName(std::string_view startDirectory, std::string_view pat
 // The name a dump uses: the file's own name when the file lies directly in the start directory.
 std::string DumpFileName(std::string_view startDirectory, std::string_view file);
 std::string WithForwardSlashes(std::string_view path);
+// The last component of a path, as messages name a file.
+std::string FileNameOf(std::string_view path);
+// "bad.hex, line 2": where a load file stopped being readable.
+std::string FileLineText(std::string_view path, std::size_t line);
 std::string WithoutTrailingBlanks(std::string_view text);
 
 } // namespace tarsion

@@ -2,25 +2,62 @@
 
 namespace tarsion {
 
+void LoadedMemories::Loaded(ChipMemory memory) {
+    verify_[Slot(memory)].reset();
+    partial_[Slot(memory)].reset();
+    switch (memory) {
+    case ChipMemory::CoefficientI:
+    case ChipMemory::CoefficientQ:
+        coefficientsRead_[Slot(memory)].reset();
+        break;
+    case ChipMemory::Constellation:
+        constellationRead_.reset();
+        break;
+    case ChipMemory::Pattern:
+        patternRead_.reset();
+        break;
+    }
+    ++generation_;
+}
+
 void LoadedMemories::SetCoefficients(int which, LoadedCoefficients loaded) {
     coefficients_[Index(which)] = std::move(loaded);
-    verify_[Index(which)].reset();
-    ++generation_;
+    Loaded(which == 0 ? ChipMemory::CoefficientI : ChipMemory::CoefficientQ);
 }
 
 void LoadedMemories::SetConstellation(const ConstellationImage& entries) {
     constellation_ = entries;
-    verify_[static_cast<std::size_t>(ChipMemory::Constellation)].reset();
-    ++generation_;
+    Loaded(ChipMemory::Constellation);
 }
 
 void LoadedMemories::SetPattern(LoadedPattern loaded) {
     pattern_ = std::move(loaded);
-    ++generation_;
+    Loaded(ChipMemory::Pattern);
 }
 
 void LoadedMemories::SetVerifyReport(ChipMemory memory, VerifyReport report) {
-    verify_[static_cast<std::size_t>(memory)] = std::move(report);
+    verify_[Slot(memory)] = std::move(report);
+    ++generation_;
+}
+
+void LoadedMemories::SetPartial(ChipMemory memory, PartialLoad partial) {
+    partial_[Slot(memory)] = std::move(partial);
+    verify_[Slot(memory)].reset();
+    ++generation_;
+}
+
+void LoadedMemories::SetCoefficientsRead(int which, ReadBack<CoefficientRamImage> read) {
+    coefficientsRead_[Index(which)] = std::move(read);
+    ++generation_;
+}
+
+void LoadedMemories::SetConstellationRead(ReadBack<ConstellationImage> read) {
+    constellationRead_ = std::move(read);
+    ++generation_;
+}
+
+void LoadedMemories::SetPatternRead(ReadBack<PatternReadBack> read) {
+    patternRead_ = std::move(read);
     ++generation_;
 }
 

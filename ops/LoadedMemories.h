@@ -12,8 +12,9 @@
 
 namespace tarsion {
 
-// The chip memories that can be read back and compared with what was loaded.
-enum class ChipMemory { CoefficientI = 0, CoefficientQ = 1, Constellation = 2 };
+// The memories that can be read back and compared with what was loaded.
+enum class ChipMemory { CoefficientI = 0, CoefficientQ = 1, Constellation = 2, Pattern = 3 };
+inline constexpr std::size_t kChipMemories = 4;
 
 // A coefficient RAM as its last successful load wrote it.
 struct LoadedCoefficients {
@@ -34,6 +35,26 @@ struct LoadedPattern {
     std::vector<SamplePair> pairs;
     bool generated = false;
     PatternSettings settings;
+    // Chip register 0x02 at the load: the marker bits of every word.
+    std::uint32_t fifoControl = 0;
+};
+
+// What a memory held when it was read back, and the local time of the read ("14:03:27").
+template <class Contents>
+struct ReadBack {
+    Contents contents;
+    std::string readAt;
+};
+// The used region of the pattern memory: from the start address in PLD registers 9..11 to the top.
+struct PatternReadBack {
+    std::uint32_t start = kPatternMemoryWords;
+    std::vector<SamplePair> pairs;
+};
+
+// How a load that stopped part way left its memory; it matches no file until a load succeeds.
+struct PartialLoad {
+    std::string note; // "partly loaded from bad.hex, line 2"
+    bool cancelled = false;
 };
 
 // One address whose read-back differs from what was loaded; values as hexadecimal text.
@@ -60,24 +81,40 @@ public:
     }
     const std::optional<ConstellationImage>& Constellation() const { return constellation_; }
     const std::optional<LoadedPattern>& Pattern() const { return pattern_; }
-    const std::optional<VerifyReport>& LastVerify(ChipMemory memory) const {
-        return verify_[static_cast<std::size_t>(memory)];
+    const std::optional<VerifyReport>& LastVerify(ChipMemory memory) const { return verify_[Slot(memory)]; }
+    const std::optional<PartialLoad>& Partial(ChipMemory memory) const { return partial_[Slot(memory)]; }
+    const std::optional<ReadBack<CoefficientRamImage>>& CoefficientsRead(int which) const {
+        return coefficientsRead_[Index(which)];
     }
+    const std::optional<ReadBack<ConstellationImage>>& ConstellationRead() const {
+        return constellationRead_;
+    }
+    const std::optional<ReadBack<PatternReadBack>>& PatternRead() const { return patternRead_; }
     std::uint64_t Generation() const { return generation_; }
 
-    // A new load makes an earlier verification of that memory meaningless.
+    // A new load makes an earlier verification, read-back or partial load of that memory meaningless.
     void SetCoefficients(int which, LoadedCoefficients loaded);
     void SetConstellation(const ConstellationImage& entries);
     void SetPattern(LoadedPattern loaded);
     void SetVerifyReport(ChipMemory memory, VerifyReport report);
+    void SetPartial(ChipMemory memory, PartialLoad partial);
+    void SetCoefficientsRead(int which, ReadBack<CoefficientRamImage> read);
+    void SetConstellationRead(ReadBack<ConstellationImage> read);
+    void SetPatternRead(ReadBack<PatternReadBack> read);
 
 private:
     static std::size_t Index(int which) { return which == 0 ? 0 : 1; }
+    static std::size_t Slot(ChipMemory memory) { return static_cast<std::size_t>(memory); }
+    void Loaded(ChipMemory memory);
 
     std::array<std::optional<LoadedCoefficients>, 2> coefficients_;
     std::optional<ConstellationImage> constellation_;
     std::optional<LoadedPattern> pattern_;
-    std::array<std::optional<VerifyReport>, 3> verify_;
+    std::array<std::optional<VerifyReport>, kChipMemories> verify_;
+    std::array<std::optional<PartialLoad>, kChipMemories> partial_;
+    std::array<std::optional<ReadBack<CoefficientRamImage>>, 2> coefficientsRead_;
+    std::optional<ReadBack<ConstellationImage>> constellationRead_;
+    std::optional<ReadBack<PatternReadBack>> patternRead_;
     std::uint64_t generation_ = 0;
 };
 

@@ -2,8 +2,16 @@
 
 #include "BoardOperations.h"
 #include "ConstellationRam.h"
+#include "FilePaths.h"
+#include "PldGuard.h"
 #include "TextHelpers.h"
+#include "WordProgress.h"
 #include "board/ChipRegisters.h"
+#include "board/RegularFile.h"
+
+#include <algorithm>
+#include <ctime>
+#include <sstream>
 
 namespace tarsion {
 
@@ -11,6 +19,9 @@ namespace {
 constexpr std::uint32_t kReadI = 0x24;
 constexpr std::uint32_t kReadQ = 0x28;
 constexpr std::uint32_t kNoAccess = 0x00;
+// The pattern memory keeps the sample and the two marker bits; what lies above is not compared.
+constexpr std::uint32_t kPatternWordBits = 0x3FFFF;
+constexpr const char* kNoBoard = "Demo Mode: there is no board to read back";
 
 std::uint8_t* Bytes(CoefficientWord& word) {
     return word.data();
@@ -46,6 +57,55 @@ std::string WordText(const CoefficientWord& word) {
         text += FormatText("%.2x", word[byte]);
     return text;
 }
+
+std::string WordText(std::uint8_t entry) {
+    return FormatText("%.2x", entry);
+}
+
+template <class Image>
+void Compare(const Image& expected, const Image& read, VerifyReport& report) {
+    for (std::size_t address = 0; address < expected.size(); ++address) {
+        if (read[address] != expected[address])
+            report.mismatches.push_back(
+                {static_cast<int>(address), WordText(expected[address]), WordText(read[address])});
+    }
+}
+
+bool ReadFileText(CBoardOperations& ops, const std::string& file, std::size_t limit, std::string& text) {
+    const std::string path = ResolveLoaderPath(ops.Doc().startDirectory, file);
+    if (ReadRegularFile(path, limit, text) == FileRead::Ok)
+        return true;
+    ops.Log(FormatText("Could Not Open File %s", path.c_str()), 1);
+    return false;
+}
+
+const char* MemoryName(ChipMemory memory) {
+    switch (memory) {
+    case ChipMemory::CoefficientI:
+        return "I Coefficient RAM";
+    case ChipMemory::CoefficientQ:
+        return "Q Coefficient RAM";
+    case ChipMemory::Constellation:
+        return "Constellation RAM";
+    case ChipMemory::Pattern:
+        break;
+    }
+    return "Pattern Memory";
+}
+
+const char* VerifyName(ChipMemory memory) {
+    switch (memory) {
+    case ChipMemory::CoefficientI:
+        return "VerifyCoefficientRam I";
+    case ChipMemory::CoefficientQ:
+        return "VerifyCoefficientRam Q";
+    case ChipMemory::Constellation:
+        return "VerifyConstellationRam";
+    case ChipMemory::Pattern:
+        break;
+    }
+    return "VerifyExternalMemory";
+}
 } // namespace
 
 bool ReadCoefficientRam(CBoardOperations& ops, int which, CoefficientRamImage& words) {
@@ -58,23 +118,161 @@ bool ReadConstellationRam(CBoardOperations& ops, ConstellationImage& entries) {
                       CConstellationRam::kMemoryControlFailed, CConstellationRam::kRamAccessFailed);
 }
 
+bool ReadPatternWords(CBoardOperations& ops, std::uint32_t start, std::size_t count,
+                      std::vector<std::uint32_t>& words) {
+    PldGuard guard(ops);
+    if (!guard.Begin())
+        return false;
+    words.assign(count, 0);
+    bool read = true;
+    {
+        // A full memory takes about a minute on a real port.
+        CWordProgress progress(ops, "Reading the pattern memory", count);
+        for (std::size_t k = 0; k < count && read; ++k)
+            read = ops.Link().ReadExternalMemory(start + static_cast<std::uint32_t>(k), words[k]) &&
+                   progress.Advance(k + 1);
+    }
+    // DataClk goes back to its source also after a cancel or a failed word.
+    return guard.End("Failed ") && read;
+}
+
+std::vector<SamplePair> PairsOfWords(const std::vector<std::uint32_t>& words) {
+    std::vector<SamplePair> pairs(words.size() / 2);
+    for (std::size_t k = 0; k < pairs.size(); ++k)
+        pairs[k] = {static_cast<std::int16_t>(words[2 * k] & 0xFFFF),
+                    static_cast<std::int16_t>(words[2 * k + 1] & 0xFFFF)};
+    return pairs;
+}
+
+std::string ReadTimeText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[16];
+    return std::string(text, std::strftime(text, sizeof text, "%H:%M:%S", &local));
+}
+
+bool CMemoryReader::Read(ChipMemory memory) {
+    if (ops_.IsBusy())
+        return false;
+    CBoardOperations::Scope scope(ops_);
+    ops_.Log(std::string("Read from Board: ") + MemoryName(memory), 0);
+    if (ops_.Link().IsDemo()) {
+        ops_.Log(kNoBoard, 1);
+        return false;
+    }
+    bool read = false;
+    LoadedMemories& loaded = ops_.Doc().loaded;
+    switch (memory) {
+    case ChipMemory::CoefficientI:
+    case ChipMemory::CoefficientQ: {
+        const int which = memory == ChipMemory::CoefficientI ? 0 : 1;
+        CoefficientRamImage words{};
+        read = ReadCoefficientRam(ops_, which, words);
+        if (read)
+            loaded.SetCoefficientsRead(which, {words, ReadTimeText()});
+        break;
+    }
+    case ChipMemory::Constellation: {
+        ConstellationImage entries{};
+        read = ReadConstellationRam(ops_, entries);
+        if (read)
+            loaded.SetConstellationRead({entries, ReadTimeText()});
+        break;
+    }
+    case ChipMemory::Pattern:
+        read = ReadPattern();
+        break;
+    }
+    ops_.Log(read ? "Done" : "Failed", 1);
+    ops_.Doc().UpdateAllViews();
+    return read;
+}
+
+bool CMemoryReader::ReadPattern() {
+    std::uint32_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        std::uint8_t byte = 0;
+        if (!ops_.Link().ReadPldReg(static_cast<std::uint8_t>(pldreg::kPatternStart0 + i), byte)) {
+            ops_.Log("Couldn't Read the Start Address", 1);
+            return false;
+        }
+        start |= static_cast<std::uint32_t>(byte) << (8 * i);
+    }
+    // A start beyond the top holds no pattern; an odd one can't start a pair.
+    start = std::min(start + (start & 1), kPatternMemoryWords);
+    const std::size_t count = kPatternMemoryWords - start;
+    ops_.Log(FormatText("Start Address %.5x : %zu words", start, count), 1);
+    std::vector<std::uint32_t> words;
+    if (!ReadPatternWords(ops_, start, count, words))
+        return false;
+    ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(words)}, ReadTimeText()});
+    return true;
+}
+
 VerifyReport CMemoryVerifier::Verify(ChipMemory memory) {
     // A click that arrives while an operation waits in a dialog must not cut into its transfers.
     if (ops_.IsBusy())
         return {};
     CBoardOperations::Scope scope(ops_);
+    ops_.Log(VerifyName(memory), 0);
+    const LoadedMemories& loaded = ops_.Doc().loaded;
     switch (memory) {
     case ChipMemory::CoefficientI:
     case ChipMemory::CoefficientQ: {
         const int which = memory == ChipMemory::CoefficientI ? 0 : 1;
-        ops_.Log(which == 0 ? "VerifyCoefficientRam I" : "VerifyCoefficientRam Q", 0);
-        return Finish(memory, VerifyCoefficients(which));
+        const std::optional<LoadedCoefficients>& last = loaded.Coefficients(which);
+        return Finish(memory, VerifyCoefficients(which, last ? &last->words : nullptr));
     }
-    case ChipMemory::Constellation:
-        ops_.Log("VerifyConstellationRam", 0);
-        return Finish(memory, VerifyConstellation());
+    case ChipMemory::Constellation: {
+        const std::optional<ConstellationImage>& last = loaded.Constellation();
+        return Finish(memory, VerifyConstellation(last ? &*last : nullptr));
+    }
+    case ChipMemory::Pattern: {
+        const std::optional<LoadedPattern>& last = loaded.Pattern();
+        return Finish(memory, VerifyPattern(last ? &last->pairs : nullptr, last ? last->fifoControl : 0));
+    }
     }
     return {};
+}
+
+VerifyReport CMemoryVerifier::Verify(ChipMemory memory, const std::string& file) {
+    if (ops_.IsBusy())
+        return {};
+    CBoardOperations::Scope scope(ops_);
+    ops_.Log(std::string(VerifyName(memory)) + "   " + file, 0);
+    std::string text;
+    VerifyReport report;
+    if (!ReadFileText(ops_, file, memory == ChipMemory::Pattern ? kPatternFileLimit : kLoaderFileLimit, text))
+        return Finish(memory, report);
+    std::istringstream in(std::move(text));
+    switch (memory) {
+    case ChipMemory::CoefficientI:
+    case ChipMemory::CoefficientQ: {
+        const std::optional<CoefficientRamImage> image = ReadRamImage(in);
+        if (!image)
+            ops_.Log("Not a RAM image file: expected two header lines and 256 words", 1);
+        report = VerifyCoefficients(memory == ChipMemory::CoefficientI ? 0 : 1, image ? &*image : nullptr);
+        break;
+    }
+    case ChipMemory::Constellation: {
+        const ConstellationFile contents = ReadConstellationFile(in);
+        const ConstellationImage image = ConstellationImageOf(contents.entries);
+        if (contents.formatError)
+            ops_.Log("Incorrect Constellation file format", 1);
+        report = VerifyConstellation(contents.formatError ? nullptr : &image);
+        break;
+    }
+    case ChipMemory::Pattern: {
+        const PatternFile contents = ReadPatternFile(in);
+        if (contents.formatError || contents.tooLarge)
+            ops_.Log("Incorrect File Format; File must be either Hex or Floating Point", 1);
+        report = VerifyPattern(contents.formatError || contents.tooLarge ? nullptr : &contents.pairs,
+                               ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl));
+        break;
+    }
+    }
+    return Finish(memory, report);
 }
 
 bool CMemoryVerifier::CanVerify(bool loaded) {
@@ -84,42 +282,60 @@ bool CMemoryVerifier::CanVerify(bool loaded) {
     }
     // In demo mode no word is read: the comparison would only show zeros.
     if (ops_.Link().IsDemo()) {
-        ops_.Log("Demo Mode: there is no board to read back", 1);
+        ops_.Log(kNoBoard, 1);
         return false;
     }
     return true;
 }
 
-VerifyReport CMemoryVerifier::VerifyCoefficients(int which) {
-    const std::optional<LoadedCoefficients>& loaded = ops_.Doc().loaded.Coefficients(which);
+VerifyReport CMemoryVerifier::VerifyCoefficients(int which, const CoefficientRamImage* expected) {
     VerifyReport report;
     report.words = kCoefficientWords;
-    if (!CanVerify(loaded.has_value()))
+    if (!CanVerify(expected != nullptr))
         return report;
     CoefficientRamImage read{};
     if (!ReadCoefficientRam(ops_, which, read))
         return report;
-    for (int address = 0; address < kCoefficientWords; ++address) {
-        if (read[address] != loaded->words[address])
-            report.mismatches.push_back({address, WordText(loaded->words[address]), WordText(read[address])});
-    }
+    ops_.Doc().loaded.SetCoefficientsRead(which, {read, ReadTimeText()});
+    Compare(*expected, read, report);
     report.completed = true;
     return report;
 }
 
-VerifyReport CMemoryVerifier::VerifyConstellation() {
-    const std::optional<ConstellationImage>& loaded = ops_.Doc().loaded.Constellation();
+VerifyReport CMemoryVerifier::VerifyConstellation(const ConstellationImage* expected) {
     VerifyReport report;
     report.words = static_cast<int>(ConstellationImage().size());
-    if (!CanVerify(loaded.has_value()))
+    if (!CanVerify(expected != nullptr))
         return report;
     ConstellationImage read{};
     if (!ReadConstellationRam(ops_, read))
         return report;
-    for (int address = 0; address < report.words; ++address) {
-        if (read[address] != (*loaded)[address])
-            report.mismatches.push_back(
-                {address, FormatText("%.2x", (*loaded)[address]), FormatText("%.2x", read[address])});
+    ops_.Doc().loaded.SetConstellationRead({read, ReadTimeText()});
+    Compare(*expected, read, report);
+    report.completed = true;
+    return report;
+}
+
+VerifyReport CMemoryVerifier::VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl) {
+    VerifyReport report;
+    if (!CanVerify(pairs != nullptr))
+        return report;
+    std::vector<std::uint32_t> expected;
+    expected.reserve(2 * pairs->size());
+    for (const SamplePair& pair : *pairs) {
+        expected.push_back(PatternWordFor(pair.i, false, fifoControl) & kPatternWordBits);
+        expected.push_back(PatternWordFor(pair.q, true, fifoControl) & kPatternWordBits);
+    }
+    report.words = static_cast<int>(expected.size());
+    const auto start = static_cast<std::uint32_t>(kPatternMemoryWords - expected.size());
+    std::vector<std::uint32_t> read;
+    if (!ReadPatternWords(ops_, start, expected.size(), read))
+        return report;
+    ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(read)}, ReadTimeText()});
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        if ((read[k] & kPatternWordBits) != expected[k])
+            report.mismatches.push_back({static_cast<int>(start + k), FormatText("%.5x", expected[k]),
+                                         FormatText("%.5x", read[k] & kPatternWordBits)});
     }
     report.completed = true;
     return report;

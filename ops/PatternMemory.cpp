@@ -114,7 +114,9 @@ PatternFile ReadPatternFile(std::istream& in, std::size_t maxPairs) {
     for (int header = 0; header < kHeaderLines && lines.Next(line); ++header) {
     }
     Form form = Form::Unknown;
+    std::size_t number = kHeaderLines;
     while (lines.Next(line)) {
+        ++number;
         const std::string_view text = TrimmedText(line);
         if (text.empty())
             continue;
@@ -126,10 +128,12 @@ PatternFile ReadPatternFile(std::istream& in, std::size_t maxPairs) {
         SamplePair pair;
         if (lineForm != form || !ReadPair(text, form, pair)) {
             file.formatError = true;
+            file.errorLine = number;
             break;
         }
         if (file.pairs.size() == maxPairs) {
             file.tooLarge = true;
+            file.errorLine = number;
             break;
         }
         file.pairs.push_back(pair);
@@ -180,24 +184,47 @@ bool CPatternMemory::WriteSample(const char* logFormat, std::int32_t sample, boo
     return false;
 }
 
-bool CPatternMemory::WritePattern(const std::vector<SamplePair>& pairs) {
+bool CPatternMemory::WritePattern(const std::vector<SamplePair>& pairs, PldGuard& guard,
+                                  const std::string& source) {
     ops_.Log("Loading RAM....", 1);
     const std::size_t words = 2 * pairs.size();
     const std::uint32_t start = kPatternMemoryWords - static_cast<std::uint32_t>(words);
-    if (!WriteStart(start))
+    if (!WriteStart(start)) {
+        MarkPartlyLoaded(FormatText("partly loaded from %s: start address not written", source.c_str()));
         return false;
+    }
     fifoControl_ = ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl);
     const bool logSamples = pairs.size() < kLoggedPairs;
     CWordProgress progress(ops_, "Loading RAM", words);
-    std::uint32_t address = start;
-    for (std::size_t k = 0; k < pairs.size(); ++k, address += 2) {
-        if (!WriteSample(" I = %.4x", pairs[k].i, false, address, logSamples) ||
-            !progress.Advance(2 * k + 1) ||
-            !WriteSample(" Q = %.4x", pairs[k].q, true, address + 1, logSamples) ||
-            !progress.Advance(2 * k + 2))
-            return false;
+    std::size_t written = 0;
+    bool complete = true;
+    for (std::size_t k = 0; k < pairs.size() && complete; ++k) {
+        const std::uint32_t address = start + static_cast<std::uint32_t>(2 * k);
+        complete = WriteSample(" I = %.4x", pairs[k].i, false, address, logSamples) &&
+                   progress.Advance(++written) &&
+                   WriteSample(" Q = %.4x", pairs[k].q, true, address + 1, logSamples) &&
+                   progress.Advance(++written);
     }
-    return true;
+    if (complete)
+        return true;
+    if (!progress.Cancelled()) {
+        MarkPartlyLoaded(
+            FormatText("partly loaded from %s: %zu of %zu words", source.c_str(), written, words));
+        return false;
+    }
+    // The user stopped it: the board must not go on playing a memory that is half old, half new.
+    const std::string cancelled =
+        FormatText("Cancelled: the pattern memory holds %zu of %zu words", written, words);
+    if (!ops_.Link().WritePldReg(pldreg::kPatternSender, 0))
+        ops_.Log(kRestoreFailed, 1);
+    guard.End(kRestoreFailed);
+    ops_.Log(cancelled, 1);
+    ops_.Doc().loaded.SetPartial(ChipMemory::Pattern, {cancelled, true});
+    return false;
+}
+
+void CPatternMemory::MarkPartlyLoaded(std::string note) {
+    ops_.Doc().loaded.SetPartial(ChipMemory::Pattern, {std::move(note), false});
 }
 
 bool CPatternMemory::LoadFile(const std::string& file) {
@@ -224,16 +251,18 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     }
     ops_.Log("Counting vectors....", 1);
     if (contents.formatError) {
-        ops_.Prompt().ShowMessage(kFormatMessage);
+        // Nothing has been written: the memory still holds what it held.
+        ops_.Prompt().ShowMessage(std::string(kFormatMessage) + "\n" +
+                                  FileLineText(path, contents.errorLine));
         ops_.Log(kFormatError, 1);
         return false;
     }
     const long words = static_cast<long>(2 * contents.pairs.size());
     ops_.Log(FormatText("%li Vectors Found", words), 1);
-    if (!WritePattern(contents.pairs) || !guard.End(kRestoreFailed))
+    if (!WritePattern(contents.pairs, guard, FileNameOf(path)) || !guard.End(kRestoreFailed))
         return false;
     doc.pattern.fileName = StoredFileName(doc.startDirectory, path);
-    doc.loaded.SetPattern({contents.pairs, false, doc.pattern});
+    doc.loaded.SetPattern({contents.pairs, false, doc.pattern, fifoControl_});
     ops_.Log(FormatText("Loaded  %li  vectors", words), 1);
     return true;
 }
@@ -272,12 +301,12 @@ bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAm
         pairs[k] = {SampleFromReal(Wave(iKind, iAmplitude, angle)),
                     SampleFromReal(Wave(qKind, qAmplitude, angle))};
     }
-    if (!WritePattern(pairs) || !guard.End(kRestoreFailed))
+    if (!WritePattern(pairs, guard, "the generated pattern") || !guard.End(kRestoreFailed))
         return false;
     PatternSettings& settings = ops_.Doc().pattern;
     settings = {iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples, kGeneratedPattern};
     const long words = static_cast<long>(2 * pairs.size());
-    ops_.Doc().loaded.SetPattern({std::move(pairs), true, settings});
+    ops_.Doc().loaded.SetPattern({std::move(pairs), true, settings, fifoControl_});
     ops_.Log(FormatText("Loaded %li  vectors", words), 1);
     return true;
 }

@@ -9,6 +9,7 @@
 namespace tarsion {
 
 class CBoardOperations;
+class PldGuard;
 
 // Both samples of one pair as signed 32-bit integers; bits 15..0 go to Din[15:0].
 struct SamplePair {
@@ -22,6 +23,7 @@ struct PatternFile {
     std::vector<SamplePair> pairs;
     bool formatError = false;
     bool tooLarge = false;
+    std::size_t errorLine = 0; // the line (from 1) that stopped the reading
 };
 
 inline constexpr std::uint32_t kPatternMemoryWords = 0x40000;
@@ -60,7 +62,10 @@ private:
     // Reasons a generated pattern is refused before anything is written; empty when it's sound.
     static const char* GenerateRefusal(std::int32_t iKind, std::int32_t qKind, double iAmplitude,
                                        double qAmplitude, double samplesPerCycle, double numberOfSamples);
-    bool WritePattern(const std::vector<SamplePair>& pairs);
+    // Writes the pairs between the guard's start and end. A cancel stops the sender and restores
+    // DataClk; a failure or a cancel marks the memory as partly loaded from `source`.
+    bool WritePattern(const std::vector<SamplePair>& pairs, PldGuard& guard, const std::string& source);
+    void MarkPartlyLoaded(std::string note);
     bool WriteStart(std::uint32_t start);
     bool WriteSample(const char* logFormat, std::int32_t sample, bool qWord, std::uint32_t address,
                      bool logSample);

@@ -93,7 +93,7 @@ CBoardForm::CBoardForm(PageContext context, QWidget* parent)
       patternFile_(Named(new QLineEdit, "patternFile")), iKind_(MakeKindList("iKind")),
       iAmplitude_(MakeNumberEdit("iAmplitude")), qKind_(MakeKindList("qKind")),
       qAmplitude_(MakeNumberEdit("qAmplitude")), samplesPerCycle_(MakeNumberEdit("samplesPerCycle")),
-      numberOfSamples_(MakeNumberEdit("numberOfSamples")) {
+      numberOfSamples_(MakeNumberEdit("numberOfSamples")), patternState_(Named(new QLabel, "patternState")) {
     connect(dataClk_, &QComboBox::activated, this, [this](int index) { SelectDataClk(index); });
     connect(patternMemory_, &QCheckBox::clicked, this, [this] { DrivePatternSender(true); });
     connect(ground_, &QCheckBox::clicked, this, [this] { DrivePatternSender(false); });
@@ -114,6 +114,8 @@ CBoardForm::CBoardForm(PageContext context, QWidget* parent)
     contentsGrid->addWidget(patternFile_, 0, 0, 1, 3);
     contentsGrid->addWidget(browse, 1, 1);
     contentsGrid->addWidget(loadFile, 1, 2);
+    patternState_->setWordWrap(true);
+    contentsGrid->addWidget(patternState_, 2, 0, 1, 3);
     contentsGrid->setColumnStretch(0, 1);
     connect(browse, &QPushButton::clicked, this, [this] { Browse(); });
     connect(loadFile, &QPushButton::clicked, this, [this] { LoadFile(); });
@@ -170,7 +172,15 @@ void CBoardForm::ShowBoard() {
 
     const auto base = std::find(kPortBases.begin(), kPortBases.end(), Ops().Link().BaseAddress());
     port_->setCurrentIndex(base == kPortBases.end() ? -1 : static_cast<int>(base - kPortBases.begin()));
-    ShowPattern(Doc().pattern);
+    // The settings the user typed stay while the page's load runs, and after it failed until the
+    // document's settings change: the user may mend one field and try again.
+    if (!patternAtLoad_ || !(Doc().pattern == *patternAtLoad_)) {
+        patternAtLoad_.reset();
+        ShowPattern(Doc().pattern);
+    }
+    const std::optional<PartialLoad>& partial = Doc().loaded.Partial(ChipMemory::Pattern);
+    patternState_->setText(partial ? QString::fromStdString(partial->note) : QString());
+    patternState_->setVisible(partial.has_value());
 }
 
 void CBoardForm::ShowPattern(const PatternSettings& pattern) {
@@ -240,11 +250,27 @@ void CBoardForm::Browse() {
         patternFile_->setText(path);
 }
 
-void CBoardForm::LoadFile() {
-    if (!Ops().LoadExternalMemory(patternFile_->text().toStdString())) {
-        ShowMessage(QString::fromLatin1(kDownloadFailed));
-        return;
+bool CBoardForm::RunLoad(const std::function<bool()>& load) {
+    const std::uint64_t before = Doc().loaded.Generation();
+    patternAtLoad_ = Doc().pattern;
+    if (load()) {
+        patternAtLoad_.reset();
+        return true;
     }
+    const std::optional<PartialLoad>& partial = Doc().loaded.Partial(ChipMemory::Pattern);
+    const bool marked = partial && Doc().loaded.Generation() != before;
+    if (marked && partial->cancelled)
+        ShowMessage(QString::fromStdString(partial->note));
+    else
+        ShowMessage(QString::fromLatin1(kDownloadFailed) +
+                    (marked ? QStringLiteral("\n") + QString::fromStdString(partial->note) : QString()));
+    return false;
+}
+
+void CBoardForm::LoadFile() {
+    const std::string file = patternFile_->text().toStdString();
+    if (!RunLoad([this, &file] { return Ops().LoadExternalMemory(file); }))
+        return;
     if (StartSending())
         ShowMessage(QStringLiteral("File DownLoad to External Memory Complete"));
 }
@@ -263,11 +289,12 @@ void CBoardForm::LoadPattern() {
             ShowPattern(*pattern);
         }
     }
-    if (!Ops().LoadExternalMem(pattern->iKind, pattern->qKind, pattern->iAmplitude, pattern->qAmplitude,
-                               pattern->samplesPerCycle, pattern->numberOfSamples)) {
-        ShowMessage(QString::fromLatin1(kDownloadFailed));
+    if (!RunLoad([this, &pattern] {
+            return Ops().LoadExternalMem(pattern->iKind, pattern->qKind, pattern->iAmplitude,
+                                         pattern->qAmplitude, pattern->samplesPerCycle,
+                                         pattern->numberOfSamples);
+        }))
         return;
-    }
     StartSending();
 }
 

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "LoadInputs.h"
+#include "ops/DocumentSettings.h"
 
+#include <functional>
 #include <optional>
 
+class QLabel;
 class QPushButton;
 
 namespace tarsion {
-
-struct PatternSettings;
 
 // "Board": the board around the chip. The DataClk source and the source of Din[15:0] mirror
 // bridge register 9 and PLD register 12; the parallel port's base address; the pattern memory,
@@ -31,6 +32,9 @@ private:
     void LoadFile();
     void LoadPattern();
     void Suggest();
+    // Runs a pattern load with the page's pattern settings held; on failure shows why, with what the
+    // load left in the memory.
+    bool RunLoad(const std::function<bool()>& load);
     // FIFO reset and Send after a pattern load; false after the message of the first failure.
     bool StartSending();
 
@@ -46,7 +50,11 @@ private:
     QLineEdit* qAmplitude_;
     QLineEdit* samplesPerCycle_;
     QLineEdit* numberOfSamples_;
+    QLabel* patternState_;
     int shownDataClk_ = -1;
+    // The document's pattern settings when the page's last load began; kept while that load runs
+    // and after it failed.
+    std::optional<PatternSettings> patternAtLoad_;
 };
 
 } // namespace tarsion

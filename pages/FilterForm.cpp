@@ -138,7 +138,7 @@ CFilterForm::CFilterForm(PageContext context, QWidget* parent)
                                                                 QStringLiteral("Load ")),
                                              CCoefficientInputs(QStringLiteral("Q Coefficient Memory"), "q",
                                                                 QStringLiteral("Load"))},
-      constellationFile_(new QLineEdit) {
+      constellationFile_(new QLineEdit), memoryState_(new QLabel) {
     // I above the constellation, Q above the DC offset: the channels stand side by side.
     QVBoxLayout* left = AddColumn();
     QVBoxLayout* right = AddColumn();
@@ -173,6 +173,9 @@ CFilterForm::CFilterForm(PageContext context, QWidget* parent)
     connect(constellationBrowse, &QPushButton::clicked, this, [this] { BrowseConstellation(); });
     connect(constellationLoad, &QPushButton::clicked, this, [this] { LoadConstellation(); });
     left->addWidget(constellation);
+    memoryState_->setObjectName(QStringLiteral("memoryState"));
+    memoryState_->setWordWrap(true);
+    left->addWidget(memoryState_);
 
     auto* lower = new QHBoxLayout;
     QGroupBox* dcOffset = MakeGroup(QStringLiteral("Shaping Filter DC Offset (0x11)"));
@@ -192,6 +195,16 @@ void CFilterForm::ShowDocument() {
     channels_[I].Show(Doc().coefficientI);
     channels_[Q].Show(Doc().coefficientQ);
     constellationFile_->setText(QString::fromStdString(Doc().constellationFile));
+    // A load that stopped part way: the names above are those of the last good load.
+    QStringList notes;
+    for (const auto& [memory, name] : {std::pair{ChipMemory::CoefficientI, "I Coefficient RAM"},
+                                       std::pair{ChipMemory::CoefficientQ, "Q Coefficient RAM"},
+                                       std::pair{ChipMemory::Constellation, "Constellation RAM"}}) {
+        if (const std::optional<PartialLoad>& partial = Doc().loaded.Partial(memory))
+            notes << QStringLiteral("%1: %2").arg(QLatin1String(name), QString::fromStdString(partial->note));
+    }
+    memoryState_->setText(notes.join(QLatin1Char('\n')));
+    memoryState_->setVisible(!notes.isEmpty());
 }
 
 void CFilterForm::BrowseCoefficients(Channel channel) {

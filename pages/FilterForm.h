@@ -5,6 +5,7 @@
 #include <array>
 
 class QGroupBox;
+class QLabel;
 class QHBoxLayout;
 class QPushButton;
 
@@ -67,6 +68,7 @@ private:
 
     std::array<CCoefficientInputs, 2> channels_;
     QLineEdit* constellationFile_;
+    QLabel* memoryState_;
 };
 
 } // namespace tarsion

@@ -9,6 +9,7 @@
 #include <QPen>
 #include <QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tarsion {
@@ -29,6 +30,36 @@ FrequencyAxisScale FrequencyAxisFor(std::optional<double> referenceHz, double la
                     QStringLiteral("Frequency (%1)").arg(QString::fromLatin1(unit.name))};
     }
     return {*referenceHz, QStringLiteral("Frequency (Hz)")};
+}
+
+double RoundTickInterval(double span, bool integers) {
+    constexpr double kTicks = 6.0;
+    if (!(span > 0) || !std::isfinite(span))
+        return 1.0;
+    const double raw = span / kTicks;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    const double mantissa = raw / power;
+    const double interval = power * (mantissa <= 1.0   ? 1.0
+                                     : mantissa <= 2.0 ? 2.0
+                                     : mantissa <= 5.0 ? 5.0
+                                                       : 10.0);
+    return integers ? std::max(std::round(interval), 1.0) : interval;
+}
+
+int TickDecimals(double interval) {
+    return interval >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(interval) - 1e-9));
+}
+
+void SetRoundTicks(QValueAxis* axis, double min, double max, bool integers) {
+    if (!(max > min))
+        max = min + 1.0;
+    const double interval = RoundTickInterval(max - min, integers);
+    axis->setRange(min, max);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0.0);
+    axis->setTickInterval(interval);
+    axis->setLabelFormat(QStringLiteral("%.") + QString::number(TickDecimals(interval)) +
+                         QStringLiteral("f"));
 }
 
 QLineSeries* ChartParts::AddSeries(const QString& name, const QColor& color, Qt::PenStyle style) {

@@ -42,6 +42,13 @@ struct ChartParts {
 QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t first, std::size_t count,
                               std::size_t columns, double xStep, bool maximaOnly);
 
+// The range [min, max] with ticks at a round interval (1, 2 or 5 times a power of ten, at least 1
+// when `integers`), labelled with the decimals that interval needs.
+void SetRoundTicks(QValueAxis* axis, double min, double max, bool integers);
+// The interval SetRoundTicks chooses, and the decimals of its labels.
+double RoundTickInterval(double span, bool integers);
+int TickDecimals(double interval);
+
 ChartParts CreateChart(QWidget* parent, const QString& title, const QString& xTitle, const QString& yTitle);
 
 // The figures beside a view's plots: top-aligned, selectable, wrapped in a narrow column.

@@ -8,6 +8,8 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 class QComboBox;
 class QLabel;
@@ -41,6 +43,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Everything a redraw depends on; a notification that changes none of it costs nothing.
@@ -52,9 +55,18 @@ private:
         bool operator==(const DrawnState&) const = default;
     };
     DrawnState CurrentState() const;
-    // Taps, responses and figures of a load; redone only when the loads or the channel change.
-    void Analyse(const LoadedCoefficients& loaded);
+    // Taps, responses and figures of what was written and what was read back; redone only when
+    // the loads, the reads or the channel change.
+    void Analyse(const LoadedCoefficients* loaded, const CoefficientRamImage* read, const FilterGeometry& g);
     void DrawNothing();
+    void DrawMagnitude();
+    void ResetZoom();
+    QString PartialLine() const;
+    void ReadFromBoard();
+    void Verify(ChipMemory memory);
+    ChipMemory ShownMemory() const {
+        return channel_ == 0 ? ChipMemory::CoefficientI : ChipMemory::CoefficientQ;
+    }
     QString VerifyLines() const;
 
     CTarsionDoc& doc_;
@@ -70,6 +82,8 @@ private:
     QLineSeries* quantizedSeries_ = nullptr;
     QLineSeries* idealSeries_ = nullptr;
     QLineSeries* tapSeries_ = nullptr;
+    QLineSeries* readSeries_ = nullptr;
+    QLineSeries* readTapSeries_ = nullptr;
     QLabel* figures_ = nullptr;
 
     // The numbers of the last analysis, for the plots, the figures and the CSV export.
@@ -78,6 +92,12 @@ private:
     std::vector<double> idealDb_;
     std::vector<double> taps_;
     std::vector<double> idealTaps_;
+    std::vector<double> readDb_;
+    std::vector<double> readTaps_;
+    double rate_ = 1;
+    double frequencyScale_ = 1;                     // axis units per multiple of the symbol rate
+    std::optional<std::pair<double, double>> zoom_; // the frequency range shown, in axis units
+    bool settingRange_ = false;
     FilterFigures filterFigures_;
 };
 

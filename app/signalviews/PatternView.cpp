@@ -2,10 +2,12 @@
 
 #include "PlotExport.h"
 #include "board/ChipRegisters.h"
+#include "ops/MemoryReadBack.h"
 #include "pages/PageConversions.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,6 +31,7 @@ constexpr double kSpectrumBottom = -150.0;
 constexpr double kWheelZoom = 0.8;
 constexpr std::size_t kFewestShown = 8;
 constexpr int kFallbackColumns = 1000;
+constexpr std::size_t kShownMismatches = 8;
 
 const char* KindName(std::int32_t kind) {
     switch (kind) {
@@ -43,8 +46,8 @@ const char* KindName(std::int32_t kind) {
 
 } // namespace
 
-CPatternView::CPatternView(CTarsionDoc& doc, QWidget* parent)
-    : QWidget(parent), doc_(doc), redraw_([this] { Redraw(); }) {
+CPatternView::CPatternView(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent)
+    : QWidget(parent), doc_(doc), ops_(ops), redraw_([this] { Redraw(); }) {
     setObjectName(QStringLiteral("patternView"));
     auto* layout = new QVBoxLayout(this);
     auto* middle = new QHBoxLayout();
@@ -57,7 +60,6 @@ CPatternView::CPatternView(CTarsionDoc& doc, QWidget* parent)
     qTime_ = time_.AddSeries(QStringLiteral("Q"), kQColor);
     time_.y->setRange(-1.0, 1.0);
     time_.y->setTickCount(5);
-    time_.x->setLabelFormat(QStringLiteral("%.0f"));
     time_.view->setRubberBand(QChartView::HorizontalRubberBand);
     time_.view->installEventFilter(this);
     time_.view->setFocusPolicy(Qt::StrongFocus);
@@ -79,7 +81,14 @@ CPatternView::CPatternView(CTarsionDoc& doc, QWidget* parent)
 
     auto* bottom = new QHBoxLayout();
     auto* whole = new QPushButton(QStringLiteral("Whole Pattern"), this);
+    auto* read = new QPushButton(QStringLiteral("Read from Board"), this);
+    read->setObjectName(QStringLiteral("readFromBoard"));
+    read->setToolTip(QStringLiteral("Reads the used region of the pattern memory back and plots it"));
+    auto* verify = new QPushButton(QStringLiteral("Verify"), this);
+    verify->setToolTip(QStringLiteral("Reads the pattern memory back and compares it with what was loaded"));
     bottom->addWidget(whole);
+    bottom->addWidget(read);
+    bottom->addWidget(verify);
     bottom->addWidget(
         CreateExportButtons(this, QStringLiteral("pattern"),
                             {[this](const QString& path) { return ExportPng(*plots_, path); },
@@ -91,6 +100,8 @@ CPatternView::CPatternView(CTarsionDoc& doc, QWidget* parent)
     layout->addLayout(bottom);
 
     connect(whole, &QPushButton::clicked, this, &CPatternView::ShowWholePattern);
+    connect(read, &QPushButton::clicked, this, [this] { CMemoryReader(ops_).Read(ChipMemory::Pattern); });
+    connect(verify, &QPushButton::clicked, this, &CPatternView::Verify);
     connect(pan_, &QScrollBar::valueChanged, this,
             [this](int value) { ShowSamples(static_cast<std::size_t>(std::max(value, 0)), count_); });
     connect(time_.x, &QValueAxis::rangeChanged, this, &CPatternView::OnTimeRangeChanged);
@@ -123,7 +134,15 @@ void CPatternView::showEvent(QShowEvent* event) {
 void CPatternView::Analyse() {
     analysedGeneration_ = doc_.loaded.Generation();
     const std::optional<LoadedPattern>& pattern = doc_.loaded.Pattern();
-    analysis_ = pattern ? AnalysePattern(pattern->pairs, fft_) : PatternAnalysis{};
+    // What the board holds, once read, is what the plots show.
+    const auto& read = doc_.loaded.PatternRead();
+    analysis_ = read      ? AnalysePattern(read->contents.pairs, fft_)
+                : pattern ? AnalysePattern(pattern->pairs, fft_)
+                          : PatternAnalysis{};
+    time_.chart->setTitle(read ? QStringLiteral("Pattern memory, read from the board at %1")
+                                     .arg(QString::fromStdString(read->readAt))
+                          : pattern ? QStringLiteral("Pattern memory, as written")
+                                    : QStringLiteral("Pattern memory"));
     patternFrequency_ =
         pattern && pattern->generated ? GeneratedPatternFrequency(pattern->settings) : std::nullopt;
     first_ = 0;
@@ -145,8 +164,8 @@ void CPatternView::DrawTime() {
     iTime_->replace(EnvelopePoints(analysis_.i, first_, count_, columns, 1.0, false));
     qTime_->replace(EnvelopePoints(analysis_.q, first_, count_, columns, 1.0, false));
     settingRange_ = true;
-    time_.x->setRange(static_cast<double>(first_),
-                      static_cast<double>(first_ + std::max<std::size_t>(count_, 2) - 1));
+    SetRoundTicks(time_.x, static_cast<double>(first_),
+                  static_cast<double>(first_ + std::max<std::size_t>(count_, 2) - 1), true);
     const int hidden = static_cast<int>(PatternLength() - count_);
     pan_->blockSignals(true);
     pan_->setRange(0, std::max(hidden, 0));
@@ -169,7 +188,7 @@ void CPatternView::DrawSpectrum() {
     iSpectrum_->replace(EnvelopePoints(analysis_.iSpectrumDbfs, 0, bins, columns, binStep, true));
     qSpectrum_->replace(EnvelopePoints(analysis_.qSpectrumDbfs, 0, bins, columns, binStep, true));
     spectrum_.x->setTitleText(scale.title);
-    spectrum_.x->setRange(0, 0.5 * scale.perMultiple);
+    SetRoundTicks(spectrum_.x, 0, 0.5 * scale.perMultiple, false);
     if (patternFrequency_ && bins > 0) {
         const double x = *patternFrequency_ * scale.perMultiple;
         marker_->replace({{x, kSpectrumBottom}, {x, kSpectrumTop}});
@@ -180,50 +199,102 @@ void CPatternView::DrawSpectrum() {
 
 void CPatternView::DrawFigures() {
     const std::optional<LoadedPattern>& pattern = doc_.loaded.Pattern();
-    if (!pattern) {
-        figures_->setText(
-            QStringLiteral("<b>Pattern memory</b><p>Nothing loaded since the program started.</p>"));
+    const auto& read = doc_.loaded.PatternRead();
+    const std::optional<PartialLoad>& partial = doc_.loaded.Partial(ChipMemory::Pattern);
+    QString text = QStringLiteral("<b>Pattern memory</b><br>");
+    if (partial)
+        text += QStringLiteral("<p><b>The memory matches no file: %1</b></p>")
+                    .arg(QString::fromStdString(partial->note).toHtmlEscaped());
+    if (!pattern && !read) {
+        figures_->setText(text +
+                          QStringLiteral("<p>Not loaded since the program started. The board may still "
+                                         "hold a pattern: Read from Board shows it.</p>") +
+                          VerifyLine());
         return;
     }
-    const PatternSettings& s = pattern->settings;
-    QString text = QStringLiteral("<b>Pattern memory</b><br>");
-    if (pattern->generated) {
-        text += QStringLiteral("Generated: I %1, amplitude %2; Q %3, amplitude %4<br>Samples per cycle: %5")
+    if (pattern) {
+        const PatternSettings& s = pattern->settings;
+        if (pattern->generated) {
+            text +=
+                QStringLiteral("Generated: I %1, amplitude %2; Q %3, amplitude %4<br>Samples per cycle: %5")
                     .arg(QString::fromLatin1(KindName(s.iKind)))
                     .arg(s.iAmplitude)
                     .arg(QString::fromLatin1(KindName(s.qKind)))
                     .arg(s.qAmplitude)
                     .arg(s.samplesPerCycle, 0, 'g', 15);
+        } else {
+            text += QStringLiteral("File: %1").arg(QString::fromStdString(s.fileName).toHtmlEscaped());
+        }
+        text += QStringLiteral("<br>%1 sample pairs written").arg(pattern->pairs.size());
     } else {
-        text += QStringLiteral("File: %1").arg(QString::fromStdString(s.fileName).toHtmlEscaped());
+        text += QStringLiteral("Not loaded since the program started.");
     }
-    text += QStringLiteral("<br>%1 sample pairs").arg(PatternLength());
+    if (read)
+        text += QStringLiteral("<br>Read from the board at %1: %2 sample pairs from address %3")
+                    .arg(QString::fromStdString(read->readAt))
+                    .arg(read->contents.pairs.size())
+                    .arg(read->contents.start, 5, 16, QLatin1Char('0'));
     const std::optional<double> dataClk = DataClkHz(doc_.Shadow());
+    const auto hertz = [&dataClk](double multiple) {
+        return dataClk ? QStringLiteral(" = %1").arg(
+                             QString::fromStdString(pageconv::FormatFrequency(multiple * *dataClk)))
+                       : QString();
+    };
     text += QStringLiteral("<p>DataClk: %1")
                 .arg(dataClk ? QString::fromStdString(pageconv::FormatFrequency(*dataClk))
                              : QStringLiteral("unknown"));
-    if (patternFrequency_) {
-        text += QStringLiteral("<br>Pattern frequency: %1 x DataClk").arg(*patternFrequency_, 0, 'g', 8);
-        if (dataClk)
-            text += QStringLiteral(" = %1").arg(
-                QString::fromStdString(pageconv::FormatFrequency(*patternFrequency_ * *dataClk)));
-    }
+    if (patternFrequency_)
+        text += QStringLiteral("<br>Pattern frequency: %1 x DataClk").arg(*patternFrequency_, 0, 'g', 8) +
+                hertz(*patternFrequency_);
     text += QStringLiteral("</p>");
     for (const auto& [name, levels] :
          {std::pair{"I", &analysis_.iSpectrumDbfs}, std::pair{"Q", &analysis_.qSpectrumDbfs}}) {
         if (levels->empty())
             continue;
         const auto peak = std::max_element(levels->begin(), levels->end());
-        const double bin = static_cast<double>(peak - levels->begin());
-        text += QStringLiteral("%1 peak: %2 dBFS at %3 x DataClk<br>")
+        const double multiple =
+            static_cast<double>(peak - levels->begin()) / static_cast<double>(PatternLength());
+        text += QStringLiteral("%1 peak: %2 dBFS at %3 x DataClk%4<br>")
                     .arg(QString::fromLatin1(name))
                     .arg(*peak, 0, 'f', 2)
-                    .arg(bin / static_cast<double>(PatternLength()), 0, 'g', 8);
+                    .arg(multiple, 0, 'g', 8)
+                    .arg(hertz(multiple));
     }
     text += QStringLiteral("<p>Shown: pairs %1 to %2</p>")
                 .arg(first_)
                 .arg(first_ + count_ - (count_ > 0 ? 1 : 0));
-    figures_->setText(text);
+    figures_->setText(text + VerifyLine());
+}
+
+QString CPatternView::VerifyLine() const {
+    const std::optional<VerifyReport>& report = doc_.loaded.LastVerify(ChipMemory::Pattern);
+    if (!report)
+        return {};
+    QString text =
+        QStringLiteral("<p><b>Verify</b>: %1").arg(QString::fromStdString(report->summary).toHtmlEscaped());
+    const std::size_t shown = std::min<std::size_t>(report->mismatches.size(), kShownMismatches);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const WordMismatch& m = report->mismatches[i];
+        text += QStringLiteral("<br><tt>%1: expected %2 read %3</tt>")
+                    .arg(m.address, 5, 16, QLatin1Char('0'))
+                    .arg(QString::fromStdString(m.expected), QString::fromStdString(m.read));
+    }
+    if (report->mismatches.size() > shown)
+        text += QStringLiteral("<br>... %1 more in the log").arg(report->mismatches.size() - shown);
+    return text + QStringLiteral("</p>");
+}
+
+void CPatternView::Verify() {
+    if (doc_.loaded.Pattern()) {
+        CMemoryVerifier(ops_).Verify(ChipMemory::Pattern);
+        return;
+    }
+    // Loaded before the program started: compare with a file the user names.
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Verify with File"), QString::fromStdString(doc_.startDirectory),
+        QStringLiteral("Pattern Files (*.pat *.imp);;All Files (*)"));
+    if (!file.isEmpty())
+        CMemoryVerifier(ops_).Verify(ChipMemory::Pattern, file.toStdString());
 }
 
 bool CPatternView::ShowSamples(std::size_t first, std::size_t count) {
@@ -304,7 +375,10 @@ QString CPatternView::FiguresText() const {
 }
 
 QString CPatternView::CsvText() const {
-    QString csv = QStringLiteral("pair,i,q,bin,frequency_x_dataclk,i_dbfs,q_dbfs\n");
+    // Columns are only ever added at the end: scripts read the first ones by position.
+    const std::optional<double> dataClk = DataClkHz(doc_.Shadow());
+    QString csv = QStringLiteral("pair,i,q,bin,frequency_x_dataclk,i_dbfs,q_dbfs");
+    csv += dataClk ? QStringLiteral(",frequency_hz\n") : QStringLiteral("\n");
     const std::size_t bins = analysis_.iSpectrumDbfs.size();
     for (std::size_t n = 0; n < PatternLength(); ++n) {
         csv +=
@@ -317,6 +391,12 @@ QString CPatternView::CsvText() const {
                        .arg(analysis_.qSpectrumDbfs[n], 0, 'g', 10);
         else
             csv += QStringLiteral(",,,,");
+        if (dataClk)
+            csv += QLatin1Char(',') +
+                   (n < bins ? QString::number(static_cast<double>(n) / static_cast<double>(PatternLength()) *
+                                                   *dataClk,
+                                               'g', 12)
+                             : QString());
         csv += QLatin1Char('\n');
     }
     return csv;

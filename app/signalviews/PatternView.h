@@ -17,13 +17,16 @@ class QScrollBar;
 
 namespace tarsion {
 
-// The pattern memory's last load: I and Q against sample number (zoom with the wheel, the rubber
-// band or the keys, pan with the scroll bar; at most a minimum and a maximum per pixel column are
-// drawn), and the spectrum of each channel with a marker at a generated pattern's frequency.
+class CBoardOperations;
+
+// The pattern memory as last read back from the board, else as last written: I and Q against sample number
+// (zoom with the wheel, the rubber band or the keys, pan with the scroll bar; at most a minimum and a maximum
+// per pixel column are drawn), and the spectrum of each channel with a marker at a generated pattern's
+// frequency.
 class CPatternView final : public QWidget, public IDocumentObserver {
     Q_OBJECT
 public:
-    explicit CPatternView(CTarsionDoc& doc, QWidget* parent = nullptr);
+    CPatternView(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent = nullptr);
     ~CPatternView() override;
 
     void OnDocumentUpdate() override;
@@ -63,8 +66,11 @@ private:
     void Zoom(double factor, double centre);
     void OnTimeRangeChanged(double min, double max);
     std::size_t PatternLength() const { return analysis_.i.size(); }
+    void Verify();
+    QString VerifyLine() const;
 
     CTarsionDoc& doc_;
+    CBoardOperations& ops_;
     DrawnState drawn_;
     std::uint64_t analysedGeneration_ = ~0ull;
     CDeferredRedraw redraw_;

@@ -1,19 +1,56 @@
 #include "PlotExport.h"
 
 #include <QBuffer>
+#include <QChart>
+#include <QChartView>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QLineSeries>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSvgGenerator>
+#include <QValueAxis>
 #include <QWidget>
+
+#include <algorithm>
+#include <utility>
 
 namespace tarsion {
 
 namespace {
+// Every line of the charts cut to its axes for as long as it lives; the points come back after.
+class ClippedLines {
+public:
+    explicit ClippedLines(QWidget& plots) {
+        for (QChartView* view : plots.findChildren<QChartView*>()) {
+            for (QAbstractSeries* series : view->chart()->series()) {
+                auto* line = qobject_cast<QLineSeries*>(series);
+                QValueAxis* x = nullptr;
+                QValueAxis* y = nullptr;
+                for (QAbstractAxis* axis : series->attachedAxes())
+                    (axis->orientation() == Qt::Horizontal ? x : y) = qobject_cast<QValueAxis*>(axis);
+                if (!line || !x || !y)
+                    continue;
+                saved_.append({line, line->points()});
+                line->replace(ClipToRange(saved_.back().second,
+                                          QRectF(QPointF(x->min(), y->min()), QPointF(x->max(), y->max()))));
+            }
+        }
+    }
+    ~ClippedLines() {
+        for (const auto& [line, points] : saved_)
+            line->replace(points);
+    }
+    ClippedLines(const ClippedLines&) = delete;
+    ClippedLines& operator=(const ClippedLines&) = delete;
+
+private:
+    QList<std::pair<QLineSeries*, QList<QPointF>>> saved_;
+};
+
 bool SaveBytes(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -42,9 +79,37 @@ bool ExportSvg(QWidget& plots, const QString& path, const QString& title) {
     QPainter painter;
     if (!painter.begin(&generator))
         return false;
+    const ClippedLines clip(plots);
     plots.render(&painter);
     painter.end();
     return SaveBytes(path, bytes);
+}
+
+QList<QPointF> ClipToRange(const QList<QPointF>& points, const QRectF& range) {
+    const double left = range.left();
+    const double right = range.right();
+    const auto held = [&range](QPointF p) {
+        p.setY(std::clamp(p.y(), range.top(), range.bottom()));
+        return p;
+    };
+    QList<QPointF> clipped;
+    for (qsizetype k = 0; k < points.size(); ++k) {
+        const QPointF& p = points[k];
+        if (k > 0) {
+            const QPointF& q = points[k - 1];
+            // The edges the segment from q to p crosses, in the order it crosses them.
+            const double edges[2] = {q.x() < p.x() ? left : right, q.x() < p.x() ? right : left};
+            for (const double edge : edges) {
+                if ((q.x() - edge) * (p.x() - edge) < 0) {
+                    const double t = (edge - q.x()) / (p.x() - q.x());
+                    clipped.append(held({edge, q.y() + t * (p.y() - q.y())}));
+                }
+            }
+        }
+        if (p.x() >= left && p.x() <= right)
+            clipped.append(held(p));
+    }
+    return clipped;
 }
 
 bool ExportText(const QString& path, const QString& text) {

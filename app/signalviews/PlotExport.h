@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QList>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
 
 #include <functional>
@@ -13,6 +16,10 @@ namespace tarsion {
 bool ExportPng(QWidget& plots, const QString& path);
 bool ExportSvg(QWidget& plots, const QString& path, const QString& title);
 bool ExportText(const QString& path, const QString& text);
+
+// A line cut to the x range of `range` (with a point where it crosses an edge) and held within its
+// y range: what an SVG export draws, since the SVG writer ignores the plot's clip.
+QList<QPointF> ClipToRange(const QList<QPointF>& points, const QRectF& range);
 
 // The three export buttons of a view; each asks for a file name, then exports.
 struct ExportActions {

@@ -14,7 +14,7 @@ namespace tarsion {
 CSignalViewMenu::CSignalViewMenu(QMainWindow& window, CTarsionDoc& doc, CBoardOperations& ops, QMenu& menu)
     : QObject(&window) {
     filterView_ = new CFilterResponseView(doc, ops);
-    patternView_ = new CPatternView(doc);
+    patternView_ = new CPatternView(doc, ops);
     filterDock_ =
         AddDock(window, filterView_, QStringLiteral("Filter Response"), QStringLiteral("viewFilterResponse"),
                 QStringLiteral("Shows the frequency and impulse response of the loaded filters"), menu);
@@ -32,11 +32,15 @@ CSignalViewMenu::CSignalViewMenu(QMainWindow& window, CTarsionDoc& doc, CBoardOp
     const VerifyItem items[] = {
         {"verifyICoefficientRam", "Verify I Coefficient RAM", ChipMemory::CoefficientI},
         {"verifyQCoefficientRam", "Verify Q Coefficient RAM", ChipMemory::CoefficientQ},
-        {"verifyConstellationRam", "Verify Constellation RAM", ChipMemory::Constellation}};
+        {"verifyConstellationRam", "Verify Constellation RAM", ChipMemory::Constellation},
+        {"verifyPatternMemory", "Verify Pattern Memory", ChipMemory::Pattern}};
     for (const VerifyItem& item : items) {
         auto* action = new QAction(QString::fromLatin1(item.text), &window);
         action->setObjectName(QString::fromLatin1(item.name));
-        action->setStatusTip(QStringLiteral("Reads the RAM back and compares it with what was last loaded"));
+        action->setStatusTip(
+            item.memory == ChipMemory::Pattern
+                ? QStringLiteral("Reads the pattern memory back and compares it with what was last loaded")
+                : QStringLiteral("Reads the RAM back and compares it with what was last loaded"));
         connect(action, &QAction::triggered, this,
                 [&ops, memory = item.memory] { CMemoryVerifier(ops).Verify(memory); });
         menu.addAction(action);

@@ -3,6 +3,7 @@
 #include "app/DocumentHost.h"
 #include "app/LogWindow.h"
 #include "app/MainFrame.h"
+#include "app/signalviews/ChartParts.h"
 #include "app/signalviews/FilterResponseView.h"
 #include "app/signalviews/PatternView.h"
 #include "app/signalviews/PlotExport.h"
@@ -11,12 +12,15 @@
 #include "support/ScriptedPrompt.h"
 
 #include <QAction>
+#include <QChartView>
 #include <QDockWidget>
 #include <QFile>
 #include <QImage>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QValueAxis>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -122,6 +126,89 @@ TEST_F(SignalViewsTest, VerifyFromTheMenuReportsInTheLogAndTheView) {
     EXPECT_TRUE(window_->LogWindow().toPlainText().contains(QStringLiteral("Address 00 : expected")));
 }
 
+// The read-back curve is what the board holds: a word changed behind the program's back moves it
+// and not the curve of what was written. After a restart the view says so and reads only on request.
+TEST_F(SignalViewsTest, ReadFromBoardPlotsWhatTheRamHolds) {
+    Open("viewFilterResponse");
+    CFilterResponseView& view = Views().FilterView();
+    LoadFilter();
+    // Bit 0 of each of the four 18-bit fields of a word that holds taps.
+    std::uint8_t address = 0;
+    while (board_->CoefficientRam(0, address) == CoefficientWord{})
+        ++address;
+    CoefficientWord word = board_->CoefficientRam(0, address);
+    for (const int bit : {0, 18, 36, 54})
+        word[static_cast<std::size_t>(bit / 8)] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+    board_->SetCoefficientRam(0, address, word);
+    view.findChild<QPushButton*>(QStringLiteral("readFromBoard"))->click();
+    Settle([&] { return view.RedrawPending(); });
+    EXPECT_TRUE(view.FiguresText().contains(QStringLiteral("Read from the board at")));
+    // loaded_tap and read_tap: one tap differs, the others agree.
+    const QStringList rows = view.CsvText().split(QLatin1Char('\n'));
+    ASSERT_TRUE(rows.front().contains(QStringLiteral("read_db,read_tap")));
+    int differing = 0;
+    for (int row = 1; row <= 96; ++row) {
+        const QStringList cells = rows[row].split(QLatin1Char(','));
+        ASSERT_GE(cells.size(), 8);
+        differing += cells[4] != cells[7] ? 1 : 0;
+    }
+    EXPECT_GE(differing, 1);
+    EXPECT_LE(differing, 8); // four fields, each at most a tap and its mirror
+
+    // A restart: nothing known, nothing read until asked.
+    const std::uint64_t cycles = board_->Cycles();
+    host_->Doc().loaded = LoadedMemories{};
+    host_->Doc().UpdateAllViews();
+    Settle([&] { return view.RedrawPending(); });
+    EXPECT_TRUE(view.FiguresText().contains(QStringLiteral("Read from Board shows it")));
+    EXPECT_EQ(board_->Cycles(), cycles);
+}
+
+TEST_F(SignalViewsTest, TimeAndTapAxesTickAtWholeSamples) {
+    Open("viewPatternMemory");
+    CPatternView& view = Views().PatternView();
+    ASSERT_TRUE(host_->Ops().LoadExternalMem(1, 0, 1.0, 0.0, 6, 6));
+    Settle([&] { return view.RedrawPending(); });
+    auto* axis =
+        qobject_cast<QValueAxis*>(view.findChild<QChartView*>()->chart()->axes(Qt::Horizontal).first());
+    ASSERT_NE(axis, nullptr);
+    EXPECT_EQ(axis->tickType(), QValueAxis::TicksDynamic);
+    EXPECT_EQ(axis->tickInterval(), 1.0);
+    EXPECT_EQ(axis->labelFormat(), QStringLiteral("%.0f"));
+}
+
+TEST(SvgClip, LinesStayInsideTheAxes) {
+    const QRectF range(QPointF(0, -1), QPointF(10, 1));
+    struct Row {
+        const char* name;
+        QList<QPointF> in;
+        QList<QPointF> out;
+    } rows[] = {
+        {"inside", {{1, 0}, {2, 0.5}}, {{1, 0}, {2, 0.5}}},
+        {"enters at the left", {{-2, 0}, {2, 0.4}}, {{0, 0.2}, {2, 0.4}}},
+        {"crosses both edges", {{-5, 0}, {15, 0}}, {{0, 0}, {10, 0}}},
+        {"crosses both edges backwards", {{15, 0}, {-5, 0}}, {{10, 0}, {0, 0}}},
+        {"below the floor", {{1, -5}, {3, -0.5}}, {{1, -1}, {3, -0.5}}},
+        {"wholly outside", {{11, 0}, {12, 0}}, {}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ClipToRange(row.in, range), row.out) << row.name;
+}
+
+TEST(RoundTicks, IntervalAndDecimalsFollowTheSpan) {
+    struct Row {
+        double span;
+        bool integers;
+        double interval;
+        int decimals;
+    } rows[] = {{5, true, 1, 0},        {5, false, 1, 0}, {0.5, false, 0.1, 1}, {0.03, false, 0.005, 3},
+                {1.2e6, false, 2e5, 0}, {3, true, 1, 0},  {0.4, true, 1, 0},    {130000, true, 50000, 0}};
+    for (const Row& row : rows) {
+        EXPECT_DOUBLE_EQ(RoundTickInterval(row.span, row.integers), row.interval) << row.span;
+        EXPECT_EQ(TickDecimals(RoundTickInterval(row.span, row.integers)), row.decimals) << row.span;
+    }
+}
+
 TEST_F(SignalViewsTest, PatternViewDrawsAFullMemoryAtMostTwoPointsPerColumn) {
     Open("viewPatternMemory");
     CPatternView& view = Views().PatternView();
@@ -159,7 +246,8 @@ TEST_F(SignalViewsTest, ExportsWritePicturesAndData) {
     QFile csvFile(csv);
     ASSERT_TRUE(csvFile.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = csvFile.readAll().split('\n');
-    EXPECT_EQ(rows.front(), "pair,i,q,bin,frequency_x_dataclk,i_dbfs,q_dbfs");
+    // DataClk is known on the virtual board: the frequencies in hertz come last.
+    EXPECT_EQ(rows.front(), "pair,i,q,bin,frequency_x_dataclk,i_dbfs,q_dbfs,frequency_hz");
     EXPECT_TRUE(rows[1].startsWith("0,0,0,0,0,")); // sin 0 and Q silent
     // A folder that doesn't exist gets no file and a false result.
     EXPECT_FALSE(ExportText(dir_.filePath(QStringLiteral("missing/p.csv")), QStringLiteral("x")));

@@ -40,11 +40,16 @@ TEST_F(LoadCancel, GeneratedPatternStopsAfterTheWordInHandAndLeavesWhatAFailureL
     rig.SetBridge(kBoardControl, 2);        // DataClk from SysClk/2: the guard switches it to RefClk
     for (std::uint32_t a = kStart; a < kTop; ++a)
         rig.board.SetPatternWord(a, kUntouched);
+    ASSERT_TRUE(rig.ops.Send());
+    ASSERT_TRUE(rig.board.Sending());
     rig.prompt.cancelAt = kCancelAt;
 
     EXPECT_FALSE(rig.ops.LoadExternalMem(1, 0, 1.0, 0.0, 16, kPairs));
 
-    EXPECT_EQ(rig.LastLogLine(), "\tCancelled after 4097 of 6000 words");
+    const auto lines = rig.LogLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "\tCancelled after 4097 of 6000 words");
+    EXPECT_EQ(rig.LastLogLine(), "\tCancelled: the pattern memory holds 4097 of 6000 words");
     EXPECT_EQ(rig.board.PldRegister(9), kStart & 0xFF);
     EXPECT_EQ(rig.board.PldRegister(10), (kStart >> 8) & 0xFF);
     EXPECT_EQ(rig.board.PldRegister(11), kStart >> 16);
@@ -53,8 +58,12 @@ TEST_F(LoadCancel, GeneratedPatternStopsAfterTheWordInHandAndLeavesWhatAFailureL
     EXPECT_EQ(rig.board.PatternWord(kStart + 2 * 2047 + 1), 0x20000u); // Q of pair 2047: 0
     EXPECT_EQ(rig.board.PatternWord(kStart + kCancelAt), kUntouched);
     EXPECT_EQ(rig.board.PatternWord(kTop - 1), kUntouched);
-    // As after a failed word: DataClk stays on RefClk, the settings are those of the last load.
-    EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 0);
+    // The board stops playing the half-written memory and DataClk is back on the user's source; the
+    // settings are those of the last load, and the memory is marked until a load succeeds.
+    EXPECT_FALSE(rig.board.Sending());
+    EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 2);
+    ASSERT_TRUE(rig.doc.loaded.Partial(ChipMemory::Pattern).has_value());
+    EXPECT_TRUE(rig.doc.loaded.Partial(ChipMemory::Pattern)->cancelled);
     EXPECT_EQ(rig.doc.pattern.numberOfSamples, PatternSettings{}.numberOfSamples);
     EXPECT_EQ(rig.doc.pattern.fileName, kUnknownFile);
     EXPECT_EQ(rig.prompt.progressEnds, 1);
@@ -64,6 +73,7 @@ TEST_F(LoadCancel, GeneratedPatternStopsAfterTheWordInHandAndLeavesWhatAFailureL
     EXPECT_TRUE(rig.ops.Poke(0x0A, 0x1234));
     EXPECT_EQ(rig.board.ChipRegister(0x0A), 0x1234u);
     EXPECT_TRUE(rig.ops.LoadExternalMem(1, 0, 1.0, 0.0, 16, kPairs));
+    EXPECT_FALSE(rig.doc.loaded.Partial(ChipMemory::Pattern).has_value());
     EXPECT_EQ(rig.board.PatternWord(kTop - 2), SineIWord(kPairs - 1, 16));
     EXPECT_EQ(rig.board.PatternWord(kTop - 1), 0x20000u);
     EXPECT_EQ(rig.doc.pattern.numberOfSamples, kPairs);
@@ -78,7 +88,7 @@ TEST_F(LoadCancel, CancelledPatternFileKeepsTheNameOfTheLastLoad) {
 
     EXPECT_FALSE(rig.ops.LoadExternalMemory(path));
 
-    EXPECT_EQ(rig.LastLogLine(), "\tCancelled after 10 of 200 words");
+    EXPECT_EQ(rig.LastLogLine(), "\tCancelled: the pattern memory holds 10 of 200 words");
     EXPECT_EQ(rig.doc.pattern.fileName, kUnknownFile);
     // The Q word of pair 4: -0.5 is 0xc000 with the sign in bits 23..18, TxEnable in bit 17.
     EXPECT_EQ(rig.board.PatternWord(kTop - 200 + 9), 0xFEC000u);

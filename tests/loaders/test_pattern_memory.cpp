@@ -123,7 +123,8 @@ TEST_F(PatternMemory, LinesOfMixedFormOrUnreadableNumbersAreFormatErrors) {
         rig.spy->strobes.clear();
         rig.prompt.messages.clear();
         EXPECT_FALSE(rig.ops.LoadExternalMemory(PatternFile(body))) << body;
-        EXPECT_EQ(rig.prompt.messages, std::vector<std::string>{"Incorrect file format !"}) << body;
+        ASSERT_EQ(rig.prompt.messages.size(), 1u) << body;
+        EXPECT_EQ(rig.prompt.messages[0].rfind("Incorrect file format !\np.pat, line ", 0), 0u) << body;
         EXPECT_EQ(rig.LastLogLine(), kFormatLine) << body;
         ExpectNothingSent();
         EXPECT_EQ(rig.doc.pattern.fileName, "Unknown");

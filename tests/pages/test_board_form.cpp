@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QWheelEvent>
 
 #include <chrono>
@@ -155,6 +156,28 @@ TEST_F(BoardFormTest, AmplitudeThatIsNoNumberIsRefused) {
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(prompt_.messages[0], "Please enter a number.");
     EXPECT_TRUE(log_.text.empty());
+}
+
+// Cancel leaves board and page in agreement: the old pattern stops playing, DataClk is back on the
+// user's source, the settings typed stay on the page, and the message says what the memory holds.
+TEST_F(BoardFormTest, CancelledPatternLoadStopsSendingAndRestoresDataClk) {
+    Pattern("0.5", "0", "16", "16");
+    Click("loadPattern");
+    ASSERT_TRUE(board_->Sending());
+    Choose("dataClk", 2);
+    prompt_.messages.clear();
+    Pattern("0.25", "0", "16", "3000");
+    prompt_.cancelAt = 101;
+    Click("loadPattern");
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0], "Cancelled: the pattern memory holds 101 of 6000 words");
+    EXPECT_FALSE(board_->Sending());
+    EXPECT_EQ(board_->BridgeRegister(9), 2);
+    EXPECT_EQ(Find<QComboBox>("dataClk")->currentText(), "SysClk/2");
+    EXPECT_EQ(Text("numberOfSamples"), "3000");
+    EXPECT_EQ(doc_.pattern.numberOfSamples, 16.0);
+    EXPECT_NE(log_.text.find("Cancelled: the pattern memory holds 101 of 6000 words"), std::string::npos);
+    EXPECT_EQ(Find<QLabel>("patternState")->text(), "Cancelled: the pattern memory holds 101 of 6000 words");
 }
 
 class BoardFileTest : public BoardFormTest {

@@ -3,6 +3,7 @@
 #include "support/LogCapture.h"
 
 #include <cstdlib>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -103,6 +104,94 @@ TEST_F(MemoryVerify, ANewLoadDropsTheOldReport) {
     ASSERT_TRUE(rig.doc.loaded.LastVerify(ChipMemory::Constellation).has_value());
     LoadConstellation();
     EXPECT_FALSE(rig.doc.loaded.LastVerify(ChipMemory::Constellation).has_value());
+}
+
+// A word changed on the board behind the program's back shows in the read-back and in Verify of
+// every memory; after a restart, Verify compares with a file the user names.
+TEST_F(MemoryVerify, AWordChangedBehindTheProgramsBackShowsInEveryMemory) {
+    LoadFilter();
+    LoadConstellation();
+    std::string pattern = "h\nh\nh\nh\nh\nh\nh\n";
+    for (int k = 0; k < 40; ++k)
+        pattern += "0x" + test::FormatHex(k * 100, 4) + " 0x" + test::FormatHex(0xFFFF - k, 4) + "\n";
+    test::WriteText(folder / "ramp.pat", pattern);
+    ASSERT_TRUE(rig.ops.LoadExternalMemory("ramp.pat"));
+    constexpr std::uint32_t kPatternStart = 0x40000 - 80;
+
+    struct Case {
+        ChipMemory memory;
+        std::function<void()> tamper;
+        int address;
+        std::function<bool()> readBackShowsIt;
+        const char* file; // what Verify compares with when the program loaded nothing
+    };
+    const Case cases[] = {
+        {ChipMemory::CoefficientI,
+         [&] {
+             CoefficientWord word = rig.board.CoefficientRam(0, 7);
+             word[0] ^= 0x01;
+             rig.board.SetCoefficientRam(0, 7, word);
+         },
+         7, [&] { return rig.doc.loaded.CoefficientsRead(0)->contents[7] == rig.board.CoefficientRam(0, 7); },
+         "rrc_I.Ram"},
+        {ChipMemory::Constellation, [&] { rig.board.SetConstellationRam(14, 0x5A); }, 14,
+         [&] { return rig.doc.loaded.ConstellationRead()->contents[14] == 0x5A; }, "map.hex"},
+        {ChipMemory::Pattern, [&] { rig.board.SetPatternWord(kPatternStart + 5, 0x31234); },
+         static_cast<int>(kPatternStart + 5),
+         [&] {
+             const auto& read = rig.doc.loaded.PatternRead();
+             return read->contents.start == kPatternStart && read->contents.pairs.size() == 40 &&
+                    read->contents.pairs[2].q == 0x1234 && read->contents.pairs[2].i == 200;
+         },
+         "ramp.pat"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.memory));
+        ASSERT_TRUE(CMemoryVerifier(rig.ops).Verify(c.memory).mismatches.empty());
+        c.tamper();
+        ASSERT_TRUE(CMemoryReader(rig.ops).Read(c.memory));
+        EXPECT_TRUE(c.readBackShowsIt());
+        const VerifyReport report = CMemoryVerifier(rig.ops).Verify(c.memory);
+        EXPECT_TRUE(report.completed);
+        EXPECT_EQ(Addresses(report), std::set<int>{c.address});
+    }
+
+    // A restart: the program knows nothing of its loads, the board still holds them.
+    rig.doc.loaded = LoadedMemories{};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_FALSE(CMemoryVerifier(rig.ops).Verify(c.memory).completed);
+        const VerifyReport report = CMemoryVerifier(rig.ops).Verify(c.memory, c.file);
+        EXPECT_TRUE(report.completed);
+        EXPECT_EQ(Addresses(report), std::set<int>{c.address});
+    }
+    // A file of the wrong kind is no comparison.
+    EXPECT_FALSE(CMemoryVerifier(rig.ops).Verify(ChipMemory::CoefficientI, "map.hex").completed);
+}
+
+TEST_F(MemoryVerify, PatternReadBackFollowsTheStartRegistersAndRestoresDataClk) {
+    rig.SetBridge(9, 2);
+    rig.board.SetPldRegister(9, 0xFA);
+    rig.board.SetPldRegister(10, 0xFF);
+    rig.board.SetPldRegister(11, 0x03);
+    rig.board.SetPatternWord(0x3FFFA, 0x3FFFF);
+    rig.board.SetPatternWord(0x3FFFF, 0x20001);
+    ASSERT_TRUE(CMemoryReader(rig.ops).Read(ChipMemory::Pattern));
+    const auto& read = rig.doc.loaded.PatternRead();
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->contents.start, 0x3FFFAu);
+    ASSERT_EQ(read->contents.pairs.size(), 3u);
+    EXPECT_EQ(read->contents.pairs[0].i, -1);
+    EXPECT_EQ(read->contents.pairs[2].q, 1);
+    EXPECT_FALSE(read->readAt.empty());
+    EXPECT_EQ(rig.board.BridgeRegister(9), 2);
+
+    // Cancelled part way: nothing half-read is kept, DataClk is back.
+    rig.doc.loaded = LoadedMemories{};
+    rig.prompt.cancelAt = 3;
+    EXPECT_FALSE(CMemoryReader(rig.ops).Read(ChipMemory::Pattern));
+    EXPECT_FALSE(rig.doc.loaded.PatternRead().has_value());
+    EXPECT_EQ(rig.board.BridgeRegister(9), 2);
 }
 
 // The setting reaches the board the program binds; what it can't name stops the binding.

@@ -1,0 +1,100 @@
+#include "board/BoardLink.h"
+#include "board/PacedPort.h"
+#include "board/VirtualBoard.h"
+#include "ops/BoardOperations.h"
+#include "ops/MemoryReadBack.h"
+#include "ops/SignalAnalysis.h"
+#include "ops/TarsionDoc.h"
+#include "support/ScriptedPrompt.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+namespace tarsion {
+namespace {
+
+constexpr int kResponsePoints = 2048;
+
+// The operation layer over a virtual board, at full speed or at the pace of a real port.
+class ReadBackBench {
+public:
+    explicit ReadBackBench(bool paced) {
+        auto board = std::make_unique<VirtualBoard>();
+        board_ = board.get();
+        std::unique_ptr<IPortBackend> port = std::move(board);
+        if (paced)
+            port = std::make_unique<CPacedPort>(std::move(port), clock_);
+        link_ = std::make_unique<CBoardLink>(doc_.Shadow(), doc_, std::move(port), clock_);
+        ops_ = std::make_unique<CBoardOperations>(*link_, doc_, prompt_);
+    }
+
+    CBoardOperations& Ops() { return *ops_; }
+    CTarsionDoc& Doc() { return doc_; }
+    VirtualBoard& Board() { return *board_; }
+
+private:
+    CTarsionDoc doc_;
+    SystemSteadyClock clock_;
+    test::ScriptedPrompt prompt_;
+    VirtualBoard* board_ = nullptr;
+    std::unique_ptr<CBoardLink> link_;
+    std::unique_ptr<CBoardOperations> ops_;
+};
+
+// Read from Board on the filter view: the whole I coefficient RAM read back (256 words of nine
+// bytes), its taps and their magnitude response.
+void BM_ReadBackAndAnalyseCoefficientRam(benchmark::State& state) {
+    ReadBackBench bench(false);
+    for (int address = 0; address < 256; ++address) {
+        CoefficientWord word{};
+        for (std::size_t byte = 0; byte < word.size(); ++byte)
+            word[byte] = static_cast<std::uint8_t>(address * 7 + byte * 13);
+        bench.Board().SetCoefficientRam(0, static_cast<std::uint8_t>(address), word);
+    }
+    const FilterGeometry geometry = FilterGeometry::For(0, false);
+    for (auto _ : state) {
+        if (!CMemoryReader(bench.Ops()).Read(ChipMemory::CoefficientI))
+            state.SkipWithError("read failed");
+        const auto& read = bench.Doc().loaded.CoefficientsRead(0);
+        const std::vector<double> taps = TapsFromTable(read->contents, geometry);
+        benchmark::DoNotOptimize(
+            MagnitudeDb(FrequencyResponse(taps, geometry.rate, kResponsePoints), geometry.rate));
+    }
+    state.counters["port_accesses"] = benchmark::Counter(static_cast<double>(bench.Board().PortAccesses()),
+                                                         benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_ReadBackAndAnalyseCoefficientRam)->Unit(benchmark::kMillisecond);
+
+// Read from Board on the pattern view at the pace of a real port: the used region of `range(0)`
+// words below the top of the memory.
+void BM_PatternReadBackPaced(benchmark::State& state) {
+    ReadBackBench bench(true);
+    const auto start = static_cast<std::uint32_t>(kPatternMemoryWords - state.range(0));
+    for (int i = 0; i < 3; ++i)
+        bench.Board().SetPldRegister(static_cast<std::uint8_t>(9 + i),
+                                     static_cast<std::uint8_t>(start >> (8 * i)));
+    for (auto _ : state) {
+        if (!CMemoryReader(bench.Ops()).Read(ChipMemory::Pattern))
+            state.SkipWithError("read failed");
+    }
+    state.counters["words"] = static_cast<double>(state.range(0));
+    state.counters["port_accesses"] = benchmark::Counter(static_cast<double>(bench.Board().PortAccesses()),
+                                                         benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_PatternReadBackPaced)->Arg(4096)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The whole memory takes about a minute: measured only on request (TARSION_BENCH_FULL_PATTERN=1).
+[[maybe_unused]] const bool kFullPatternRegistered = [] {
+    if (std::getenv("TARSION_BENCH_FULL_PATTERN"))
+        benchmark::RegisterBenchmark("BM_PatternReadBackPaced/full", BM_PatternReadBackPaced)
+            ->Arg(kPatternMemoryWords)
+            ->Unit(benchmark::kSecond)
+            ->Iterations(1);
+    return true;
+}();
+
+} // namespace
+} // namespace tarsion
