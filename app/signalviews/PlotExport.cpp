@@ -1,25 +1,25 @@
 #include "PlotExport.h"
 
+#include "board/ReplacementFile.h"
+
 #include <QBuffer>
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QWidget>
 
 namespace tarsion {
 
 namespace {
+// Written in full or not at all, through a link to where it leads, and only over a regular file.
 bool SaveBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(bytes);
-    return file.commit();
+    CReplacementFile file(QFile::encodeName(path).toStdString(), CReplacementFile::Links::WriteThrough);
+    return file.Commit(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 } // namespace
 

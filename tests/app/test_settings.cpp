@@ -3,7 +3,14 @@
 #include "app/CommandHistory.h"
 #include "app/RecentFileList.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarsion {
 namespace {
@@ -126,6 +133,29 @@ TEST(CommandHistoryTest, TwentyFirstCommandOverwritesTheFirst) {
     // Down from the fresh position after a wrap stays on the slot of the oldest command.
     EXPECT_EQ(history.Forward(), QStringLiteral("cmd3"));
     EXPECT_EQ(history.Forward(), QStringLiteral("cmd3"));
+}
+
+// A FIFO as a settings file would block start-up for good: the settings stay in memory, with their
+// defaults, and the FIFO is neither read nor replaced.
+TEST_F(SettingsTest, AFifoAsASettingsFileIsNeitherReadNorWritten) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    for (const char* name : {"Tessaric/Tarsion.conf", "Tessaric.conf"}) {
+        const QString fifo = folder + QLatin1Char('/') + QLatin1String(name);
+        QDir().mkpath(folder + QStringLiteral("/Tessaric"));
+        QFile::remove(fifo);
+        ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0) << name;
+        ::alarm(60);
+        {
+            CAppSettings settings;
+            EXPECT_EQ(settings.BaseAddress(), CAppSettings::kDefaultBaseAddress) << name;
+            settings.WriteInt(QStringLiteral("BaseAddress"), 632);
+            EXPECT_EQ(settings.BaseAddress(), 632);
+            settings.Sync();
+        }
+        ::alarm(0);
+        EXPECT_TRUE(std::filesystem::is_fifo(fifo.toStdString())) << name;
+        QFile::remove(fifo);
+    }
 }
 
 } // namespace
