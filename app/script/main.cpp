@@ -68,8 +68,7 @@ int main(int argc, char** argv) {
 
     tarsion::CScriptRunner runner(path, arguments, hasDisplay);
     QString error;
-    const int status = runner.Run(
-        tarsion::DecodeScript(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))), error);
+    const int status = runner.Run(bytes, error);
     if (!error.isEmpty())
         Fail(error, hasDisplay);
     return status;
