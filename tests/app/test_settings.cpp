@@ -5,7 +5,8 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -138,11 +139,15 @@ TEST(CommandHistoryTest, TwentyFirstCommandOverwritesTheFirst) {
 // A FIFO as a settings file would block start-up for good: the settings stay in memory, with their
 // defaults, and the FIFO is neither read nor replaced.
 TEST_F(SettingsTest, AFifoAsASettingsFileIsNeitherReadNorWritten) {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    // The settings and the configuration folder both in a folder of this test.
+    QTemporaryDir folder;
+    const QString previous = QFileInfo(QFileInfo(Raw().fileName()).path()).path();
+    const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.path()));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("Tessaric")));
     for (const char* name : {"Tessaric/Tarsion.conf", "Tessaric.conf"}) {
-        const QString fifo = folder + QLatin1Char('/') + QLatin1String(name);
-        QDir().mkpath(folder + QStringLiteral("/Tessaric"));
-        QFile::remove(fifo);
+        const QString fifo = folder.filePath(QLatin1String(name));
         ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0) << name;
         ::alarm(60);
         {
@@ -156,6 +161,11 @@ TEST_F(SettingsTest, AFifoAsASettingsFileIsNeitherReadNorWritten) {
         EXPECT_TRUE(std::filesystem::is_fifo(fifo.toStdString())) << name;
         QFile::remove(fifo);
     }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, previous);
+    if (previousConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", previousConfig);
 }
 
 } // namespace
