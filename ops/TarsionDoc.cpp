@@ -99,6 +99,7 @@ bool CTarsionDoc::StartRecording(const std::string& path) {
     StopRecording();
     recording_ = fd;
     recordingPath_ = path;
+    companionFiles_ = 0;
     return true;
 }
 
@@ -107,6 +108,13 @@ void CTarsionDoc::StopRecording() {
         return;
     ::close(recording_);
     recording_ = -1;
+}
+
+std::string CTarsionDoc::CompanionFileName(const std::string& suffix) {
+    std::string base = recordingPath_;
+    if (base.size() > 3 && base.ends_with(".js"))
+        base.resize(base.size() - 3);
+    return base + "_" + std::to_string(++companionFiles_) + suffix;
 }
 
 void CTarsionDoc::ResetLoadSettings() {

@@ -58,6 +58,9 @@ public:
     void SetRecordingFailedHandler(std::function<void(const std::string& message)> handler) {
         recordingFailed_ = std::move(handler);
     }
+    // A new file name beside the recording for data a recorded line loads: the recording's name
+    // without ".js", a number and `suffix`.
+    std::string CompanionFileName(const std::string& suffix);
 
     StepSettings steps;
     CoefficientSettings coefficientI;
@@ -85,6 +88,7 @@ private:
     int recording_ = -1;
     std::string recordingPath_;
     std::function<void(const std::string&)> recordingFailed_;
+    int companionFiles_ = 0;
 };
 
 } // namespace tarsion

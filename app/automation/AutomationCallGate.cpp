@@ -36,6 +36,10 @@ void CAutomationCallGate::RunWaiting() {
 }
 
 void CAutomationCallGate::Answer(const CBusMessage& call, const AutomationResult& result) {
+    if (const AutomationReply* own = std::get_if<AutomationReply>(&result); own && !own->errorName.empty()) {
+        bus_.ReplyError(call.Get(), own->errorName.c_str(), QString::fromStdString(own->errorText));
+        return;
+    }
     bus_.Reply(call.Get(), [&result](DBusMessage* reply) { AppendAutomationResult(reply, result); });
 }
 

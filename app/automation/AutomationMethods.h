@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <variant>
 
@@ -12,8 +13,16 @@ namespace tarsion {
 class CBoardOperations;
 class CCallArguments;
 
-// What a call answers: nothing (Create), success, a register byte, or a register word.
-using AutomationResult = std::variant<std::monostate, bool, std::int16_t, double>;
+// A reply that the method composes itself (container types), or a D-Bus error when `errorName` is set.
+struct AutomationReply {
+    std::function<void(DBusMessage* reply)> append;
+    std::string errorName;
+    std::string errorText;
+};
+
+// What a call answers: nothing (Create), success, a register byte, a register word, or a reply of
+// its own.
+using AutomationResult = std::variant<std::monostate, bool, std::int16_t, double, AutomationReply>;
 using AutomationWork = std::function<AutomationResult()>;
 
 // What the methods act on: the board operations, and the new-document step with the views'
@@ -21,9 +30,12 @@ using AutomationWork = std::function<AutomationResult()>;
 struct AutomationTarget {
     CBoardOperations& ops;
     std::function<void()> newDocument;
+    // The result lines of the last operation that ran.
+    std::function<std::string()> lastResult;
 };
 
-// One method of the automation object. Failures are results (false, 0, 0.0), never bus errors.
+// One method of the automation object. Failures of the board methods are results (false, 0, 0.0),
+// never bus errors; the versioned interfaces answer a failure with an error.
 struct AutomationMethod {
     const char* interface;
     const char* name;
@@ -32,6 +44,10 @@ struct AutomationMethod {
     const char* result;        // the result's D-Bus type, empty for none
     // Reads the arguments (the call's signature is the method's) and returns the work to run.
     AutomationWork (*bind)(CCallArguments& arguments, AutomationTarget& target);
+    // Blank-separated names of the results when there are several or `result` is a container.
+    const char* resultNames = nullptr;
+    // Answered at once, even while an operation runs: the method reads state and touches no board.
+    bool immediate = false;
 };
 
 // The method of that name in `interface`, or in any of ours when the call names no interface.
