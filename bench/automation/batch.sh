@@ -39,6 +39,9 @@ awk -v line="$line" 'BEGIN {
     if (v["batch"] > 0)
         printf "PokeMany: %.2f of the port pace (%.3f s for %.3f s of port time); single Pokes: %.2f (%.3f s)\n",
                v["port"] / v["batch"], v["batch"], v["port"], v["port"] / v["single"], v["single"]
+    if (v["batch_cpu"] > 0)
+        printf "program CPU time: PokeMany %.3f s (%.2f of the port pace), single Pokes %.3f s\n",
+               v["batch_cpu"], v["port"] / v["batch_cpu"], v["single_cpu"]
 }'
 serve sim "$here/client_rates.py" "$calls"
 [ -s "$work/stderr" ] && { echo "standard error:" >&2; cat "$work/stderr" >&2; }

@@ -53,9 +53,8 @@ def _integers(values):
 
 
 def _words(values, dtype):
-    if numpy is not None:
-        return numpy.array(values, dtype=dtype)
-    return [int(v) for v in values]
+    values = [int(v) for v in values]
+    return numpy.array(values, dtype=dtype) if numpy is not None else values
 
 
 def _byte_words(words, width):
@@ -233,7 +232,7 @@ class Board:
 
     def pld_read_many(self, regs):
         values = self._call(self._board1, "PldReadMany", dbus.ByteArray(bytes(_integers(regs))))
-        return _words(bytes(values), "uint8")
+        return _words(values, "uint8")
 
     def read_memory(self, which, first=0, count=None):
         """Words of "I", "Q", "constellation" or "pattern" as ints (9, 1 or 3 bytes, least

@@ -39,6 +39,14 @@ with tarsion.Board() as b:
     expect("verify after the write", b.verify("constellation"), [])
     expect("status", {k: v for k, v in b.status().items() if k in ("demo", "busy")}, {"demo": False, "busy": False})
 
+    if tarsion.numpy is not None:
+        np = tarsion.numpy
+        b.poke_many(np.array([[0x0B, 0xFFFFFFFF], [0x0C, 7]], dtype=np.uint64))
+        values = b.peek_many(np.array([0x0B, 0x0C], dtype=np.uint8))
+        expect("numpy in and out", (type(values).__name__, values.tolist()), ("ndarray", [0xFFFFFFFF, 7]))
+        b.write_memory("pattern", 0x100, np.array([0x012345, 0x00FFFF], dtype=np.uint32))
+        expect("numpy memory words", b.read_memory("pattern", 0x100, 2).tolist(), [0x012345, 0x00FFFF])
+
     # Failures carry what the log said.
     raises("poke of an address with no register", lambda: b.poke(0x13, 1),
            "Error : Invalid Address; Couldn't Poke to Register 13")
