@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # D-Bus activation end to end: a first run of tarsion writes its activation file; on a new bus with
 # no program running, a script's creation request then starts tarsion, whose virtual board the
 # script drives.
