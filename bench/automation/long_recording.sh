@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Replay of a long recording: a header as Start Recording writes it, then LINES Poke calls. Reports
 # the time from starting tarsion-script to the first call reaching the headless server, the whole
 # run's call rate and tarsion-script's peak memory (maximum resident set). With "whole" as MODE the
