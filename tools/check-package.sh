@@ -47,3 +47,4 @@ appstreamcli validate --no-net /usr/share/metainfo/com.tessaric.Tarsion.metainfo
 grep -qx "ppdev" /usr/lib/modules-load.d/tarsion.conf || { echo "FAIL: ppdev is not loaded at boot" >&2; exit 1; }
 /usr/share/tarsion/examples/run-all.sh
 echo "== the installed package runs scripts headless"
+tools/check-activation.sh

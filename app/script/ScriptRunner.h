@@ -24,6 +24,8 @@ public:
     // 0, the code given to WScript.Quit, or 1 after an uncaught error, which is described (file,
     // line, message) in `error`, as is a script too large to compile.
     int Run(std::string_view script, QString& error);
+    // The bus name of the program the script drives (tarsion-script --board).
+    void SetService(const QString& service) { service_ = service; }
 
     QString scriptName() const;
 
@@ -41,6 +43,7 @@ private:
     QString scriptPath_;
     QStringList arguments_;
     bool hasDisplay_;
+    QString service_;
     bool quitRequested_ = false;
     int quitCode_ = 0;
     QJSEngine engine_;
