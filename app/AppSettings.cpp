@@ -2,10 +2,16 @@
 
 #include "board/RegisterShadow.h"
 
+#include <QFile>
+#include <QStandardPaths>
+
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
+#include <sys/stat.h>
+#include <utility>
 
 namespace tarsion {
 
@@ -39,7 +45,45 @@ std::array<StepEntry, 11> StepEntries(StepSettings& steps, double& clockPin) {
 }
 } // namespace
 
-CAppSettings::CAppSettings() : settings_(QStringLiteral("Tessaric"), QStringLiteral("Tarsion")) {}
+namespace {
+const QString kOrganization = QStringLiteral("Tessaric");
+const QString kApplication = QStringLiteral("Tarsion");
+
+// A settings file that is there but no regular file (a FIFO would block start-up for good): the
+// program's own and the organisation's, in every configuration folder the settings are read from.
+QString IrregularSettingsFile() {
+    for (const QString& folder : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
+        for (const QString& name : {kOrganization + QLatin1Char('/') + kApplication, kOrganization}) {
+            const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".conf");
+            struct stat info {};
+            if (::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+                return path;
+        }
+    }
+    return {};
+}
+
+std::unique_ptr<QSettings> OpenSettings() {
+    const QString irregular = IrregularSettingsFile();
+    if (irregular.isEmpty())
+        return std::make_unique<QSettings>(kOrganization, kApplication);
+    static bool told = false;
+    if (!std::exchange(told, true))
+        std::fprintf(stderr, "tarsion: %s is not a regular file; the settings are neither read nor saved\n",
+                     QFile::encodeName(irregular).constData());
+    // No file name: the settings live in memory only.
+    return std::make_unique<QSettings>(QString(), QSettings::IniFormat);
+}
+} // namespace
+
+CAppSettings::CAppSettings() : store_(OpenSettings()), settings_(*store_) {}
+
+void CAppSettings::Sync() {
+    settings_.sync();
+    if (settings_.status() == QSettings::AccessError && !settings_.fileName().isEmpty())
+        std::fprintf(stderr, "tarsion: couldn't save the settings to %s\n",
+                     QFile::encodeName(settings_.fileName()).constData());
+}
 
 int CAppSettings::ReadInt(const QString& key, int fallback) {
     bool ok = false;

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace tarsion {
@@ -42,7 +43,8 @@ public:
     QStringList RecentFiles();
     void SaveRecentFiles(const QStringList& files);
 
-    void Sync() { settings_.sync(); }
+    // Writes the settings to disk; a failure is said on standard error.
+    void Sync();
 
     // A step as text: as "%lf" reads it, but with enough digits to give back the same double.
     static QString FormatStep(double value);
@@ -50,7 +52,8 @@ public:
     static std::optional<double> ParseStep(const QString& text);
 
 private:
-    QSettings settings_;
+    std::unique_ptr<QSettings> store_;
+    QSettings& settings_;
 };
 
 } // namespace tarsion

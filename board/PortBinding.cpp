@@ -3,9 +3,11 @@
 #include "PacedPort.h"
 #include "PortBackend.h"
 #include "PpdevBackend.h"
+#include "RegularFile.h"
 #include "VirtualBoard.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 namespace tarsion {
@@ -34,6 +36,12 @@ PortBinding BindVirtualBoard(const std::string& stateFile) {
             return binding;
         }
         board->SetStateFile(stateFile);
+        std::error_code missing;
+        if (const std::string target = FinalLinkTarget(stateFile);
+            target != stateFile && !std::filesystem::exists(target, missing))
+            std::cerr << "tarsion: the virtual board's state file " << stateFile << " is a link to " << target
+                      << ", which does not exist: the board starts fresh, and its state is saved there"
+                      << std::endl;
     }
     // A bad cable on demand, to see read-back verification fail.
     if (const char* fault = std::getenv("TARSION_SIM_DATA_FAULT");

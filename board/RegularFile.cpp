@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,6 +74,64 @@ FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string
         }
         contents.append(buffer, static_cast<std::size_t>(got));
     }
+}
+
+std::string FinalLinkTarget(const std::string& path) {
+    namespace fs = std::filesystem;
+    constexpr int kMostLinks = 40; // as the kernel allows
+    fs::path current = path;
+    for (int links = 0; links <= kMostLinks; ++links) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(current, error)))
+            return current.string();
+        const fs::path next = fs::read_symlink(current, error);
+        if (error)
+            return {};
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return {};
+}
+
+int OpenRegularFileForWriting(const std::string& path, std::string& error) {
+    if (!UsableFileName(path)) {
+        error = "cannot use the file name";
+        return -1;
+    }
+    // Non-blocking: a FIFO without a reader fails at once (ENXIO), one with a reader is refused below.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0 && errno != ENXIO) {
+        error = std::strerror(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        error = "not a regular file";
+        return -1;
+    }
+    if (::ftruncate(fd, 0) != 0) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
 }
 
 } // namespace tarsion

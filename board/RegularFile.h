@@ -22,10 +22,26 @@ bool UsableFileName(std::string_view path);
 // file. A FIFO is opened without waiting for a writer and then refused.
 FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string& contents);
 
+// Where a chain of links starting at `path` ends: the first name that is no link, whether or not it
+// exists; `path` itself when it is no link. Empty for a loop (or a chain too long to follow).
+std::string FinalLinkTarget(const std::string& path);
+
+// Opens `path` for writing from its start, creating it (0666 less the umask) when absent. Links are
+// followed; what they lead to must be a regular file, which is emptied. A FIFO is refused without
+// waiting for a reader. Returns the descriptor, or -1 with the reason in `error`.
+int OpenRegularFileForWriting(const std::string& path, std::string& error);
+
+// Writes all of `text`, going on after interrupted and partial writes; false on any failure, errno
+// telling why.
+bool WriteAll(int fd, std::string_view text);
+
 // Read limits, stated in the help manual.
 inline constexpr std::size_t kLoaderFileLimit = 64u << 20;   // coefficient and constellation files
 inline constexpr std::size_t kPatternFileLimit = 256u << 20; // 131072 pairs leave room for long lines
 inline constexpr std::size_t kStateFileLimit = 256u << 20;   // a full pattern memory is about 6 MB
 inline constexpr std::size_t kScriptFileLimit = 64u << 20;   // scripts run by tarsion-script
+// The part of a script compiled as one program: all but the plain calls a recording ends with.
+// Hand-written and saved scripts are kilobytes; 8 MB compiles in seconds and about 300 MB.
+inline constexpr std::size_t kScriptProgramLimit = 8u << 20;
 
 } // namespace tarsion

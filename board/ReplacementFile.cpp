@@ -15,16 +15,6 @@ namespace tarsion {
 namespace {
 constexpr std::string_view kUniqueSuffix = "XXXXXX";
 
-// The file a link leads to, through every link on the way; the name itself when it is no link or
-// leads nowhere.
-std::string LinkTarget(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error)))
-        return path;
-    const std::filesystem::path resolved = std::filesystem::canonical(path, error);
-    return error ? path : resolved.string();
-}
-
 // A pattern for mkstemp in the target's folder.
 std::string TemporaryPattern(const std::string& target) {
     std::string pattern = target + ".tmp" + std::string(kUniqueSuffix);
@@ -33,18 +23,6 @@ std::string TemporaryPattern(const std::string& target) {
     // A name near the system's limit leaves no room for a suffix.
     const std::filesystem::path folder = std::filesystem::path(target).parent_path();
     return (folder / (".tarsion" + std::string(kUniqueSuffix))).string();
-}
-
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 // Files are created as any program creates them: 0666 less the umask (mkstemp gives 0600).
@@ -56,13 +34,20 @@ mode_t NewFileMode() {
 } // namespace
 
 CReplacementFile::CReplacementFile(std::string target, Links links)
-    : target_(links == Links::WriteThrough ? LinkTarget(target) : std::move(target)) {
+    : target_(links == Links::WriteThrough ? FinalLinkTarget(target) : std::move(target)) {
+    if (links == Links::WriteThrough && target_.empty()) {
+        error_ = target + " is a loop of links";
+        return;
+    }
     if (!UsableFileName(target_)) {
         error_ = "cannot use the file name";
         return;
     }
+    // A link at the target is replaced or followed as asked; anything else must be a regular file.
     struct stat info {};
-    if (links == Links::WriteThrough && ::stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    const int found =
+        links == Links::WriteThrough ? ::stat(target_.c_str(), &info) : ::lstat(target_.c_str(), &info);
+    if (found == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
         error_ = target_ + " is not a regular file";
         return;
     }
@@ -96,7 +81,8 @@ void CReplacementFile::Discard() {
 bool CReplacementFile::Commit(std::string_view text) {
     if (fd_ < 0)
         return false;
-    if (!WriteAll(fd_, text)) {
+    // A full disk or a quota may show only at fsync or close; the old file stays until both pass.
+    if (!WriteAll(fd_, text) || ::fsync(fd_) != 0) {
         Fail("cannot write " + temporary_);
         Discard();
         return false;

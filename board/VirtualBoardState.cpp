@@ -216,6 +216,11 @@ void VirtualBoard::WriteState(std::string& out, const Contents& contents) {
 }
 
 bool VirtualBoard::LoadState(const std::string& path, std::string& error) {
+    // A loop of links could be neither read nor saved.
+    if (FinalLinkTarget(path).empty()) {
+        error = "the file is a loop of links";
+        return false;
+    }
     std::error_code ec;
     if (!std::filesystem::exists(path, ec))
         return true;

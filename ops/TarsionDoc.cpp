@@ -1,6 +1,11 @@
 #include "TarsionDoc.h"
 
+#include "board/RegularFile.h"
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 namespace tarsion {
 
@@ -66,34 +71,43 @@ void CTarsionDoc::LogLine(std::string_view text, int indent) {
 }
 
 void CTarsionDoc::RecordLine(std::string_view text) {
-    if (!recording_)
+    if (recording_ < 0)
         return;
-    std::fputc('\n', recording_);
-    std::fwrite(text.data(), 1, text.size(), recording_);
-    // Flushed at once so that a crash keeps every line recorded so far.
-    std::fflush(recording_);
+    std::string record = "\n";
+    record.append(text);
+    // Unbuffered, so that a crash keeps every line recorded so far.
+    if (WriteAll(recording_, record))
+        return;
+    const std::string message =
+        "Recording stopped: couldn't write " + recordingPath_ + " (" + std::strerror(errno) + ")";
+    StopRecording();
+    LogLine(message, 0);
+    if (recordingFailed_)
+        recordingFailed_(message);
 }
 
 bool CTarsionDoc::StartRecording(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
+    // Only a regular file: a FIFO would block the program in open().
+    std::string error;
+    const int fd = OpenRegularFileForWriting(path, error);
+    if (fd < 0)
         return false;
-    if (std::fputs(kRecordingHeader, file) < 0 || std::fflush(file) != 0) {
-        std::fclose(file);
+    if (!WriteAll(fd, kRecordingHeader)) {
+        ::close(fd);
         return false;
     }
     StopRecording();
-    recording_ = file;
+    recording_ = fd;
     recordingPath_ = path;
     companionFiles_ = 0;
     return true;
 }
 
 void CTarsionDoc::StopRecording() {
-    if (!recording_)
+    if (recording_ < 0)
         return;
-    std::fclose(recording_);
-    recording_ = nullptr;
+    ::close(recording_);
+    recording_ = -1;
     recordingPath_.clear();
 }
 

@@ -5,7 +5,7 @@
 #include "board/LogChannel.h"
 #include "board/RegisterShadow.h"
 
-#include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,11 +49,15 @@ public:
     void LogLine(std::string_view text, int indent) override;
     const std::string& PendingLogText() const { return pendingLog_; }
 
-    // Recorder: while recording, each record is a line feed and the text, flushed at once.
+    // Recorder: while recording, each record is a line feed and the text, flushed at once. A record
+    // that can't be written stops the recording: the log says why, and so does the handler.
     void RecordLine(std::string_view text);
     bool StartRecording(const std::string& path);
     void StopRecording();
-    bool IsRecording() const { return recording_ != nullptr; }
+    bool IsRecording() const { return recording_ >= 0; }
+    void SetRecordingFailedHandler(std::function<void(const std::string& message)> handler) {
+        recordingFailed_ = std::move(handler);
+    }
     // The file being recorded to; empty while not recording.
     const std::string& RecordingPath() const { return recordingPath_; }
     // A new file name beside the recording for data a recorded line loads: the recording's name
@@ -86,8 +90,9 @@ private:
     int holds_ = 0;
     bool changedWhileHeld_ = false;
     std::string pendingLog_;
-    std::FILE* recording_ = nullptr;
+    int recording_ = -1;
     std::string recordingPath_;
+    std::function<void(const std::string&)> recordingFailed_;
     int companionFiles_ = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace tarsion {
 
@@ -38,7 +39,18 @@ bool StartCommandLine(const QString& commandLine) {
 CScriptCommands::CScriptCommands(CTarsionDoc& doc, IScriptDialogs& dialogs, QString scriptHost,
                                  QStringList editors, QObject* parent)
     : QObject(parent), doc_(doc), dialogs_(dialogs), scriptHost_(std::move(scriptHost)),
-      editors_(std::move(editors)) {}
+      editors_(std::move(editors)) {
+    // The message waits for the operation that was recording to end.
+    doc_.SetRecordingFailedHandler([this](const std::string& message) {
+        emit recordingChanged(false);
+        QTimer::singleShot(0, this,
+                           [this, text = QString::fromStdString(message)] { dialogs_.ShowMessage(text); });
+    });
+}
+
+CScriptCommands::~CScriptCommands() {
+    doc_.SetRecordingFailedHandler({});
+}
 
 CScriptCommands::CScriptCommands(CTarsionDoc& doc, IScriptDialogs& dialogs, QObject* parent)
     : CScriptCommands(doc, dialogs,

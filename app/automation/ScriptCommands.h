@@ -21,6 +21,7 @@ public:
                     QObject* parent = nullptr);
     // The script host beside the running executable and the usual editors.
     CScriptCommands(CTarsionDoc& doc, IScriptDialogs& dialogs, QObject* parent = nullptr);
+    ~CScriptCommands() override;
 
 public Q_SLOTS:
     // Run Script and Load Configuration.

@@ -1,14 +1,17 @@
 #include "ScriptRunner.h"
 
 #include "AutomationClient.h"
+#include "ScriptParts.h"
 #include "WaitingLine.h"
 #include "WshShell.h"
+#include "board/RegularFile.h"
 
 #include <QDBusConnection>
 #include <QFileInfo>
 #include <QThread>
 #include <QUrl>
 
+#include <cmath>
 #include <cstdio>
 
 namespace tarsion {
@@ -101,18 +104,61 @@ QString CScriptRunner::scriptName() const {
     return QFileInfo(scriptPath_).fileName();
 }
 
-int CScriptRunner::Run(const QString& source, QString& error) {
+int CScriptRunner::Run(std::string_view script, QString& error) {
+    std::string converted;
+    const std::string_view utf8 = ScriptUtf8(script, converted);
+    ScriptParts parts = SplitScript(utf8);
+    if (!parts.calls.empty() && parts.program.size() <= kScriptProgramLimit && !CompilesAlone(parts.program))
+        parts = {utf8, {}, 1};
+    if (parts.program.size() > kScriptProgramLimit) {
+        error =
+            QStringLiteral("%1: too large to run: besides the plain calls a recording ends with, a script "
+                           "may hold at most %2 MB")
+                .arg(scriptPath_)
+                .arg(kScriptProgramLimit >> 20);
+        return 1;
+    }
+    int status = 0;
+    if (!Evaluate(parts.program, 1, status, error))
+        return status;
+    for (int line = parts.callsFirstLine; !parts.calls.empty();) {
+        int lines = 0;
+        const std::string_view chunk = NextCallChunk(parts.calls, lines);
+        if (!Evaluate(chunk, line, status, error))
+            return status;
+        parts.calls.remove_prefix(chunk.size());
+        line += lines;
+    }
+    return 0;
+}
+
+bool CScriptRunner::Evaluate(std::string_view utf8, int firstLine, int& status, QString& error) {
+    QString source = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    source.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QStringList stackTrace;
-    const QJSValue result = engine_.evaluate(source, scriptPath_, 1, &stackTrace);
-    if (quitRequested_)
-        return quitCode_;
+    const QJSValue result = engine_.evaluate(source, scriptPath_, firstLine, &stackTrace);
+    if (quitRequested_) {
+        status = quitCode_;
+        return false;
+    }
     if (!result.isError() && stackTrace.isEmpty())
-        return 0;
+        return true;
     int line = ScriptLine(stackTrace, scriptPath_);
     if (line == 0)
         line = result.property(QStringLiteral("lineNumber")).toInt();
     error = QStringLiteral("%1:%2: %3").arg(scriptPath_).arg(line).arg(result.toString());
-    return 1;
+    status = 1;
+    return false;
+}
+
+// Compiled as a function body, which runs nothing: a syntax error means a statement of the program
+// goes on into the calls after it, and the script is run as a whole.
+bool CScriptRunner::CompilesAlone(std::string_view utf8) {
+    const QJSValue compiled =
+        engine_.globalObject()
+            .property(QStringLiteral("Function"))
+            .call({QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))});
+    return !compiled.isError();
 }
 
 void CScriptRunner::echo(const QJSValue& values) {
@@ -129,9 +175,16 @@ void CScriptRunner::sleep(double milliseconds) {
         QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
-void CScriptRunner::quit(int code) {
+void CScriptRunner::quit(double code) {
     quitRequested_ = true;
-    quitCode_ = code;
+    // An exit status keeps 8 bits: 256 would read as success. Codes 1 to 255 stay as given, every
+    // other non-zero code (negative, fractional, huge, infinite) gives 255.
+    if (code == 0)
+        quitCode_ = 0;
+    else if (code >= 1 && code <= 255 && code == std::floor(code))
+        quitCode_ = static_cast<int>(code);
+    else
+        quitCode_ = 255;
     engine_.setInterrupted(true);
 }
 

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string_view>
+
 namespace tarsion {
 
 // Runs one JavaScript file with the objects a script host offers: WScript (CreateObject, Echo,
@@ -18,9 +20,10 @@ class CScriptRunner final : public QObject {
 public:
     CScriptRunner(QString scriptPath, QStringList arguments, bool hasDisplay);
 
-    // Returns the exit status: 0, the code given to WScript.Quit, or 1 after an uncaught error,
-    // which is described (file, line, message) in `error`.
-    int Run(const QString& source, QString& error);
+    // Runs the script's bytes (UTF-8, or UTF-16 with a byte-order mark). Returns the exit status:
+    // 0, the code given to WScript.Quit, or 1 after an uncaught error, which is described (file,
+    // line, message) in `error`, as is a script too large to compile.
+    int Run(std::string_view script, QString& error);
     // The bus name of the program the script drives (tarsion-script --board).
     void SetService(const QString& service) { service_ = service; }
 
@@ -28,11 +31,15 @@ public:
 
     Q_INVOKABLE void echo(const QJSValue& values);
     Q_INVOKABLE void sleep(double milliseconds);
-    Q_INVOKABLE void quit(int code);
+    Q_INVOKABLE void quit(double code);
     Q_INVOKABLE QJSValue connectTarsion();
     Q_INVOKABLE QJSValue shell();
 
 private:
+    // Runs one piece of the script; false when the script ended there, `status` saying how.
+    bool Evaluate(std::string_view utf8, int firstLine, int& status, QString& error);
+    bool CompilesAlone(std::string_view utf8);
+
     QString scriptPath_;
     QStringList arguments_;
     bool hasDisplay_;

@@ -146,8 +146,7 @@ int main(int argc, char** argv) {
         runner.SetService(tarsion::CAutomationClient::kBoardServicePrefix +
                           QString::fromStdString(options.board));
     QString error;
-    const int status = runner.Run(
-        tarsion::DecodeScript(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))), error);
+    const int status = runner.Run(bytes, error);
     if (!error.isEmpty())
         Fail(error, hasDisplay);
     return status;

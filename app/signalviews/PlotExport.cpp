@@ -1,8 +1,11 @@
 #include "PlotExport.h"
 
+#include "board/ReplacementFile.h"
+
 #include <QBuffer>
 #include <QChart>
 #include <QChartView>
+#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLineSeries>
@@ -10,7 +13,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QValueAxis>
 #include <QWidget>
@@ -51,12 +53,10 @@ private:
     QList<std::pair<QLineSeries*, QList<QPointF>>> saved_;
 };
 
+// Written in full or not at all, through a link to where it leads, and only over a regular file.
 bool SaveBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(bytes);
-    return file.commit();
+    CReplacementFile file(QFile::encodeName(path).toStdString(), CReplacementFile::Links::WriteThrough);
+    return file.Commit(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 } // namespace
 

@@ -3,7 +3,15 @@
 #include "app/CommandHistory.h"
 #include "app/RecentFileList.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarsion {
 namespace {
@@ -170,6 +178,38 @@ TEST(CommandHistoryTest, TwentyFirstCommandOverwritesTheFirst) {
     // Down from the fresh position after a wrap stays on the slot of the oldest command.
     EXPECT_EQ(history.Forward(), QStringLiteral("cmd3"));
     EXPECT_EQ(history.Forward(), QStringLiteral("cmd3"));
+}
+
+// A FIFO as a settings file would block start-up for good: the settings stay in memory, with their
+// defaults, and the FIFO is neither read nor replaced.
+TEST_F(SettingsTest, AFifoAsASettingsFileIsNeitherReadNorWritten) {
+    // The settings and the configuration folder both in a folder of this test.
+    QTemporaryDir folder;
+    const QString previous = QFileInfo(QFileInfo(Raw().fileName()).path()).path();
+    const QByteArray previousConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder.path()));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("Tessaric")));
+    for (const char* name : {"Tessaric/Tarsion.conf", "Tessaric.conf"}) {
+        const QString fifo = folder.filePath(QLatin1String(name));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0) << name;
+        ::alarm(60);
+        {
+            CAppSettings settings;
+            EXPECT_EQ(settings.BaseAddress(), CAppSettings::kDefaultBaseAddress) << name;
+            settings.WriteInt(QStringLiteral("BaseAddress"), 632);
+            EXPECT_EQ(settings.BaseAddress(), 632);
+            settings.Sync();
+        }
+        ::alarm(0);
+        EXPECT_TRUE(std::filesystem::is_fifo(fifo.toStdString())) << name;
+        QFile::remove(fifo);
+    }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, previous);
+    if (previousConfig.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", previousConfig);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "app/signalviews/PlotExport.h"
 #include "app/signalviews/SignalViewMenu.h"
 #include "coefficient/CoefficientTestFiles.h"
+#include "support/FullFileSystem.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QAction>
@@ -24,6 +25,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarsion {
 namespace {
@@ -251,6 +254,44 @@ TEST_F(SignalViewsTest, ExportsWritePicturesAndData) {
     EXPECT_TRUE(rows[1].startsWith("0,0,0,0,0,")); // sin 0 and Q silent
     // A folder that doesn't exist gets no file and a false result.
     EXPECT_FALSE(ExportText(dir_.filePath(QStringLiteral("missing/p.csv")), QStringLiteral("x")));
+}
+
+// Each export onto an existing file either replaces it whole or fails, leaving the old file as it
+// was: on a full disk, and over a FIFO (which would block the window) that stays a FIFO.
+TEST_F(SignalViewsTest, FailedExportsSayFalseAndKeepTheOldFile) {
+    Open("viewPatternMemory");
+    CPatternView& view = Views().PatternView();
+    ASSERT_TRUE(host_->Ops().LoadExternalMem(1, 0, 1.0, 0.0, 16, 64));
+    Settle([&] { return view.RedrawPending(); });
+    const std::function<bool(const QString&)> exports[] = {
+        [&](const QString& path) { return ExportPng(view.Plots(), path); },
+        [&](const QString& path) { return ExportSvg(view.Plots(), path, QStringLiteral("Pattern")); },
+        [&](const QString& path) { return ExportText(path, view.CsvText()); },
+    };
+    const QString fifo = dir_.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ::alarm(60);
+    for (const auto& run : exports)
+        EXPECT_FALSE(run(fifo));
+    ::alarm(0);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo.toStdString()));
+
+    test::FullFileSystem disk;
+    TARSION_SKIP_UNLESS_MOUNTED(disk);
+    const QString old = QString::fromStdString(disk.Path("old").string());
+    QFile file(old);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("kept\n");
+    file.close();
+    disk.Fill();
+    for (const auto& run : exports) {
+        EXPECT_FALSE(run(old));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("kept\n"));
+        file.close();
+    }
+    // Nothing is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.Path("")), {}), 2);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "app/automation/ScriptCommands.h"
 #include "app/automation/ScriptDialogs.h"
 #include "ops/TarsionDoc.h"
+#include "support/FullFileSystem.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -182,6 +183,30 @@ TEST_F(ScriptCommands, AnInaccessibleRecordingFileLeavesRecordingOffAndTheItemAl
     EXPECT_FALSE(doc.IsRecording());
     EXPECT_EQ(dialogs.messages, QStringList{QStringLiteral("Error: Couldn't access specified file")});
     EXPECT_EQ(itemChanges, 0);
+}
+
+// A record that can't be written unchecks the item at once; the message waits for the operation.
+TEST_F(ScriptCommands, AFailedRecordWriteUnchecksTheItemAndSaysWhyAfterTheOperation) {
+    test::FullFileSystem disk;
+    TARSION_SKIP_UNLESS_MOUNTED(disk);
+    int argc = 1;
+    char name[] = "test_script_commands";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    dialogs.recordingFile = QString::fromStdString(disk.Path("session.js").string());
+    commands.ToggleRecording();
+    ASSERT_TRUE(itemChecked);
+    disk.Fill();
+    for (int i = 0; i < 10000 && doc.IsRecording(); ++i)
+        doc.RecordLine("Tarsion.Send();");
+    EXPECT_FALSE(doc.IsRecording());
+    EXPECT_FALSE(itemChecked);
+    EXPECT_EQ(itemChanges, 2);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dialogs.messages,
+              QStringList{QStringLiteral("Recording stopped: couldn't write %1 (No space left on device)")
+                              .arg(dialogs.recordingFile)});
 }
 
 } // namespace

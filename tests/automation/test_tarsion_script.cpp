@@ -1,6 +1,7 @@
 // tarsion-script against the automation object of a virtual board in this process.
 
 #include "AutomationBench.h"
+#include "board/RegularFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -215,6 +216,83 @@ TEST_F(TarsionScript, QuitEndsTheScriptWithItsExitStatus) {
     const test::ScriptResult result = test::RunScript(Path("quit.js"));
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.out, QStringLiteral("before\n"));
+}
+
+// An exit status keeps 8 bits: a code that would wrap to 0 (256, 2^32) must still fail the run.
+TEST_F(TarsionScript, QuitCodesOutsideOneTo255GiveStatus255) {
+    const struct {
+        const char* code;
+        int status;
+    } cases[] = {{"", 0},           {"0", 0},           {"1", 1},      {"255", 255},
+                 {"256", 255},      {"512", 255},       {"1e10", 255}, {"4294967296", 255},
+                 {"Infinity", 255}, {"-Infinity", 255}, {"-1", 255},   {"0.5", 255},
+                 {"'7'", 7},        {"'x'", 1}};
+    for (const auto& c : cases) {
+        test::WriteText(Path("quit.js"),
+                        QByteArray("WScript.Quit(") + c.code + ");\nWScript.Echo('after');\n");
+        const test::ScriptResult result = test::RunScript(Path("quit.js"));
+        EXPECT_EQ(result.exitCode, c.status) << c.code;
+        EXPECT_EQ(result.out, QString()) << c.code;
+    }
+}
+
+// A long recording runs a chunk of calls at a time, with the meaning it has as a whole: the calls in
+// order, an error named by its own line, Quit ending it where it stands, and a syntax error anywhere
+// running nothing at all.
+TEST_F(TarsionScript, LongRecordingsRunAsTheyWouldAsAWhole) {
+    bench_.Serve();
+    const QByteArray header = "var WshShell = WScript.CreateObject(\"WScript.Shell\");\n"
+                              "var Tarsion = WScript.CreateObject(\"Trm90627\");\n\nvar Data;";
+    constexpr int kCalls = 2500;
+    constexpr int kBreak = 1700; // the call replaced by `stop`, on line 5 + kBreak
+    const struct {
+        const char* name;
+        const char* stop;
+        const char* ending;
+        int status;
+        std::uint32_t last; // in register 0x0a
+        const char* error;
+    } cases[] = {
+        {"whole", nullptr, "", 0, kCalls - 1, nullptr},
+        {"error", "Tarsion.NoSuchMethod(1);", "", 1, kBreak - 1, ":1705:"},
+        {"quit", "WScript.Quit(4);", "", 4, kBreak - 1, nullptr},
+        {"syntax", nullptr, "\nTarsion.Poke(0x0a,;", 1, 0x5A5A, ":2505:"},
+    };
+    for (const auto& c : cases) {
+        QByteArray text = header;
+        for (int i = 0; i < kCalls; ++i) {
+            text += '\n';
+            text += c.stop && i == kBreak ? QByteArray(c.stop)
+                                          : "Tarsion.Poke ( 0x0a,0x" + QByteArray::number(i, 16) + " );";
+        }
+        text += c.ending;
+        test::WriteText(Path("long.js"), text);
+        bench_.board->SetChipRegister(0x0A, 0x5A5A);
+        const test::ScriptResult result = test::RunScript(Path("long.js"));
+        EXPECT_EQ(result.exitCode, c.status) << c.name << qPrintable(result.err);
+        EXPECT_EQ(bench_.board->ChipRegister(0x0A), c.last) << c.name;
+        if (c.error) {
+            EXPECT_TRUE(result.err.contains(QLatin1String(c.error))) << c.name << qPrintable(result.err);
+        }
+    }
+}
+
+// Beyond the plain calls a recording ends with, a script is compiled as one program: past a limit it
+// is refused before anything runs.
+TEST_F(TarsionScript, AProgramTooLargeToCompileIsRefusedBeforeItRuns) {
+    bench_.Serve();
+    QByteArray text =
+        "var Tarsion = WScript.CreateObject(\"Trm90627\");\nTarsion.Poke(0x0a, 7);\nvar filler = [";
+    const QByteArray row = "1234567890, 1234567890, 1234567890, 1234567890, 1234567890, 1234567890,\n";
+    while (text.size() <= qsizetype(kScriptProgramLimit))
+        text += row;
+    text += "0];\n";
+    test::WriteText(Path("large.js"), text);
+    bench_.board->SetChipRegister(0x0A, 0);
+    const test::ScriptResult result = test::RunScript(Path("large.js"));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.contains(QStringLiteral("too large to run"))) << qPrintable(result.err);
+    EXPECT_EQ(bench_.board->ChipRegister(0x0A), 0u);
 }
 
 TEST_F(TarsionScript, RefusesVbScript) {

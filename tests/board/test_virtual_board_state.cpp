@@ -206,6 +206,37 @@ TEST_F(StateFile, SavingCreatesAMissingFolderAndWritesThroughALink) {
     EXPECT_NE(Read(Path("kept/board.state")).find("\nchip 0a 20000000\n"), std::string::npos);
 }
 
+// A link to a missing file starts a fresh board, says so, and is saved through to where it leads; a
+// loop of links is refused at start and never replaced by a plain file.
+TEST_F(StateFile, LinksToNothingAreSavedThroughAndLoopsAreRefused) {
+    std::filesystem::create_directories(Path("kept"));
+    std::filesystem::create_symlink("kept/board.state", Path("dangling.state"));
+    ::testing::internal::CaptureStderr();
+    PortBinding binding = BindPortIo("sim:" + Path("dangling.state"), 0x378);
+    const std::string told = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(binding.backend) << binding.error;
+    EXPECT_NE(told.find("is a link to " + Path("kept/board.state") + ", which does not exist"),
+              std::string::npos)
+        << told;
+    auto& board = static_cast<VirtualBoard&>(*binding.backend);
+    EXPECT_EQ(board.ChipRegister(0x0A), 0u);
+    board.SetChipRegister(0x0A, 0x20000000);
+    std::string error;
+    ASSERT_TRUE(board.SaveState(Path("dangling.state"), error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("dangling.state")));
+    EXPECT_NE(Read(Path("kept/board.state")).find("\nchip 0a 20000000\n"), std::string::npos);
+
+    std::filesystem::create_symlink("loop-b.state", Path("loop-a.state"));
+    std::filesystem::create_symlink("loop-a.state", Path("loop-b.state"));
+    const PortBinding refused = BindPortIo("sim:" + Path("loop-a.state"), 0x378);
+    EXPECT_FALSE(refused.backend);
+    EXPECT_NE(refused.error.find("loop of links"), std::string::npos) << refused.error;
+    EXPECT_FALSE(board.SaveState(Path("loop-a.state"), error));
+    EXPECT_NE(error.find("loop of links"), std::string::npos) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("loop-a.state")));
+    EXPECT_TRUE(std::filesystem::is_symlink(Path("loop-b.state")));
+}
+
 // Leftovers of a crashed save, or a second program saving the same file, never stop a save.
 TEST_F(StateFile, SavesUseTheirOwnTemporaryFiles) {
     std::filesystem::create_directories(Path("board.state.tmp"));

@@ -1,4 +1,8 @@
 #include "OpsTestRig.h"
+#include "support/FullFileSystem.h"
+
+#include <csignal>
+#include <sys/stat.h>
 
 namespace tarsion::test {
 namespace {
@@ -108,4 +112,63 @@ TEST(DocumentRecording, RestartingTruncatesAndAFailedStartChangesNothing) {
 }
 
 } // namespace
+// On a full disk the recording stops at the first record it can't write: the log and the handler
+// say so, the call itself still reaches the board, and the file holds only whole records before it.
+TEST(DocumentRecording, AFailedWriteStopsTheRecordingAndSaysSo) {
+    FullFileSystem disk;
+    TARSION_SKIP_UNLESS_MOUNTED(disk);
+    OpsRig rig;
+    std::vector<std::string> told;
+    rig.doc.SetRecordingFailedHandler([&](const std::string& message) { told.push_back(message); });
+    const std::string path = disk.Path("session.js").string();
+    ASSERT_TRUE(rig.doc.StartRecording(path));
+    disk.Fill();
+    std::uint32_t data = 0;
+    // The header's block still has room for some records.
+    while (rig.doc.IsRecording() && data < 10000)
+        ASSERT_TRUE(rig.ops.Poke(0x0A, ++data));
+    ASSERT_FALSE(rig.doc.IsRecording());
+    EXPECT_EQ(rig.board.ChipRegister(0x0A), data);
+    const std::string message = "Recording stopped: couldn't write " + path + " (No space left on device)";
+    EXPECT_EQ(told, std::vector<std::string>{message});
+    EXPECT_NE(rig.log.text.find(message + "\r\n"), std::string::npos) << rig.log.text;
+
+    std::string expected = kRecordingHeader;
+    for (std::uint32_t i = 1; i <= data; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "\nTarsion.Poke ( 0x0a,0x%.8x );", i);
+        expected += line;
+    }
+    const std::string written = ReadWholeFile(path);
+    EXPECT_GT(written.size(), std::string(kRecordingHeader).size());
+    EXPECT_EQ(expected.compare(0, written.size(), written), 0);
+
+    rig.ops.Poke(0x0A, 1); // no second message once stopped
+    EXPECT_EQ(told.size(), 1u);
+}
+
+// Recording starts only on a regular file: a FIFO would block the window in open() for good.
+TEST(DocumentRecording, StartsOnlyOnARegularFile) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("rec-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder / "folder.js");
+    const std::string fifo = (folder / "pipe.js").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(60); // a blocked open would hang the suite
+    CTarsionDoc doc;
+    EXPECT_FALSE(doc.StartRecording(fifo));
+    // With a reader the open succeeds at once; the file is still refused.
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    EXPECT_FALSE(doc.StartRecording(fifo));
+    char byte = 0;
+    EXPECT_LE(::read(reader, &byte, 1), 0); // nothing was written into it
+    ::close(reader);
+    for (const std::string& name : {(folder / "folder.js").string(), std::string("/dev/null")})
+        EXPECT_FALSE(doc.StartRecording(name)) << name;
+    EXPECT_FALSE(doc.IsRecording());
+    ::alarm(0);
+    std::filesystem::remove_all(folder);
+}
+
 } // namespace tarsion::test
