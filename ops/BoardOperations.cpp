@@ -39,8 +39,25 @@ CBoardOperations::Scope::~Scope() {
     }
 }
 
+CBoardOperations::SourceScope::SourceScope(CBoardOperations& ops, WriteSource source)
+    : ops_(ops), saved_(ops.source_) {
+    ops_.source_ = source;
+}
+
+CBoardOperations::SourceScope::~SourceScope() {
+    ops_.source_ = saved_;
+}
+
 CBoardOperations::CBoardOperations(CBoardLink& link, CTarsionDoc& doc, IUserPrompt& prompt)
     : link_(link), doc_(doc), prompt_(prompt) {}
+
+void CBoardOperations::NoteWrite(Form form, RegisterSpace space, std::uint8_t reg, std::uint32_t oldValue,
+                                 std::uint32_t newValue, std::string what) {
+    if (!writes_)
+        return;
+    const WriteSource source = form == Form::Text ? WriteSource::Console : source_;
+    writes_->OnRegisterWrite(RegisterWrite{space, reg, oldValue, newValue, source, std::move(what)});
+}
 
 void CBoardOperations::Log(std::string_view text, int indent) {
     // Only a file name longer than the system allows makes a line this long: the log shows its start.
@@ -197,12 +214,14 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
     Announce(form, FormatText("Poke %.2x %.8x ", address, data),
              FormatText(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );" : "Tarsion.Poke ( 0x%.2x, 0x%.8x );",
                         address, data));
+    const std::uint32_t old = doc_.Shadow().FetchChipReg(address);
     if (!link_.WriteChipReg(address, data)) {
         Log(FormatText(numeric ? "Couldn't Poke to Register %.2x" : "Couldn't Poke to Register 0x%.2x",
                        address),
             1);
         return false;
     }
+    NoteWrite(form, RegisterSpace::Chip, address, old, data, FormatText("Poke %.2x %.8x", address, data));
     Log(kDone, 1);
     return true;
 }
@@ -225,31 +244,35 @@ bool CBoardOperations::DoModifyBits(Form form, std::uint8_t address, std::uint32
              FormatText(form == Form::Numeric ? "Tarsion.ModifyBits ( 0x%.2x,0x%.8x,0x%.8x );"
                                               : "Tarsion.ModifyBits ( 0x%.2x, 0x%.8x, 0x%.8x );",
                         address, data, mask));
-    return ReadModifyWrite(address, ~mask, data & mask,
-                           FormatText("Couldn't Modify Bits Specified with the Mask %.8x", mask));
+    return ReadModifyWrite(form, address, ~mask, data & mask,
+                           FormatText("Couldn't Modify Bits Specified with the Mask %.8x", mask),
+                           FormatText("ModifyBits %.2x %.8x %.8x", address, data, mask));
 }
 
 bool CBoardOperations::DoSetBits(Form form, std::uint8_t address, std::uint32_t mask) {
     Announce(form, FormatText("SetBits %.2x %.8x ", address, mask),
              FormatText("Tarsion.SetBits ( 0x%.2x,0x%.8x );", address, mask));
-    return ReadModifyWrite(address, ~std::uint32_t{0}, mask,
-                           FormatText("Couldn't Set Bits Specified with the Mask %.8x", mask));
+    return ReadModifyWrite(form, address, ~std::uint32_t{0}, mask,
+                           FormatText("Couldn't Set Bits Specified with the Mask %.8x", mask),
+                           FormatText("SetBits %.2x %.8x", address, mask));
 }
 
 bool CBoardOperations::DoResetBits(Form form, std::uint8_t address, std::uint32_t mask) {
     Announce(form, FormatText("ResetBits %.2x %.8x ", address, mask),
              FormatText("Tarsion.ResetBits ( 0x%.2x,0x%.8x );", address, mask));
-    return ReadModifyWrite(address, ~mask, 0,
-                           FormatText("Couldn't Reset Bits Specified with the Mask %.8x", mask));
+    return ReadModifyWrite(form, address, ~mask, 0,
+                           FormatText("Couldn't Reset Bits Specified with the Mask %.8x", mask),
+                           FormatText("ResetBits %.2x %.8x", address, mask));
 }
 
-bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
-                                       const std::string& failure) {
+bool CBoardOperations::ReadModifyWrite(Form form, std::uint8_t address, std::uint32_t keep, std::uint32_t set,
+                                       const std::string& failure, std::string what) {
     std::uint32_t old = 0;
     if (!link_.ReadChipReg(address, old) || !link_.WriteChipReg(address, (old & keep) | set)) {
         Log(failure, 1);
         return false;
     }
+    NoteWrite(form, RegisterSpace::Chip, address, old, (old & keep) | set, std::move(what));
     Log(kDone, 1);
     return true;
 }
@@ -257,6 +280,7 @@ bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep,
 bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
     Announce(form, FormatText("Write %.2x %.2x ", reg, data),
              FormatText("Tarsion.Write ( 0x%.2x,0x%.2x );", reg, data));
+    const std::uint8_t old = doc_.Shadow().FetchBridgeReg(reg);
     if (!link_.WriteBridgeReg(reg, data)) {
         Log(FormatText(form == Form::Numeric ? "Couldn't Write to Chip Register # %.2x"
                                              : "Couldn't Write to 0x%x",
@@ -264,6 +288,7 @@ bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
             1);
         return false;
     }
+    NoteWrite(form, RegisterSpace::Bridge, reg, old, data, FormatText("Write %.2x %.2x", reg, data));
     Log(kDone, 1);
     return true;
 }
@@ -285,6 +310,7 @@ bool CBoardOperations::DoRead(Form form, std::uint8_t reg, std::uint8_t& value) 
 bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data) {
     Announce(form, FormatText("PldWrite %.2x %.2x ", reg, data),
              FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", reg, data));
+    const std::uint8_t old = doc_.Shadow().FetchPldReg(reg);
     PldGuard guard(*this);
     if (!guard.Begin())
         return false;
@@ -294,6 +320,7 @@ bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data
     }
     if (!guard.End(kPldRestoreFailed))
         return false;
+    NoteWrite(form, RegisterSpace::Pld, reg, old, data, FormatText("PldWrite %.2x %.2x", reg, data));
     Log(kDone, 1);
     return true;
 }
