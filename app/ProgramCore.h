@@ -15,6 +15,7 @@ namespace tarsion {
 
 class CBoardOperations;
 class CDocumentHost;
+class CRegisterSession;
 class CTarsionDoc;
 class IUserPrompt;
 
@@ -54,6 +55,7 @@ public:
     bool HasDocument() const { return host_ != nullptr; }
     CTarsionDoc& Doc();
     CBoardOperations& Ops();
+    CRegisterSession& Registers();
     CAppSettings& Settings() { return settings_; }
     const CommandLine& Options() const { return options_; }
     IUserPrompt& Prompt() { return prompt_; }

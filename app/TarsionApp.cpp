@@ -33,6 +33,10 @@ CTarsionApp::~CTarsionApp() {
     mainFrame_.reset();
 }
 
+CRegisterSession& CTarsionApp::Registers() {
+    return core_.Registers();
+}
+
 CTarsionDoc& CTarsionApp::Doc() {
     return core_.Doc();
 }
@@ -59,6 +63,7 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
 
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(Doc(), Ops(), Prompt(), *files_, Settings());
+    mainFrame_->AttachRegisters(core_.Registers());
     qtPrompt_.SetWindow(mainFrame_.get());
     qtFiles_.SetParent(mainFrame_.get());
     mainFrame_->RecentFiles().SetFiles(Settings().RecentFiles());
