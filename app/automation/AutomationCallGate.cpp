@@ -30,6 +30,8 @@ void CAutomationCallGate::RunWaiting() {
     while (!waiting_.empty() && !ops_.IsBusy()) {
         auto [call, work] = std::move(waiting_.front());
         waiting_.pop_front();
+        // Writes made for a script are journalled as the script's.
+        const CBoardOperations::SourceScope source(ops_, WriteSource::Script);
         Answer(call, work());
     }
     running_ = false;

@@ -1,6 +1,7 @@
 #include "AutomationMethods.h"
 
-#include "AutomationNumber.h"
+#include "AutomationArguments.h"
+#include "RegisterMethods.h"
 #include "ops/BoardOperations.h"
 
 #include <array>
@@ -9,58 +10,6 @@
 #include <sstream>
 
 namespace tarsion {
-
-// Reads a call's arguments in order; the call's signature has been checked against the method's.
-class CCallArguments {
-public:
-    explicit CCallArguments(DBusMessage* call) { dbus_message_iter_init(call, &iter_); }
-
-    // A variant counts by its own type: int16, int32 and double give their value, anything else
-    // 0. Nothing is parsed, so a string holding digits counts as 0.
-    double Number() {
-        DBusMessageIter inner;
-        dbus_message_iter_recurse(&iter_, &inner);
-        dbus_message_iter_next(&iter_);
-        switch (dbus_message_iter_get_arg_type(&inner)) {
-        case DBUS_TYPE_INT16:
-            return Basic<dbus_int16_t>(inner);
-        case DBUS_TYPE_INT32:
-            return Basic<dbus_int32_t>(inner);
-        case DBUS_TYPE_DOUBLE:
-            return Basic<double>(inner);
-        default:
-            return 0.0;
-        }
-    }
-    std::uint8_t Byte() { return AutomationByte(Number()); }
-    std::uint32_t Word() { return AutomationWord(Number()); }
-    std::int16_t Short() { return Next<dbus_int16_t>(); }
-    std::int32_t Int() { return Next<dbus_int32_t>(); }
-    double Double() { return Next<double>(); }
-    bool Bool() { return Next<dbus_bool_t>() != 0; }
-    // Recorded and saved scripts quote file names with a trailing blank.
-    std::string Path() {
-        std::string file = Next<const char*>();
-        file.erase(file.find_last_not_of(' ') + 1);
-        return file;
-    }
-
-private:
-    template <typename T>
-    static T Basic(DBusMessageIter& iter) {
-        T value{};
-        dbus_message_iter_get_basic(&iter, &value);
-        return value;
-    }
-    template <typename T>
-    T Next() {
-        const T value = Basic<T>(iter_);
-        dbus_message_iter_next(&iter_);
-        return value;
-    }
-
-    DBusMessageIter iter_;
-};
 
 namespace {
 
@@ -209,7 +158,9 @@ std::string Describe() {
     std::ostringstream xml;
     xml << kDocType << "<node>\n";
     const char* open = nullptr;
-    for (const AutomationMethod& method : kMethods) {
+    std::vector<AutomationMethod> methods(kMethods.begin(), kMethods.end());
+    methods.insert(methods.end(), RegisterMethods().begin(), RegisterMethods().end());
+    for (const AutomationMethod& method : methods) {
         if (!open || std::strcmp(open, method.interface) != 0) {
             if (open)
                 xml << "  </interface>\n";
@@ -218,8 +169,9 @@ std::string Describe() {
         }
         xml << "    <method name=\"" << method.name << "\">\n";
         if (*method.result)
-            xml << "      <arg name=\"" << (std::strcmp(method.result, "b") == 0 ? "success" : "value")
-                << "\" type=\"" << method.result << "\" direction=\"out\"/>\n";
+            xml << "      <arg name=\""
+                << (std::strcmp(method.result, "b") == 0 ? "success" : method.resultName) << "\" type=\""
+                << method.result << "\" direction=\"out\"/>\n";
         std::istringstream names(method.argumentNames);
         std::string name;
         for (const char* type = method.signature; *type && names >> name; ++type)
@@ -237,11 +189,16 @@ const AutomationMethod* FindAutomationMethod(const char* interface, const char* 
         if (std::strcmp(method.name, name) == 0 &&
             (!interface || std::strcmp(method.interface, interface) == 0))
             return &method;
+    for (const AutomationMethod& method : RegisterMethods())
+        if (std::strcmp(method.name, name) == 0 &&
+            (!interface || std::strcmp(method.interface, interface) == 0))
+            return &method;
     return nullptr;
 }
 
 bool IsAutomationInterface(const char* interface) {
-    return std::strcmp(interface, kBoard) == 0 || std::strcmp(interface, kCreation) == 0;
+    return std::strcmp(interface, kBoard) == 0 || std::strcmp(interface, kCreation) == 0 ||
+           std::strcmp(interface, kRegistersInterface) == 0;
 }
 
 AutomationWork BindAutomationCall(const AutomationMethod& method, DBusMessage* call,
@@ -259,6 +216,8 @@ void AppendAutomationResult(DBusMessage* reply, const AutomationResult& result) 
         dbus_message_append_args(reply, DBUS_TYPE_INT16, &value, DBUS_TYPE_INVALID);
     } else if (const double* number = std::get_if<double>(&result)) {
         dbus_message_append_args(reply, DBUS_TYPE_DOUBLE, number, DBUS_TYPE_INVALID);
+    } else {
+        AppendRegisterResult(reply, result);
     }
 }
 

@@ -50,9 +50,12 @@ QStringList Signatures(const QString& xmlText) {
 }
 
 TEST(InterfaceDescription, MatchesTheObjectsIntrospection) {
-    QFile file(QStringLiteral(TARSION_INTERFACE_XML));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << TARSION_INTERFACE_XML;
-    const QStringList described = Signatures(QString::fromUtf8(file.readAll()));
+    QStringList described;
+    for (const char* path : {TARSION_INTERFACE_XML, TARSION_REGISTERS_XML}) {
+        QFile file(QString::fromUtf8(path));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+        described << Signatures(QString::fromUtf8(file.readAll()));
+    }
 
     test::AutomationBench bench;
     bench.Serve();
@@ -61,7 +64,7 @@ TEST(InterfaceDescription, MatchesTheObjectsIntrospection) {
     ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << qPrintable(reply.errorMessage());
     const QStringList served = Signatures(reply.arguments().value(0).toString());
 
-    ASSERT_EQ(served.size(), 20) << qPrintable(served.join(u'\n'));
+    ASSERT_EQ(served.size(), 26) << qPrintable(served.join(u'\n'));
     EXPECT_EQ(described, served);
 }
 
