@@ -1,3 +1,4 @@
+#include "FileChooser.h"
 #include "MainFrame.h"
 #include "board/ReplacementFile.h"
 #include "ops/BoardOperations.h"
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScrollArea>
+#include <QTabBar>
 
 namespace tarsion {
 

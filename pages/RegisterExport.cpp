@@ -6,6 +6,7 @@
 #include "ops/TextHelpers.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tarsion {
 

@@ -5,6 +5,7 @@
 #include "ops/TextHelpers.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace tarsion {
 

@@ -2,6 +2,7 @@
 
 #include "AutomationArguments.h"
 #include "board/ChipRegisters.h"
+#include "ops/BoardOperations.h"
 #include "ops/RegisterSession.h"
 #include "pages/RegisterCompare.h"
 

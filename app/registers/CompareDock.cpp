@@ -12,12 +12,14 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 
 namespace tarsion {
@@ -141,7 +143,11 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
     connect(showEqual_, &QCheckBox::toggled, this, &CCompareView::Recompare);
     connect(rows_, &QTableWidget::cellDoubleClicked, this, &CCompareView::GoToRow);
     session_.SetChangeHandler([this] {
+        const bool added = session_.Snapshots().size() > static_cast<std::size_t>(before_->count() - 1);
         FillSides();
+        // A new snapshot (from a script too) is compared with the board unless a side was chosen.
+        if (added && before_->currentIndex() == 0 && after_->currentIndex() == 0)
+            before_->setCurrentIndex(before_->count() - 1);
         Recompare();
     });
     session_.Journal().SetChangeHandler([this] { JournalChanged(); });
@@ -185,7 +191,7 @@ void CCompareView::Recompare() {
         const CompareRow& row = shown_[static_cast<std::size_t>(i)];
         const QString address = row.field->space == RegisterSpace::Chip
                                     ? QStringLiteral("0x%1 %2")
-                                          .arg(row.field->reg, 2, 16, QLatin1Char('0'))
+                                          .arg(static_cast<int>(row.field->reg), 2, 16, QLatin1Char('0'))
                                           .arg(Text(row.registerName))
                                     : Text(row.registerName);
         SetRow(*rows_, i,

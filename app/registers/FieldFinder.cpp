@@ -87,7 +87,7 @@ void CFieldFinder::Fill() {
         if (!where.isEmpty())
             where += QStringLiteral(", ");
         const QString address = field->space == RegisterSpace::Chip
-                                    ? QStringLiteral("0x%1").arg(field->reg, 2, 16, QLatin1Char('0'))
+                                    ? QStringLiteral("0x%1").arg(static_cast<int>(field->reg), 2, 16, QLatin1Char('0'))
                                     : QString::fromStdString(RegisterName(field->space, field->reg));
         auto* item = new QListWidgetItem(
             QStringLiteral("%1  (%2%3, %4)")

@@ -123,7 +123,8 @@ TEST_F(RegisterWorkflow, FindListsFieldsOfEveryPageAndGoesToTheControl) {
     QTest::keyClicks(&finder.Search(), QStringLiteral("vco divider"));
     QTest::keyClick(&finder.Search(), Qt::Key_Return);
     EXPECT_EQ(window_->CurrentPage(), 3);
-    EXPECT_EQ(QApplication::focusWidget()->objectName(), QStringLiteral("vcoDivider"));
+    ASSERT_NE(window_->focusWidget(), nullptr);
+    EXPECT_EQ(window_->focusWidget()->objectName(), QStringLiteral("vcoDivider"));
 }
 
 TEST_F(RegisterWorkflow, ExportWritesTheRegistersAsAHeaderWithFieldComments) {

@@ -1,4 +1,5 @@
 #include "PageBench.h"
+#include "board/ChipRegisters.h"
 #include "ops/RegisterSnapshot.h"
 #include "pages/RegisterCompare.h"
 #include "pages/RegisterFieldTable.h"
