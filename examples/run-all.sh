@@ -6,6 +6,11 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 bin="${1:+$(cd "$1" && pwd)/}"
 work="$(mktemp -d)"
+# From the source tree the tarsion Python module is beside the examples; the package installs it
+# where python3 finds it.
+if [ -d "$here/../python/tarsion" ]; then
+    export PYTHONPATH="$(cd "$here/../python" && pwd)${PYTHONPATH:+:$PYTHONPATH}"
+fi
 trap 'rm -rf "$work"' EXIT
 
 # Settings and the activation file go to a scratch folder, never the user's. The examples run from
@@ -34,6 +39,8 @@ dbus-run-session -- bash -c '
     "$here/load_and_read.sh" || status=1
     echo "== JavaScript (tarsion-script)"
     QT_QPA_PLATFORM=offscreen "${bin}tarsion-script" "$here/load_and_read.js" || status=1
+    echo "== test station (tarsion Python client)"
+    /usr/bin/python3 "$here/test_station.py" --report "$work/station-report.xml" || status=1
     kill -TERM "$server"
     wait "$server" || status=1
     exit $status
@@ -41,4 +48,5 @@ dbus-run-session -- bash -c '
 
 grep -q "^coef I " "$work/board.txt" || { echo "FAIL: the filter is not in the I coefficient RAM" >&2; exit 1; }
 grep -q "^pattern 3ffc0 " "$work/board.txt" || { echo "FAIL: the pattern is not in the pattern memory" >&2; exit 1; }
+grep -q 'failures="0"' "$work/station-report.xml" || { echo "FAIL: the station's report shows failures" >&2; exit 1; }
 echo "all examples ran"

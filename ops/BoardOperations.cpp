@@ -1,6 +1,7 @@
 #include "BoardOperations.h"
 
 #include "PldGuard.h"
+#include "RegisterWrites.h"
 #include "TextHelpers.h"
 #include "board/ChipRegisters.h"
 
@@ -22,6 +23,19 @@ constexpr std::size_t kLongestLogLine = 8192;
 constexpr std::uint8_t kSoftResetStart = 0x10;
 constexpr std::uint8_t kSoftResetEnd = 0x13;
 
+// The old and new word of the last read-modify-write, for its journal entry.
+struct ReadModifyWritten {
+    std::uint32_t oldValue = 0;
+    std::uint32_t newValue = 0;
+};
+ReadModifyWritten lastReadModifyWrite;
+
+void NoteReadModifyWrite(const CBoardOperations& ops, bool console, std::uint8_t address, std::string what) {
+    NoteRegisterWrite(ops, console,
+                      {RegisterSpace::Chip, address, lastReadModifyWrite.oldValue,
+                       lastReadModifyWrite.newValue, WriteSource::Page, std::move(what)});
+}
+
 } // namespace
 
 CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
@@ -39,25 +53,8 @@ CBoardOperations::Scope::~Scope() {
     }
 }
 
-CBoardOperations::SourceScope::SourceScope(CBoardOperations& ops, WriteSource source)
-    : ops_(ops), saved_(ops.source_) {
-    ops_.source_ = source;
-}
-
-CBoardOperations::SourceScope::~SourceScope() {
-    ops_.source_ = saved_;
-}
-
 CBoardOperations::CBoardOperations(CBoardLink& link, CTarsionDoc& doc, IUserPrompt& prompt)
     : link_(link), doc_(doc), prompt_(prompt) {}
-
-void CBoardOperations::NoteWrite(Form form, RegisterSpace space, std::uint8_t reg, std::uint32_t oldValue,
-                                 std::uint32_t newValue, std::string what) {
-    if (!writes_)
-        return;
-    const WriteSource source = form == Form::Text ? WriteSource::Console : source_;
-    writes_->OnRegisterWrite(RegisterWrite{space, reg, oldValue, newValue, source, std::move(what)});
-}
 
 void CBoardOperations::Log(std::string_view text, int indent) {
     // Only a file name longer than the system allows makes a line this long: the log shows its start.
@@ -221,7 +218,9 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
             1);
         return false;
     }
-    NoteWrite(form, RegisterSpace::Chip, address, old, data, FormatText("Poke %.2x %.8x", address, data));
+    NoteRegisterWrite(*this, form == Form::Text,
+                      {RegisterSpace::Chip, address, old, data, WriteSource::Page,
+                       FormatText("Poke %.2x %.8x", address, data)});
     Log(kDone, 1);
     return true;
 }
@@ -244,35 +243,42 @@ bool CBoardOperations::DoModifyBits(Form form, std::uint8_t address, std::uint32
              FormatText(form == Form::Numeric ? "Tarsion.ModifyBits ( 0x%.2x,0x%.8x,0x%.8x );"
                                               : "Tarsion.ModifyBits ( 0x%.2x, 0x%.8x, 0x%.8x );",
                         address, data, mask));
-    return ReadModifyWrite(form, address, ~mask, data & mask,
-                           FormatText("Couldn't Modify Bits Specified with the Mask %.8x", mask),
-                           FormatText("ModifyBits %.2x %.8x %.8x", address, data, mask));
+    if (!ReadModifyWrite(address, ~mask, data & mask,
+                         FormatText("Couldn't Modify Bits Specified with the Mask %.8x", mask)))
+        return false;
+    NoteReadModifyWrite(*this, form == Form::Text, address,
+                        FormatText("ModifyBits %.2x %.8x %.8x", address, data, mask));
+    return true;
 }
 
 bool CBoardOperations::DoSetBits(Form form, std::uint8_t address, std::uint32_t mask) {
     Announce(form, FormatText("SetBits %.2x %.8x ", address, mask),
              FormatText("Tarsion.SetBits ( 0x%.2x,0x%.8x );", address, mask));
-    return ReadModifyWrite(form, address, ~std::uint32_t{0}, mask,
-                           FormatText("Couldn't Set Bits Specified with the Mask %.8x", mask),
-                           FormatText("SetBits %.2x %.8x", address, mask));
+    if (!ReadModifyWrite(address, ~std::uint32_t{0}, mask,
+                         FormatText("Couldn't Set Bits Specified with the Mask %.8x", mask)))
+        return false;
+    NoteReadModifyWrite(*this, form == Form::Text, address, FormatText("SetBits %.2x %.8x", address, mask));
+    return true;
 }
 
 bool CBoardOperations::DoResetBits(Form form, std::uint8_t address, std::uint32_t mask) {
     Announce(form, FormatText("ResetBits %.2x %.8x ", address, mask),
              FormatText("Tarsion.ResetBits ( 0x%.2x,0x%.8x );", address, mask));
-    return ReadModifyWrite(form, address, ~mask, 0,
-                           FormatText("Couldn't Reset Bits Specified with the Mask %.8x", mask),
-                           FormatText("ResetBits %.2x %.8x", address, mask));
+    if (!ReadModifyWrite(address, ~mask, 0,
+                         FormatText("Couldn't Reset Bits Specified with the Mask %.8x", mask)))
+        return false;
+    NoteReadModifyWrite(*this, form == Form::Text, address, FormatText("ResetBits %.2x %.8x", address, mask));
+    return true;
 }
 
-bool CBoardOperations::ReadModifyWrite(Form form, std::uint8_t address, std::uint32_t keep, std::uint32_t set,
-                                       const std::string& failure, std::string what) {
+bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
+                                       const std::string& failure) {
     std::uint32_t old = 0;
     if (!link_.ReadChipReg(address, old) || !link_.WriteChipReg(address, (old & keep) | set)) {
         Log(failure, 1);
         return false;
     }
-    NoteWrite(form, RegisterSpace::Chip, address, old, (old & keep) | set, std::move(what));
+    lastReadModifyWrite = {old, (old & keep) | set};
     Log(kDone, 1);
     return true;
 }
@@ -288,7 +294,9 @@ bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
             1);
         return false;
     }
-    NoteWrite(form, RegisterSpace::Bridge, reg, old, data, FormatText("Write %.2x %.2x", reg, data));
+    NoteRegisterWrite(
+        *this, form == Form::Text,
+        {RegisterSpace::Bridge, reg, old, data, WriteSource::Page, FormatText("Write %.2x %.2x", reg, data)});
     Log(kDone, 1);
     return true;
 }
@@ -320,7 +328,9 @@ bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data
     }
     if (!guard.End(kPldRestoreFailed))
         return false;
-    NoteWrite(form, RegisterSpace::Pld, reg, old, data, FormatText("PldWrite %.2x %.2x", reg, data));
+    NoteRegisterWrite(
+        *this, form == Form::Text,
+        {RegisterSpace::Pld, reg, old, data, WriteSource::Page, FormatText("PldWrite %.2x %.2x", reg, data)});
     Log(kDone, 1);
     return true;
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "RegisterWrites.h"
 #include "TarsionDoc.h"
 #include "UserPrompt.h"
 #include "board/BoardLink.h"
@@ -32,23 +31,7 @@ public:
         CBoardOperations& ops_;
     };
 
-    // Names the source of the writes made while it lives (scripts run from the program).
-    class SourceScope {
-    public:
-        SourceScope(CBoardOperations& ops, WriteSource source);
-        ~SourceScope();
-        SourceScope(const SourceScope&) = delete;
-        SourceScope& operator=(const SourceScope&) = delete;
-
-    private:
-        CBoardOperations& ops_;
-        WriteSource saved_;
-    };
-
     CBoardOperations(CBoardLink& link, CTarsionDoc& doc, IUserPrompt& prompt);
-
-    // Told of each register write (the journal); none by default.
-    void SetWriteObserver(IRegisterWriteObserver* observer) { writes_ = observer; }
 
     // True while an operation, a loader or a console line runs.
     bool IsBusy() const { return depth_ > 0; }
@@ -121,15 +104,13 @@ private:
     bool DoSetBits(Form form, std::uint8_t address, std::uint32_t mask);
     bool DoResetBits(Form form, std::uint8_t address, std::uint32_t mask);
     // Reads the register and writes (old AND keep) OR set; logs "Done" or `failure`.
-    bool ReadModifyWrite(Form form, std::uint8_t address, std::uint32_t keep, std::uint32_t set,
-                         const std::string& failure, std::string what);
+    bool ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
+                         const std::string& failure);
     bool DoWrite(Form form, std::uint8_t reg, std::uint8_t data);
     bool DoRead(Form form, std::uint8_t reg, std::uint8_t& value);
     bool DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data);
     bool DoPldRead(Form form, std::uint8_t reg, std::uint8_t& value);
     bool WritePatternSender(std::uint8_t value);
-    void NoteWrite(Form form, RegisterSpace space, std::uint8_t reg, std::uint32_t oldValue,
-                   std::uint32_t newValue, std::string what);
 
     CBoardLink& link_;
     CTarsionDoc& doc_;
@@ -138,8 +119,6 @@ private:
     std::array<std::string, 4> slots_;
     int depth_ = 0;
     std::function<void()> idle_;
-    IRegisterWriteObserver* writes_ = nullptr;
-    WriteSource source_ = WriteSource::Page;
 };
 
 } // namespace tarsion

@@ -73,11 +73,11 @@ void PushCapped(List& list, typename List::value_type item, std::size_t cap) {
 } // namespace
 
 CRegisterJournal::CRegisterJournal(CBoardOperations& ops) : ops_(ops) {
-    ops_.SetWriteObserver(this);
+    SetRegisterWriteObserver(ops_, this);
 }
 
 CRegisterJournal::~CRegisterJournal() {
-    ops_.SetWriteObserver(nullptr);
+    SetRegisterWriteObserver(ops_, nullptr);
 }
 
 bool CRegisterJournal::IsUndoable(RegisterSpace space, std::uint8_t reg) {

@@ -5,6 +5,8 @@
 
 namespace tarsion {
 
+class CBoardOperations;
+
 enum class RegisterSpace { Chip, Bridge, Pld };
 
 // Who asked for a write: a register page (or a menu command), the console, or a script.
@@ -21,11 +23,31 @@ struct RegisterWrite {
     std::string what;
 };
 
-// Told of every successful register write of the operation layer.
+// Told of every successful register write of an operation layer.
 class IRegisterWriteObserver {
 public:
     virtual ~IRegisterWriteObserver() = default;
     virtual void OnRegisterWrite(const RegisterWrite& write) = 0;
 };
+
+// The observer of the writes `ops` makes; nullptr for none.
+void SetRegisterWriteObserver(const CBoardOperations& ops, IRegisterWriteObserver* observer);
+
+// Names the source of the writes `ops` makes while it lives (scripts run from the program).
+class CWriteSourceScope {
+public:
+    CWriteSourceScope(const CBoardOperations& ops, WriteSource source);
+    ~CWriteSourceScope();
+    CWriteSourceScope(const CWriteSourceScope&) = delete;
+    CWriteSourceScope& operator=(const CWriteSourceScope&) = delete;
+
+private:
+    const CBoardOperations& ops_;
+    WriteSource saved_;
+};
+
+// Called by the operation layer after each successful write; a console write counts as the
+// console's, any other as the source in force.
+void NoteRegisterWrite(const CBoardOperations& ops, bool console, RegisterWrite write);
 
 } // namespace tarsion

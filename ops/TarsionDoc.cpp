@@ -84,6 +84,8 @@ bool CTarsionDoc::StartRecording(const std::string& path) {
     }
     StopRecording();
     recording_ = file;
+    recordingPath_ = path;
+    companionFiles_ = 0;
     return true;
 }
 
@@ -92,6 +94,13 @@ void CTarsionDoc::StopRecording() {
         return;
     std::fclose(recording_);
     recording_ = nullptr;
+}
+
+std::string CTarsionDoc::CompanionFileName(const std::string& suffix) {
+    std::string base = recordingPath_;
+    if (base.size() > 3 && base.ends_with(".js"))
+        base.resize(base.size() - 3);
+    return base + "_" + std::to_string(++companionFiles_) + suffix;
 }
 
 void CTarsionDoc::ResetLoadSettings() {

@@ -54,6 +54,9 @@ public:
     bool StartRecording(const std::string& path);
     void StopRecording();
     bool IsRecording() const { return recording_ != nullptr; }
+    // A new file name beside the recording for data a recorded line loads: the recording's name
+    // without ".js", a number and `suffix`.
+    std::string CompanionFileName(const std::string& suffix);
 
     StepSettings steps;
     CoefficientSettings coefficientI;
@@ -79,6 +82,8 @@ private:
     bool changedWhileHeld_ = false;
     std::string pendingLog_;
     std::FILE* recording_ = nullptr;
+    std::string recordingPath_;
+    int companionFiles_ = 0;
 };
 
 } // namespace tarsion

@@ -17,8 +17,9 @@ DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --reinstall "$deb"
 contents="$(dpkg-deb -c "$deb" | awk '{ print $6 }')"
 for file in ./usr/bin/tarsion ./usr/bin/tarsion-script ./usr/share/applications/tarsion.desktop \
     ./usr/share/icons/hicolor/64x64/apps/tarsion.png ./usr/share/doc/tarsion/index.html \
-    ./usr/share/dbus-1/interfaces/com.tessaric.Trm90627.xml \
-    ./usr/share/dbus-1/interfaces/com.tessaric.Tarsion.Registers1.xml ./usr/share/man/man1/tarsion.1.gz \
+    ./usr/share/dbus-1/interfaces/com.tessaric.Trm90627.xml ./usr/share/man/man1/tarsion.1.gz \
+    ./usr/share/dbus-1/interfaces/com.tessaric.Tarsion.Board1.xml ./usr/lib/python3/dist-packages/tarsion/__init__.py \
+    ./usr/share/dbus-1/interfaces/com.tessaric.Tarsion.Registers1.xml \
     ./usr/share/man/man1/tarsion-script.1.gz ./usr/share/tarsion/examples/run-all.sh; do
     grep -qx "$file" <<<"$contents" || { echo "FAIL: the package lacks $file" >&2; exit 1; }
 done

@@ -1,6 +1,7 @@
 #include "AutomationCallGate.h"
 
 #include "ops/BoardOperations.h"
+#include "ops/RegisterWrites.h"
 
 namespace tarsion {
 
@@ -31,13 +32,17 @@ void CAutomationCallGate::RunWaiting() {
         auto [call, work] = std::move(waiting_.front());
         waiting_.pop_front();
         // Writes made for a script are journalled as the script's.
-        const CBoardOperations::SourceScope source(ops_, WriteSource::Script);
+        const CWriteSourceScope source(ops_, WriteSource::Script);
         Answer(call, work());
     }
     running_ = false;
 }
 
 void CAutomationCallGate::Answer(const CBusMessage& call, const AutomationResult& result) {
+    if (const AutomationReply* own = std::get_if<AutomationReply>(&result); own && !own->errorName.empty()) {
+        bus_.ReplyError(call.Get(), own->errorName.c_str(), QString::fromStdString(own->errorText));
+        return;
+    }
     bus_.Reply(call.Get(), [&result](DBusMessage* reply) { AppendAutomationResult(reply, result); });
 }
 

@@ -22,6 +22,8 @@ public:
     ~CAutomationCallGate() override;
 
     void Submit(CBusMessage call, AutomationWork work);
+    // Runs the work and answers at once, ahead of the calls that wait.
+    void AnswerNow(const CBusMessage& call, const AutomationWork& work) { Answer(call, work()); }
 
 private:
     void RunWaiting();

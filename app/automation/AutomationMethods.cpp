@@ -1,6 +1,7 @@
 #include "AutomationMethods.h"
 
-#include "AutomationArguments.h"
+#include "BoardMethods.h"
+#include "CallArguments.h"
 #include "RegisterMethods.h"
 #include "ops/BoardOperations.h"
 
@@ -154,30 +155,50 @@ constexpr const char* kStandardInterfaces = R"(  <interface name="org.freedeskto
   </interface>
 )";
 
+// Every method table served on the object, the original interface first.
+std::array<std::span<const AutomationMethod>, 3> Tables() {
+    return {std::span<const AutomationMethod>(kMethods), BoardInterfaceMethods(), RegisterInterfaceMethods()};
+}
+
+// One <arg> per complete type of `signature`, named in turn by the blank-separated `names`.
+void DescribeArguments(std::ostringstream& xml, const char* signature, const char* names,
+                       const char* direction) {
+    if (!*signature)
+        return;
+    std::istringstream nameList(names);
+    std::string name;
+    DBusSignatureIter type;
+    dbus_signature_iter_init(&type, signature);
+    do {
+        nameList >> name;
+        char* single = dbus_signature_iter_get_signature(&type);
+        xml << "      <arg name=\"" << name << "\" type=\"" << single << "\" direction=\"" << direction
+            << "\"/>\n";
+        dbus_free(single);
+    } while (dbus_signature_iter_next(&type));
+}
+
 std::string Describe() {
     std::ostringstream xml;
     xml << kDocType << "<node>\n";
     const char* open = nullptr;
-    std::vector<AutomationMethod> methods(kMethods.begin(), kMethods.end());
-    methods.insert(methods.end(), RegisterMethods().begin(), RegisterMethods().end());
-    for (const AutomationMethod& method : methods) {
-        if (!open || std::strcmp(open, method.interface) != 0) {
-            if (open)
-                xml << "  </interface>\n";
-            open = method.interface;
-            xml << "  <interface name=\"" << open << "\">\n";
+    for (std::span<const AutomationMethod> table : Tables())
+        for (const AutomationMethod& method : table) {
+            if (!open || std::strcmp(open, method.interface) != 0) {
+                if (open)
+                    xml << "  </interface>\n";
+                open = method.interface;
+                xml << "  <interface name=\"" << open << "\">\n";
+            }
+            xml << "    <method name=\"" << method.name << "\">\n";
+            if (method.resultNames)
+                DescribeArguments(xml, method.result, method.resultNames, "out");
+            else if (*method.result)
+                xml << "      <arg name=\"" << (std::strcmp(method.result, "b") == 0 ? "success" : "value")
+                    << "\" type=\"" << method.result << "\" direction=\"out\"/>\n";
+            DescribeArguments(xml, method.signature, method.argumentNames, "in");
+            xml << "    </method>\n";
         }
-        xml << "    <method name=\"" << method.name << "\">\n";
-        if (*method.result)
-            xml << "      <arg name=\""
-                << (std::strcmp(method.result, "b") == 0 ? "success" : method.resultName) << "\" type=\""
-                << method.result << "\" direction=\"out\"/>\n";
-        std::istringstream names(method.argumentNames);
-        std::string name;
-        for (const char* type = method.signature; *type && names >> name; ++type)
-            xml << "      <arg name=\"" << name << "\" type=\"" << *type << "\" direction=\"in\"/>\n";
-        xml << "    </method>\n";
-    }
     xml << "  </interface>\n" << kStandardInterfaces << "</node>\n";
     return xml.str();
 }
@@ -185,20 +206,20 @@ std::string Describe() {
 } // namespace
 
 const AutomationMethod* FindAutomationMethod(const char* interface, const char* name) {
-    for (const AutomationMethod& method : kMethods)
-        if (std::strcmp(method.name, name) == 0 &&
-            (!interface || std::strcmp(method.interface, interface) == 0))
-            return &method;
-    for (const AutomationMethod& method : RegisterMethods())
-        if (std::strcmp(method.name, name) == 0 &&
-            (!interface || std::strcmp(method.interface, interface) == 0))
-            return &method;
+    for (std::span<const AutomationMethod> table : Tables())
+        for (const AutomationMethod& method : table)
+            if (std::strcmp(method.name, name) == 0 &&
+                (!interface || std::strcmp(method.interface, interface) == 0))
+                return &method;
     return nullptr;
 }
 
 bool IsAutomationInterface(const char* interface) {
-    return std::strcmp(interface, kBoard) == 0 || std::strcmp(interface, kCreation) == 0 ||
-           std::strcmp(interface, kRegistersInterface) == 0;
+    for (std::span<const AutomationMethod> table : Tables())
+        for (const AutomationMethod& method : table)
+            if (std::strcmp(method.interface, interface) == 0)
+                return true;
+    return false;
 }
 
 AutomationWork BindAutomationCall(const AutomationMethod& method, DBusMessage* call,
@@ -216,8 +237,8 @@ void AppendAutomationResult(DBusMessage* reply, const AutomationResult& result) 
         dbus_message_append_args(reply, DBUS_TYPE_INT16, &value, DBUS_TYPE_INVALID);
     } else if (const double* number = std::get_if<double>(&result)) {
         dbus_message_append_args(reply, DBUS_TYPE_DOUBLE, number, DBUS_TYPE_INVALID);
-    } else {
-        AppendRegisterResult(reply, result);
+    } else if (const AutomationReply* own = std::get_if<AutomationReply>(&result); own && own->append) {
+        own->append(reply);
     }
 }
 

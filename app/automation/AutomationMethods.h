@@ -2,10 +2,9 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <span>
 #include <string>
 #include <variant>
-#include <vector>
 
 struct DBusMessage;
 
@@ -15,20 +14,16 @@ class CBoardOperations;
 class CCallArguments;
 class CRegisterSession;
 
-// One differing field of a compare: address, field, before and after in the page's units, raw words.
-struct ComparedField {
-    std::uint8_t address = 0;
-    std::string field;
-    std::string before;
-    std::string after;
-    std::uint32_t rawBefore = 0;
-    std::uint32_t rawAfter = 0;
+// A reply that the method composes itself (container types), or a D-Bus error when `errorName` is set.
+struct AutomationReply {
+    std::function<void(DBusMessage* reply)> append;
+    std::string errorName;
+    std::string errorText;
 };
 
-// What a call answers: nothing (Create), success, a register byte, or a register word; for the
-// register interface also a text, the differing fields, or the chip registers by address.
-using AutomationResult = std::variant<std::monostate, bool, std::int16_t, double, std::string,
-                                      std::vector<ComparedField>, std::map<std::uint8_t, std::uint32_t>>;
+// What a call answers: nothing (Create), success, a register byte, a register word, or a reply of
+// its own.
+using AutomationResult = std::variant<std::monostate, bool, std::int16_t, double, AutomationReply>;
 using AutomationWork = std::function<AutomationResult()>;
 
 // What the methods act on: the board operations, and the new-document step with the views'
@@ -36,11 +31,14 @@ using AutomationWork = std::function<AutomationResult()>;
 struct AutomationTarget {
     CBoardOperations& ops;
     std::function<void()> newDocument;
-    // Snapshots and undo; the register interface answers with failures without it.
+    // The result lines of the last operation that ran.
+    std::function<std::string()> lastResult;
+    // Snapshots and undo; the register interface answers with errors without it.
     CRegisterSession* registers = nullptr;
 };
 
-// One method of the automation object. Failures are results (false, 0, 0.0), never bus errors.
+// One method of the automation object. Failures of the board methods are results (false, 0, 0.0),
+// never bus errors; the versioned interfaces answer a failure with an error.
 struct AutomationMethod {
     const char* interface;
     const char* name;
@@ -49,8 +47,10 @@ struct AutomationMethod {
     const char* result;        // the result's D-Bus type, empty for none
     // Reads the arguments (the call's signature is the method's) and returns the work to run.
     AutomationWork (*bind)(CCallArguments& arguments, AutomationTarget& target);
-    // The result's name in the introspection data (a success flag is "success").
-    const char* resultName = "value";
+    // Blank-separated names of the results when there are several or `result` is a container.
+    const char* resultNames = nullptr;
+    // Answered at once, even while an operation runs: the method reads state and touches no board.
+    bool immediate = false;
 };
 
 // The method of that name in `interface`, or in any of ours when the call names no interface.

@@ -4,6 +4,7 @@
 #include "AutomationCallGate.h"
 #include "BusConnection.h"
 #include "ops/BoardOperations.h"
+#include "ops/LogCapture.h"
 
 #include <QCoreApplication>
 
@@ -27,7 +28,10 @@ QString Text(const char* text) {
 } // namespace
 
 CAutomationServer::CAutomationServer(CBoardOperations& ops, std::function<void()> newDocument)
-    : target_{ops, std::move(newDocument)} {}
+    : target_{ops, std::move(newDocument), {}},
+      lastOperation_(std::make_unique<CLogCapture>(ops.Doc(), true)) {
+    target_.lastResult = [this] { return lastOperation_->Text(); };
+}
 
 CAutomationServer::~CAutomationServer() = default;
 
@@ -71,6 +75,8 @@ void CAutomationServer::Answer(DBusMessage* call) {
             call, DBUS_ERROR_UNKNOWN_METHOD,
             QStringLiteral("No such method '%1' in interface '%2' at object path '%3' (signature '%4')")
                 .arg(Text(member), Text(interface), Text(kPath), Text(signature)));
+    } else if (method->immediate) {
+        gate_->AnswerNow(CBusMessage(call), BindAutomationCall(*method, call, target_));
     } else {
         gate_->Submit(CBusMessage(call), BindAutomationCall(*method, call, target_));
     }

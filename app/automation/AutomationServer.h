@@ -15,6 +15,7 @@ class CAutomationCallGate;
 class CBoardOperations;
 class CBusConnection;
 class CRegisterSession;
+class CLogCapture;
 
 // The automation object `Trm90627` on the session bus, served by the GUI thread on a connection
 // of its own.
@@ -39,6 +40,7 @@ private:
     void ReplyText(DBusMessage* call, const std::string& text);
 
     AutomationTarget target_;
+    std::unique_ptr<CLogCapture> lastOperation_;
     std::unique_ptr<CBusConnection> bus_;
     std::unique_ptr<CAutomationCallGate> gate_;
 };

@@ -33,16 +33,18 @@ TEST_F(RegisterFieldTable, EveryEntryReadsAsItsPageShowsIt) {
                 ASSERT_NE(control, nullptr) << field.name;
                 if (auto* box = qobject_cast<QComboBox*>(control)) {
                     EXPECT_EQ(box->currentIndex(), field.ListIndex(value)) << field.name;
-                    if (box->currentIndex() >= 0)
+                    if (box->currentIndex() >= 0) {
                         EXPECT_EQ(box->currentText().toStdString(), shown) << field.name;
+                    }
                 } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
                     EXPECT_EQ(edit->text().toStdString(), shown) << field.name << " " << std::hex << value;
                 } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
                     // A check box, or the radio button that stands for "UnderFlow".
                     EXPECT_EQ(button->isChecked(), shown == "ticked" || shown == "UnderFlow") << field.name;
                 }
-                if (field.kind == Kind::Bit)
+                if (field.kind == Kind::Bit) {
                     EXPECT_EQ(qobject_cast<QAbstractButton*>(control)->text().toStdString(), field.label);
+                }
             }
         }
     }

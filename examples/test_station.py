@@ -1,0 +1,125 @@
+#!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+"""A test station on the tarsion Python client: sets up the chip's registers in one batch, waits
+for lock, loads the coefficient, constellation and pattern memories and checks each against its
+limit (the most words allowed to differ on read-back), then writes a JUnit XML report.
+
+    test_station.py [--board ID] [--report FILE] [--lock ADDRESS MASK VALUE] [--max-differences N]
+
+The lock defaults wait for the PLL enable bits of LockDetectControl written in the setup, which the
+virtual board holds; on a real board name the register and bits of its lock flag. Exits with 1 when
+a check fails, 2 when Tarsion can't be reached."""
+
+import argparse
+import os
+import sys
+import time
+import xml.etree.ElementTree as ET
+
+import tarsion
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# (register, value): carrier and symbol NCOs, the PLL enabled (LockDetectControl bits 25, 24).
+SETUP = [(0x0A, 0x20000000), (0x0B, 0x01234567), (0x07, 0x03000000)]
+CONSTELLATION = [0x00, 0x40, 0xC0, 0x7F, 0x81, 0x3C, 0xC3, 0x55]
+
+
+class Station:
+    def __init__(self, board):
+        self.board = board
+        self.cases = []
+
+    def check(self, name, step):
+        """Runs one check; its outcome and time go to the report."""
+        start = time.monotonic()
+        failure = None
+        try:
+            message = step()
+            if message:
+                failure = message
+        except tarsion.OperationFailed as error:
+            failure = str(error)
+        self.cases.append((name, time.monotonic() - start, failure))
+        print(f"{'FAIL' if failure else 'ok  '} {name}{': ' + failure if failure else ''}")
+
+    def report(self, path):
+        failures = sum(1 for _, _, failure in self.cases if failure)
+        suite = ET.Element("testsuite", name="tarsion-station", tests=str(len(self.cases)),
+                           failures=str(failures), errors="0",
+                           time=f"{sum(seconds for _, seconds, _ in self.cases):.3f}")
+        properties = ET.SubElement(suite, "properties")
+        for key, value in sorted(self.board.status().items()):
+            ET.SubElement(properties, "property", name=key, value=str(value))
+        for name, seconds, failure in self.cases:
+            case = ET.SubElement(suite, "testcase", classname="station", name=name, time=f"{seconds:.3f}")
+            if failure:
+                ET.SubElement(case, "failure", message=failure)
+        ET.ElementTree(suite).write(path, encoding="utf-8", xml_declaration=True)
+        return failures
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--board", help="board id (default: the first Tarsion)")
+    parser.add_argument("--report", default="station-report.xml")
+    parser.add_argument("--lock", nargs=3, type=lambda text: int(text, 0), metavar=("ADDRESS", "MASK", "VALUE"),
+                        default=(0x07, 0x03000000, 0x03000000))
+    parser.add_argument("--lock-timeout", type=float, default=2.0, help="seconds")
+    parser.add_argument("--max-differences", type=int, default=0, help="limit per memory")
+    args = parser.parse_args()
+
+    try:
+        board = tarsion.Board(args.board)
+    except tarsion.TarsionError as error:
+        print(error, file=sys.stderr)
+        return 2
+    with board:
+        station = Station(board)
+
+        def registers():
+            board.poke_many(SETUP)
+            read = list(board.peek_many([address for address, _ in SETUP]))
+            wrong = [f"0x{a:02x} reads 0x{r:08x}, not 0x{v:08x}" for (a, v), r in zip(SETUP, read) if r != v]
+            return "; ".join(wrong)
+
+        def lock():
+            address, mask, value = args.lock
+            if not board.wait_for_bits(address, mask, value, args.lock_timeout):
+                return f"no lock within {args.lock_timeout} s (register 0x{address:02x} mask 0x{mask:08x})"
+            return None
+
+        def within_limit(memory):
+            differences = board.verify(memory)
+            if len(differences) > args.max_differences:
+                first = ", ".join(f"0x{a:x}: 0x{e:x} read 0x{r:x}" for a, e, r in differences[:3])
+                return f"{len(differences)} words differ (limit {args.max_differences}): {first}"
+            return None
+
+        def coefficients():
+            board.load_coefficient_ram(0, os.path.join(HERE, "lowpass.coe"))
+            return within_limit("I")
+
+        def constellation():
+            board.write_memory("constellation", 0, CONSTELLATION)
+            read = list(board.read_memory("constellation", 0, len(CONSTELLATION)))
+            if read != CONSTELLATION:
+                return f"read back {read}"
+            return within_limit("constellation")
+
+        def pattern():
+            board.load_external_memory(os.path.join(HERE, "tone.pat"))
+            return within_limit("pattern")
+
+        station.check("registers", registers)
+        station.check("lock", lock)
+        station.check("coefficients I", coefficients)
+        station.check("constellation", constellation)
+        station.check("pattern", pattern)
+        failures = station.report(args.report)
+    print(f"{len(station.cases) - failures} of {len(station.cases)} checks passed; report in {args.report}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

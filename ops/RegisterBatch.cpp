@@ -1,0 +1,166 @@
+#include "RegisterBatch.h"
+
+#include "BoardOperations.h"
+#include "LogCapture.h"
+#include "PldGuard.h"
+#include "TextHelpers.h"
+
+#include <algorithm>
+
+namespace tarsion {
+
+namespace {
+constexpr const char* kDone = "Done";
+constexpr const char* kPldRestoreFailed = "Failed to Stop Sending Memory Pattern";
+
+// Runs `step` for each item until one fails; logs the stop line and keeps the reason.
+template <class Items, class Step>
+BatchOutcome RunItems(CBoardOperations& ops, CLogCapture& capture, const Items& items, Step step) {
+    for (std::size_t index = 0; index < items.size(); ++index) {
+        capture.Clear();
+        if (!step(items[index])) {
+            BatchFailure failure{index, capture.Text()};
+            ops.Log(FormatText("Stopped at item %zu of %zu", index, items.size()), 1);
+            return failure;
+        }
+    }
+    return std::nullopt;
+}
+} // namespace
+
+BatchOutcome CRegisterBatch::PokeMany(const std::vector<RegisterWrite>& writes) {
+    CBoardOperations::Scope scope(ops_);
+    CLogCapture capture(ops_.Doc());
+    ops_.Log(FormatText("PokeMany %zu", writes.size()), 0);
+    BatchOutcome outcome = RunItems(ops_, capture, writes, [this, &capture](const RegisterWrite& write) {
+        ops_.Log(FormatText("Poke %.2x %.8x ", write.address, write.value), 1);
+        capture.Clear();
+        ops_.Record(FormatText("Tarsion.Poke ( 0x%.2x,0x%.8x );", write.address, write.value));
+        if (ops_.Link().WriteChipReg(write.address, write.value))
+            return true;
+        ops_.Log(FormatText("Couldn't Poke to Register %.2x", write.address), 1);
+        return false;
+    });
+    if (!outcome)
+        ops_.Log(kDone, 1);
+    return outcome;
+}
+
+BatchOutcome CRegisterBatch::PeekMany(const std::vector<std::uint8_t>& addresses,
+                                      std::vector<std::uint32_t>& values) {
+    CBoardOperations::Scope scope(ops_);
+    CLogCapture capture(ops_.Doc());
+    values.clear();
+    values.reserve(addresses.size());
+    ops_.Log(FormatText("PeekMany %zu", addresses.size()), 0);
+    BatchOutcome outcome = RunItems(ops_, capture, addresses, [this, &values](std::uint8_t address) {
+        ops_.Record(FormatText("Data=Tarsion.Peek(0x%.2x);", address));
+        std::uint32_t value = 0;
+        if (!ops_.Link().ReadChipReg(address, value)) {
+            ops_.Log(FormatText("Couldn't Peek Rgister %.2x", address), 1);
+            return false;
+        }
+        ops_.Log(FormatText("Peek %.2x Returned %.8x", address, value), 1);
+        values.push_back(value);
+        return true;
+    });
+    if (outcome)
+        values.clear();
+    else
+        ops_.Log(kDone, 1);
+    return outcome;
+}
+
+BatchOutcome CRegisterBatch::PldWriteMany(const std::vector<ByteWrite>& writes) {
+    CBoardOperations::Scope scope(ops_);
+    CLogCapture capture(ops_.Doc());
+    ops_.Log(FormatText("PldWriteMany %zu", writes.size()), 0);
+    // Recorded before the guard may refuse, as a single PldWrite would be.
+    for (const ByteWrite& write : writes)
+        ops_.Record(FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", write.reg, write.value));
+    PldGuard guard(ops_);
+    if (!guard.Begin())
+        return BatchFailure{0, capture.Text()};
+    BatchOutcome outcome = RunItems(ops_, capture, writes, [this, &capture](const ByteWrite& write) {
+        ops_.Log(FormatText("PldWrite %.2x %.2x ", write.reg, write.value), 1);
+        capture.Clear();
+        if (ops_.Link().WritePldReg(write.reg, write.value))
+            return true;
+        ops_.Log(FormatText("Couldn't Write to Pld Register # %.2x", write.reg), 1);
+        return false;
+    });
+    if (outcome)
+        return outcome;
+    capture.Clear();
+    if (!guard.End(kPldRestoreFailed))
+        return BatchFailure{writes.size(), capture.Text()};
+    ops_.Log(kDone, 1);
+    return std::nullopt;
+}
+
+BatchOutcome CRegisterBatch::PldReadMany(const std::vector<std::uint8_t>& regs,
+                                         std::vector<std::uint8_t>& values) {
+    CBoardOperations::Scope scope(ops_);
+    CLogCapture capture(ops_.Doc());
+    values.clear();
+    values.reserve(regs.size());
+    ops_.Log(FormatText("PldReadMany %zu", regs.size()), 0);
+    for (std::uint8_t reg : regs)
+        ops_.Record(FormatText("Data = Tarsion.PldRead ( 0x%.2x );", reg));
+    PldGuard guard(ops_);
+    if (!guard.Begin())
+        return BatchFailure{0, capture.Text()};
+    BatchOutcome outcome = RunItems(ops_, capture, regs, [this, &values](std::uint8_t reg) {
+        std::uint8_t value = 0;
+        if (!ops_.Link().ReadPldReg(reg, value)) {
+            ops_.Log(FormatText("Couldn't Read from Pld Register # %.2x", reg), 1);
+            return false;
+        }
+        ops_.Log(FormatText("PldRead %.2x Returned %.2x", reg, value), 1);
+        values.push_back(value);
+        return true;
+    });
+    capture.Clear();
+    if (!outcome && !guard.End(kPldRestoreFailed))
+        outcome = BatchFailure{regs.size(), capture.Text()};
+    if (outcome)
+        values.clear();
+    else
+        ops_.Log(kDone, 1);
+    return outcome;
+}
+
+bool CRegisterBatch::WaitForBits(std::uint8_t address, std::uint32_t mask, std::uint32_t value,
+                                 std::chrono::milliseconds timeout, const std::function<void()>& betweenPolls,
+                                 BatchOutcome& failure) {
+    CBoardOperations::Scope scope(ops_);
+    CLogCapture capture(ops_.Doc());
+    failure.reset();
+    timeout = std::clamp(timeout, std::chrono::milliseconds{0}, kLongestWait);
+    ops_.Log(FormatText("WaitForBits %.2x %.8x %.8x %lld", address, mask, value,
+                        static_cast<long long>(timeout.count())),
+             0);
+    ISteadyClock& clock = ops_.Link().Clock();
+    const ISteadyClock::time_point end = clock.Now() + timeout;
+    for (;;) {
+        std::uint32_t read = 0;
+        if (!ops_.Link().ReadChipReg(address, read)) {
+            ops_.Log(FormatText("Couldn't Peek Rgister %.2x", address), 1);
+            failure = BatchFailure{0, capture.Text()};
+            return false;
+        }
+        if ((read & mask) == (value & mask)) {
+            ops_.Log(FormatText("Matched %.8x", read), 1);
+            return true;
+        }
+        // Checked after the read, so that even a zero time-out reads the register once.
+        if (clock.Now() >= end) {
+            ops_.Log(FormatText("Timed Out, Returned %.8x", read), 1);
+            return false;
+        }
+        if (betweenPolls)
+            betweenPolls();
+    }
+}
+
+} // namespace tarsion
