@@ -34,8 +34,6 @@ bool CHeadlessServer::StartUp(const QStringList& arguments) {
     log_ = std::make_unique<CStreamLogView>(core_.Doc(), *services_.out);
     if (services_.startAutomation)
         automation_ = services_.startAutomation(core_.Ops(), [this] { core_.Doc().UpdateAllViews(); });
-    if (automation_)
-        automation_->ServeRegisters(core_.Registers());
     if (!automation_) {
         core_.Fail(
             QStringLiteral("the automation object can't be served, so the headless server has nothing to do"),

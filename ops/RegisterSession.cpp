@@ -7,10 +7,29 @@
 #include "board/ReplacementFile.h"
 
 #include <algorithm>
+#include <map>
 
 namespace tarsion {
 
-CRegisterSession::CRegisterSession(CBoardOperations& ops) : ops_(ops), journal_(ops) {}
+namespace {
+std::map<const CBoardOperations*, CRegisterSession*>& Sessions() {
+    static std::map<const CBoardOperations*, CRegisterSession*> sessions;
+    return sessions;
+}
+} // namespace
+
+CRegisterSession::CRegisterSession(CBoardOperations& ops) : ops_(ops), journal_(ops) {
+    Sessions()[&ops] = this;
+}
+
+CRegisterSession::~CRegisterSession() {
+    Sessions().erase(&ops_);
+}
+
+CRegisterSession* CRegisterSession::Of(const CBoardOperations& ops) {
+    const auto found = Sessions().find(&ops);
+    return found == Sessions().end() ? nullptr : found->second;
+}
 
 std::string CRegisterSession::TakeSnapshot(std::string name) {
     return Add(CRegisterSnapshot::Take(ops_.Doc(), std::move(name)));

@@ -21,6 +21,13 @@ public:
     static constexpr const char* kBoardId = "board";
 
     explicit CRegisterSession(CBoardOperations& ops);
+    ~CRegisterSession();
+    CRegisterSession(const CRegisterSession&) = delete;
+    CRegisterSession& operator=(const CRegisterSession&) = delete;
+
+    // The session of an operation layer, for whoever reaches the layer only (automation); nullptr
+    // while it has none.
+    static CRegisterSession* Of(const CBoardOperations& ops);
 
     CRegisterJournal& Journal() { return journal_; }
 

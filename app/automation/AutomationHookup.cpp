@@ -8,8 +8,6 @@ namespace tarsion {
 CAutomationHookup::CAutomationHookup(CTarsionApp& app)
     : dialogs_(&app.MainWindow()), commands_(app.Doc(), dialogs_),
       server_(StartAutomation(app.Ops(), [&app] { app.NewDocument(); })) {
-    if (server_)
-        server_->ServeRegisters(app.Registers());
     CMainFrame& frame = app.MainWindow();
     QObject::connect(&frame, &CMainFrame::runScriptRequested, &commands_,
                      &CScriptCommands::ChooseAndRunScript);

@@ -12,7 +12,6 @@ namespace tarsion {
 
 class CBoardOperations;
 class CCallArguments;
-class CRegisterSession;
 
 // A reply that the method composes itself (container types), or a D-Bus error when `errorName` is set.
 struct AutomationReply {
@@ -33,8 +32,6 @@ struct AutomationTarget {
     std::function<void()> newDocument;
     // The result lines of the last operation that ran.
     std::function<std::string()> lastResult;
-    // Snapshots and undo; the register interface answers with errors without it.
-    CRegisterSession* registers = nullptr;
 };
 
 // One method of the automation object. Failures of the board methods are results (false, 0, 0.0),

@@ -14,7 +14,6 @@ namespace tarsion {
 class CAutomationCallGate;
 class CBoardOperations;
 class CBusConnection;
-class CRegisterSession;
 class CLogCapture;
 
 // The automation object `Trm90627` on the session bus, served by the GUI thread on a connection
@@ -31,8 +30,6 @@ public:
     // Connects to the session bus, exports the object and claims the service name. False, with
     // the reason in `error`, when there is no bus or another program already serves the name.
     bool Register(QString& error);
-    // Serves com.tessaric.Tarsion.Registers1 from this session.
-    void ServeRegisters(CRegisterSession& registers) { target_.registers = &registers; }
 
 private:
     void Answer(DBusMessage* call);

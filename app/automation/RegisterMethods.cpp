@@ -38,14 +38,14 @@ AutomationResult TextReply(std::string text) {
 }
 
 AutomationWork TakeSnapshot(CCallArguments& in, AutomationTarget& target) {
-    return [registers = target.registers, name = in.Text()]() mutable {
+    return [registers = CRegisterSession::Of(target.ops), name = in.Text()]() mutable {
         return registers ? TextReply(registers->TakeSnapshot(std::move(name))) : Failure(kNoSession);
     };
 }
 
 AutomationWork SaveSnapshot(CCallArguments& in, AutomationTarget& target) {
     std::string id = in.Text();
-    return [registers = target.registers, id = std::move(id), file = in.Path()] {
+    return [registers = CRegisterSession::Of(target.ops), id = std::move(id), file = in.Path()] {
         std::string error;
         if (!registers)
             return Failure(kNoSession);
@@ -54,7 +54,7 @@ AutomationWork SaveSnapshot(CCallArguments& in, AutomationTarget& target) {
 }
 
 AutomationWork OpenSnapshot(CCallArguments& in, AutomationTarget& target) {
-    return [registers = target.registers, file = in.Path()] {
+    return [registers = CRegisterSession::Of(target.ops), file = in.Path()] {
         if (!registers)
             return Failure(kNoSession);
         // Calls of a configuration that failed on the private board still leave a snapshot.
@@ -66,39 +66,39 @@ AutomationWork OpenSnapshot(CCallArguments& in, AutomationTarget& target) {
 
 AutomationWork Compare(CCallArguments& in, AutomationTarget& target) {
     std::string before = in.Text();
-    return
-        [registers = target.registers, before = std::move(before), after = in.Text()]() -> AutomationResult {
-            CRegisterSnapshot a;
-            CRegisterSnapshot b;
-            if (!registers)
-                return Failure(kNoSession);
-            if (!registers->Find(before, a) || !registers->Find(after, b))
-                return Failure("no snapshot " + (registers->Find(before, a) ? after : before));
-            return AutomationReply{
-                [rows = CompareSnapshots(a, b, false)](DBusMessage* reply) {
-                    DBusMessageIter iter;
-                    dbus_message_iter_init_append(reply, &iter);
-                    DBusMessageIter array;
-                    dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "(ysssuu)", &array);
-                    for (const CompareRow& row : rows) {
-                        DBusMessageIter entry;
-                        dbus_message_iter_open_container(&array, DBUS_TYPE_STRUCT, nullptr, &entry);
-                        const unsigned char address = row.field->reg;
-                        dbus_message_iter_append_basic(&entry, DBUS_TYPE_BYTE, &address);
-                        AppendString(entry, row.field->Title());
-                        AppendString(entry, row.before);
-                        AppendString(entry, row.after);
-                        const dbus_uint32_t rawBefore = row.rawBefore;
-                        const dbus_uint32_t rawAfter = row.rawAfter;
-                        dbus_message_iter_append_basic(&entry, DBUS_TYPE_UINT32, &rawBefore);
-                        dbus_message_iter_append_basic(&entry, DBUS_TYPE_UINT32, &rawAfter);
-                        dbus_message_iter_close_container(&array, &entry);
-                    }
-                    dbus_message_iter_close_container(&iter, &array);
-                },
-                {},
-                {}};
-        };
+    return [registers = CRegisterSession::Of(target.ops), before = std::move(before),
+            after = in.Text()]() -> AutomationResult {
+        CRegisterSnapshot a;
+        CRegisterSnapshot b;
+        if (!registers)
+            return Failure(kNoSession);
+        if (!registers->Find(before, a) || !registers->Find(after, b))
+            return Failure("no snapshot " + (registers->Find(before, a) ? after : before));
+        return AutomationReply{
+            [rows = CompareSnapshots(a, b, false)](DBusMessage* reply) {
+                DBusMessageIter iter;
+                dbus_message_iter_init_append(reply, &iter);
+                DBusMessageIter array;
+                dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "(ysssuu)", &array);
+                for (const CompareRow& row : rows) {
+                    DBusMessageIter entry;
+                    dbus_message_iter_open_container(&array, DBUS_TYPE_STRUCT, nullptr, &entry);
+                    const unsigned char address = row.field->reg;
+                    dbus_message_iter_append_basic(&entry, DBUS_TYPE_BYTE, &address);
+                    AppendString(entry, row.field->Title());
+                    AppendString(entry, row.before);
+                    AppendString(entry, row.after);
+                    const dbus_uint32_t rawBefore = row.rawBefore;
+                    const dbus_uint32_t rawAfter = row.rawAfter;
+                    dbus_message_iter_append_basic(&entry, DBUS_TYPE_UINT32, &rawBefore);
+                    dbus_message_iter_append_basic(&entry, DBUS_TYPE_UINT32, &rawAfter);
+                    dbus_message_iter_close_container(&array, &entry);
+                }
+                dbus_message_iter_close_container(&iter, &array);
+            },
+            {},
+            {}};
+    };
 }
 
 AutomationWork Registers(CCallArguments&, AutomationTarget& target) {
@@ -129,7 +129,7 @@ AutomationWork Registers(CCallArguments&, AutomationTarget& target) {
 }
 
 AutomationWork Undo(CCallArguments&, AutomationTarget& target) {
-    return [registers = target.registers] {
+    return [registers = CRegisterSession::Of(target.ops)] {
         return registers ? AutomationResult{registers->Journal().Undo()} : Failure(kNoSession);
     };
 }

@@ -343,7 +343,6 @@ QDBusMessage RegisterCall(const char* method, const QList<QVariant>& arguments =
 // Snapshots, a decoded compare, the chip registers and undo, as a script reaches them.
 TEST_F(AutomationBus, RegisterInterfaceComparesSnapshotsAndUndoesTheScriptsWrite) {
     CRegisterSession registers(*bench.ops);
-    bench.server->ServeRegisters(registers);
     QTemporaryDir dir;
 
     const QDBusMessage taken = RegisterCall("TakeSnapshot", {QStringLiteral("before")});
