@@ -7,6 +7,7 @@
 #include "PatternMemory.h"
 #include "PldGuard.h"
 #include "TextHelpers.h"
+#include "WordProgress.h"
 #include "board/ChipRegisters.h"
 #include "board/ReplacementFile.h"
 
@@ -145,11 +146,14 @@ bool CMemoryTransfer::ReadPattern(std::uint32_t first, std::uint32_t count, std:
     if (!guard.Begin())
         return false;
     words.reserve(count);
+    CWordProgress progress(ops_, "ReadMemory", count);
     for (std::uint32_t address = first; address < first + count; ++address) {
         std::uint32_t value = 0;
         if (!ops_.Link().ReadExternalMemory(address, value))
             return false;
         words.push_back(PatternWord(value));
+        if (!progress.Advance(words.size()))
+            return false;
     }
     return guard.End(kPldRestoreFailed);
 }
@@ -236,15 +240,23 @@ bool CMemoryTransfer::WritePattern(std::uint32_t first, const std::vector<Memory
     PldGuard guard(ops_);
     if (!guard.Begin())
         return false;
-    for (std::size_t index = 0; index < words.size(); ++index) {
-        if (!ops_.Link().WriteExternalMemory(first + static_cast<std::uint32_t>(index),
-                                             PatternWordValue(words[index])))
-            return false;
+    CWordProgress progress(ops_, "WriteMemory", words.size());
+    std::size_t written = 0;
+    bool whole = true;
+    for (const MemoryWord& word : words) {
+        if (!ops_.Link().WriteExternalMemory(first + static_cast<std::uint32_t>(written),
+                                             PatternWordValue(word))) {
+            whole = false;
+            break;
+        }
+        if (!progress.Advance(++written)) {
+            whole = false;
+            break;
+        }
     }
-    if (!guard.End(kPldRestoreFailed))
-        return false;
-    RecordPattern(first, words);
-    return true;
+    // The words that reached the board are recorded also when a failure or the user stopped the write.
+    RecordPattern(first, {words.begin(), words.begin() + static_cast<std::ptrdiff_t>(written)});
+    return whole && guard.End(kPldRestoreFailed);
 }
 
 // A write inside the last loaded pattern, of words a pattern load would write, is recorded as the

@@ -4,6 +4,7 @@
 #include "LogCapture.h"
 #include "PldGuard.h"
 #include "TextHelpers.h"
+#include "WordProgress.h"
 
 #include <algorithm>
 
@@ -13,14 +14,21 @@ namespace {
 constexpr const char* kDone = "Done";
 constexpr const char* kPldRestoreFailed = "Failed to Stop Sending Memory Pattern";
 
-// Runs `step` for each item until one fails; logs the stop line and keeps the reason.
+// Runs `step` for each item until one fails or the user cancels (a long batch shows its progress
+// like a load); logs the stop line and keeps the reason.
 template <class Items, class Step>
-BatchOutcome RunItems(CBoardOperations& ops, CLogCapture& capture, const Items& items, Step step) {
+BatchOutcome RunItems(CBoardOperations& ops, CLogCapture& capture, const char* task, const Items& items,
+                      Step step) {
+    CWordProgress progress(ops, task, items.size(), "registers");
     for (std::size_t index = 0; index < items.size(); ++index) {
         capture.Clear();
-        if (!step(items[index])) {
-            BatchFailure failure{index, capture.Text()};
-            ops.Log(FormatText("Stopped at item %zu of %zu", index, items.size()), 1);
+        const bool done = step(items[index]);
+        if (done)
+            capture.Clear();
+        if (!done || !progress.Advance(index + 1)) {
+            const std::size_t stop = done ? index + 1 : index;
+            BatchFailure failure{stop, capture.Text()};
+            ops.Log(FormatText("Stopped at item %zu of %zu", stop, items.size()), 1);
             return failure;
         }
     }
@@ -32,15 +40,16 @@ BatchOutcome CRegisterBatch::PokeMany(const std::vector<RegisterWrite>& writes) 
     CBoardOperations::Scope scope(ops_);
     CLogCapture capture(ops_.Doc());
     ops_.Log(FormatText("PokeMany %zu", writes.size()), 0);
-    BatchOutcome outcome = RunItems(ops_, capture, writes, [this, &capture](const RegisterWrite& write) {
-        ops_.Log(FormatText("Poke %.2x %.8x ", write.address, write.value), 1);
-        capture.Clear();
-        ops_.Record(FormatText("Tarsion.Poke ( 0x%.2x,0x%.8x );", write.address, write.value));
-        if (ops_.Link().WriteChipReg(write.address, write.value))
-            return true;
-        ops_.Log(FormatText("Couldn't Poke to Register %.2x", write.address), 1);
-        return false;
-    });
+    BatchOutcome outcome =
+        RunItems(ops_, capture, "PokeMany", writes, [this, &capture](const RegisterWrite& write) {
+            ops_.Log(FormatText("Poke %.2x %.8x ", write.address, write.value), 1);
+            capture.Clear();
+            ops_.Record(FormatText("Tarsion.Poke ( 0x%.2x,0x%.8x );", write.address, write.value));
+            if (ops_.Link().WriteChipReg(write.address, write.value))
+                return true;
+            ops_.Log(FormatText("Couldn't Poke to Register %.2x", write.address), 1);
+            return false;
+        });
     if (!outcome)
         ops_.Log(kDone, 1);
     return outcome;
@@ -53,17 +62,18 @@ BatchOutcome CRegisterBatch::PeekMany(const std::vector<std::uint8_t>& addresses
     values.clear();
     values.reserve(addresses.size());
     ops_.Log(FormatText("PeekMany %zu", addresses.size()), 0);
-    BatchOutcome outcome = RunItems(ops_, capture, addresses, [this, &values](std::uint8_t address) {
-        ops_.Record(FormatText("Data=Tarsion.Peek(0x%.2x);", address));
-        std::uint32_t value = 0;
-        if (!ops_.Link().ReadChipReg(address, value)) {
-            ops_.Log(FormatText("Couldn't Peek Rgister %.2x", address), 1);
-            return false;
-        }
-        ops_.Log(FormatText("Peek %.2x Returned %.8x", address, value), 1);
-        values.push_back(value);
-        return true;
-    });
+    BatchOutcome outcome =
+        RunItems(ops_, capture, "PeekMany", addresses, [this, &values](std::uint8_t address) {
+            ops_.Record(FormatText("Data=Tarsion.Peek(0x%.2x);", address));
+            std::uint32_t value = 0;
+            if (!ops_.Link().ReadChipReg(address, value)) {
+                ops_.Log(FormatText("Couldn't Peek Rgister %.2x", address), 1);
+                return false;
+            }
+            ops_.Log(FormatText("Peek %.2x Returned %.8x", address, value), 1);
+            values.push_back(value);
+            return true;
+        });
     if (outcome)
         values.clear();
     else
@@ -81,14 +91,15 @@ BatchOutcome CRegisterBatch::PldWriteMany(const std::vector<ByteWrite>& writes) 
     PldGuard guard(ops_);
     if (!guard.Begin())
         return BatchFailure{0, capture.Text()};
-    BatchOutcome outcome = RunItems(ops_, capture, writes, [this, &capture](const ByteWrite& write) {
-        ops_.Log(FormatText("PldWrite %.2x %.2x ", write.reg, write.value), 1);
-        capture.Clear();
-        if (ops_.Link().WritePldReg(write.reg, write.value))
-            return true;
-        ops_.Log(FormatText("Couldn't Write to Pld Register # %.2x", write.reg), 1);
-        return false;
-    });
+    BatchOutcome outcome =
+        RunItems(ops_, capture, "PldWriteMany", writes, [this, &capture](const ByteWrite& write) {
+            ops_.Log(FormatText("PldWrite %.2x %.2x ", write.reg, write.value), 1);
+            capture.Clear();
+            if (ops_.Link().WritePldReg(write.reg, write.value))
+                return true;
+            ops_.Log(FormatText("Couldn't Write to Pld Register # %.2x", write.reg), 1);
+            return false;
+        });
     if (outcome)
         return outcome;
     capture.Clear();
@@ -110,7 +121,7 @@ BatchOutcome CRegisterBatch::PldReadMany(const std::vector<std::uint8_t>& regs,
     PldGuard guard(ops_);
     if (!guard.Begin())
         return BatchFailure{0, capture.Text()};
-    BatchOutcome outcome = RunItems(ops_, capture, regs, [this, &values](std::uint8_t reg) {
+    BatchOutcome outcome = RunItems(ops_, capture, "PldReadMany", regs, [this, &values](std::uint8_t reg) {
         std::uint8_t value = 0;
         if (!ops_.Link().ReadPldReg(reg, value)) {
             ops_.Log(FormatText("Couldn't Read from Pld Register # %.2x", reg), 1);

@@ -5,7 +5,6 @@
 #include "ops/MemoryTransfer.h"
 #include "ops/RegisterBatch.h"
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QString>
 #include <QTimer>

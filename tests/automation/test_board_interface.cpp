@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace tarsion {
@@ -143,6 +144,16 @@ TEST_F(BoardInterface, BatchesStopAtTheFirstFailureAndSayWhere) {
     EXPECT_EQ(bench.board->ChipRegister(0x0B), 2u);
 }
 
+// A long batch can be cancelled like a load: it stops after the item in hand and says where.
+TEST_F(BoardInterface, ACancelledBatchStopsAfterTheItemInHand) {
+    bench.prompt.cancelAt = 2;
+    const QDBusMessage reply = Call("PokeMany", {Pokes({{0x0A, 1}, {0x0B, 2}, {0x0C, 3}})});
+    ASSERT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(reply.errorMessage().toStdString(), "item 2: Cancelled after 2 of 3 registers");
+    EXPECT_EQ(bench.board->ChipRegister(0x0B), 2u);
+    EXPECT_EQ(bench.board->ChipRegister(0x0C), 0u);
+}
+
 TEST_F(BoardInterface, PeekManyAndPldReadManyAnswerTheValuesInOrder) {
     bench.board->SetChipRegister(0x0A, 0xFFFFFFFF);
     bench.board->SetChipRegister(0x0B, 0x01234567);
@@ -206,6 +217,23 @@ TEST_F(BoardInterface, WaitForBitsComparesTheMaskedValue) {
     ASSERT_EQ(invalid.type(), QDBusMessage::ErrorMessage);
     EXPECT_EQ(invalid.errorMessage().toStdString(),
               "item 0: Error : Invalid Address; Couldn't Peek Rgister 13");
+}
+
+// While it waits the program serves its events: a timer that sets the bits runs, and Status is
+// answered at once, saying an operation is running.
+TEST_F(BoardInterface, WaitForBitsServesEventsWhileItWaits) {
+    bench.board->SetChipRegister(0x08, 0);
+    QVariantMap statusDuringWait;
+    QTimer::singleShot(20, [&] {
+        const QDBusPendingCall status = test::StartCall(QStringLiteral("Status"), {}, kBoard1);
+        test::WaitFor(status);
+        statusDuringWait = qdbus_cast<QVariantMap>(status.reply().arguments().value(0));
+        bench.board->SetChipRegister(0x08, 0x4);
+    });
+    const QDBusMessage reply = Call("WaitForBits", {QVariant::fromValue<uchar>(0x08), 0x4u, 0x4u, 60000u});
+    ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << qPrintable(reply.errorMessage());
+    EXPECT_TRUE(reply.arguments().value(0).toBool());
+    EXPECT_EQ(statusDuringWait.value(QStringLiteral("busy")), QVariant(true));
 }
 
 TEST_F(BoardInterface, StatusSaysDemoRecordingAndVersion) {
