@@ -1,5 +1,6 @@
 // Snapshots, the decoded compare and a saved configuration replayed on a private board.
 #include "board/BoardLink.h"
+#include "board/ChipRegisters.h"
 #include "board/VirtualBoard.h"
 #include "ops/BoardOperations.h"
 #include "ops/PrivateBoard.h"
