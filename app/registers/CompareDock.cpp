@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -209,8 +210,28 @@ void CCompareView::Recompare() {
 }
 
 void CCompareView::JournalChanged() {
-    FillHistory();
-    Recompare();
+    // A script may write thousands of registers in a row: the tables follow at most once a turn.
+    if (refreshPending_)
+        return;
+    refreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refreshPending_ = false;
+        if (!isVisible()) {
+            stale_ = true;
+            return;
+        }
+        FillHistory();
+        Recompare();
+    });
+}
+
+void CCompareView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (stale_) {
+        stale_ = false;
+        FillHistory();
+        Recompare();
+    }
 }
 
 void CCompareView::FillHistory() {

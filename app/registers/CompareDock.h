@@ -34,7 +34,8 @@ public:
     QTableWidget& Rows() { return *rows_; }
     QTableWidget& History() { return *history_; }
 
-    // The history and a compare with the board now follow each register write.
+    // The history and a compare with the board now follow the register writes: once per turn of
+    // the event loop, and only while the view shows.
     void JournalChanged();
 
     void TakeSnapshot();
@@ -44,6 +45,9 @@ public:
 signals:
     // Show the page and focus the control of this field.
     void goToField(int page, const QString& control);
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FillSides();
@@ -62,6 +66,8 @@ private:
     QTableWidget* history_ = nullptr;
     QLabel* summary_ = nullptr;
     std::vector<CompareRow> shown_;
+    bool refreshPending_ = false;
+    bool stale_ = false;
 };
 
 } // namespace tarsion

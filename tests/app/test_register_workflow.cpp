@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDockWidget>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -81,6 +82,7 @@ TEST_F(RegisterWorkflow, CtrlZOnAPageUndoesTheEditAsAPokeAndCtrlYRedoesIt) {
 
 TEST_F(RegisterWorkflow, CompareViewShowsTheChangedFieldAndAppliesTheOtherSide) {
     CCompareView& view = *window_->CompareView();
+    window_->findChild<QDockWidget*>(QStringLiteral("viewCompareDock"))->show();
     const std::string id = host_->Registers().TakeSnapshot("before");
     ASSERT_TRUE(host_->Ops().Poke(0x01, 0x00000010));
     view.CompareIds(QString::fromStdString(id), QStringLiteral("board"));
@@ -92,6 +94,7 @@ TEST_F(RegisterWorkflow, CompareViewShowsTheChangedFieldAndAppliesTheOtherSide) 
 
     view.Rows().selectRow(0);
     view.findChild<QPushButton*>(QStringLiteral("applyBefore"))->click();
+    QCoreApplication::processEvents();
     EXPECT_EQ(board_->ChipRegister(0x01), 0u);
     EXPECT_EQ(view.Rows().rowCount(), 0);
     // Both writes are in the history, newest first.
