@@ -50,6 +50,14 @@ std::uint16_t CAppSettings::BaseAddress() {
     return static_cast<std::uint16_t>(ReadInt(QStringLiteral("BaseAddress"), kDefaultBaseAddress));
 }
 
+QString CAppSettings::Port() {
+    return settings_.value(kSection + QStringLiteral("Port")).toString();
+}
+
+void CAppSettings::SetPort(const QString& port) {
+    settings_.setValue(kSection + QStringLiteral("Port"), port);
+}
+
 void CAppSettings::WriteInt(const QString& key, int value) {
     settings_.setValue(kSection + key, value);
 }

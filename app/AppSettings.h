@@ -25,6 +25,9 @@ public:
     void WriteInt(const QString& key, int value);
     // The parallel port's base address ("BaseAddress").
     std::uint16_t BaseAddress();
+    // The board ("Port"), as --port and TARSION_PORT name it; empty when never set.
+    QString Port();
+    void SetPort(const QString& port);
 
     // The eleven step values in their stored order; "EMPTY", missing or unparsable text gives
     // the default of each.

@@ -1,8 +1,11 @@
 #include "HeadlessServer.h"
 
+#include "ProgramOptions.h"
 #include "StreamLogView.h"
 #include "automation/AutomationServer.h"
 #include "ops/TarsionDoc.h"
+
+#include <QCoreApplication>
 
 #include <iostream>
 
@@ -31,6 +34,9 @@ CHeadlessServer::~CHeadlessServer() {
 bool CHeadlessServer::StartUp(const QStringList& arguments) {
     if (!core_.Open(arguments))
         return false;
+    // A station's logs say which board each one is of.
+    *services_.out << ProgramVersion() << ", board " << core_.Doc().boardId << " (" << core_.Doc().portName
+                   << ")" << std::endl;
     log_ = std::make_unique<CStreamLogView>(core_.Doc(), *services_.out);
     if (services_.startAutomation)
         automation_ = services_.startAutomation(core_.Ops(), [this] { core_.Doc().UpdateAllViews(); });
@@ -40,6 +46,11 @@ bool CHeadlessServer::StartUp(const QStringList& arguments) {
             kNoAutomationExitCode);
         return false;
     }
+    // Nobody can reach a server whose bus is gone: it ends as File > Exit does and frees the board.
+    automation_->OnBusLost([this] {
+        *services_.err << "tarsion: the session bus is gone; ending" << std::endl;
+        QCoreApplication::quit();
+    });
     core_.Doc().UpdateAllViews();
 
     // A failed read enters demo mode at once: false means the board did not answer.

@@ -17,7 +17,7 @@ class CStreamLogView;
 // What the headless server takes from its surroundings; tests replace the bus and the port.
 struct HeadlessServices {
     std::function<bool()> connectSessionBus;
-    std::function<PortBinding()> bindPort;
+    CProgramCore::PortBinder bindPort;
     // Serves the automation object; null: none is served and the server ends at start.
     std::function<std::unique_ptr<CAutomationServer>(CBoardOperations&, std::function<void()> newDocument)>
         startAutomation;

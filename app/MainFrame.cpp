@@ -87,7 +87,14 @@ QAction& CMainFrame::Action(const QString& objectName) const {
 
 void CMainFrame::SetDocumentTitle(const QString& title) {
     documentTitle_ = title;
-    setWindowTitle(kTitlePrefix + title);
+    // A station runs one window per board.
+    setWindowTitle(kTitlePrefix + title +
+                   (boardId_.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(boardId_)));
+}
+
+void CMainFrame::SetBoardId(const QString& boardId) {
+    boardId_ = boardId;
+    SetDocumentTitle(documentTitle_);
 }
 
 void CMainFrame::OpenDocument(const QString& path) {

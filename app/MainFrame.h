@@ -47,8 +47,9 @@ public:
     CSignalViewMenu& SignalViews() { return *signalViews_; }
     QAction& Action(const QString& objectName) const;
 
-    // Title: "Tessaric - " and the document title.
+    // Title: "Tessaric - " and the document title, then the board's id in brackets when known.
     void SetDocumentTitle(const QString& title);
+    void SetBoardId(const QString& boardId);
     // An opened document file (Open, or the command line): its name becomes the title and its full
     // path enters the recent-file list. Nothing is read from it.
     void OpenDocument(const QString& path);
@@ -120,6 +121,7 @@ private:
     int currentPage_ = 0;
     bool logWindowActive_ = true;
     QString documentTitle_;
+    QString boardId_;
     QMenu* fileMenu_ = nullptr;
     QAction* recentFilesEnd_ = nullptr;
     QList<QAction*> recentFileEntries_;

@@ -2,13 +2,15 @@
 
 #include "DocumentHost.h"
 #include "FileCommands.h"
+#include "ProcessSetup.h"
+#include "ProgramOptions.h"
 #include "app/automation/BusConnection.h"
+#include "board/BoardLock.h"
 #include "ops/UserPrompt.h"
-
-#include <QCommandLineParser>
 
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 namespace tarsion {
 
@@ -24,13 +26,24 @@ bool ConnectSessionBus() {
     return CBusConnection::OpenSession(error) != nullptr;
 }
 
-PortBinding BindNamedPort() {
-    const char* spec = std::getenv("TARSION_PORT");
-    return BindPortIo(spec ? spec : "", CAppSettings().BaseAddress());
+PortBinding BindNamedPort(const BoardChoice& board) {
+    std::unique_ptr<CBoardLock> lock;
+    // The board's state is read only once nobody else can change it.
+    if (!board.lockPath.empty()) {
+        std::string error;
+        lock = CBoardLock::Take(board.lockPath, {0, board.id, board.spec}, error);
+        if (!lock) {
+            PortBinding refused{nullptr, error};
+            refused.boardHeld = true;
+            return refused;
+        }
+    }
+    PortBinding binding = BindPortIo(board.spec, CAppSettings().BaseAddress());
+    binding.lock = std::move(lock);
+    return binding;
 }
 
-CProgramCore::CProgramCore(std::function<bool()> connectSessionBus, std::function<PortBinding()> bindPort,
-                           IUserPrompt& prompt)
+CProgramCore::CProgramCore(std::function<bool()> connectSessionBus, PortBinder bindPort, IUserPrompt& prompt)
     : connectSessionBus_(std::move(connectSessionBus)), bindPort_(std::move(bindPort)), prompt_(prompt) {}
 
 CProgramCore::~CProgramCore() = default;
@@ -58,23 +71,25 @@ bool CProgramCore::Open(const QStringList& arguments) {
 }
 
 bool CProgramCore::ParseCommandLine(const QStringList& arguments) {
-    QCommandLineParser parser;
-    const QCommandLineOption automation(QStringLiteral("automation"));
-    const QCommandLineOption headless(QStringLiteral("headless"));
-    const QCommandLineOption demo(QStringLiteral("demo"));
-    parser.addOptions({automation, headless, demo});
-    parser.addPositionalArgument(QStringLiteral("file"), QString(), QStringLiteral("[file]"));
-    if (!parser.parse(arguments) || parser.positionalArguments().size() > 1) {
-        Fail(parser.errorText().isEmpty() ? QStringLiteral("Too many file names on the command line.")
-                                          : parser.errorText(),
-             kStartUpFailureExitCode);
+    std::vector<std::string> words;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        words.push_back(arguments.at(i).toStdString());
+    const ProgramOptions parsed = ParseProgramOptions(words);
+    if (parsed.action == ProgramOptions::Action::Refuse) {
+        Fail(QString::fromStdString(parsed.error), kUsageExitCode);
         return false;
     }
-    options_.automation = parser.isSet(automation);
-    options_.headless = parser.isSet(headless);
-    options_.demo = parser.isSet(demo);
-    if (!parser.positionalArguments().isEmpty()) {
-        options_.documentFile = parser.positionalArguments().constFirst();
+    if (parsed.files.size() > 1) {
+        Fail(QStringLiteral("Too many file names on the command line."), kStartUpFailureExitCode);
+        return false;
+    }
+    options_.automation = parsed.automation;
+    options_.headless = parsed.headless;
+    options_.demo = parsed.demo;
+    options_.port = parsed.port;
+    options_.boardId = parsed.boardId;
+    if (!parsed.files.empty()) {
+        options_.documentFile = QString::fromStdString(parsed.files.front());
         // The framework's open: the file must exist; nothing is read from it.
         if (!CFileCommands::IsDocumentFile(options_.documentFile)) {
             Fail(CFileCommands::MissingDocumentMessage(options_.documentFile), kStartUpFailureExitCode);
@@ -85,13 +100,36 @@ bool CProgramCore::ParseCommandLine(const QStringList& arguments) {
 }
 
 bool CProgramCore::CreateDocument() {
-    PortBinding binding = bindPort_();
+    // An activated program gets the bus daemon's environment: the Port setting names its board.
+    if (options_.port) {
+        portSpec_ = *options_.port;
+        settings_.SetPort(QString::fromStdString(portSpec_));
+        settings_.Sync();
+    } else if (const char* environment = std::getenv("TARSION_PORT")) {
+        portSpec_ = environment;
+    } else {
+        portSpec_ = settings_.Port().toStdString();
+    }
+    startBase_ = settings_.BaseAddress();
+    const BoardIdentity identity = IdentifyBoard(portSpec_, startBase_, PortLockFolder(), ParportDeviceAt);
+    const std::string boardId = options_.boardId.empty() ? identity.defaultId : options_.boardId;
+    const std::string portName = portSpec_.empty() ? "auto" : portSpec_;
+    PortBinding binding = bindPort_({portSpec_, boardId, identity.lockPath});
+    if (binding.boardHeld) {
+        const std::string message =
+            "The board " + boardId + " (" + portName + ") can't be used: " + binding.error;
+        Fail(QString::fromStdString(message), kBoardHeldExitCode);
+        return false;
+    }
+    boardLock_ = std::move(binding.lock);
     if (!binding.backend) {
         std::cerr << "tarsion: " << binding.error << std::endl;
         Fail(QStringLiteral("Couldn't Initiate the Driver, Program will terminate"), kDriverFailureExitCode);
         return false;
     }
     host_ = std::make_unique<CDocumentHost>(std::move(binding.backend), prompt_, binding.keptState);
+    Doc().boardId = boardId;
+    Doc().portName = portName;
     return true;
 }
 
@@ -102,6 +140,9 @@ bool CProgramCore::StartDocument(const ReadOutFailureHandler& onReadOutFailure) 
 void CProgramCore::ShutDown(const std::optional<QStringList>& recentFiles) {
     if (!host_)
         return;
+    // A base chosen on the Board page: an activated program is to find this board again.
+    if (host_->Link().BaseAddress() != startBase_)
+        settings_.SetPort(QString::fromStdString(Doc().portName));
     host_->ShutDown(settings_);
     if (recentFiles)
         settings_.SaveRecentFiles(*recentFiles);

@@ -7,9 +7,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace tarsion {
 
@@ -19,31 +21,45 @@ class CRegisterSession;
 class CTarsionDoc;
 class IUserPrompt;
 
+class CBoardLock;
+
 // The program's command line: Qt's own switches, --automation (set by D-Bus activation), the
-// headless server's options and an optional document file name.
+// headless server's options, the board (--port, --board-id) and an optional document file name.
 struct CommandLine {
     bool automation = false;
     bool headless = false;
     // Headless: demo mode when the initial read-out fails, instead of ending the program.
     bool demo = false;
+    std::optional<std::string> port;
+    std::string boardId;
     QString documentFile;
 };
 
-// The automation runtime (the D-Bus session bus) and the port named by TARSION_PORT.
+// The board a program is to hold: the port value, the board's id and where it is locked (empty:
+// nowhere).
+struct BoardChoice {
+    std::string spec;
+    std::string id;
+    std::string lockPath;
+};
+
+// The automation runtime (the D-Bus session bus), and the board locked and its port bound.
 bool ConnectSessionBus();
-PortBinding BindNamedPort();
+PortBinding BindNamedPort(const BoardChoice& board);
 
 // What the windowed and the headless program share: the session bus, the command line, the
 // document over the bound port, the document start-up, and the shutdown that leaves the port's
 // control register at 0x04 and saves the settings.
 class CProgramCore {
 public:
-    CProgramCore(std::function<bool()> connectSessionBus, std::function<PortBinding()> bindPort,
-                 IUserPrompt& prompt);
+    using PortBinder = std::function<PortBinding(const BoardChoice& board)>;
+
+    CProgramCore(std::function<bool()> connectSessionBus, PortBinder bindPort, IUserPrompt& prompt);
     ~CProgramCore();
 
-    // Start-up up to the document: session bus, command line, port binding. False when the
-    // program must end with ExitCode(); the user has been told why.
+    // Start-up up to the document: session bus, command line, the board's lock, port binding. The
+    // port is --port, else TARSION_PORT, else the Port setting. False when the program must end
+    // with ExitCode(); the user has been told why.
     bool Open(const QStringList& arguments);
     // Document start-up: settings, port base address, initial read-out. True when the board was
     // read, false when demo mode was entered.
@@ -60,7 +76,12 @@ public:
     const CommandLine& Options() const { return options_; }
     IUserPrompt& Prompt() { return prompt_; }
 
+    // The port value in use ("sim:board.txt", "/dev/parport0", "" for auto).
+    const std::string& PortSpec() const { return portSpec_; }
+
     int ExitCode() const { return exitCode_; }
+    // Another program holds the board.
+    static constexpr int kBoardHeldExitCode = 4;
     // Tells the user and sets the exit status.
     void Fail(const QString& message, int exitCode);
 
@@ -69,10 +90,14 @@ private:
     bool CreateDocument();
 
     std::function<bool()> connectSessionBus_;
-    std::function<PortBinding()> bindPort_;
+    PortBinder bindPort_;
     IUserPrompt& prompt_;
     CAppSettings settings_;
     CommandLine options_;
+    std::string portSpec_;
+    std::uint16_t startBase_ = 0;
+    // Held until the board's state is written, after the document.
+    std::unique_ptr<CBoardLock> boardLock_;
     std::unique_ptr<CDocumentHost> host_;
     int exitCode_ = 0;
 };

@@ -64,6 +64,7 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(Doc(), Ops(), Prompt(), *files_, Settings());
     mainFrame_->AttachRegisters(core_.Registers());
+    mainFrame_->SetBoardId(QString::fromStdString(Doc().boardId));
     qtPrompt_.SetWindow(mainFrame_.get());
     qtFiles_.SetParent(mainFrame_.get());
     mainFrame_->RecentFiles().SetFiles(Settings().RecentFiles());

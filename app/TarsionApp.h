@@ -29,8 +29,8 @@ class CTarsionDoc;
 struct StartUpServices {
     // The automation runtime: the D-Bus session bus.
     std::function<bool()> connectSessionBus;
-    // The port named by TARSION_PORT, its device at the stored base address opened.
-    std::function<PortBinding()> bindPort;
+    // The port a port value names, its device at the stored base address opened.
+    CProgramCore::PortBinder bindPort;
     // Dialog "Failed to do Initial ReadOut".
     std::function<ReadOutChoice(QWidget* parent)> askAfterFailedReadOut;
     // Message boxes and questions; null: the Qt dialogs.

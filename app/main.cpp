@@ -1,5 +1,7 @@
 #include "app/HeadlessServer.h"
 #include "app/MainFrame.h"
+#include "app/ProcessSetup.h"
+#include "app/ProgramOptions.h"
 #include "app/RunMode.h"
 #include "app/TarsionApp.h"
 #include "app/TerminationSignals.h"
@@ -9,10 +11,12 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <clocale>
 #include <csignal>
 #include <iostream>
-#include <string_view>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -63,10 +67,33 @@ int RunWindowed(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // Port discovery needs neither a display nor a session bus.
-    if (argc == 2 && std::string_view(argv[1]) == "--list-ports")
-        return tarsion::ListParallelPorts(std::cout);
-    if (tarsion::RunsHeadless(argc, argv))
+    // Before anything opens a descriptor that could take the place of a closed standard one.
+    tarsion::OpenStandardDescriptors();
+    using Action = tarsion::ProgramOptions::Action;
+    const tarsion::ProgramOptions options =
+        tarsion::ParseProgramOptions(std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    // These need neither a display nor a session bus.
+    switch (options.action) {
+    case Action::Help:
+        std::cout << tarsion::ProgramUsage();
+        return 0;
+    case Action::Version:
+        std::cout << tarsion::ProgramVersion() << '\n';
+        return 0;
+    case Action::Refuse:
+        std::cerr << "tarsion: " << options.error << '\n' << tarsion::ProgramUsage();
+        return tarsion::kUsageExitCode;
+    case Action::ListPorts:
+        return tarsion::ListParallelPorts(std::cout, tarsion::PortLockFolder());
+    case Action::Run:
+        break;
+    }
+    std::string error;
+    if (!tarsion::EnsureHomeFolder(error)) {
+        std::cerr << "tarsion: " << error << '\n';
+        return 1;
+    }
+    if (tarsion::RunsHeadless(options))
         return RunHeadless(argc, argv);
     return RunWindowed(argc, argv);
 }

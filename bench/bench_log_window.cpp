@@ -82,7 +82,7 @@ void BM_StartUpToShownWindow(benchmark::State& state) {
     for (auto _ : state) {
         StartUpServices services = StartUpServices::Standard();
         services.connectSessionBus = [] { return true; };
-        services.bindPort = [] { return BindPortIo("sim"); };
+        services.bindPort = [](const BoardChoice&) { return BindPortIo("sim"); };
         services.prompt = &prompt;
         CTarsionApp app(std::move(services));
         const bool started = app.StartUp({QStringLiteral("tarsion")});

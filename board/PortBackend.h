@@ -1,5 +1,7 @@
 #pragma once
 
+#include "BoardLock.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -43,6 +45,10 @@ struct PortBinding {
     std::string error;
     // Set when the backend keeps its state in a file; it lives as long as the backend.
     IKeptState* keptState = nullptr;
+    // The board's lock, to be kept until the backend is gone; `boardHeld` when another program
+    // holds it (`error` names that program).
+    std::unique_ptr<CBoardLock> lock = nullptr;
+    bool boardHeld = false;
 };
 
 // Binds the backend named by `spec`: "" or "auto" (ppdev), "direct", "/dev/parportN", "sim",

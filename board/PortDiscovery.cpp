@@ -35,15 +35,19 @@ BoardAnswer ClassifyIdleStatus(std::uint8_t status) {
     return (status & CBoardLink::kStatusBusy) ? BoardAnswer::Answers : BoardAnswer::BusyHeld;
 }
 
-std::vector<ParallelPortReport> ProbeParallelPorts(std::unique_ptr<IPpdevSystem> system) {
+std::vector<ParallelPortReport> ProbeParallelPorts(std::unique_ptr<IPpdevSystem> system,
+                                                   const std::string& lockFolder) {
     const PpdevRoutes routes = FindParportDevices(*system);
     // Every problem is part of the report.
     std::ostringstream diagnostics;
     PpdevBackend backend(std::move(system), routes, diagnostics);
     std::vector<ParallelPortReport> reports;
     for (const auto& [base, device] : routes) {
-        ParallelPortReport report{device, base, {}, {}};
-        if (backend.OpenBase(base, report.problem)) {
+        ParallelPortReport report{device, base, {}, {}, {}};
+        // Claiming a port another program holds would wait until it lets go.
+        if (!lockFolder.empty())
+            report.holder = CBoardLock::Holder(IdentifyBoard(device, base, lockFolder, {}).lockPath);
+        if (!report.holder && backend.OpenBase(base, report.problem)) {
             const std::uint8_t status =
                 backend.ReadPort(static_cast<std::uint16_t>(base + CBoardLink::kStatusOffset));
             // A failed status read gives the device up and says why.
@@ -66,15 +70,17 @@ void PrintParallelPorts(const std::vector<ParallelPortReport>& ports, std::ostre
     }
     for (const ParallelPortReport& port : ports) {
         out << port.device << "  base " << HexAddress(port.base) << "  ";
-        if (port.status)
+        if (port.holder)
+            out << "in use by " << DescribeHolder(*port.holder) << '\n';
+        else if (port.status)
             out << "usable by this user; " << AnswerText(*port.status) << '\n';
         else
             out << "not usable by this user: " << port.problem << '\n';
     }
 }
 
-int ListParallelPorts(std::ostream& out) {
-    PrintParallelPorts(ProbeParallelPorts(std::make_unique<LinuxPpdevSystem>()), out);
+int ListParallelPorts(std::ostream& out, const std::string& lockFolder) {
+    PrintParallelPorts(ProbeParallelPorts(std::make_unique<LinuxPpdevSystem>(), lockFolder), out);
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardLock.h"
 #include "PpdevBackend.h"
 
 #include <cstdint>
@@ -19,6 +20,8 @@ struct ParallelPortReport {
     std::string problem;
     // The status register as read after the claim.
     std::optional<std::uint8_t> status;
+    // The program that holds the port; such a port is not opened.
+    std::optional<BoardHolder> holder;
 };
 
 // What the status register says of the board behind an idle port: status bit 5 set means nothing
@@ -28,11 +31,13 @@ BoardAnswer ClassifyIdleStatus(std::uint8_t status);
 
 // Probes every port the kernel lists: opens and claims its device, writes the idle control value
 // and reads the status register once; nothing else is written. Every device is released again.
-std::vector<ParallelPortReport> ProbeParallelPorts(std::unique_ptr<IPpdevSystem> system);
+// A port whose lock in `lockFolder` is held is reported with its holder and left alone.
+std::vector<ParallelPortReport> ProbeParallelPorts(std::unique_ptr<IPpdevSystem> system,
+                                                   const std::string& lockFolder = {});
 // One line per port (device, base, whether this user may use it, whether a board answers), or a
 // text saying there is none.
 void PrintParallelPorts(const std::vector<ParallelPortReport>& ports, std::ostream& out);
 // `tarsion --list-ports` on this machine: the listing on `out`; returns the exit status.
-int ListParallelPorts(std::ostream& out);
+int ListParallelPorts(std::ostream& out, const std::string& lockFolder);
 
 } // namespace tarsion

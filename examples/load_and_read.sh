@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Drives Tarsion's automation object from the shell with gdbus (package libglib2.0-bin): loads the
 # example filter into the I coefficient RAM and the example pattern into the pattern memory, writes
 # the carrier frequency register and reads it back. gdbus reads the argument types from the
-# object's introspection data; register arguments are variants, written <int32 N>.
+# object's introspection data; register arguments are variants, written <int32 N>. Works on copies
+# of the example files in a new temporary folder (the filter load writes its RAM image beside the
+# filter). Exits with status 1 when an operation fails; Tarsion's log says why.
 set -euo pipefail
-here="$(cd "$(dirname "$0")" && pwd)"
+command -v gdbus >/dev/null || { echo "load_and_read.sh needs gdbus (package libglib2.0-bin)" >&2; exit 1; }
+examples="$(cd "$(dirname "$0")" && pwd)"
+here="$(mktemp -d "${TMPDIR:-/tmp}/tarsion-example-XXXXXX")"
+cp "$examples/lowpass.coe" "$examples/tone.pat" "$here"/
+echo "working in $here (the filter's RAM image lowpass_I.Ram goes there)"
 
 # One call to the automation object; prints gdbus's answer, for example "(true,)". Memory loads may
 # take minutes, so the time-out is a day.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Runs every example client against a headless Tarsion on the virtual board, on a private session
 # bus, then checks that the filter and the pattern reached the board's memories.
 # Usage: examples/run-all.sh [BIN_DIR]   (without BIN_DIR: tarsion and tarsion-script from PATH)
@@ -16,7 +18,7 @@ trap 'rm -rf "$work"' EXIT
 # Settings and the activation file go to a scratch folder, never the user's. The examples run from
 # a copy there too, since a coefficient load writes its RAM image beside the filter file and the
 # server its bit listing into its own folder.
-export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" TMPDIR="$work"
 mkdir -p "$HOME"
 cp -r "$here" "$work/examples"
 here="$work/examples"
@@ -38,7 +40,7 @@ dbus-run-session -- bash -c '
     echo "== shell (gdbus)"
     "$here/load_and_read.sh" || status=1
     echo "== JavaScript (tarsion-script)"
-    QT_QPA_PLATFORM=offscreen "${bin}tarsion-script" "$here/load_and_read.js" || status=1
+    QT_QPA_PLATFORM=offscreen "${bin}tarsion-script" "$here/load_and_read.js" "$work" || status=1
     echo "== test station (tarsion Python client)"
     /usr/bin/python3 "$here/test_station.py" --report "$work/station-report.xml" || status=1
     kill -TERM "$server"

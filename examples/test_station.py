@@ -12,7 +12,9 @@ a check fails, 2 when Tarsion can't be reached."""
 
 import argparse
 import os
+import shutil
 import sys
+import tempfile
 import time
 import xml.etree.ElementTree as ET
 
@@ -62,12 +64,18 @@ class Station:
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--board", help="board id (default: the first Tarsion)")
-    parser.add_argument("--report", default="station-report.xml")
+    parser.add_argument("--report", help="default: station-report.xml in the work folder")
     parser.add_argument("--lock", nargs=3, type=lambda text: int(text, 0), metavar=("ADDRESS", "MASK", "VALUE"),
                         default=(0x07, 0x03000000, 0x03000000))
     parser.add_argument("--lock-timeout", type=float, default=2.0, help="seconds")
     parser.add_argument("--max-differences", type=int, default=0, help="limit per memory")
     args = parser.parse_args()
+    # Copies of the example files in a new folder: a filter load writes its RAM image beside the filter.
+    work = tempfile.mkdtemp(prefix="tarsion-station-")
+    for name in ("lowpass.coe", "tone.pat"):
+        shutil.copy(os.path.join(HERE, name), work)
+    report = args.report or os.path.join(work, "station-report.xml")
+    print(f"working in {work}")
 
     try:
         board = tarsion.Board(args.board)
@@ -97,7 +105,7 @@ def main():
             return None
 
         def coefficients():
-            board.load_coefficient_ram(0, os.path.join(HERE, "lowpass.coe"))
+            board.load_coefficient_ram(0, os.path.join(work, "lowpass.coe"))
             return within_limit("I")
 
         def constellation():
@@ -108,7 +116,7 @@ def main():
             return within_limit("constellation")
 
         def pattern():
-            board.load_external_memory(os.path.join(HERE, "tone.pat"))
+            board.load_external_memory(os.path.join(work, "tone.pat"))
             return within_limit("pattern")
 
         station.check("registers", registers)
@@ -116,8 +124,8 @@ def main():
         station.check("coefficients I", coefficients)
         station.check("constellation", constellation)
         station.check("pattern", pattern)
-        failures = station.report(args.report)
-    print(f"{len(station.cases) - failures} of {len(station.cases)} checks passed; report in {args.report}")
+        failures = station.report(report)
+    print(f"{len(station.cases) - failures} of {len(station.cases)} checks passed; report in {report}")
     return 1 if failures else 0
 
 

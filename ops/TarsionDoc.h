@@ -69,6 +69,9 @@ public:
     std::string titleText = kDefaultTitle;
     // Relative file names of the loaders are taken against it.
     std::string startDirectory;
+    // The board this program holds: its id (the last part of its bus name) and its port value.
+    std::string boardId;
+    std::string portName;
 
     // Resets the load settings to their defaults (document start-up).
     void ResetLoadSettings();

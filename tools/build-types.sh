@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Builds everything in each build type other than the default RelWithDebInfo (tools/test.sh builds
 # that), each in its own folder, so that no type breaks unseen; then runs every benchmark program
 # of the Release build once, briefly. A benchmark fails the run when its virtual boards saw a
 # byte-cycle protocol violation.
-# Usage: tools/build-types.sh [types...]   (default: Release Debug MinSizeRel)
+# Usage: tools/build-types.sh [types...]   (default: Release; CI builds only that one: GCC's -O3
+# warnings have stopped it twice, the Debug and MinSizeRel builds never found a fault)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 types=("$@")
-[ "${#types[@]}" -gt 0 ] || types=(Release Debug MinSizeRel)
+[ "${#types[@]}" -gt 0 ] || types=(Release)
 
 for type in "${types[@]}"; do
     build="build-${type,,}"

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Runs a command with a HOME of its own, seeded like a user's, and fails when the command changed
 # anything in it: no test or benchmark may touch the user's settings, activation file or state.
 # Caches (.cache) are the system's business and are not compared.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Builds the libFuzzer targets with clang and runs each for a short while from its seed corpus.
 # Usage: tools/fuzz.sh [seconds-per-target]
 set -euo pipefail

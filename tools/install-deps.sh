@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Installs the Debian 12 packages that building, running and testing Tarsion need.
 set -euo pipefail
 packages=(
@@ -8,7 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     dbus dbus-x11 xvfb xauth fontconfig fonts-dejavu-core
     clang libclang-rt-14-dev
-    dpkg-dev file python3-dbus libglib2.0-bin
+    dpkg-dev file python3-dbus libglib2.0-bin lintian appstream
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Builds Tarsion and runs every test headless: offscreen Qt platform, a private D-Bus session bus.
 # Usage: tools/test.sh [--sanitize] [build-dir]
 set -euo pipefail

@@ -2,6 +2,9 @@
 
 #include "app/MainFrame.h"
 #include "app/TarsionApp.h"
+#include "ops/BoardOperations.h"
+
+#include <cstdio>
 
 namespace tarsion {
 
@@ -20,6 +23,18 @@ CAutomationHookup::CAutomationHookup(CTarsionApp& app)
                      &CRecentFileList::Add);
     QObject::connect(&commands_, &CScriptCommands::recordingChanged, &frame,
                      &CMainFrame::SetRecordingIndicator);
+    if (!server_)
+        return;
+    // A program started for automation has nobody else to serve; one started by the user stays.
+    server_->OnBusLost([&app] {
+        if (app.AutomationRequested()) {
+            app.MainWindow().close();
+            return;
+        }
+        const char* line = "Automation is off: the session bus is gone";
+        app.Ops().Log(line, 0);
+        std::fprintf(stderr, "tarsion: %s\n", line);
+    });
 }
 
 CAutomationHookup::~CAutomationHookup() = default;

@@ -5,6 +5,7 @@
 #include "BusConnection.h"
 #include "ops/BoardOperations.h"
 #include "ops/LogCapture.h"
+#include "ops/TarsionDoc.h"
 
 #include <QCoreApplication>
 
@@ -48,12 +49,22 @@ bool CAutomationServer::Register(QString& error) {
         !bus_->ServePath(
             "/", [this](DBusMessage* call) { AnswerRoot(call); }, reason)) {
         error = QStringLiteral("object path %1 is already in use").arg(QString::fromLatin1(kPath));
-    } else if (bus_->ClaimName(kService, error)) {
+    } else if (const std::string& boardId = target_.ops.Doc().boardId; boardId.empty()) {
+        if (bus_->ClaimName(kService, error))
+            return true;
+    } else if (bus_->ClaimName(kBoardServicePrefix + boardId, error)) {
+        // The first program keeps the service name: scripts written for one board go on working.
+        QString taken;
+        bus_->ClaimName(kService, taken);
         return true;
     }
     gate_.reset();
     bus_.reset();
     return false;
+}
+
+void CAutomationServer::OnBusLost(std::function<void()> lost) {
+    QObject::connect(bus_.get(), &CBusConnection::lost, bus_.get(), std::move(lost));
 }
 
 void CAutomationServer::Answer(DBusMessage* call) {
@@ -98,8 +109,14 @@ void CAutomationServer::ReplyText(DBusMessage* call, const std::string& text) {
 
 std::unique_ptr<CAutomationServer> StartAutomation(CBoardOperations& ops, std::function<void()> newDocument) {
     QString error;
-    if (!WriteActivationFile(ActivationFilePath(), QCoreApplication::applicationFilePath(), error))
+    QString note;
+    const ActivationContext activation{ActivationFilePath(), QCoreApplication::applicationFilePath(),
+                                       QStringLiteral(TARSION_VERSION), SystemActivationFiles()};
+    if (!UpdateActivationFile(activation, note, error))
         std::fprintf(stderr, "tarsion: can't write the D-Bus activation file: %s\n", qPrintable(error));
+    else if (!note.isEmpty())
+        std::fprintf(stderr, "tarsion: D-Bus activation: %s\n", qPrintable(note));
+    error.clear();
     auto server = std::make_unique<CAutomationServer>(ops, std::move(newDocument));
     if (!server->Register(error)) {
         const QString line = QStringLiteral("Automation is off: %1").arg(error);

@@ -21,15 +21,23 @@ class CLogCapture;
 class CAutomationServer final {
 public:
     static constexpr const char* kService = "com.tessaric.Tarsion";
+    // Followed by the board's id: the name of each program's own board.
+    static constexpr const char* kBoardServicePrefix = "com.tessaric.Tarsion.Board.";
     static constexpr const char* kPath = "/Trm90627";
 
     // `newDocument` is the new-document step with the views' initial update.
     CAutomationServer(CBoardOperations& ops, std::function<void()> newDocument);
     ~CAutomationServer();
 
-    // Connects to the session bus, exports the object and claims the service name. False, with
-    // the reason in `error`, when there is no bus or another program already serves the name.
+    // Connects to the session bus, exports the object and claims the board's own name (for a
+    // document with a board id) and the service name. False, with the reason in `error`, when
+    // there is no bus or another program already serves the name this program needs: the board's
+    // own, or, without a board id, the service name. With a board id the service name is only
+    // taken when no other program has it (that program keeps it).
     bool Register(QString& error);
+
+    // `lost` runs from the event loop when the session bus goes away.
+    void OnBusLost(std::function<void()> lost);
 
 private:
     void Answer(DBusMessage* call);

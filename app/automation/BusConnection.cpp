@@ -131,6 +131,16 @@ struct BusCallbacks {
             self.ScheduleDispatch();
     }
 
+    // libdbus reports a lost connection as a signal of its own; it is told once dispatch is over.
+    static DBusHandlerResult Filter(DBusConnection*, DBusMessage* message, void* data) {
+        CBusConnection& self = Self(data);
+        if (dbus_message_is_signal(message, DBUS_INTERFACE_LOCAL, "Disconnected") && !self.lost_) {
+            self.lost_ = true;
+            QMetaObject::invokeMethod(&self, &CBusConnection::lost, Qt::QueuedConnection);
+        }
+        return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
+    }
+
     // Inside libdbus's dispatch: the call is only kept, and handed on once dispatch has returned.
     static DBusHandlerResult OnMessage(DBusConnection*, DBusMessage* message, void* data) {
         if (dbus_message_get_type(message) != DBUS_MESSAGE_TYPE_METHOD_CALL)
@@ -162,6 +172,7 @@ CBusConnection::CBusConnection(DBusConnection* connection) : connection_(connect
                                           BusCallbacks::ToggleTimeout, this, nullptr);
     dbus_connection_set_dispatch_status_function(connection_, BusCallbacks::DispatchStatusChanged, this,
                                                  nullptr);
+    dbus_connection_add_filter(connection_, BusCallbacks::Filter, this, nullptr);
     ScheduleDispatch();
 }
 
@@ -175,6 +186,7 @@ CBusConnection::~CBusConnection() {
     }
     for (const auto& [path, handler] : handlers_)
         dbus_connection_unregister_object_path(connection_, path.c_str());
+    dbus_connection_remove_filter(connection_, BusCallbacks::Filter, this);
     dbus_connection_set_dispatch_status_function(connection_, nullptr, nullptr, nullptr);
     dbus_connection_close(connection_);
     dbus_connection_set_watch_functions(connection_, nullptr, nullptr, nullptr, nullptr, nullptr);

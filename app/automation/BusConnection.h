@@ -55,6 +55,10 @@ public:
     void Reply(DBusMessage* call, const std::function<void(DBusMessage* reply)>& fill);
     void ReplyError(DBusMessage* call, const char* name, const QString& text);
 
+signals:
+    // The bus went away (its daemon ended, the socket closed); emitted once, from the event loop.
+    void lost();
+
 private:
     friend struct BusCallbacks;
 
@@ -71,6 +75,7 @@ private:
     std::string claimedName_;
     bool dispatchScheduled_ = false;
     bool handling_ = false;
+    bool lost_ = false;
 };
 
 } // namespace tarsion

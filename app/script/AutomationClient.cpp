@@ -3,8 +3,11 @@
 #include "ScriptArguments.h"
 #include "WaitingLine.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QElapsedTimer>
 #include <QJSEngine>
+#include <QThread>
 #include <QXmlStreamReader>
 
 #include <limits>
@@ -13,7 +16,6 @@ namespace tarsion {
 
 namespace {
 
-const QString kService = QStringLiteral("com.tessaric.Tarsion");
 const QString kPath = QStringLiteral("/Trm90627");
 const QString kInterface = QStringLiteral("com.tessaric.Trm90627");
 const QString kCreateInterface = QStringLiteral("com.tessaric.Tarsion.Automation");
@@ -21,10 +23,31 @@ const QString kCreateInterface = QStringLiteral("com.tessaric.Tarsion.Automation
 // A board load may take minutes: the bus daemon treats INT_MAX as "no time-out".
 constexpr int kNoTimeout = std::numeric_limits<int>::max();
 
+constexpr int kBoardPollMs = 50;
+
 } // namespace
 
-CAutomationClient::CAutomationClient(QDBusConnection bus, std::FILE* terminal, QObject* parent)
-    : QObject(parent), bus_(std::move(bus)), terminal_(terminal) {}
+const QString CAutomationClient::kService = QStringLiteral("com.tessaric.Tarsion");
+const QString CAutomationClient::kBoardServicePrefix = QStringLiteral("com.tessaric.Tarsion.Board.");
+
+CAutomationClient::CAutomationClient(QDBusConnection bus, std::FILE* terminal, QObject* parent,
+                                     QString service)
+    : QObject(parent), bus_(std::move(bus)), terminal_(terminal), service_(std::move(service)) {}
+
+bool CAutomationClient::WaitForBoard(QString& error) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!bus_.interface()->isServiceRegistered(service_)) {
+        if (waited.elapsed() >= kBoardWaitMs) {
+            error = QStringLiteral("no program serves board %1 (bus name %2); start one with "
+                                   "tarsion --port PORT --board-id %1")
+                        .arg(service_.mid(kBoardServicePrefix.size()), service_);
+            return false;
+        }
+        QThread::msleep(kBoardPollMs);
+    }
+    return true;
+}
 
 QDBusMessage CAutomationClient::CallBlocking(const QDBusMessage& message) {
     if (!terminal_)
@@ -37,8 +60,10 @@ bool CAutomationClient::Create(QString& error) {
         error = QStringLiteral("no D-Bus session bus");
         return false;
     }
+    if (service_ != kService && !WaitForBoard(error))
+        return false;
     const QDBusMessage reply = CallBlocking(
-        QDBusMessage::createMethodCall(kService, kPath, kCreateInterface, QStringLiteral("Create")));
+        QDBusMessage::createMethodCall(service_, kPath, kCreateInterface, QStringLiteral("Create")));
     if (reply.type() == QDBusMessage::ErrorMessage) {
         error = reply.errorMessage();
         return false;
@@ -48,7 +73,7 @@ bool CAutomationClient::Create(QString& error) {
 
 bool CAutomationClient::Introspect(QString& error) {
     const QDBusMessage reply = CallBlocking(
-        QDBusMessage::createMethodCall(kService, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
+        QDBusMessage::createMethodCall(service_, kPath, QStringLiteral("org.freedesktop.DBus.Introspectable"),
                                        QStringLiteral("Introspect")));
     if (reply.type() == QDBusMessage::ErrorMessage || reply.arguments().isEmpty()) {
         error = reply.errorMessage();
@@ -107,7 +132,7 @@ QJSValue CAutomationClient::call(const QString& method, const QJSValue& argument
                                .arg(target.inTypes.size()));
         return {};
     }
-    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, target.interface, target.member);
+    QDBusMessage message = QDBusMessage::createMethodCall(service_, kPath, target.interface, target.member);
     QVariantList converted;
     for (int i = 0; i < count; ++i) {
         const auto argument = ToDBusArgument(arguments.property(i), target.inTypes.at(i));

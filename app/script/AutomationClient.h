@@ -16,11 +16,21 @@ namespace tarsion {
 class CAutomationClient final : public QObject {
     Q_OBJECT
 public:
-    // With a `terminal`, a call that runs long says there that it is being waited for.
-    explicit CAutomationClient(QDBusConnection bus, std::FILE* terminal = nullptr, QObject* parent = nullptr);
+    // The program that serves every script unless one names a board.
+    static const QString kService;
+    // A board's own program: this and the board's id.
+    static const QString kBoardServicePrefix;
+    // How long a script waits for the program of a named board to come up.
+    static constexpr int kBoardWaitMs = 10000;
+
+    // With a `terminal`, a call that runs long says there that it is being waited for. `service` is
+    // the bus name of the program to drive.
+    explicit CAutomationClient(QDBusConnection bus, std::FILE* terminal = nullptr, QObject* parent = nullptr,
+                               QString service = kService);
 
     // Sends the creation request (which starts the program through D-Bus activation when none
-    // runs) and learns the object's methods. False with the reason in `error`.
+    // runs; a named board's program can't be started so, and is waited for a while) and learns the
+    // object's methods. False with the reason in `error`.
     bool Create(QString& error);
 
     // The method a script name stands for, or an empty string.
@@ -38,8 +48,11 @@ private:
     bool Introspect(QString& error);
     QDBusMessage CallBlocking(const QDBusMessage& message);
 
+    bool WaitForBoard(QString& error);
+
     QDBusConnection bus_;
     std::FILE* terminal_;
+    QString service_;
     QHash<QString, Method> methods_; // by lower-case name
 };
 

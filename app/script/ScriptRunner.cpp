@@ -136,7 +136,8 @@ void CScriptRunner::quit(int code) {
 }
 
 QJSValue CScriptRunner::connectTarsion() {
-    auto* client = new CAutomationClient(QDBusConnection::sessionBus(), CWaitingLine::Terminal());
+    auto* client = new CAutomationClient(QDBusConnection::sessionBus(), CWaitingLine::Terminal(), nullptr,
+                                         service_.isEmpty() ? CAutomationClient::kService : service_);
     QJSValue object = engine_.newQObject(client);
     QString error;
     if (!client->Create(error)) {

@@ -21,6 +21,8 @@ public:
     // Returns the exit status: 0, the code given to WScript.Quit, or 1 after an uncaught error,
     // which is described (file, line, message) in `error`.
     int Run(const QString& source, QString& error);
+    // The bus name of the program the script drives (tarsion-script --board).
+    void SetService(const QString& service) { service_ = service; }
 
     QString scriptName() const;
 
@@ -34,6 +36,7 @@ private:
     QString scriptPath_;
     QStringList arguments_;
     bool hasDisplay_;
+    QString service_;
     bool quitRequested_ = false;
     int quitCode_ = 0;
     QJSEngine engine_;

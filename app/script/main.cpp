@@ -1,8 +1,11 @@
-// tarsion-script FILE [ARGUMENTS...]: runs a JavaScript file that drives Tarsion through its
-// automation object.
+// tarsion-script [--board ID] FILE [ARGUMENTS...]: runs a JavaScript file that drives Tarsion
+// through its automation object.
 
+#include "AutomationClient.h"
 #include "ScriptRunner.h"
 #include "ScriptSource.h"
+#include "app/ProcessSetup.h"
+#include "board/BoardLock.h"
 #include "board/RegularFile.h"
 
 #include <QApplication>
@@ -11,8 +14,69 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace {
+
+constexpr int kUsageExitCode = 2;
+
+const char* const kUsage =
+    "Usage: tarsion-script [--board ID] FILE [ARGUMENTS...]\n"
+    "Runs the JavaScript FILE against Tarsion's automation object; ARGUMENTS go to the script\n"
+    "(WScript.Arguments). The exit status is the script's (WScript.Quit), 1 after an error.\n"
+    "\n"
+    "  --board ID   drive the program of board ID (tarsion --board-id ID), bus name\n"
+    "               com.tessaric.Tarsion.Board.ID, waiting up to 10 s for it to come up;\n"
+    "               without it, the first program (com.tessaric.Tarsion), started when none runs\n"
+    "  --help       show this text\n"
+    "  --version    show the version\n";
+
+// The options before FILE; what follows FILE belongs to the script.
+struct Options {
+    std::string board;
+    int firstScriptArgument = 0;
+};
+
+// 0 when the script is to run; otherwise the exit status, the text already written.
+int ParseOptions(int argc, char** argv, Options& options) {
+    int i = 1;
+    for (; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") {
+            ++i;
+            break;
+        }
+        if (argument.size() < 2 || argument.front() != '-')
+            break;
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage, stdout);
+            return -1;
+        }
+        if (argument == "--version") {
+            std::printf("tarsion-script %s\n", TARSION_VERSION);
+            return -1;
+        }
+        const bool board = argument == "--board" && i + 1 < argc;
+        const std::string_view value = board                              ? std::string_view(argv[i + 1])
+                                       : argument.starts_with("--board=") ? argument.substr(8)
+                                                                          : std::string_view();
+        if (!value.empty() && tarsion::IsValidBoardId(value)) {
+            options.board = value;
+            i += board ? 1 : 0;
+            continue;
+        }
+        std::fprintf(stderr, "tarsion-script: %s %.*s\n%s",
+                     argument.starts_with("--board") ? "no board id given with" : "unknown option",
+                     static_cast<int>(argument.size()), argument.data(), kUsage);
+        return kUsageExitCode;
+    }
+    if (i >= argc) {
+        std::fprintf(stderr, "tarsion-script: no script named\n%s", kUsage);
+        return kUsageExitCode;
+    }
+    options.firstScriptArgument = i;
+    return 0;
+}
 
 // Without a display (or on the offscreen platform) no window may be opened, not even to report.
 bool HasDisplay() {
@@ -34,18 +98,29 @@ int Fail(const QString& text, bool hasDisplay) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Before anything opens a descriptor that could take the place of a closed standard one.
+    tarsion::OpenStandardDescriptors();
+    Options options;
+    if (const int status = ParseOptions(argc, argv, options); status != 0)
+        return status < 0 ? 0 : status;
+    std::string homeError;
+    if (!tarsion::EnsureHomeFolder(homeError)) {
+        std::fprintf(stderr, "tarsion-script: %s\n", homeError.c_str());
+        return 1;
+    }
+    // Qt takes only what precedes the script: a script's own "-style" argument stays the script's.
+    int qtArgc = options.firstScriptArgument;
     const bool hasDisplay = HasDisplay();
     std::unique_ptr<QCoreApplication> app;
     if (hasDisplay)
-        app = std::make_unique<QApplication>(argc, argv);
+        app = std::make_unique<QApplication>(qtArgc, argv);
     else
-        app = std::make_unique<QCoreApplication>(argc, argv);
+        app = std::make_unique<QCoreApplication>(qtArgc, argv);
 
-    QStringList arguments = app->arguments();
-    if (arguments.size() < 2)
-        return Fail(QStringLiteral("usage: tarsion-script FILE [ARGUMENTS...]"), hasDisplay);
-    arguments.removeFirst();
-    const QString path = arguments.takeFirst();
+    const QString path = QString::fromLocal8Bit(argv[options.firstScriptArgument]);
+    QStringList arguments;
+    for (int i = options.firstScriptArgument + 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     if (tarsion::IsVbScript(path))
         return Fail(
             QStringLiteral("%1: VBScript files can't be run; tarsion-script runs JavaScript (.js) files only")
@@ -67,6 +142,9 @@ int main(int argc, char** argv) {
     }
 
     tarsion::CScriptRunner runner(path, arguments, hasDisplay);
+    if (!options.board.empty())
+        runner.SetService(tarsion::CAutomationClient::kBoardServicePrefix +
+                          QString::fromStdString(options.board));
     QString error;
     const int status = runner.Run(
         tarsion::DecodeScript(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))), error);

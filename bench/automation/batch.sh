@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Batch calls and the Python client, each on a private session bus against `tarsion --headless`:
 #  1. 10,000 register writes as single Poke calls and as one PokeMany, on the virtual board at the
 #     pace of a real port (sim-paced), against the port's own pace;

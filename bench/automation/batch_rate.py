@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 """Register writes one call each against the same writes in one PokeMany call, on a paced virtual
 board (TARSION_PORT=sim-paced): each chip register write is 10 byte cycles of 9 port accesses at
 about 1 us each, so the port's own pace is about 90 us a write. Prints one line:

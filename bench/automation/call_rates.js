@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// SPDX-FileCopyrightText: 2026 Tessaric
 // Automation call rates through tarsion-script: Poke and Peek against a call that does no work
 // (D-Bus Peer.Ping on the same object). The three take turns in rounds of a few hundred calls, so
 // that a change in the machine's load meets all of them alike.

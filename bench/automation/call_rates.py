@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 """Automation call rates through a plain D-Bus client (dbus-python, Debian's python3-dbus).
 
 Poke and Peek against a call that does no work (Peer.Ping on the same object). The three take

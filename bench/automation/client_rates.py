@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 """Call rates of the tarsion Python client against plain dbus-python: Poke and Peek, each in rounds
 that take turns, so a change in the machine's load meets both alike. Prints one line:
 "client_poke=N plain_poke=N client_peek=N plain_peek=N" (calls per second).

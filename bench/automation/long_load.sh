@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # A long load watched as a person sees it: the program with its window (on X11 under Xvfb when
 # installed, else offscreen) on the virtual board with real-port timing (TARSION_PORT=sim-paced),
 # loading a full generated pattern through tarsion-script. Prints how long the load took and how

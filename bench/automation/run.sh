@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Automation call rates with the window open on the DataFlow page (the largest): Poke and Peek
 # against a call that does no work (Peer.Ping), through tarsion-script and through a plain D-Bus
 # client (dbus-python), with the window drawn offscreen and on X11 (Xvfb, when installed). Each row

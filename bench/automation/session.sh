@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Sourced by the automation benchmarks: scratch user folders (removed at exit) so the program never
 # touches the user's own files, a private X server on request, and a wait for the bus name.
 work="$(mktemp -d)"

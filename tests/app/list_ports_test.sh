@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # `tarsion --list-ports` runs with no display and no session bus, touches no user file and ends with
 # status 0, whether or not the machine has a parallel port.
 # Usage: list_ports_test.sh TARSION

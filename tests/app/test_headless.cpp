@@ -26,7 +26,7 @@ struct HeadlessRun {
         test::ClearSettings();
         HeadlessServices services;
         services.connectSessionBus = [] { return true; };
-        services.bindPort = [this] {
+        services.bindPort = [this](const BoardChoice&) {
             auto fresh = std::make_unique<VirtualBoard>();
             board = fresh.get();
             if (silentBoard)
@@ -113,7 +113,7 @@ TEST(HeadlessServer, QuestionsAreAnsweredNoOnTheErrorStream) {
 TEST(HeadlessServer, StartsOnlyWhenItCanServeAutomation) {
     HeadlessServices services;
     services.connectSessionBus = [] { return true; };
-    services.bindPort = [] { return PortBinding{std::make_unique<VirtualBoard>(), {}}; };
+    services.bindPort = [](const BoardChoice&) { return PortBinding{std::make_unique<VirtualBoard>(), {}}; };
     services.startAutomation = [](CBoardOperations&, std::function<void()>) {
         return std::unique_ptr<CAutomationServer>();
     };

@@ -23,7 +23,7 @@ struct AppRun {
     AppRun() {
         StartUpServices services;
         services.connectSessionBus = [] { return true; };
-        services.bindPort = [this] {
+        services.bindPort = [this](const BoardChoice&) {
             auto fresh = std::make_unique<VirtualBoard>();
             board = fresh.get();
             if (prepareBoard)
@@ -103,7 +103,10 @@ TEST_F(StartUpTest, FreshStartReadsTheBoardAndPlacesTheWindow) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.pos(), QPoint(0, 0));
     EXPECT_EQ(window.size(), QSize(550, 500));
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("Tessaric - TRM90627"));
+    // The board's id follows the title: a station has one window per board.
+    EXPECT_EQ(window.windowTitle(),
+              QStringLiteral("Tessaric - TRM90627 [%1]").arg(QString::fromStdString(run.app->Doc().boardId)));
+    EXPECT_FALSE(run.app->Doc().boardId.empty());
     EXPECT_EQ(run.app->Ops().Link().BaseAddress(), 0x378);
     EXPECT_TRUE(run.prompt.messages.empty());
 }
@@ -196,8 +199,10 @@ TEST_F(StartUpTest, SettingsWrittenAtExitAreUsedAtTheNextStart) {
     }
     QSettings raw(QStringLiteral("Tessaric"), QStringLiteral("Tarsion"));
     raw.beginGroup(QStringLiteral("Settings"));
-    EXPECT_EQ(raw.childKeys().size(), 14);
+    EXPECT_EQ(raw.childKeys().size(), 15);
     EXPECT_EQ(raw.value(QStringLiteral("BaseAddress")).toInt(), 632);
+    // Another base chosen: a program started by activation is to find this board.
+    EXPECT_EQ(raw.value(QStringLiteral("Port")).toString(), QStringLiteral("auto"));
 
     AppRun second;
     ASSERT_TRUE(second.Start());
@@ -225,9 +230,10 @@ TEST_F(StartUpTest, DocumentFileBecomesTitleAndRecentFile) {
     const QString path = dir.filePath(QStringLiteral("bench.cfg"));
     QFile(path).open(QIODevice::WriteOnly);
     AppRun run;
-    ASSERT_TRUE(run.Start({QStringLiteral("--automation"), path}));
+    ASSERT_TRUE(run.Start(
+        {QStringLiteral("--automation"), QStringLiteral("--board-id"), QStringLiteral("rack_2"), path}));
     EXPECT_TRUE(run.app->AutomationRequested());
-    EXPECT_EQ(run.app->MainWindow().windowTitle(), QStringLiteral("Tessaric - bench.cfg"));
+    EXPECT_EQ(run.app->MainWindow().windowTitle(), QStringLiteral("Tessaric - bench.cfg [rack_2]"));
     EXPECT_EQ(run.app->MainWindow().RecentFiles().Files(), QStringList{path});
 }
 
@@ -249,7 +255,7 @@ TEST_F(StartUpTest, StartUpFailuresEndTheProgram) {
 
     StartUpServices noDriver;
     noDriver.connectSessionBus = [] { return true; };
-    noDriver.bindPort = [] { return PortBinding{nullptr, "permission denied"}; };
+    noDriver.bindPort = [](const BoardChoice&) { return PortBinding{nullptr, "permission denied"}; };
     noDriver.prompt = &prompt;
     CTarsionApp withoutDriver(noDriver);
     EXPECT_FALSE(withoutDriver.StartUp({QStringLiteral("tarsion")}));

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # D-Bus activation end to end: a first run of tarsion writes its activation file; on a new bus with
 # no program running, a script's creation request then starts tarsion, whose virtual board the
 # script drives.
@@ -17,7 +19,8 @@ dbus-run-session -- bash -c '
 ' first "$tarsion"
 service="$XDG_DATA_HOME/dbus-1/services/com.tessaric.Tarsion.service"
 [ -f "$service" ] || fail "no activation file at $service"
-expected="$(printf '[D-BUS Service]\nName=com.tessaric.Tarsion\nExec=%s --automation' "$(readlink -f "$tarsion")")"
+expected="$(printf '[D-BUS Service]\nName=com.tessaric.Tarsion\nExec=%s --automation\n# tarsion %s' \
+    "$(readlink -f "$tarsion")" "$("$tarsion" --version | cut -d' ' -f2)")"
 [ "$(cat "$service")" = "$expected" ] || fail "activation file reads: $(cat "$service")"
 
 # 2. A script with no program running starts one and drives its board.

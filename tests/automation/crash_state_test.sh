@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # The virtual board keeps its state through a crash: tarsion is killed with -9 shortly after a burst
 # of Pokes, and a restart on the same state file shows the last value the script saw acknowledged.
 # Usage: crash_state_test.sh TARSION TARSION_SCRIPT

@@ -1,3 +1,5 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Sourced by the end-to-end scripts here. The run gets a scratch folder ($work, removed at exit)
 # that holds HOME and the XDG folders, so that tarsion's settings and activation file never touch
 # the user's, and it inherits no session bus. The helpers are exported for the `bash -c` scripts

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # The headless server and the termination signals end to end, as CI runs them: tarsion starts on a
 # virtual board with a state file, a script drives it through tarsion-script, a signal ends it;
 # then the board's state file and the settings must hold what a File > Exit leaves. Last, D-Bus

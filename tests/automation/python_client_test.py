@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 """The tarsion Python client against a headless Tarsion on a fresh virtual board: values, order,
 and failures raised with the item and the log's reason."""
 

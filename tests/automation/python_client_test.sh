@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # The tarsion Python module of this source tree against the headless server of this build.
 # Usage: python_client_test.sh TARSION
 set -euo pipefail

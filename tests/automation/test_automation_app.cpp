@@ -24,7 +24,7 @@ protected:
     AutomationApp() {
         StartUpServices services;
         services.connectSessionBus = [] { return true; };
-        services.bindPort = [this] {
+        services.bindPort = [this](const BoardChoice&) {
             auto fresh = std::make_unique<VirtualBoard>();
             board = fresh.get();
             if (failReadOut)

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusVariant>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -315,8 +316,9 @@ TEST(ActivationFile, StartsThisExecutableWithTheAutomationSwitch) {
         << qPrintable(error);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("[D-BUS Service]\nName=com.tessaric.Tarsion\n"
-                                         "Exec='/opt/bench tools/tarsion' --automation\n"));
+    EXPECT_EQ(file.readAll(),
+              QByteArray("[D-BUS Service]\nName=com.tessaric.Tarsion\n"
+                         "Exec='/opt/bench tools/tarsion' --automation\n# tarsion " TARSION_VERSION "\n"));
     file.close();
 
     test::AutomationBench bench;
@@ -324,8 +326,86 @@ TEST(ActivationFile, StartsThisExecutableWithTheAutomationSwitch) {
     EXPECT_NE(server, nullptr);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "[D-BUS Service]\nName=com.tessaric.Tarsion\nExec=" +
-                                  QCoreApplication::applicationFilePath().toUtf8() + " --automation\n");
+                                  QCoreApplication::applicationFilePath().toUtf8() +
+                                  " --automation\n# tarsion " TARSION_VERSION "\n");
     qunsetenv("XDG_DATA_HOME");
+}
+
+// Each case: what the user's file starts (a program and the version that wrote it), whether the
+// running program is the installed one; then what the user's file starts afterwards.
+struct ActivationCase {
+    const char* name;
+    const char* userProgram; // "" no file; "build", "other", "gone" or "installed"
+    const char* userVersion;
+    bool runningInstalled;
+    const char* expectedProgram; // "" no file
+    bool noted;
+};
+
+TEST(ActivationFile, PointsOnlyAtAnInstalledOrTheRunningProgramAndKeepsANewerOne) {
+    const ActivationCase cases[] = {
+        {"fresh account, own build", "", "", false, "build", false},
+        {"older build's file", "other", "1.00", false, "build", false},
+        {"newer program's file", "other", "9.99", false, "other", true},
+        {"newer but gone", "gone", "9.99", false, "build", false},
+        {"written before versions were noted", "other", "", false, "build", false},
+        {"installed program, fresh account", "", "", true, "", false},
+        {"installed program, file of a program gone", "gone", "1.00", true, "", true},
+        {"installed program, a build's file", "other", "1.00", true, "other", false},
+    };
+    for (const ActivationCase& c : cases) {
+        QTemporaryDir dir;
+        auto program = [&dir](const QString& name) {
+            const QString path = dir.filePath(name);
+            QFile file(path);
+            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            return path;
+        };
+        const QString installed = program(QStringLiteral("installed"));
+        const QString build = program(QStringLiteral("build"));
+        const QString other = program(QStringLiteral("other"));
+        const QString systemFile = dir.filePath(QStringLiteral("system.service"));
+        QString error;
+        ASSERT_TRUE(WriteActivationFile(systemFile, installed, error)) << qPrintable(error);
+        const QString userFile = dir.filePath(QStringLiteral("user/com.tessaric.Tarsion.service"));
+        if (*c.userProgram) {
+            QDir().mkpath(dir.filePath(QStringLiteral("user")));
+            QFile file(userFile);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral("[D-BUS Service]\nName=com.tessaric.Tarsion\nExec=%1 --automation\n%2")
+                           .arg(dir.filePath(QString::fromLatin1(c.userProgram)),
+                                *c.userVersion
+                                    ? QStringLiteral("# tarsion %1\n").arg(QLatin1String(c.userVersion))
+                                    : QString())
+                           .toUtf8());
+        }
+        QString note;
+        const ActivationContext context{
+            userFile, c.runningInstalled ? installed : build, QStringLiteral("1.50"), {systemFile}};
+        EXPECT_TRUE(UpdateActivationFile(context, note, error)) << c.name << ": " << qPrintable(error);
+        EXPECT_EQ(!note.isEmpty(), c.noted) << c.name << ": " << qPrintable(note);
+        QFile result(userFile);
+        if (!*c.expectedProgram) {
+            EXPECT_FALSE(result.exists()) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(result.open(QIODevice::ReadOnly)) << c.name;
+        EXPECT_TRUE(result.readAll().contains(
+            ("Exec=" + dir.filePath(QString::fromLatin1(c.expectedProgram)) + " --automation\n").toUtf8()))
+            << c.name;
+    }
+}
+
+TEST(ActivationFile, AWriteThatCantBeDoneIsReported) {
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath(QStringLiteral("data")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QString error;
+    EXPECT_FALSE(WriteActivationFile(dir.filePath(QStringLiteral("data/dbus-1/services/x.service")),
+                                     QStringLiteral("/usr/bin/tarsion"), error));
+    EXPECT_FALSE(error.isEmpty());
 }
 
 } // namespace

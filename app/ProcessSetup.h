@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace tarsion {
+
+// What a process needs before anything else runs, for tarsion and tarsion-script alike.
+
+// Descriptors 0 to 2 that were closed are opened on /dev/null, so that no pipe or socket opened
+// later takes their place and receives what is meant for standard output or error.
+void OpenStandardDescriptors();
+
+// With HOME unset or empty, HOME becomes the home folder of the user database's entry for this
+// user, so that settings never land in "/.config". False, with the reason, when there is none.
+bool EnsureHomeFolder(std::string& error);
+
+// Where parallel-port locks live: /run/lock, shared by every user, when it can be written; else
+// the user's runtime folder; else /tmp.
+std::string PortLockFolder();
+
+// Whether Qt can open a window here: an X server or Wayland compositor that accepts a connection,
+// or a platform that needs neither (offscreen). Checked before Qt is asked, which would abort.
+bool DisplayUsable();
+
+} // namespace tarsion

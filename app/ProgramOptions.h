@@ -1,0 +1,40 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarsion {
+
+// The program's command line, read before any Qt object exists so that --help, --version and a
+// wrong option need neither a display nor a bus.
+struct ProgramOptions {
+    enum class Action { Run, Help, Version, ListPorts, Refuse };
+    Action action = Action::Run;
+    // Set by D-Bus activation.
+    bool automation = false;
+    bool headless = false;
+    // Headless: demo mode when the initial read-out fails, instead of ending the program.
+    bool demo = false;
+    // --port: the board, as TARSION_PORT names it.
+    std::optional<std::string> port;
+    // --board-id; empty: derived from the port.
+    std::string boardId;
+    std::vector<std::string> files;
+    // Refuse: what was wrong.
+    std::string error;
+};
+
+// Exit status of a command line the program does not take.
+inline constexpr int kUsageExitCode = 2;
+
+// `arguments` without the program name. Qt's own switches (-platform NAME, -style NAME, ...) are
+// let through for Qt to take.
+ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments);
+
+// The text of `tarsion --help`.
+std::string ProgramUsage();
+// "tarsion 1.06".
+std::string ProgramVersion();
+
+} // namespace tarsion

@@ -1,0 +1,139 @@
+// Several boards on one PC: the command line, board ids and where boards are locked, and the lock
+// that keeps a second program off a board.
+#include "app/ProcessSetup.h"
+#include "app/ProgramOptions.h"
+#include "board/BoardLock.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace tarsion {
+namespace {
+
+using Action = ProgramOptions::Action;
+
+struct OptionCase {
+    std::vector<std::string> arguments;
+    Action action;
+    std::string port;
+    std::string boardId;
+    std::size_t files;
+};
+
+TEST(ProgramOptions, TakesOwnAndQtOptionsAndRefusesTheRest) {
+    const OptionCase cases[] = {
+        {{}, Action::Run, "", "", 0},
+        {{"--port", "sim:a b.txt", "--board-id", "bench_1"}, Action::Run, "sim:a b.txt", "bench_1", 0},
+        {{"--port=/dev/parport1", "--board-id=x-2"}, Action::Run, "/dev/parport1", "x-2", 0},
+        // Qt's switches and their values are Qt's, not file names.
+        {{"-platform", "offscreen", "-style=fusion", "-reverse", "bench.cfg"}, Action::Run, "", "", 1},
+        {{"--", "--port"}, Action::Run, "", "", 1},
+        {{"--headless", "--help", "--no-such"}, Action::Help, "", "", 0},
+        {{"--list-ports"}, Action::ListPorts, "", "", 0},
+        {{"--no-such"}, Action::Refuse, "", "", 0},
+        {{"--port"}, Action::Refuse, "", "", 0},
+        {{"--port="}, Action::Refuse, "", "", 0},
+        {{"--demo=1"}, Action::Refuse, "", "", 0},
+        {{"--board-id", "7up"}, Action::Refuse, "", "", 0},
+        {{"--board-id", "-x"}, Action::Refuse, "", "", 0},
+        {{"--board-id", "a.b"}, Action::Refuse, "", "", 0},
+        {{"--board-id", std::string(65, 'a')}, Action::Refuse, "", "", 0},
+    };
+    for (const OptionCase& c : cases) {
+        const ProgramOptions options = ParseProgramOptions(c.arguments);
+        const std::string label = c.arguments.empty() ? "(none)" : c.arguments.front();
+        EXPECT_EQ(options.action, c.action) << label << ": " << options.error;
+        if (c.action != Action::Run)
+            continue;
+        EXPECT_EQ(options.port.value_or(""), c.port) << label;
+        EXPECT_EQ(options.boardId, c.boardId) << label;
+        EXPECT_EQ(options.files.size(), c.files) << label;
+    }
+}
+
+struct IdentityCase {
+    std::string spec;
+    std::string device; // what the machine has at the base
+    std::string id;
+    std::string lockPath;
+};
+
+TEST(BoardIdentity, EveryPortHasAnIdFitForABusNameAndOneLockPerBoard) {
+    const IdentityCase cases[] = {
+        {"sim:board.txt", "", "sim-board", "board.txt.lock"},
+        // Paced or not, one file is one board.
+        {"sim-paced:/srv/rack 2/board.txt", "", "sim-board", "/srv/rack 2/board.txt.lock"},
+        {"sim:/tmp/2nd.état.txt", "", "sim-2nd___tat", "/tmp/2nd.état.txt.lock"},
+        {"sim", "", "sim", ""},
+        {"sim-paced", "", "sim-paced", ""},
+        {"/dev/parport1", "/dev/parport0", "parport1", "/run/lock/tarsion-parport1.lock"},
+        // "auto" and "direct" on a port's base lock the same file as its device does.
+        {"", "/dev/parport0", "parport0", "/run/lock/tarsion-parport0.lock"},
+        {"direct", "/dev/parport0", "parport0", "/run/lock/tarsion-parport0.lock"},
+        {"direct", "", "port378", "/run/lock/tarsion-io-378.lock"},
+        {"nonsense", "", "nonsense", ""},
+    };
+    for (const IdentityCase& c : cases) {
+        const BoardIdentity identity =
+            IdentifyBoard(c.spec, 0x378, "/run/lock", [&c](std::uint16_t) { return c.device; });
+        EXPECT_EQ(identity.defaultId, c.id) << c.spec;
+        EXPECT_TRUE(IsValidBoardId(identity.defaultId)) << c.spec;
+        EXPECT_EQ(identity.lockPath, c.lockPath) << c.spec;
+    }
+}
+
+TEST(BoardLock, ASecondTakerIsRefusedWithTheHolderNamedUntilTheHolderLetsGo) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QStringLiteral("board.txt.lock")).toStdString();
+    std::string error;
+    auto held = CBoardLock::Take(path, {0, "sim-board", "sim:board.txt"}, error);
+    ASSERT_NE(held, nullptr) << error;
+
+    // A lock is per open file: a second taking in this process meets it as another program would.
+    EXPECT_EQ(CBoardLock::Take(path, {0, "other", "sim:board.txt"}, error), nullptr);
+    EXPECT_NE(error.find("pid " + std::to_string(getpid()) + ", board id sim-board"), std::string::npos)
+        << error;
+    const auto holder = CBoardLock::Holder(path);
+    ASSERT_TRUE(holder.has_value());
+    EXPECT_EQ(holder->pid, getpid());
+    EXPECT_EQ(holder->port, "sim:board.txt");
+
+    held.reset();
+    EXPECT_FALSE(CBoardLock::Holder(path).has_value());
+    EXPECT_NE(CBoardLock::Take(path, {0, "other", "sim:board.txt"}, error), nullptr) << error;
+}
+
+TEST(BoardLock, APlantedLinkIsNotFollowed) {
+    QTemporaryDir dir;
+    const std::filesystem::path target = dir.filePath(QStringLiteral("victim")).toStdString();
+    const std::filesystem::path link = dir.filePath(QStringLiteral("board.txt.lock")).toStdString();
+    std::filesystem::create_symlink(target, link);
+    std::string error;
+    EXPECT_EQ(CBoardLock::Take(link, {0, "sim-board", "sim:board.txt"}, error), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(target));
+    std::filesystem::create_directory(dir.filePath(QStringLiteral("dir.lock")).toStdString());
+    EXPECT_EQ(CBoardLock::Take(dir.filePath(QStringLiteral("dir.lock")).toStdString(), {}, error), nullptr);
+}
+
+TEST(ProcessSetup, AnUnsetHomeComesFromTheUserDatabase) {
+    const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
+    for (const bool empty : {false, true}) {
+        if (empty)
+            setenv("HOME", "", 1);
+        else
+            unsetenv("HOME");
+        std::string error;
+        ASSERT_TRUE(EnsureHomeFolder(error)) << error;
+        ASSERT_NE(std::getenv("HOME"), nullptr);
+        EXPECT_EQ(std::string(std::getenv("HOME")), getpwuid(getuid())->pw_dir);
+    }
+    setenv("HOME", saved.c_str(), 1);
+}
+
+} // namespace
+} // namespace tarsion
