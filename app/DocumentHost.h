@@ -6,6 +6,7 @@
 #include "board/PortBackend.h"
 #include "board/SteadyClock.h"
 #include "ops/BoardOperations.h"
+#include "ops/RegisterSession.h"
 #include "ops/TarsionDoc.h"
 
 #include <memory>
@@ -24,6 +25,7 @@ public:
     CTarsionDoc& Doc() { return doc_; }
     CBoardLink& Link() { return link_; }
     CBoardOperations& Ops() { return ops_; }
+    CRegisterSession& Registers() { return registers_; }
 
     // Document start-up once the window shows: settings, port base address, initial read-out. When
     // the read-out fails, the port layer's cause goes to standard error once. True when the board
@@ -42,6 +44,7 @@ private:
     CBoardLink link_;
     CBoardOperations ops_;
     std::string noBoardCause_;
+    CRegisterSession registers_{ops_};
     // Goes before the board it writes.
     std::unique_ptr<CStateFlusher> stateFlusher_;
 };

@@ -15,6 +15,7 @@ class IUserPrompt;
 class CFileCommands {
 public:
     CFileCommands(CBoardOperations& ops, IUserPrompt& prompt, IFileChooser& files);
+    IFileChooser& Files() { return files_; }
 
     // which: 0 = I, 1 = Q.
     void DumpCoefficientRam(int which);

@@ -182,6 +182,7 @@ void CMainFrame::OnFocusChanged(QWidget* now) {
 void CMainFrame::UpdateEditActions() {
     for (const char* name : {"editUndo", "editCut", "editCopy", "editPaste", "filePrint"})
         Action(QString::fromLatin1(name)).setEnabled(logWindowActive_);
+    UpdateRegisterUndo();
 }
 
 void CMainFrame::ActivatePane(bool logWindow) {

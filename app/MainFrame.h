@@ -18,8 +18,10 @@ namespace tarsion {
 
 class CAppSettings;
 class CBoardOperations;
+class CCompareView;
 class CHelpWindow;
 class CLogWindow;
+class CRegisterSession;
 class CSignalViewMenu;
 class CStatusStrip;
 class CTarsionDoc;
@@ -70,6 +72,12 @@ public:
     // Whether the log window is the active pane (Edit and Print act on it, New writes its note).
     bool LogWindowActive() const { return logWindowActive_; }
 
+    // Snapshots, undo of register writes, the Compare view, find and export of the registers.
+    void AttachRegisters(CRegisterSession& session);
+    CCompareView* CompareView() const { return compareView_; }
+    // Shows the page and gives the field's control the focus.
+    void GoToField(int page, const QString& control);
+
 signals:
     void runScriptRequested();
     void newScriptRequested();
@@ -106,6 +114,10 @@ private:
     void ActivatePane(bool logWindow);
     void UpdateWindowTitle();
     QPrinter& Printer();
+    void UpdateRegisterUndo();
+    void UndoOrRedoRegisterWrite(bool undo);
+    void ExportRegisters(bool header);
+    void FindField();
 
     CTarsionDoc& doc_;
     CBoardOperations& ops_;
@@ -128,6 +140,13 @@ private:
     QPointer<CHelpWindow> help_;
     CSignalViewMenu* signalViews_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
+    QMenu* editMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
+    QMenu* dumpMenu_ = nullptr;
+    CRegisterSession* registers_ = nullptr;
+    CCompareView* compareView_ = nullptr;
+    QAction* registerUndo_ = nullptr;
+    QAction* registerRedo_ = nullptr;
 };
 
 } // namespace tarsion

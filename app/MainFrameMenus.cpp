@@ -37,7 +37,8 @@ QAction* CMainFrame::AddAction(QMenu* menu, const QString& name, const QString& 
 void CMainFrame::CreateMenus() {
     CreateFileMenu();
     CreateEditMenu();
-    signalViews_ = new CSignalViewMenu(*this, doc_, ops_, *menuBar()->addMenu(QStringLiteral("&View")));
+    viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
+    signalViews_ = new CSignalViewMenu(*this, doc_, ops_, *viewMenu_);
     CreateDumpMenu();
     CreateActionsMenu();
     CreateHelpMenu();
@@ -98,6 +99,7 @@ void CMainFrame::RebuildRecentFileEntries() {
 
 void CMainFrame::CreateEditMenu() {
     QMenu* menu = menuBar()->addMenu(QStringLiteral("&Edit"));
+    editMenu_ = menu;
     struct EditItem {
         const char* name;
         const char* text;
@@ -137,6 +139,7 @@ void CMainFrame::CreateEditMenu() {
 
 void CMainFrame::CreateDumpMenu() {
     QMenu* menu = menuBar()->addMenu(QStringLiteral("Dump"));
+    dumpMenu_ = menu;
     AddAction(menu, QStringLiteral("dumpExternalMemory"), QStringLiteral("External Memory"),
               QStringLiteral("Dumps contents of external memory into a file"))
         ->setEnabled(false);

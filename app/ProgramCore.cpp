@@ -57,6 +57,10 @@ CBoardOperations& CProgramCore::Ops() {
     return host_->Ops();
 }
 
+CRegisterSession& CProgramCore::Registers() {
+    return host_->Registers();
+}
+
 bool CProgramCore::Open(const QStringList& arguments) {
     if (!connectSessionBus_()) {
         Fail(QStringLiteral(

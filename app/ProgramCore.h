@@ -17,6 +17,7 @@ namespace tarsion {
 
 class CBoardOperations;
 class CDocumentHost;
+class CRegisterSession;
 class CTarsionDoc;
 class IUserPrompt;
 
@@ -73,6 +74,7 @@ public:
     std::string NoBoardCause() const;
     CTarsionDoc& Doc();
     CBoardOperations& Ops();
+    CRegisterSession& Registers();
     CAppSettings& Settings() { return settings_; }
     const CommandLine& Options() const { return options_; }
     IUserPrompt& Prompt() { return prompt_; }

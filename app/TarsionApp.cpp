@@ -38,6 +38,10 @@ CTarsionApp::~CTarsionApp() {
     mainFrame_.reset();
 }
 
+CRegisterSession& CTarsionApp::Registers() {
+    return core_.Registers();
+}
+
 CTarsionDoc& CTarsionApp::Doc() {
     return core_.Doc();
 }
@@ -71,6 +75,7 @@ bool CTarsionApp::StartUp(const QStringList& arguments) {
 
 void CTarsionApp::CreateMainWindow() {
     mainFrame_ = std::make_unique<CMainFrame>(Doc(), Ops(), Prompt(), *files_, Settings());
+    mainFrame_->AttachRegisters(core_.Registers());
     mainFrame_->SetBoardId(QString::fromStdString(Doc().boardId));
     qtPrompt_.SetWindow(mainFrame_.get());
     qtPrompt_.Progress().SetTaskListener(

@@ -20,6 +20,7 @@ namespace tarsion {
 
 class CAutomationHookup;
 class CBoardOperations;
+class CRegisterSession;
 class CMainFrame;
 class CTarsionApp;
 class CTarsionDoc;
@@ -63,6 +64,7 @@ public:
 
     CTarsionDoc& Doc();
     CBoardOperations& Ops();
+    CRegisterSession& Registers();
     CMainFrame& MainWindow() { return *mainFrame_; }
     CAppSettings& Settings() { return core_.Settings(); }
     IUserPrompt& Prompt() { return core_.Prompt(); }

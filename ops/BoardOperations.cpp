@@ -1,6 +1,7 @@
 #include "BoardOperations.h"
 
 #include "PldGuard.h"
+#include "RegisterWrites.h"
 #include "TextHelpers.h"
 #include "board/ChipRegisters.h"
 
@@ -21,6 +22,19 @@ constexpr std::size_t kLongestLogLine = 8192;
 // Command bytes of the soft reset: a chip write of SoftReset, then of the empty address 0x13.
 constexpr std::uint8_t kSoftResetStart = 0x10;
 constexpr std::uint8_t kSoftResetEnd = 0x13;
+
+// The old and new word of the last read-modify-write, for its journal entry.
+struct ReadModifyWritten {
+    std::uint32_t oldValue = 0;
+    std::uint32_t newValue = 0;
+};
+ReadModifyWritten lastReadModifyWrite;
+
+void NoteReadModifyWrite(const CBoardOperations& ops, bool console, std::uint8_t address, std::string what) {
+    NoteRegisterWrite(ops, console,
+                      {RegisterSpace::Chip, address, lastReadModifyWrite.oldValue,
+                       lastReadModifyWrite.newValue, WriteSource::Page, std::move(what)});
+}
 
 } // namespace
 
@@ -197,12 +211,16 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
     Announce(form, FormatText("Poke %.2x %.8x ", address, data),
              FormatText(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );" : "Tarsion.Poke ( 0x%.2x, 0x%.8x );",
                         address, data));
+    const std::uint32_t old = doc_.Shadow().FetchChipReg(address);
     if (!link_.WriteChipReg(address, data)) {
         Log(FormatText(numeric ? "Couldn't Poke to Register %.2x" : "Couldn't Poke to Register 0x%.2x",
                        address),
             1);
         return false;
     }
+    NoteRegisterWrite(*this, form == Form::Text,
+                      {RegisterSpace::Chip, address, old, data, WriteSource::Page,
+                       FormatText("Poke %.2x %.8x", address, data)});
     Log(kDone, 1);
     return true;
 }
@@ -225,22 +243,32 @@ bool CBoardOperations::DoModifyBits(Form form, std::uint8_t address, std::uint32
              FormatText(form == Form::Numeric ? "Tarsion.ModifyBits ( 0x%.2x,0x%.8x,0x%.8x );"
                                               : "Tarsion.ModifyBits ( 0x%.2x, 0x%.8x, 0x%.8x );",
                         address, data, mask));
-    return ReadModifyWrite(address, ~mask, data & mask,
-                           FormatText("Couldn't Modify Bits Specified with the Mask %.8x", mask));
+    if (!ReadModifyWrite(address, ~mask, data & mask,
+                         FormatText("Couldn't Modify Bits Specified with the Mask %.8x", mask)))
+        return false;
+    NoteReadModifyWrite(*this, form == Form::Text, address,
+                        FormatText("ModifyBits %.2x %.8x %.8x", address, data, mask));
+    return true;
 }
 
 bool CBoardOperations::DoSetBits(Form form, std::uint8_t address, std::uint32_t mask) {
     Announce(form, FormatText("SetBits %.2x %.8x ", address, mask),
              FormatText("Tarsion.SetBits ( 0x%.2x,0x%.8x );", address, mask));
-    return ReadModifyWrite(address, ~std::uint32_t{0}, mask,
-                           FormatText("Couldn't Set Bits Specified with the Mask %.8x", mask));
+    if (!ReadModifyWrite(address, ~std::uint32_t{0}, mask,
+                         FormatText("Couldn't Set Bits Specified with the Mask %.8x", mask)))
+        return false;
+    NoteReadModifyWrite(*this, form == Form::Text, address, FormatText("SetBits %.2x %.8x", address, mask));
+    return true;
 }
 
 bool CBoardOperations::DoResetBits(Form form, std::uint8_t address, std::uint32_t mask) {
     Announce(form, FormatText("ResetBits %.2x %.8x ", address, mask),
              FormatText("Tarsion.ResetBits ( 0x%.2x,0x%.8x );", address, mask));
-    return ReadModifyWrite(address, ~mask, 0,
-                           FormatText("Couldn't Reset Bits Specified with the Mask %.8x", mask));
+    if (!ReadModifyWrite(address, ~mask, 0,
+                         FormatText("Couldn't Reset Bits Specified with the Mask %.8x", mask)))
+        return false;
+    NoteReadModifyWrite(*this, form == Form::Text, address, FormatText("ResetBits %.2x %.8x", address, mask));
+    return true;
 }
 
 bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
@@ -250,6 +278,7 @@ bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep,
         Log(failure, 1);
         return false;
     }
+    lastReadModifyWrite = {old, (old & keep) | set};
     Log(kDone, 1);
     return true;
 }
@@ -257,6 +286,7 @@ bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep,
 bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
     Announce(form, FormatText("Write %.2x %.2x ", reg, data),
              FormatText("Tarsion.Write ( 0x%.2x,0x%.2x );", reg, data));
+    const std::uint8_t old = doc_.Shadow().FetchBridgeReg(reg);
     if (!link_.WriteBridgeReg(reg, data)) {
         Log(FormatText(form == Form::Numeric ? "Couldn't Write to Chip Register # %.2x"
                                              : "Couldn't Write to 0x%x",
@@ -264,6 +294,9 @@ bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
             1);
         return false;
     }
+    NoteRegisterWrite(
+        *this, form == Form::Text,
+        {RegisterSpace::Bridge, reg, old, data, WriteSource::Page, FormatText("Write %.2x %.2x", reg, data)});
     Log(kDone, 1);
     return true;
 }
@@ -285,6 +318,7 @@ bool CBoardOperations::DoRead(Form form, std::uint8_t reg, std::uint8_t& value) 
 bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data) {
     Announce(form, FormatText("PldWrite %.2x %.2x ", reg, data),
              FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", reg, data));
+    const std::uint8_t old = doc_.Shadow().FetchPldReg(reg);
     PldGuard guard(*this);
     if (!guard.Begin())
         return false;
@@ -294,6 +328,9 @@ bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data
     }
     if (!guard.End(kPldRestoreFailed))
         return false;
+    NoteRegisterWrite(
+        *this, form == Form::Text,
+        {RegisterSpace::Pld, reg, old, data, WriteSource::Page, FormatText("PldWrite %.2x %.2x", reg, data)});
     Log(kDone, 1);
     return true;
 }

@@ -16,20 +16,17 @@ namespace tarsion {
 
 namespace {
 
+constexpr int kPage = 2;
 constexpr std::uint32_t kFractionMask = pageconv::kFractionFieldLargest;
 
 // The interpolation list shows x2 as "x 4" with decimate by 2 (bit 2): with bit 2 the index is
 // bits 10-11, without it bits 10-11 + 1.
-ListEncoding InterpolationEncoding() {
+ListEncoding InterpolationEncoding(const RegisterField& field) {
     constexpr std::uint32_t kDecimate = 0x4;
     return ListEncoding{
-        [](std::uint32_t word) {
-            const int field = static_cast<int>((word >> 10) & 0x3);
-            const int index = (word & kDecimate) != 0 ? field : field + 1;
-            return index <= 3 ? index : -1;
-        },
+        field.indexOf,
         [](int index) { return index == 0 ? kDecimate : static_cast<std::uint32_t>(index - 1) << 10; },
-        0xc04};
+        field.mask};
 }
 
 } // namespace
@@ -70,14 +67,12 @@ QGroupBox* CChannelsForm::BuildDeviceConfig() {
     QGroupBox* config = MakeGroup(QStringLiteral("Device Config (0x01)"),
                                   AddHexEdit("deviceConfigHex", {.reg = kDeviceConfig}));
     QGridLayout* grid = GroupGrid(config);
-    auto bit = [this](const char* name, const char* text, int number) {
-        return AddBitBox(name, QString::fromLatin1(text), kDeviceConfig, 1u << number);
-    };
-    grid->addWidget(bit("fifoBypass", "FIFO Bypass", 0), 0, 0);
-    grid->addWidget(bit("constellationBypass", "Constellation Map Bypass", 1), 1, 0);
-    grid->addWidget(bit("halfBandEnable", "Half Band Filter Enable", 4), 2, 0);
-    grid->addWidget(bit("xSinXBypass", "X/SinX Filter Bypass", 5), 3, 0);
-    grid->addWidget(bit("reserved", "Reserved", 14), 4, 0);
+    auto bit = [this](const char* name) { return AddBitBox(PageField(kPage, name)); };
+    grid->addWidget(bit("fifoBypass"), 0, 0);
+    grid->addWidget(bit("constellationBypass"), 1, 0);
+    grid->addWidget(bit("halfBandEnable"), 2, 0);
+    grid->addWidget(bit("xSinXBypass"), 3, 0);
+    grid->addWidget(bit("reserved"), 4, 0);
     auto* width = new QGridLayout;
     AddLabelled(width, QStringLiteral("Data Bit Width"),
                 AddHexEdit("dataBitWidth", {.reg = kDeviceConfig,
@@ -90,24 +85,19 @@ QGroupBox* CChannelsForm::BuildDeviceConfig() {
 
     QGroupBox* shaping = MakeGroup(QStringLiteral("Shaping Filter"));
     QGridLayout* shapingGrid = GroupGrid(shaping);
-    shapingGrid->addWidget(bit("shapingBypass", "Bypass", 3), 0, 0, 1, 2);
-    shapingGrid->addWidget(bit("twoBitMode", "2 Bit Mode", 12), 1, 0, 1, 2);
-    AddLabelled(shapingGrid, QStringLiteral("Shaping Filter Interpolation"),
-                AddList("shapingInterpolation", ItemTexts({"x2", "x 4", "x 8", "x 16"}), kDeviceConfig,
-                        InterpolationEncoding()));
+    shapingGrid->addWidget(bit("shapingBypass"), 0, 0, 1, 2);
+    shapingGrid->addWidget(bit("twoBitMode"), 1, 0, 1, 2);
+    const RegisterField& shapingInterpolation = PageField(kPage, "shapingInterpolation");
+    AddLabelled(shapingGrid, QString::fromUtf8(shapingInterpolation.label),
+                AddList(shapingInterpolation, InterpolationEncoding(shapingInterpolation)));
     grid->addWidget(shaping, 6, 0);
 
     QGroupBox* interpolation = MakeGroup(QStringLiteral("Interpolation Filter"));
     QGridLayout* interpolationGrid = GroupGrid(interpolation);
-    interpolationGrid->addWidget(bit("interpolationBypass", "Bypass", 13), 0, 0, 1, 2);
-    interpolationGrid->addWidget(bit("integerInterpolation", "Integer Interpolation Mode", 15), 1, 0, 1, 2);
-    AddLabelled(interpolationGrid, QStringLiteral("Factor/2"),
-                AddIntegerEdit("factorHalf", {.reg = kDeviceConfig,
-                                              .mask = 0xffff0000,
-                                              .shift = 16,
-                                              .minimum = 1,
-                                              .maximum = 65536,
-                                              .shownOffset = 1}));
+    interpolationGrid->addWidget(bit("interpolationBypass"), 0, 0, 1, 2);
+    interpolationGrid->addWidget(bit("integerInterpolation"), 1, 0, 1, 2);
+    const RegisterField& factorHalf = PageField(kPage, "factorHalf");
+    AddLabelled(interpolationGrid, QString::fromUtf8(factorHalf.label), AddIntegerEdit(factorHalf, 1, 65536));
     grid->addWidget(interpolation, 7, 0);
     return config;
 }
@@ -118,20 +108,14 @@ QGroupBox* CChannelsForm::BuildCalibration(const QString& title, std::uint8_t re
     const QString name = QString::fromLatin1(prefix);
     QGroupBox* group = MakeGroup(title, AddHexEdit(qPrintable(name + "Hex"), {.reg = reg}));
     QGridLayout* grid = GroupGrid(group);
-    AddLabelled(grid, QString(),
-                AddList(qPrintable(name + "Rounding"),
-                        ItemTexts({"No Rounding", "Round to 14 bits at Output", "Round to 12 bits at Output",
-                                   "Round in both Positions"}),
-                        reg, PlainListEncoding(0x3, 0, 4)));
+    AddLabelled(grid, QString(), AddList(PageField(kPage, qPrintable(name + "Rounding"))));
     AddFractionRow(grid, QStringLiteral("Scale"), reg, 14, pageconv::kScaleBase, scaleStep,
                    pageconv::kScaleStepRange, name + "Scale");
     AddFractionRow(grid, QStringLiteral("Offset"), reg, 4, pageconv::kOffsetBase, offsetStep,
                    pageconv::kOffsetStepRange, name + "Offset");
     const int row = grid->rowCount();
-    grid->addWidget(AddBitBox(qPrintable(name + "NegateScale"), QStringLiteral("Negate Scale"), reg, 0x8),
-                    row, 0, 1, 2);
-    grid->addWidget(AddBitBox(qPrintable(name + "NegateOffset"), QStringLiteral("Negate Offset"), reg, 0x4),
-                    row, 2, 1, 3);
+    grid->addWidget(AddBitBox(PageField(kPage, qPrintable(name + "NegateScale"))), row, 0, 1, 2);
+    grid->addWidget(AddBitBox(PageField(kPage, qPrintable(name + "NegateOffset"))), row, 2, 1, 3);
     return group;
 }
 

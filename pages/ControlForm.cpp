@@ -22,22 +22,17 @@ namespace {
 using pageconv::FormatFrequency;
 using pageconv::ParseFrequency;
 
-struct InterruptBit {
-    const char* enableName;
-    const char* enableText;
-    const char* statusName;
-    const char* statusText;
-};
+constexpr int kPage = 0;
 
-// Bits 0..6 of interrupt enable (0x09) and interrupt status (0x08).
-constexpr std::array<InterruptBit, 7> kInterruptBits{{
-    {"enableResetDone", "Reset Done", "statusResetDone", "Reset Done"},
-    {"enableReserved", "Reserved", "statusReserved", "Reserved"},
-    {"enablePllLock", "Digital Pll Lock", "statusPllLock", "Digital PLL Lock"},
-    {"enableFifoUnderflow", "Fifo Underflow", "statusFifoUnderflow", "Fifo Underflow"},
-    {"enableFifoOverflow", "Fifo Overflow", "statusFifoOverflow", "Fifo Overflow"},
-    {"enableFifoEmpty", "Fifo Empty", "statusFifoEmpty", "Fifo Empty"},
-    {"enableFifoFull", "Fifo Full", "statusFifoFull", "Fifo Full"},
+// Bits 0..6 of interrupt enable (0x09) and interrupt status (0x08), side by side.
+constexpr std::array<std::array<const char*, 2>, 7> kInterruptBits{{
+    {"enableResetDone", "statusResetDone"},
+    {"enableReserved", "statusReserved"},
+    {"enablePllLock", "statusPllLock"},
+    {"enableFifoUnderflow", "statusFifoUnderflow"},
+    {"enableFifoOverflow", "statusFifoOverflow"},
+    {"enableFifoEmpty", "statusFifoEmpty"},
+    {"enableFifoFull", "statusFifoFull"},
 }};
 
 constexpr std::uint32_t kInterruptBitsMask = 0x7f;
@@ -134,20 +129,12 @@ void CControlForm::BuildMemoryControl(QVBoxLayout* column) {
                                                                   .maxLength = 4,
                                                                   .write = HexEntry::Write::PokeLowByte}));
     QGridLayout* grid = GroupGrid(memory);
-    grid->addWidget(AddBitBox("autoIncrement", QStringLiteral("Auto Increment"), kMemoryControl, 0x40), 0, 0,
-                    1, 2);
-    grid->addWidget(AddBitBox("readNotWrite", QStringLiteral("Read Not Write"), kMemoryControl, 0x20), 1, 0,
-                    1, 2);
-    AddLabelled(grid, QStringLiteral("Memory Access Select"),
-                AddList("memoryAccessSelect",
-                        {QStringLiteral("No Access"), QStringLiteral("I Coeff   Mem Access"),
-                         QStringLiteral("Q Coeff Mem Access"), QStringLiteral("I+Q Coeff Mem Access"),
-                         QStringLiteral("Constellation Mem Access"), QStringLiteral("Fifo Access")},
-                        kMemoryControl, PlainListEncoding(0x1c, 2, 6)));
-    AddLabelled(grid, QStringLiteral("Word Select"),
-                AddList("wordSelect",
-                        {QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")},
-                        kMemoryControl, PlainListEncoding(0x03, 0, 4)));
+    grid->addWidget(AddBitBox(PageField(kPage, "autoIncrement")), 0, 0, 1, 2);
+    grid->addWidget(AddBitBox(PageField(kPage, "readNotWrite")), 1, 0, 1, 2);
+    for (const char* name : {"memoryAccessSelect", "wordSelect"}) {
+        const RegisterField& list = PageField(kPage, name);
+        AddLabelled(grid, QString::fromUtf8(list.label), AddList(list));
+    }
     column->addWidget(memory);
 }
 
@@ -165,14 +152,10 @@ void CControlForm::BuildInterrupts(QVBoxLayout* column) {
     statusHex->setFixedWidth(enableHex->minimumWidth());
     QGroupBox* status = MakeGroup(QStringLiteral("Interrupt Status Register (0x08)"), statusHex);
     for (std::size_t bit = 0; bit < kInterruptBits.size(); ++bit) {
-        const InterruptBit& names = kInterruptBits[bit];
-        const std::uint32_t mask = 1u << bit;
-        GroupGrid(enable)->addWidget(
-            AddBitBox(names.enableName, QString::fromLatin1(names.enableText), kInterruptEnable, mask),
-            static_cast<int>(bit), 0);
-        GroupGrid(status)->addWidget(
-            AddStatusBox(names.statusName, QString::fromLatin1(names.statusText), kInterruptStatus, mask),
-            static_cast<int>(bit), 0);
+        GroupGrid(enable)->addWidget(AddBitBox(PageField(kPage, kInterruptBits[bit][0])),
+                                     static_cast<int>(bit), 0);
+        GroupGrid(status)->addWidget(AddStatusBox(PageField(kPage, kInterruptBits[bit][1])),
+                                     static_cast<int>(bit), 0);
     }
 
     auto* update = new QPushButton(QStringLiteral("Update Status"));

@@ -18,6 +18,8 @@ namespace tarsion {
 
 namespace {
 
+constexpr int kPage = 3;
+
 struct GainRow {
     const char* name;
     const char* label;
@@ -68,13 +70,9 @@ QGroupBox* CDlfForm::BuildLoopFilter() {
                         5);
         ++row;
     }
-    auto bit = [this, &grid, &row](const char* name, const char* text, std::uint32_t mask) {
-        grid->addWidget(AddBitBox(name, QString::fromLatin1(text), kDlfControl, mask), row++, 0, 1, -1);
-    };
-    bit("disableLagAccumulator", "Disable Lag Accumulator", 0x1);
-    bit("disableOffsetFrequency", "Disable Offset Frequency", 0x10000000);
-    bit("invertFrequencyError", "Invert Frequency Error", 0x20000000);
-    bit("invertPhaseError", "Invert Phase Error", 0x40000000);
+    for (const char* name :
+         {"disableLagAccumulator", "disableOffsetFrequency", "invertFrequencyError", "invertPhaseError"})
+        grid->addWidget(AddBitBox(PageField(kPage, name)), row++, 0, 1, -1);
     filterGrid->addWidget(control, 0, 0, 1, 2);
 
     QGroupBox* upper = MakeGroup(QStringLiteral("Upper Limit (0x0c)"));
@@ -90,11 +88,10 @@ QGroupBox* CDlfForm::BuildDividers() {
     using namespace chipreg;
     QGroupBox* dividers = MakeGroup(QStringLiteral("(0x05)"));
     QGridLayout* grid = GroupGrid(dividers);
-    AddLabelled(grid, QStringLiteral("RefClk Divider"),
-                AddIntegerEdit("refClkDivider", {.reg = kGainControl, .mask = 0xff, .maximum = 255}));
-    AddLabelled(
-        grid, QStringLiteral("NCO Divider"),
-        AddIntegerEdit("ncoDivider", {.reg = kGainControl, .mask = 0x3fff00, .shift = 8, .maximum = 16383}));
+    const RegisterField& refClk = PageField(kPage, "refClkDivider");
+    AddLabelled(grid, QString::fromUtf8(refClk.label), AddIntegerEdit(refClk, 0, 255));
+    const RegisterField& nco = PageField(kPage, "ncoDivider");
+    AddLabelled(grid, QString::fromUtf8(nco.label), AddIntegerEdit(nco, 0, 16383));
     return dividers;
 }
 
@@ -102,18 +99,16 @@ QGroupBox* CDlfForm::BuildLockDetect() {
     using namespace chipreg;
     QGroupBox* group = MakeGroup(QStringLiteral("Lock Detect / APLL (0x07)"),
                                  AddHexEdit("lockDetectHex", {.reg = kLockDetectControl}));
-    auto bit = [this](const char* name, const char* text, std::uint32_t mask) {
-        return AddBitBox(name, QString::fromLatin1(text), kLockDetectControl, mask);
+    auto bit = [this](const char* name) { return AddBitBox(PageField(kPage, name)); };
+    auto list = [this](QGridLayout* grid, const char* name) {
+        const RegisterField& field = PageField(kPage, name);
+        AddLabelled(grid, QString::fromUtf8(field.label), AddList(field));
     };
 
     QGroupBox* lock = MakeGroup(QStringLiteral("Lock Detect"));
     QGridLayout* lockGrid = GroupGrid(lock);
-    AddLabelled(lockGrid, QStringLiteral("Greater than Threshold Decrement"),
-                AddList("thresholdDecrement", ItemTexts({"-0.50", "-0.25"}), kLockDetectControl,
-                        PlainListEncoding(0x1, 0, 2)));
-    AddLabelled(lockGrid, QStringLiteral("Less than Threshold Increment"),
-                AddList("thresholdIncrement", ItemTexts({"+0.0625", "+0.125", "+0.25", "+0.5"}),
-                        kLockDetectControl, PlainListEncoding(0x6, 1, 4)));
+    list(lockGrid, "thresholdDecrement");
+    list(lockGrid, "thresholdIncrement");
     AddLabelled(lockGrid, QStringLiteral("Phase Error Threshold"),
                 AddHexEdit("phaseErrorThreshold", {.reg = kLockDetectControl,
                                                    .mask = 0xfffff8,
@@ -121,19 +116,14 @@ QGroupBox* CDlfForm::BuildLockDetect() {
                                                    .digits = 6,
                                                    .maxLength = 8,
                                                    .write = HexEntry::Write::Field}));
-    lockGrid->addWidget(bit("analogLockStatus", "Use Analog Pll Lock Status Bit For Lock Detect", 0x80000000),
-                        lockGrid->rowCount(), 0, 1, -1);
+    lockGrid->addWidget(bit("analogLockStatus"), lockGrid->rowCount(), 0, 1, -1);
 
     QGroupBox* analog = MakeGroup(QStringLiteral("Analog PLL"));
     QGridLayout* analogGrid = GroupGrid(analog);
-    analogGrid->addWidget(bit("useAnalogPll", "Use Analog PLL", 0x1000000), 0, 0, 1, -1);
-    analogGrid->addWidget(bit("enableAnalogPll", "Enable Analog PLL", 0x2000000), 1, 0, 1, -1);
-    AddLabelled(analogGrid, QStringLiteral("Clk Divider"),
-                AddList("clkDivider", ItemTexts({"1", "2", "4", "8"}), kLockDetectControl,
-                        PlainListEncoding(0xc000000, 26, 4)));
-    AddLabelled(analogGrid, QStringLiteral("VCO Divider"),
-                AddList("vcoDivider", ItemTexts({"1", "2", "4", "8", "16", "32"}), kLockDetectControl,
-                        PlainListEncoding(0x70000000, 28, 6)));
+    analogGrid->addWidget(bit("useAnalogPll"), 0, 0, 1, -1);
+    analogGrid->addWidget(bit("enableAnalogPll"), 1, 0, 1, -1);
+    list(analogGrid, "clkDivider");
+    list(analogGrid, "vcoDivider");
     AddLabelled(analogGrid, QStringLiteral("SysClk"), AddReadOnlyEdit("sysClk", [this] {
                     return QString::fromStdString(pageconv::FormatFrequency(SysClk()));
                 }));

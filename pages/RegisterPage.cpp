@@ -276,6 +276,35 @@ QComboBox* CRegisterPage::AddList(const char* name, const QStringList& items, st
     return box;
 }
 
+QCheckBox* CRegisterPage::AddBitBox(const RegisterField& field) {
+    return AddBitBox(field.name, QString::fromUtf8(field.label), field.reg, field.mask, field.activeLow);
+}
+
+QCheckBox* CRegisterPage::AddStatusBox(const RegisterField& field) {
+    return AddStatusBox(field.name, QString::fromUtf8(field.label), field.reg, field.mask);
+}
+
+QComboBox* CRegisterPage::AddList(const RegisterField& field) {
+    return AddList(field, PlainListEncoding(field.mask, field.shift, static_cast<int>(field.items.size())));
+}
+
+QComboBox* CRegisterPage::AddList(const RegisterField& field, ListEncoding encoding) {
+    QStringList items;
+    for (const char* item : field.items)
+        items << QString::fromUtf8(item);
+    return AddList(field.name, items, field.reg, std::move(encoding));
+}
+
+QLineEdit* CRegisterPage::AddIntegerEdit(const RegisterField& field, std::int64_t minimum,
+                                         std::int64_t maximum) {
+    return AddIntegerEdit(field.name, {.reg = field.reg,
+                                       .mask = field.mask,
+                                       .shift = field.shift,
+                                       .minimum = minimum,
+                                       .maximum = maximum,
+                                       .shownOffset = field.offset});
+}
+
 void CRegisterPage::AddBitChoice(QRadioButton* whenSet, QRadioButton* whenClear, std::uint8_t reg,
                                  std::uint32_t mask) {
     auto* field = Bind<CBitChoiceField>(whenSet, whenClear, context_.doc.Shadow(), context_.ops, reg, mask);

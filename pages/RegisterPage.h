@@ -4,6 +4,7 @@
 #include "PageConversions.h"
 #include "PageFactory.h"
 #include "PageFields.h"
+#include "RegisterFieldTable.h"
 #include "ops/DocumentSettings.h"
 #include "ops/TarsionDoc.h"
 
@@ -115,6 +116,12 @@ protected:
     QCheckBox* AddStatusBox(const char* name, const QString& text, std::uint8_t reg, std::uint32_t mask);
     QComboBox* AddList(const char* name, const QStringList& items, std::uint8_t reg, ListEncoding encoding);
     void AddBitChoice(QRadioButton* whenSet, QRadioButton* whenClear, std::uint8_t reg, std::uint32_t mask);
+    // Controls built from the page's entry in the register field table.
+    QCheckBox* AddBitBox(const RegisterField& field);
+    QCheckBox* AddStatusBox(const RegisterField& field);
+    QComboBox* AddList(const RegisterField& field);
+    QComboBox* AddList(const RegisterField& field, ListEncoding encoding);
+    QLineEdit* AddIntegerEdit(const RegisterField& field, std::int64_t minimum, std::int64_t maximum);
     // Arrow buttons that step `valueEdit`; some pages give the focus back to the edit afterwards.
     CStepArrows* AddArrows(QLineEdit* valueEdit, bool focusValueAfterStep);
     // A control the page loads itself (from the document rather than the shadow) on each refresh.

@@ -27,6 +27,7 @@ for file in ./usr/bin/tarsion ./usr/bin/tarsion-script ./usr/share/applications/
     ./usr/share/doc/tarsion/index.html ./usr/share/doc/tarsion/copyright ./usr/share/doc/tarsion/changelog.Debian.gz \
     ./usr/share/dbus-1/interfaces/com.tessaric.Trm90627.xml ./usr/share/man/man1/tarsion.1.gz \
     ./usr/share/dbus-1/interfaces/com.tessaric.Tarsion.Board1.xml ./usr/lib/python3/dist-packages/tarsion/__init__.py \
+    ./usr/share/dbus-1/interfaces/com.tessaric.Tarsion.Registers1.xml \
     ./usr/share/man/man1/tarsion-script.1.gz ./usr/share/tarsion/examples/run-all.sh \
     ./usr/lib/modules-load.d/tarsion.conf; do
     grep -qx "$file" <<<"$contents" || { echo "FAIL: the package lacks $file" >&2; exit 1; }

@@ -1,6 +1,7 @@
 #include "AutomationCallGate.h"
 
 #include "ops/BoardOperations.h"
+#include "ops/RegisterWrites.h"
 
 #include <dbus/dbus.h>
 
@@ -38,6 +39,8 @@ void CAutomationCallGate::RunWaiting() {
     while (!waiting_.empty() && !ops_.IsBusy()) {
         auto [call, work] = std::move(waiting_.front());
         waiting_.pop_front();
+        // Writes made for a script are journalled as the script's.
+        const CWriteSourceScope source(ops_, WriteSource::Script);
         Answer(call, work());
     }
     running_ = false;

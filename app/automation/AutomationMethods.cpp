@@ -2,6 +2,7 @@
 
 #include "BoardMethods.h"
 #include "CallArguments.h"
+#include "RegisterMethods.h"
 #include "ops/BoardOperations.h"
 
 #include <array>
@@ -155,8 +156,8 @@ constexpr const char* kStandardInterfaces = R"(  <interface name="org.freedeskto
 )";
 
 // Every method table served on the object, the original interface first.
-std::array<std::span<const AutomationMethod>, 2> Tables() {
-    return {std::span<const AutomationMethod>(kMethods), BoardInterfaceMethods()};
+std::array<std::span<const AutomationMethod>, 3> Tables() {
+    return {std::span<const AutomationMethod>(kMethods), BoardInterfaceMethods(), RegisterInterfaceMethods()};
 }
 
 // One <arg> per complete type of `signature`, named in turn by the blank-separated `names`.

@@ -3,9 +3,11 @@
 #include "AutomationBench.h"
 #include "app/automation/ActivationFile.h"
 #include "app/automation/AutomationCallGate.h"
+#include "ops/RegisterSession.h"
 #include "support/LogView.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
@@ -459,6 +461,72 @@ TEST(ActivationFile, AWriteThatCantBeDoneIsReported) {
     EXPECT_FALSE(WriteActivationFile(dir.filePath(QStringLiteral("data/dbus-1/services/x.service")),
                                      QStringLiteral("/usr/bin/tarsion"), error));
     EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
+} // namespace tarsion
+
+namespace tarsion {
+namespace {
+
+constexpr const char* kRegisters1 = "com.tessaric.Tarsion.Registers1";
+
+QDBusMessage RegisterCall(const char* method, const QList<QVariant>& arguments = {}) {
+    return test::CallFromClient(QString::fromLatin1(method), arguments, QString::fromLatin1(kRegisters1));
+}
+
+// Snapshots, a decoded compare, the chip registers and undo, as a script reaches them.
+TEST_F(AutomationBus, RegisterInterfaceComparesSnapshotsAndUndoesTheScriptsWrite) {
+    CRegisterSession registers(*bench.ops);
+    QTemporaryDir dir;
+
+    const QDBusMessage taken = RegisterCall("TakeSnapshot", {QStringLiteral("before")});
+    ASSERT_EQ(taken.type(), QDBusMessage::ReplyMessage) << qPrintable(taken.errorMessage());
+    const QString id = taken.arguments().value(0).toString();
+    EXPECT_EQ(id, QStringLiteral("s1"));
+    ASSERT_TRUE(
+        test::CallFromClient(QStringLiteral("Poke"), {Var(0x01), Var(0x10)}).arguments().value(0).toBool());
+
+    const QDBusMessage compared = RegisterCall("Compare", {id, QStringLiteral("board")});
+    ASSERT_EQ(compared.type(), QDBusMessage::ReplyMessage) << qPrintable(compared.errorMessage());
+    EXPECT_EQ(compared.signature(), QStringLiteral("a(ysssuu)"));
+    const QDBusArgument rows = compared.arguments().value(0).value<QDBusArgument>();
+    QStringList seen;
+    rows.beginArray();
+    while (!rows.atEnd()) {
+        uchar address = 0;
+        QString field, before, after;
+        uint rawBefore = 0, rawAfter = 0;
+        rows.beginStructure();
+        rows >> address >> field >> before >> after >> rawBefore >> rawAfter;
+        rows.endStructure();
+        seen << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                    .arg(address)
+                    .arg(field, before, after)
+                    .arg(rawBefore)
+                    .arg(rawAfter);
+    }
+    rows.endArray();
+    EXPECT_EQ(seen, QStringList{QStringLiteral("1 Half Band Filter Enable not ticked ticked 0 16")});
+
+    const QString file = dir.filePath(QStringLiteral("before.txt"));
+    EXPECT_TRUE(RegisterCall("SaveSnapshot", {id, file}).arguments().value(0).toBool());
+    // Failures are errors that say why.
+    const QDBusMessage unknown = RegisterCall("SaveSnapshot", {QStringLiteral("s9"), file});
+    EXPECT_EQ(unknown.type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(unknown.errorMessage(), QStringLiteral("No snapshot s9"));
+    EXPECT_EQ(RegisterCall("OpenSnapshot", {file}).arguments().value(0).toString(), QStringLiteral("s2"));
+    const QString none = dir.filePath(QStringLiteral("none"));
+    EXPECT_EQ(RegisterCall("OpenSnapshot", {none}).errorMessage(), QStringLiteral("Could not read ") + none);
+
+    const QDBusMessage words = RegisterCall("Registers");
+    EXPECT_EQ(words.signature(), QStringLiteral("a{yu}"));
+
+    EXPECT_TRUE(RegisterCall("Undo").arguments().value(0).toBool());
+    EXPECT_EQ(bench.board->ChipRegister(0x01), 0u);
+    EXPECT_FALSE(RegisterCall("Undo").arguments().value(0).toBool());
+    // The script's write is journalled as the script's.
+    EXPECT_EQ(registers.Journal().Entries().front().source, "script");
 }
 
 } // namespace

@@ -63,6 +63,7 @@ TEST(InterfaceDescription, MatchesTheObjectsIntrospection) {
          {QStringLiteral("com.tessaric.Tarsion.Automation"), QStringLiteral("com.tessaric.Trm90627")},
          20},
         {"com.tessaric.Tarsion.Board1.xml", {QStringLiteral("com.tessaric.Tarsion.Board1")}, 10},
+        {"com.tessaric.Tarsion.Registers1.xml", {QStringLiteral("com.tessaric.Tarsion.Registers1")}, 6},
     };
     test::AutomationBench bench;
     bench.Serve();

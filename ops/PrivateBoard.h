@@ -1,0 +1,57 @@
+#pragma once
+
+#include "BoardOperations.h"
+#include "TarsionDoc.h"
+#include "UserPrompt.h"
+#include "board/BoardLink.h"
+#include "board/SteadyClock.h"
+
+#include <deque>
+#include <string>
+
+namespace tarsion {
+
+// A virtual board with a document and operations of its own, for working out what a script would
+// do to a board: no port traffic, nothing in the program's log, no recording, no dialogs, and
+// waits cost no real time.
+class CPrivateBoard {
+public:
+    // Takes the clock pin and start directory of `like`, so names and frequencies mean the same.
+    explicit CPrivateBoard(const CTarsionDoc& like);
+    ~CPrivateBoard();
+    CPrivateBoard(const CPrivateBoard&) = delete;
+    CPrivateBoard& operator=(const CPrivateBoard&) = delete;
+
+    CBoardOperations& Ops() { return ops_; }
+    CTarsionDoc& Doc() { return doc_; }
+    // The last lines logged at indent 1 and the messages the operations showed, oldest first.
+    const std::deque<std::string>& Complaints() const { return complaints_.lines; }
+
+private:
+    // Moves on a millisecond each time it is read, so a reset pulse costs no real second.
+    class CSkippingClock final : public ISteadyClock {
+    public:
+        time_point Now() override { return now_ += std::chrono::milliseconds(1); }
+
+    private:
+        time_point now_{};
+    };
+    struct CComplaints final : public IUserPrompt, public IDocumentObserver {
+        static constexpr std::size_t kKept = 8;
+        explicit CComplaints(CTarsionDoc& doc) : doc_(doc) {}
+        void ShowMessage(std::string_view text) override { Keep(std::string(text)); }
+        bool AskYesNo(std::string_view, std::string_view) override { return false; }
+        void OnDocumentUpdate() override;
+        void Keep(std::string line);
+        CTarsionDoc& doc_;
+        std::deque<std::string> lines;
+    };
+
+    CSkippingClock clock_;
+    CTarsionDoc doc_;
+    CComplaints complaints_{doc_};
+    CBoardLink link_;
+    CBoardOperations ops_;
+};
+
+} // namespace tarsion

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarsion {
+
+class CBoardOperations;
+
+// Runs the calls of a saved configuration (or a recorded script) on an operation layer, in order,
+// as tarsion-script would make them: one `Tarsion.Method ( arguments );` a line, optionally
+// assigned to a variable, besides `var` declarations, comments and blank lines. Any other line
+// refuses the whole text before anything runs: such a script may do more than its calls say.
+class CScriptReplay {
+public:
+    static constexpr std::size_t kLargestScript = 1024 * 1024;
+
+    explicit CScriptReplay(CBoardOperations& ops) : ops_(ops) {}
+
+    // False when the text is refused (`Error()` says where and why); calls that fail on the board
+    // do not stop the run, as they would not stop the script, and are listed in `Failures()`.
+    bool Run(std::string_view text);
+    const std::string& Error() const { return error_; }
+    const std::vector<std::string>& Failures() const { return failures_; }
+
+    struct Call;
+
+private:
+    CBoardOperations& ops_;
+    std::string error_;
+    std::vector<std::string> failures_;
+};
+
+} // namespace tarsion

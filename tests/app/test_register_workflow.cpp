@@ -1,0 +1,146 @@
+// Undo of register writes, the Compare view, Find Field and the export, in the real window.
+#include "AppTestSupport.h"
+#include "app/AppSettings.h"
+#include "app/DocumentHost.h"
+#include "app/LogWindow.h"
+#include "app/MainFrame.h"
+#include "app/registers/CompareDock.h"
+#include "app/registers/FieldFinder.h"
+#include "pages/RegisterFieldTable.h"
+#include "support/ScriptedPrompt.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDockWidget>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tarsion {
+namespace {
+
+constexpr std::uint8_t kCarrier = 0x0a;
+
+class RegisterWorkflow : public ::testing::Test {
+protected:
+    RegisterWorkflow() {
+        test::ClearSettings();
+        auto board = std::make_unique<VirtualBoard>();
+        board_ = board.get();
+        host_ = std::make_unique<CDocumentHost>(std::move(board), prompt_);
+        window_ = std::make_unique<CMainFrame>(host_->Doc(), host_->Ops(), prompt_, files_, settings_);
+        window_->AttachRegisters(host_->Registers());
+        window_->show();
+        QApplication::setActiveWindow(window_.get());
+    }
+    QAction& Action(const char* name) { return window_->Action(QString::fromLatin1(name)); }
+    QLineEdit* PageEdit(const char* name) {
+        return window_->Page()->findChild<QLineEdit*>(QLatin1String(name));
+    }
+    std::string Log() const { return window_->LogWindow().toPlainText().toStdString(); }
+
+    QTemporaryDir dir_;
+    test::ScriptedPrompt prompt_;
+    test::ScriptedFileChooser files_;
+    CAppSettings settings_;
+    VirtualBoard* board_ = nullptr;
+    std::unique_ptr<CDocumentHost> host_;
+    std::unique_ptr<CMainFrame> window_;
+};
+
+TEST_F(RegisterWorkflow, CtrlZOnAPageUndoesTheEditAsAPokeAndCtrlYRedoesIt) {
+    window_->ShowPage(0);
+    QLineEdit* hex = PageEdit("carrierHex");
+    ASSERT_NE(hex, nullptr);
+    hex->setFocus();
+    hex->selectAll();
+    QTest::keyClicks(hex, QStringLiteral("20000000"));
+    QTest::keyClick(hex, Qt::Key_Return);
+    ASSERT_EQ(board_->ChipRegister(kCarrier), 0x20000000u);
+    EXPECT_EQ(Action("registerUndo").text(), QStringLiteral("Undo Poke 0a 20000000"));
+
+    // Focus on the page, not in a text field: Ctrl+Z is the register undo.
+    window_->Page()->setFocus();
+    QTest::keyClick(window_->Page(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(board_->ChipRegister(kCarrier), 0u);
+    EXPECT_NE(Log().find("Poke 0a 00000000"), std::string::npos) << Log();
+    EXPECT_EQ(Action("registerRedo").text(), QStringLiteral("Redo Poke 0a 20000000"));
+
+    QTest::keyClick(window_->Page(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(board_->ChipRegister(kCarrier), 0x20000000u);
+    // In the log window Ctrl+Z stays the log's own text undo.
+    window_->LogWindow().setFocus();
+    QTest::keyClick(&window_->LogWindow(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(board_->ChipRegister(kCarrier), 0x20000000u);
+}
+
+TEST_F(RegisterWorkflow, CompareViewShowsTheChangedFieldAndAppliesTheOtherSide) {
+    CCompareView& view = *window_->CompareView();
+    window_->findChild<QDockWidget*>(QStringLiteral("viewCompareDock"))->show();
+    const std::string id = host_->Registers().TakeSnapshot("before");
+    ASSERT_TRUE(host_->Ops().Poke(0x01, 0x00000010));
+    view.CompareIds(QString::fromStdString(id), QStringLiteral("board"));
+    ASSERT_EQ(view.Rows().rowCount(), 1);
+    EXPECT_EQ(view.Rows().item(0, 0)->text(), QStringLiteral("0x01 DeviceConfig"));
+    EXPECT_EQ(view.Rows().item(0, 1)->text(), QStringLiteral("Half Band Filter Enable"));
+    EXPECT_EQ(view.Rows().item(0, 2)->text(), QStringLiteral("not ticked"));
+    EXPECT_EQ(view.Rows().item(0, 3)->text(), QStringLiteral("ticked"));
+
+    view.Rows().selectRow(0);
+    view.findChild<QPushButton*>(QStringLiteral("applyBefore"))->click();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(board_->ChipRegister(0x01), 0u);
+    EXPECT_EQ(view.Rows().rowCount(), 0);
+    // Both writes are in the history, newest first.
+    ASSERT_EQ(view.History().rowCount(), 2);
+    EXPECT_EQ(view.History().item(0, 5)->text(), QStringLiteral("Poke 01 00000000"));
+}
+
+TEST_F(RegisterWorkflow, FindListsFieldsOfEveryPageAndGoesToTheControl) {
+    for (int page = 0; page < CMainFrame::kPages; ++page) {
+        int found = 0;
+        for (const RegisterField& field : RegisterFields()) {
+            if (field.page != page)
+                continue;
+            const auto matches = FindFields(field.Title() + " " + field.name);
+            EXPECT_NE(std::find(matches.begin(), matches.end(), &field), matches.end()) << field.name;
+            ++found;
+        }
+        EXPECT_GT(found, 0) << page;
+    }
+    const auto halfBand = FindFields("half band");
+    ASSERT_EQ(halfBand.size(), 1u);
+    EXPECT_STREQ(halfBand[0]->name, "halfBandEnable");
+    for (const RegisterField* field : FindFields("0x01"))
+        EXPECT_EQ(field->reg, 0x01) << field->name;
+
+    CFieldFinder finder(window_.get());
+    QObject::connect(&finder, &CFieldFinder::goToField, window_.get(), &CMainFrame::GoToField);
+    finder.show();
+    QTest::keyClicks(&finder.Search(), QStringLiteral("vco divider"));
+    QTest::keyClick(&finder.Search(), Qt::Key_Return);
+    EXPECT_EQ(window_->CurrentPage(), 3);
+    ASSERT_NE(window_->focusWidget(), nullptr);
+    EXPECT_EQ(window_->focusWidget()->objectName(), QStringLiteral("vcoDivider"));
+}
+
+TEST_F(RegisterWorkflow, ExportWritesTheRegistersAsAHeaderWithFieldComments) {
+    ASSERT_TRUE(host_->Ops().Poke(kCarrier, 0x20000000));
+    files_.answers = {dir_.filePath(QStringLiteral("regs.h"))};
+    Action("exportCHeader").trigger();
+    QFile file(dir_.filePath(QStringLiteral("regs.h")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("{0x0a, 0x20000000u}, /* CarrierFrequency */")))
+        << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("/*   Frequency: 10.000000MHz */"))) << qPrintable(text);
+}
+
+} // namespace
+} // namespace tarsion

@@ -1,0 +1,93 @@
+#include "PageBench.h"
+#include "board/ChipRegisters.h"
+#include "ops/RegisterSnapshot.h"
+#include "pages/RegisterCompare.h"
+#include "pages/RegisterFieldTable.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+
+namespace tarsion::test {
+namespace {
+
+using Kind = RegisterField::Kind;
+
+// Words with every kind of bit pattern, so a wrong mask, shift or item list shows.
+constexpr std::uint32_t kWords[] = {0x00000000, 0xffffffff, 0x5a5a5a5a, 0xa5c3e10f, 0x12345678};
+
+class RegisterFieldTable : public PageTest {};
+
+// Each entry is what its page shows: the same control, label and value for any register word.
+TEST_F(RegisterFieldTable, EveryEntryReadsAsItsPageShowsIt) {
+    for (const std::uint32_t word : kWords) {
+        for (std::uint8_t reg : kValueRegisters)
+            Preset(reg, word & ChipRegisterTable()[reg]->largestValue);
+        for (int page = 0; page < 6; ++page) {
+            Open(page);
+            for (const RegisterField& field : RegisterFields()) {
+                if (field.page != page || field.space != RegisterSpace::Chip)
+                    continue;
+                const std::uint32_t value = doc_.Shadow().FetchChipReg(field.reg);
+                const std::string shown = FieldText(field, value, doc_.Shadow().SysClk());
+                QWidget* control = Find<QWidget>(field.name);
+                ASSERT_NE(control, nullptr) << field.name;
+                if (auto* box = qobject_cast<QComboBox*>(control)) {
+                    EXPECT_EQ(box->currentIndex(), field.ListIndex(value)) << field.name;
+                    if (box->currentIndex() >= 0) {
+                        EXPECT_EQ(box->currentText().toStdString(), shown) << field.name;
+                    }
+                } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+                    EXPECT_EQ(edit->text().toStdString(), shown) << field.name << " " << std::hex << value;
+                } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+                    // A check box, or the radio button that stands for "UnderFlow".
+                    EXPECT_EQ(button->isChecked(), shown == "ticked" || shown == "UnderFlow") << field.name;
+                }
+                if (field.kind == Kind::Bit) {
+                    EXPECT_EQ(qobject_cast<QAbstractButton*>(control)->text().toStdString(), field.label);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(RegisterFieldTable, OneDifferentFieldOfDeviceConfigIsExactlyOneRowInPageTerms) {
+    Preset(0x01, 0x00010000);
+    const CRegisterSnapshot before = CRegisterSnapshot::Take(doc_, "before");
+    Open(2);
+    Find<QAbstractButton>("halfBandEnable")->click();
+    ASSERT_EQ(Chip(0x01), 0x00010010u);
+    const CRegisterSnapshot after = CRegisterSnapshot::Take(doc_, "after");
+
+    const auto rows = CompareSnapshots(before, after, false);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].registerName, "DeviceConfig");
+    EXPECT_EQ(rows[0].field->Title(), "Half Band Filter Enable");
+    EXPECT_EQ(rows[0].before, "not ticked");
+    EXPECT_EQ(rows[0].after, "ticked");
+    EXPECT_EQ(rows[0].rawBefore, 0x00010000u);
+    EXPECT_EQ(rows[0].rawAfter, 0x00010010u);
+
+    // Applying the other side writes that field back with one Poke.
+    log_.text.clear();
+    ASSERT_TRUE(ApplyCompareRow(*ops_, rows[0], rows[0].rawBefore));
+    EXPECT_EQ(Chip(0x01), 0x00010000u);
+    EXPECT_EQ(Logged("Poke 01 00010000"), 1u);
+}
+
+TEST_F(RegisterFieldTable, FrequenciesAndListsCompareInPageUnits) {
+    Preset(0x0a, 0);
+    Preset(0x07, 0);
+    const CRegisterSnapshot before = CRegisterSnapshot::Take(doc_, "before");
+    ASSERT_TRUE(ops_->Poke(0x0a, 0x20000000));
+    ASSERT_TRUE(ops_->Poke(0x07, 0x0c000000));
+    const auto rows = CompareSnapshots(before, CRegisterSnapshot::Take(doc_, "after"), false);
+    std::vector<std::string> seen;
+    for (const CompareRow& row : rows)
+        seen.push_back(row.field->Title() + ": " + row.before + " -> " + row.after);
+    // The carrier word is an eighth of the 80 MHz clock; bits 27..26 pick the divider.
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"Frequency: 0.000000Hz -> 10.000000MHz", "Clk Divider: 1 -> 8"}));
+}
+
+} // namespace
+} // namespace tarsion::test
