@@ -116,7 +116,9 @@ TEST_F(LoadProgressTest, CancelStopsAPacedPatternLoadAfterTheWordInHand) {
     const std::size_t at = log.text.rfind(prefix);
     ASSERT_NE(at, std::string::npos) << log.text;
     const std::size_t written = std::stoul(log.text.substr(at + prefix.size()));
-    EXPECT_EQ(log.text.substr(at), prefix + std::to_string(written) + " of 16384 words\r\n");
+    EXPECT_EQ(log.text.substr(at), prefix + std::to_string(written) + " of 16384 words\r\n" +
+                                       "\tCancelled: the pattern memory holds " + std::to_string(written) +
+                                       " of 16384 words\r\n");
     ASSERT_GT(written, 0u);
     ASSERT_LT(written, 2 * kPairs);
     // Every word up to the cancel is whole, none after it was touched.
