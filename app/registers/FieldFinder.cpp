@@ -86,9 +86,10 @@ void CFieldFinder::Fill() {
         QString where = QString::fromUtf8(field->group);
         if (!where.isEmpty())
             where += QStringLiteral(", ");
-        const QString address = field->space == RegisterSpace::Chip
-                                    ? QStringLiteral("0x%1").arg(static_cast<int>(field->reg), 2, 16, QLatin1Char('0'))
-                                    : QString::fromStdString(RegisterName(field->space, field->reg));
+        const QString address =
+            field->space == RegisterSpace::Chip
+                ? QStringLiteral("0x%1").arg(static_cast<int>(field->reg), 2, 16, QLatin1Char('0'))
+                : QString::fromStdString(RegisterName(field->space, field->reg));
         auto* item = new QListWidgetItem(
             QStringLiteral("%1  (%2%3, %4)")
                 .arg(QString::fromStdString(field->Title()), where, pages.value(field->page), address),
