@@ -36,7 +36,9 @@ std::string CRegisterSession::TakeSnapshot(std::string name) {
 }
 
 std::string CRegisterSession::Add(CRegisterSnapshot snapshot) {
-    std::string id = "s" + std::to_string(next_++);
+    // Appended, not "s" + ...: g++ 12 at -O3 warns falsely of an overlapping copy in that operator.
+    std::string id = "s";
+    id += std::to_string(next_++);
     if (snapshot.name.empty())
         snapshot.name = id;
     snapshots_.push_back(Entry{id, std::move(snapshot)});

@@ -2,6 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Tessaric
 # Builds Tarsion and runs every test headless: offscreen Qt platform, a private D-Bus session bus.
+# The plain build is the Release type with the benchmarks, so that CI runs the benchmarks and builds
+# the package from the build it tested; the sanitizer build keeps debug lines for its reports.
 # Usage: tools/test.sh [--sanitize] [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +15,11 @@ fi
 build="${1:-build}"
 [ "$sanitize" = ON ] && build="${1:-build-sanitize}"
 
-cmake -S . -B "$build" -G Ninja -DTARSION_SANITIZE="$sanitize" -DTARSION_BENCH="$([ "$sanitize" = ON ] && echo OFF || echo ON)"
+if [ "$sanitize" = ON ]; then
+    cmake -S . -B "$build" -G Ninja -DTARSION_SANITIZE=ON -DTARSION_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+else
+    cmake -S . -B "$build" -G Ninja -DTARSION_SANITIZE=OFF -DTARSION_BENCH=ON -DCMAKE_BUILD_TYPE=Release
+fi
 cmake --build "$build" -j"$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
