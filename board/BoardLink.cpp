@@ -59,8 +59,11 @@ bool CBoardLink::WaitBusy(bool wantAsserted) {
             return true;
         if (polls == kPollsBeforeTimeout)
             noted = clock_.Now();
-        else if (polls > kPollsBeforeTimeout && clock_.Now() - noted > std::chrono::seconds(1))
+        else if (polls > kPollsBeforeTimeout && clock_.Now() - noted > std::chrono::seconds(1)) {
+            // A board that leaves the handshake hanging does not answer, whatever its status bit says.
+            answering_ = false;
             return false;
+        }
     }
 }
 

@@ -62,7 +62,8 @@ public:
     std::string DescribePort() const { return port_->Describe(base_); }
 
     bool IsDemo() const { return demo_; }
-    // Whether the board was there at the last cycle's presence check; empty before the first.
+    // Whether the board answered the last cycle: its presence check, and every Busy wait that
+    // followed it without timing out; empty before the first cycle.
     std::optional<bool> Answering() const { return answering_; }
     void EnterDemoMode() { demo_ = true; }
 

@@ -176,6 +176,23 @@ TEST_F(WindowStateTest, StatusBarFollowsTheBoardPageTheBoardAndTheRecording) {
     unplugged.InjectFault(VirtualBoard::Fault::NotConnected);
     EXPECT_FALSE(virtualBench.host->Ops().Peek(0x0A, value));
     EXPECT_EQ(virtualBench.Status().BoardField().text(), QString::fromLatin1(CStatusStrip::kNoAnswer));
+    // A board that holds Busy answers no more than an unplugged one, until an exchange gets through.
+    const struct {
+        VirtualBoard::Fault fault;
+        bool answers;
+        const char* text;
+    } exchanges[] = {{VirtualBoard::Fault::None, true, CStatusStrip::kBoardAnswers},
+                     {VirtualBoard::Fault::BusyNeverReleased, false, CStatusStrip::kNoAnswer},
+                     {VirtualBoard::Fault::None, true, CStatusStrip::kBoardAnswers},
+                     {VirtualBoard::Fault::BusyNeverAsserted, false, CStatusStrip::kNoAnswer},
+                     {VirtualBoard::Fault::None, true, CStatusStrip::kBoardAnswers}};
+    for (const auto& exchange : exchanges) {
+        unplugged.ClearFault();
+        if (exchange.fault != VirtualBoard::Fault::None)
+            unplugged.InjectFault(exchange.fault);
+        EXPECT_EQ(virtualBench.host->Ops().Peek(0x0A, value), exchange.answers);
+        EXPECT_EQ(virtualBench.Status().BoardField().text(), QString::fromUtf8(exchange.text));
+    }
 
     QTemporaryDir dir;
     ASSERT_TRUE(bench.host->Doc().StartRecording(dir.filePath(QStringLiteral("macro1.js")).toStdString()));

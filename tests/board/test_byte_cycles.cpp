@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace tarsion::test {
 namespace {
@@ -88,6 +89,28 @@ TEST_F(ByteCycles, BusyNeverReleasedFailsTheCycleAndTheNextOneBeforeItsStrobe) {
     EXPECT_FALSE(link.WriteAddressByte(0x09));
     EXPECT_EQ(log.text, Line(kDeassertTimeout));
     EXPECT_EQ(board.Cycles(), 1u);
+}
+
+// The status bar reads Answering(): a hung handshake must count as no board, and only until the
+// next cycle gets through.
+TEST_F(ByteCycles, BusyTimeoutMeansNoAnswerUntilACycleGetsThrough) {
+    for (const VirtualBoard::Fault fault :
+         {VirtualBoard::Fault::BusyNeverAsserted, VirtualBoard::Fault::BusyNeverReleased}) {
+        for (const Cycle& cycle : kCycles) {
+            SCOPED_TRACE(cycle.name);
+            ASSERT_TRUE(cycle.run(link));
+            EXPECT_EQ(link.Answering(), std::optional(true));
+            board.InjectFault(fault);
+            EXPECT_FALSE(cycle.run(link));
+            EXPECT_EQ(link.Answering(), std::optional(false));
+            // The next cycle still finds the handshake hung.
+            EXPECT_FALSE(cycle.run(link));
+            EXPECT_EQ(link.Answering(), std::optional(false));
+            board.ClearFault();
+            EXPECT_TRUE(cycle.run(link));
+            EXPECT_EQ(link.Answering(), std::optional(true));
+        }
+    }
 }
 
 TEST_F(ByteCycles, ReadWhoseLastWaitTimesOutLeavesTheShadowAlone) {
