@@ -59,6 +59,11 @@ CMainFrame::CMainFrame(CTarsionDoc& doc, CBoardOperations& ops, IUserPrompt& pro
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({kPageHeight, kLogHeight});
+    // Only a drag emits this; the program's own setSizes does not.
+    connect(splitter_, &QSplitter::splitterMoved, this, [this] {
+        pageHeightChosen_ = true;
+        chosenPageHeight_ = splitter_->sizes().value(0);
+    });
     layout->addWidget(tabs_);
     layout->addWidget(splitter_, 1);
     setCentralWidget(client);
@@ -137,11 +142,20 @@ void CMainFrame::ShowPage(int index) {
     // Taking the focus off the page commits an edit typed into and not yet entered.
     if (QWidget* focus = QApplication::focusWidget(); focus && page_->isAncestorOf(focus))
         focus->clearFocus();
+    const QList<int> sizes = splitter_->sizes();
     delete page_;
     page_ = CreateRegisterPage(index, PageContext{doc_, ops_}, splitter_);
     splitter_->insertWidget(0, page_);
     currentPage_ = index;
-    FitPage();
+    if (pageHeightChosen_) {
+        // A restored position is known in pixels only once the window was laid out: at the first
+        // switch. A page that needs more gets its minimum, the next one the chosen height again.
+        chosenPageHeight_ = chosenPageHeight_.value_or(sizes.value(0));
+        const int total = sizes.value(0) + sizes.value(1);
+        splitter_->setSizes({*chosenPageHeight_, std::max(total - *chosenPageHeight_, 0)});
+    } else {
+        FitPage();
+    }
     ActivatePane(false);
 }
 
@@ -152,7 +166,8 @@ void CMainFrame::StepPage(int step) {
 }
 
 bool CMainFrame::RestoreLayout() {
-    return CWindowLayout::Restore(settings_, *this, *splitter_);
+    pageHeightChosen_ = CWindowLayout::Restore(settings_, *this, *splitter_);
+    return pageHeightChosen_;
 }
 
 void CMainFrame::FitPage() {

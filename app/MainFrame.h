@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -67,7 +68,9 @@ public:
     // Geometry, maximised state, open views and splitter of the last run, before the window shows;
     // true when the splitter position was among them.
     bool RestoreLayout();
-    // The register page gets the height its controls need; the log takes the rest.
+    // The register page gets the height its controls need; the log takes the rest. A page switch
+    // does this too, until the user drags the splitter or a position of the last run is restored:
+    // from then on every page gets that height (or its minimum, when it needs more).
     void FitPage();
     // Whether the log window is the active pane (Edit and Print act on it, New writes its note).
     bool LogWindowActive() const { return logWindowActive_; }
@@ -130,6 +133,8 @@ private:
     CLogWindow* logWindow_ = nullptr;
     QWidget* page_ = nullptr;
     int currentPage_ = 0;
+    bool pageHeightChosen_ = false;       // dragged or restored: every page gets the same height
+    std::optional<int> chosenPageHeight_; // that height, once known
     bool logWindowActive_ = true;
     QString documentTitle_;
     QString boardId_;

@@ -228,6 +228,47 @@ TEST_F(WindowStateTest, LayoutComesBackAfterARestart) {
     EXPECT_EQ(second.window->findChild<QSplitter*>()->sizes(), sizes);
 }
 
+TEST_F(WindowStateTest, PageSwitchesKeepARestoredOrDraggedSplitter) {
+    // Every page gets the chosen height, or its least height when it needs more; the next page the
+    // chosen height again.
+    const auto switchPages = [](Bench& bench, QSplitter& splitter, const QList<int>& sizes) {
+        for (int page : {4, 5, 0, 2, 3, 1}) {
+            SCOPED_TRACE(page);
+            bench.window->TabBar().setCurrentIndex(page);
+            QApplication::processEvents();
+            const int least = bench.window->Page()->minimumSizeHint().height();
+            EXPECT_EQ(splitter.sizes().at(0), std::max(sizes.at(0), least));
+            EXPECT_EQ(splitter.sizes().at(0) + splitter.sizes().at(1), sizes.at(0) + sizes.at(1));
+        }
+    };
+    const int heights[] = {120, 520};
+    for (const int height : heights) {
+        SCOPED_TRACE(height);
+        test::ClearSettings();
+        QList<int> dragged;
+        {
+            Bench first(Board());
+            first.window->resize(900, 900);
+            QApplication::processEvents();
+            auto* splitter = first.window->findChild<QSplitter*>();
+            // What a drag of the handle leaves: new sizes, then the signal only a drag emits.
+            splitter->setSizes({height, splitter->height() - height - splitter->handleWidth()});
+            dragged = splitter->sizes();
+            emit splitter->splitterMoved(height, 1);
+            switchPages(first, *splitter, dragged);
+            first.window->close();
+        }
+        Bench second(Board());
+        second.window->hide();
+        ASSERT_TRUE(second.window->RestoreLayout());
+        second.window->show();
+        QApplication::processEvents();
+        auto* splitter = second.window->findChild<QSplitter*>();
+        ASSERT_EQ(splitter->sizes(), dragged);
+        switchPages(second, *splitter, dragged);
+    }
+}
+
 TEST_F(WindowStateTest, HostileLayoutSettingsAreIgnored) {
     const QVariant values[] = {QStringLiteral("garbage"), QByteArray("\x01\xd9\xd0\xcb\x00\x03", 6),
                                QByteArray(100000, '\xff'), QByteArray(), 12345};
