@@ -53,6 +53,27 @@ std::array<std::uint8_t, 256> ConstellationImageOf(const std::vector<Constellati
     return image;
 }
 
+IqPoint ConstellationPoint(std::uint8_t entry) {
+    // Four bits sign-extended: 0..7 stay, 8..15 are -8..-1.
+    const auto signedNibble = [](int nibble) { return nibble >= 8 ? nibble - 16 : nibble; };
+    return {signedNibble(entry >> 4), signedNibble(entry & 0x0F)};
+}
+
+std::vector<IqPoint> ConstellationPoints(const std::array<std::uint8_t, 256>& image) {
+    std::vector<IqPoint> points;
+    points.reserve(image.size());
+    for (const std::uint8_t entry : image)
+        points.push_back(ConstellationPoint(entry));
+    return points;
+}
+
+int DifferingEntries(const std::array<std::uint8_t, 256>& a, const std::array<std::uint8_t, 256>& b) {
+    int count = 0;
+    for (std::size_t address = 0; address < a.size(); ++address)
+        count += a[address] != b[address] ? 1 : 0;
+    return count;
+}
+
 std::string LoadConstellationRamCall(const std::string& path) {
     return "Tarsion.LoadConstellationRam('" + ScriptStringText(path) + " ' );";
 }

@@ -34,6 +34,19 @@ ConstellationFile ReadConstellationFile(std::istream& in);
 // The RAM after a load of these entries: every address cleared, then the entries in file order.
 std::array<std::uint8_t, 256> ConstellationImageOf(const std::vector<ConstellationEntry>& entries);
 
+// An entry as a point of the I/Q plane: I in bits 7..4, Q in bits 3..0, each a two's complement
+// number from -8 to 7.
+struct IqPoint {
+    int i = 0;
+    int q = 0;
+    bool operator==(const IqPoint&) const = default;
+};
+IqPoint ConstellationPoint(std::uint8_t entry);
+// The point of every address of an image, in address order.
+std::vector<IqPoint> ConstellationPoints(const std::array<std::uint8_t, 256>& image);
+// How many addresses hold different entries in the two images.
+int DifferingEntries(const std::array<std::uint8_t, 256>& a, const std::array<std::uint8_t, 256>& b);
+
 // The script call that repeats a load; recorded, and written by the configuration script.
 std::string LoadConstellationRamCall(const std::string& path);
 

@@ -1,8 +1,10 @@
 #include "FilterResponseView.h"
 
+#include "ConstellationChart.h"
 #include "PlotExport.h"
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
+#include "ops/ConstellationRam.h"
 #include "ops/MemoryReadBack.h"
 #include "pages/PageConversions.h"
 
@@ -85,8 +87,12 @@ CFilterResponseView::CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops
     plotLayout->addWidget(magnitude_.view, 3);
     plotLayout->addWidget(impulse_.view, 2);
     figures_ = CreateFiguresLabel(this, QStringLiteral("filterFigures"));
+    constellation_ = std::make_unique<CConstellationChart>(this);
+    auto* side = new QVBoxLayout();
+    side->addWidget(figures_, 1);
+    side->addWidget(constellation_->View());
     middle->addWidget(plots_, 1);
-    middle->addWidget(figures_);
+    middle->addLayout(side);
     layout->addLayout(middle, 1);
 
     layout->addWidget(CreateExportButtons(
@@ -137,6 +143,14 @@ void CFilterResponseView::ShowChannel(int which) {
     if (channelChoice_->currentIndex() != channel_)
         channelChoice_->setCurrentIndex(channel_);
     OnDocumentUpdate();
+}
+
+void CFilterResponseView::ShowConstellation() {
+    // After a failed load the RAM holds no file: nothing of it is "as written".
+    const std::optional<ConstellationImage>& written = doc_.loaded.Constellation();
+    const bool whole = written && !doc_.loaded.Partial(ChipMemory::Constellation);
+    const auto& read = doc_.loaded.ConstellationRead();
+    constellation_->Show(whole ? &*written : nullptr, read ? &*read : nullptr);
 }
 
 void CFilterResponseView::DrawNothing() {
@@ -190,6 +204,7 @@ void CFilterResponseView::Analyse(const LoadedCoefficients* loaded, const Coeffi
 void CFilterResponseView::Redraw() {
     const DrawnState previous = drawn_;
     drawn_ = CurrentState();
+    ShowConstellation();
     const std::optional<LoadedCoefficients>& loaded = doc_.loaded.Coefficients(channel_);
     const auto& read = doc_.loaded.CoefficientsRead(channel_);
     if (!loaded && !read) {
@@ -374,9 +389,14 @@ QString CFilterResponseView::VerifyLines() const {
     if (const auto& map = doc_.loaded.ConstellationRead()) {
         const auto used = std::count_if(map->contents.begin(), map->contents.end(),
                                         [](std::uint8_t entry) { return entry != 0; });
-        text += QStringLiteral("<p>Constellation RAM read from the board at %1: %2 of 256 entries not 0</p>")
+        text += QStringLiteral("<p>Constellation RAM read from the board at %1: %2 of 256 entries not 0")
                     .arg(QString::fromStdString(map->readAt))
                     .arg(used);
+        const std::optional<ConstellationImage>& written = doc_.loaded.Constellation();
+        if (written && !doc_.loaded.Partial(ChipMemory::Constellation))
+            text += QStringLiteral(", %1 differ from what was written")
+                        .arg(DifferingEntries(*written, map->contents));
+        text += QStringLiteral("</p>");
     }
     const std::optional<VerifyReport>& shown = doc_.loaded.LastVerify(ShownMemory());
     if (shown && !shown->mismatches.empty()) {

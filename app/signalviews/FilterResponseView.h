@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -18,10 +19,12 @@ class QLineSeries;
 namespace tarsion {
 
 class CBoardOperations;
+class CConstellationChart;
 
 // The loaded filters: magnitude response of the taps the I or Q coefficient RAM holds against the
 // ideal filter (the file's taps times the gain), the impulse response, and figures beside them:
-// gain, DC gain, stop band, quantization error, and the last read-back verification.
+// gain, DC gain, stop band, quantization error, and the last read-back verification; and the
+// constellation RAM's points as written and as read back.
 class CFilterResponseView final : public QWidget, public IDocumentObserver {
     Q_OBJECT
 public:
@@ -31,6 +34,8 @@ public:
     ~CFilterResponseView() override;
 
     void OnDocumentUpdate() override;
+    // A load may mark its memory after its last log line: catch up when the operation ends.
+    void OnDocumentSettled(bool) override { OnDocumentUpdate(); }
     // 0 = I, 1 = Q.
     void ShowChannel(int which);
     int Channel() const { return channel_; }
@@ -38,6 +43,7 @@ public:
     bool RedrawPending() const { return redraw_.Pending(); }
 
     QWidget& Plots() { return *plots_; }
+    const CConstellationChart& ConstellationChart() const { return *constellation_; }
     QString FiguresText() const;
     QString CsvText() const;
 
@@ -59,6 +65,7 @@ private:
     // the loads, the reads or the channel change.
     void Analyse(const LoadedCoefficients* loaded, const CoefficientRamImage* read, const FilterGeometry& g);
     void DrawNothing();
+    void ShowConstellation();
     void DrawMagnitude();
     void ResetZoom();
     QString PartialLine() const;
@@ -85,6 +92,7 @@ private:
     QLineSeries* readSeries_ = nullptr;
     QLineSeries* readTapSeries_ = nullptr;
     QLabel* figures_ = nullptr;
+    std::unique_ptr<CConstellationChart> constellation_;
 
     // The numbers of the last analysis, for the plots, the figures and the CSV export.
     std::vector<double> frequencies_;

@@ -30,6 +30,8 @@ public:
     ~CPatternView() override;
 
     void OnDocumentUpdate() override;
+    // A load may mark its memory after its last log line: catch up when the operation ends.
+    void OnDocumentSettled(bool) override { OnDocumentUpdate(); }
     void Redraw();
     bool RedrawPending() const { return redraw_.Pending(); }
 

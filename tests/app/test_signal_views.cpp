@@ -4,6 +4,7 @@
 #include "app/LogWindow.h"
 #include "app/MainFrame.h"
 #include "app/signalviews/ChartParts.h"
+#include "app/signalviews/ConstellationChart.h"
 #include "app/signalviews/FilterResponseView.h"
 #include "app/signalviews/PatternView.h"
 #include "app/signalviews/PlotExport.h"
@@ -165,6 +166,41 @@ TEST_F(SignalViewsTest, ReadFromBoardPlotsWhatTheRamHolds) {
     Settle([&] { return view.RedrawPending(); });
     EXPECT_TRUE(view.FiguresText().contains(QStringLiteral("Read from Board shows it")));
     EXPECT_EQ(board_->Cycles(), cycles);
+}
+
+// The constellation read-back is plotted beside what was written: an entry changed on the board
+// is a read point with no written point under it.
+TEST_F(SignalViewsTest, ConstellationReadBackShowsAChangedEntryAsAPointApart) {
+    Open("viewFilterResponse");
+    CFilterResponseView& view = Views().FilterView();
+    LoadFilter();
+    test::WriteText(dir_.filePath(QStringLiteral("qpsk.hex")).toStdString(), "0033\n013d\n02d3\n03dd\n");
+    ASSERT_TRUE(host_->Ops().LoadConstellationRam("qpsk.hex"));
+    Settle([&] { return view.RedrawPending(); });
+    const CConstellationChart& chart = view.ConstellationChart();
+    const QList<QPointF> written = {{3, 3}, {3, -3}, {-3, 3}, {-3, -3}, {0, 0}};
+    for (const QPointF& point : written)
+        EXPECT_TRUE(chart.WrittenPoints().contains(point)) << point.x() << "," << point.y();
+    EXPECT_EQ(chart.WrittenPoints().size(), written.size());
+    EXPECT_TRUE(chart.ReadPoints().isEmpty());
+
+    board_->SetConstellationRam(2, 0x72);
+    view.findChild<QPushButton*>(QStringLiteral("readFromBoard"))->click();
+    Settle([&] { return view.RedrawPending(); });
+    const QList<QPointF> read = chart.ReadPoints();
+    EXPECT_TRUE(read.contains(QPointF(7, 2)));
+    EXPECT_FALSE(read.contains(QPointF(-3, 3)));
+    EXPECT_FALSE(chart.WrittenPoints().contains(QPointF(7, 2)));
+    EXPECT_EQ(chart.WrittenPoints().size(), written.size());
+    EXPECT_TRUE(chart.ReadName().startsWith(QStringLiteral("Read from board ")));
+    EXPECT_GT(chart.ReadName().size(), QStringLiteral("Read from board ").size());
+    EXPECT_TRUE(view.FiguresText().contains(QStringLiteral("1 differ from what was written")));
+
+    // After a failed load the RAM holds no file: nothing is "as written".
+    test::WriteText(dir_.filePath(QStringLiteral("bad.hex")).toStdString(), "0011\nnonsense\n");
+    EXPECT_FALSE(host_->Ops().LoadConstellationRam("bad.hex"));
+    Settle([&] { return view.RedrawPending(); });
+    EXPECT_TRUE(chart.WrittenPoints().isEmpty());
 }
 
 TEST_F(SignalViewsTest, TimeAndTapAxesTickAtWholeSamples) {

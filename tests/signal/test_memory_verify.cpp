@@ -1,4 +1,5 @@
 #include "SignalRig.h"
+#include "ops/ConstellationRam.h"
 #include "ops/MemoryReadBack.h"
 #include "support/LogCapture.h"
 
@@ -167,6 +168,45 @@ TEST_F(MemoryVerify, AWordChangedBehindTheProgramsBackShowsInEveryMemory) {
     }
     // A file of the wrong kind is no comparison.
     EXPECT_FALSE(CMemoryVerifier(rig.ops).Verify(ChipMemory::CoefficientI, "map.hex").completed);
+}
+
+// Each entry as a point: the sign of each nibble is its own, and the nibbles never swap.
+TEST(ConstellationPoints, EntriesDecodeAsSignedNibblesIThenQ) {
+    const struct {
+        std::uint8_t entry;
+        IqPoint point;
+    } rows[] = {{0x00, {0, 0}},  {0x33, {3, 3}}, {0xCC, {-4, -4}}, {0x7F, {7, -1}},  {0x80, {-8, 0}},
+                {0x08, {0, -8}}, {0x17, {1, 7}}, {0xF1, {-1, 1}},  {0xFF, {-1, -1}}, {0x88, {-8, -8}}};
+    for (const auto& row : rows) {
+        const IqPoint point = ConstellationPoint(row.entry);
+        EXPECT_EQ(point.i, row.point.i) << int(row.entry);
+        EXPECT_EQ(point.q, row.point.q) << int(row.entry);
+    }
+}
+
+// The decoded read-back is the board's, not the program's: one changed entry is one point apart.
+TEST_F(MemoryVerify, AnEntryChangedOnTheBoardShowsInTheDecodedReadBack) {
+    LoadConstellation();
+    const ConstellationImage written = *rig.doc.loaded.Constellation();
+    ASSERT_TRUE(CMemoryReader(rig.ops).Read(ChipMemory::Constellation));
+    EXPECT_EQ(ConstellationPoints(rig.doc.loaded.ConstellationRead()->contents),
+              ConstellationPoints(written));
+    EXPECT_EQ(DifferingEntries(written, rig.doc.loaded.ConstellationRead()->contents), 0);
+
+    rig.board.SetConstellationRam(21, 0x9E);
+    ASSERT_TRUE(CMemoryReader(rig.ops).Read(ChipMemory::Constellation));
+    const ConstellationImage& read = rig.doc.loaded.ConstellationRead()->contents;
+    const std::vector<IqPoint> points = ConstellationPoints(read);
+    ASSERT_EQ(points.size(), 256u);
+    EXPECT_EQ(points[21], (IqPoint{-7, -2}));
+    EXPECT_EQ(DifferingEntries(written, read), 1);
+    for (std::size_t address = 0; address < points.size(); ++address) {
+        if (address != 21) {
+            EXPECT_EQ(points[address], ConstellationPoint(written[address])) << address;
+        }
+    }
+    // What was written is kept apart from what was read.
+    EXPECT_EQ(*rig.doc.loaded.Constellation(), written);
 }
 
 TEST_F(MemoryVerify, PatternReadBackFollowsTheStartRegistersAndRestoresDataClk) {
