@@ -56,12 +56,22 @@ void BM_ReadBackAndAnalyseCoefficientRam(benchmark::State& state) {
     }
     const FilterGeometry geometry = FilterGeometry::For(0, false);
     for (auto _ : state) {
-        if (!CMemoryReader(bench.Ops()).Read(ChipMemory::CoefficientI))
+        if (!CMemoryReader(bench.Ops()).Read(ChipMemory::CoefficientI)) {
             state.SkipWithError("read failed");
+            break;
+        }
         const auto& read = bench.Doc().loaded.CoefficientsRead(0);
         const std::vector<double> taps = TapsFromTable(read->contents, geometry);
         benchmark::DoNotOptimize(
             MagnitudeDb(FrequencyResponse(taps, geometry.rate, kResponsePoints), geometry.rate));
+    }
+    const auto& read = bench.Doc().loaded.CoefficientsRead(0);
+    for (int address = 0; read && address < 256; ++address) {
+        if (read->contents[static_cast<std::size_t>(address)] !=
+            bench.Board().CoefficientRam(0, static_cast<std::uint8_t>(address))) {
+            state.SkipWithError("the read-back differs from the RAM");
+            break;
+        }
     }
     state.counters["port_accesses"] = benchmark::Counter(static_cast<double>(bench.Board().PortAccesses()),
                                                          benchmark::Counter::kAvgIterations);
@@ -80,6 +90,11 @@ void BM_PatternReadBackPaced(benchmark::State& state) {
         if (!CMemoryReader(bench.Ops()).Read(ChipMemory::Pattern))
             state.SkipWithError("read failed");
     }
+    // A read that stopped short (a wrong start, a cancel) would measure less than it claims.
+    const auto& read = bench.Doc().loaded.PatternRead();
+    if (!read || read->contents.start != start ||
+        read->contents.pairs.size() != static_cast<std::size_t>(state.range(0) / 2))
+        state.SkipWithError("the read did not cover the used region");
     state.counters["words"] = static_cast<double>(state.range(0));
     state.counters["port_accesses"] = benchmark::Counter(static_cast<double>(bench.Board().PortAccesses()),
                                                          benchmark::Counter::kAvgIterations);
