@@ -80,6 +80,18 @@ std::vector<CompareRow> CompareSnapshots(const CRegisterSnapshot& before, const 
     return rows;
 }
 
+std::size_t BoardComparison::Differing() const {
+    return static_cast<std::size_t>(
+        std::count_if(registers.begin(), registers.end(), [](const CompareRow& row) { return row.differs; }) +
+        std::count_if(settings.begin(), settings.end(), [](const SettingRow& row) { return row.differs; }));
+}
+
+BoardComparison CompareBoards(const CRegisterSnapshot& before, const CRegisterSnapshot& after,
+                              bool includeEqual) {
+    return BoardComparison{CompareSnapshots(before, after, includeEqual),
+                           CompareSettings(before, after, includeEqual)};
+}
+
 bool ApplyCompareRow(CBoardOperations& ops, const CompareRow& row, std::uint32_t value) {
     const RegisterShadow& shadow = ops.Doc().Shadow();
     const std::uint8_t reg = row.field->reg;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RegisterFieldTable.h"
+#include "SettingCompare.h"
 #include "ops/RegisterSnapshot.h"
 
 #include <cstdint>
@@ -29,6 +30,15 @@ struct CompareRow {
 // A field shown on two pages counts once.
 std::vector<CompareRow> CompareSnapshots(const CRegisterSnapshot& before, const CRegisterSnapshot& after,
                                          bool includeEqual);
+
+// What the Compare view lists: the register fields, then the memory-load settings.
+struct BoardComparison {
+    std::vector<CompareRow> registers;
+    std::vector<SettingRow> settings;
+    std::size_t Differing() const;
+};
+BoardComparison CompareBoards(const CRegisterSnapshot& before, const CRegisterSnapshot& after,
+                              bool includeEqual);
 
 // The register word a snapshot holds, none for a register it does not keep.
 std::optional<std::uint32_t> SnapshotWord(const CRegisterSnapshot& snapshot, RegisterSpace space,

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -22,6 +24,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <vector>
 
 namespace tarsion {
 
@@ -55,6 +58,30 @@ QTableWidget* Table(const QStringList& headers, const char* name) {
 void SetRow(QTableWidget& table, int row, const QStringList& cells) {
     for (int column = 0; column < cells.size(); ++column)
         table.setItem(row, column, new QTableWidgetItem(cells[column]));
+}
+
+// Each column as wide as its widest text. Measuring a text (shaping it) is what a compare with
+// many rows spent most of its time on, in the table's own fitting too: only the longest texts of
+// a column are measured, one of which is the widest in any font a user would choose.
+void FitColumns(QTableWidget& table) {
+    constexpr std::size_t kMeasured = 8;
+    const QFontMetrics metrics(table.font());
+    // As the item delegate pads a text cell.
+    const int padding = 2 * (table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &table) + 1);
+    std::vector<QString> texts;
+    for (int column = 0; column < table.columnCount(); ++column) {
+        texts.clear();
+        for (int row = 0; row < table.rowCount(); ++row)
+            if (const QTableWidgetItem* item = table.item(row, column))
+                texts.push_back(item->text());
+        const auto longest = texts.begin() + static_cast<std::ptrdiff_t>(std::min(kMeasured, texts.size()));
+        std::partial_sort(texts.begin(), longest, texts.end(),
+                          [](const QString& a, const QString& b) { return a.size() > b.size(); });
+        int width = table.horizontalHeader()->sectionSizeHint(column);
+        for (auto it = texts.begin(); it != longest; ++it)
+            width = std::max(width, metrics.horizontalAdvance(*it) + padding);
+        table.setColumnWidth(column, width);
+    }
 }
 
 QString RawText(const CompareRow& row, std::uint32_t word) {
@@ -109,10 +136,10 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
     auto* actions = new QHBoxLayout;
     connect(Button(QStringLiteral("Go to Field"), "goToField", actions), &QPushButton::clicked, this,
             &CCompareView::GoToRow);
-    connect(Button(QStringLiteral("Apply Before to Board"), "applyBefore", actions), &QPushButton::clicked,
-            this, [this] { ApplySide(true); });
-    connect(Button(QStringLiteral("Apply After to Board"), "applyAfter", actions), &QPushButton::clicked,
-            this, [this] { ApplySide(false); });
+    applyBefore_ = Button(QStringLiteral("Apply Before to Board"), "applyBefore", actions);
+    applyAfter_ = Button(QStringLiteral("Apply After to Board"), "applyAfter", actions);
+    connect(applyBefore_, &QPushButton::clicked, this, [this] { ApplySide(true); });
+    connect(applyAfter_, &QPushButton::clicked, this, [this] { ApplySide(false); });
     actions->addStretch();
     compareLayout->addLayout(actions);
     tabs->addTab(compare, QStringLiteral("Compare"));
@@ -143,6 +170,7 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
     connect(after_, &QComboBox::activated, this, &CCompareView::Recompare);
     connect(showEqual_, &QCheckBox::toggled, this, &CCompareView::Recompare);
     connect(rows_, &QTableWidget::cellDoubleClicked, this, &CCompareView::GoToRow);
+    connect(rows_, &QTableWidget::itemSelectionChanged, this, &CCompareView::EnableApply);
     session_.SetChangeHandler([this] {
         const bool added = session_.Snapshots().size() > static_cast<std::size_t>(before_->count() - 1);
         FillSides();
@@ -155,6 +183,17 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
     FillSides();
     FillHistory();
     Recompare();
+    ops_.Doc().AddObserver(this);
+}
+
+CCompareView::~CCompareView() {
+    ops_.Doc().RemoveObserver(this);
+}
+
+void CCompareView::OnDocumentSettled(bool) {
+    const QLatin1String board(CRegisterSession::kBoardId);
+    if (before_->currentData().toString() == board || after_->currentData().toString() == board)
+        JournalChanged();
 }
 
 void CCompareView::FillSides() {
@@ -181,15 +220,20 @@ void CCompareView::Recompare() {
     CRegisterSnapshot after;
     if (!session_.Find(before_->currentData().toString().toStdString(), before) ||
         !session_.Find(after_->currentData().toString().toStdString(), after)) {
-        shown_.clear();
+        shown_ = {};
         rows_->setRowCount(0);
+        EnableApply();
         return;
     }
-    shown_ = CompareSnapshots(before, after, showEqual_->isChecked());
-    rows_->setRowCount(static_cast<int>(shown_.size()));
-    int differing = 0;
-    for (int i = 0; i < static_cast<int>(shown_.size()); ++i) {
-        const CompareRow& row = shown_[static_cast<std::size_t>(i)];
+    shown_ = CompareBoards(before, after, showEqual_->isChecked());
+    const auto registers = static_cast<int>(shown_.registers.size());
+    rows_->setRowCount(registers + static_cast<int>(shown_.settings.size()));
+    const auto markDifference = [this](int row) {
+        for (int column = 2; column < 4; ++column)
+            rows_->item(row, column)->setForeground(QBrush(Qt::red));
+    };
+    for (int i = 0; i < registers; ++i) {
+        const CompareRow& row = shown_.registers[static_cast<std::size_t>(i)];
         const QString address = row.field->space == RegisterSpace::Chip
                                     ? QStringLiteral("0x%1 %2")
                                           .arg(static_cast<int>(row.field->reg), 2, 16, QLatin1Char('0'))
@@ -198,15 +242,24 @@ void CCompareView::Recompare() {
         SetRow(*rows_, i,
                {address, Text(row.field->Title()), Text(row.before), Text(row.after),
                 RawText(row, row.rawBefore), RawText(row, row.rawAfter)});
-        if (row.differs) {
-            ++differing;
-            for (int column = 2; column < 4; ++column)
-                rows_->item(i, column)->setForeground(QBrush(Qt::red));
-        }
+        if (row.differs)
+            markDifference(i);
     }
-    rows_->resizeColumnsToContents();
-    summary_->setText(differing == 0 ? QStringLiteral("No differences")
-                                     : QStringLiteral("%1 fields differ").arg(differing));
+    // A setting is no register: its group stands where the register would, and it has no raw words.
+    for (int i = 0; i < static_cast<int>(shown_.settings.size()); ++i) {
+        const SettingRow& row = shown_.settings[static_cast<std::size_t>(i)];
+        SetRow(*rows_, registers + i,
+               {QString::fromLatin1(row.field->group), QString::fromLatin1(row.field->label),
+                Text(row.before), Text(row.after), QString(), QString()});
+        if (row.differs)
+            markDifference(registers + i);
+    }
+    FitColumns(*rows_);
+    const std::size_t differing = shown_.Differing();
+    summary_->setText(differing == 0   ? QStringLiteral("No differences")
+                      : differing == 1 ? QStringLiteral("1 field differs")
+                                       : QStringLiteral("%1 fields differ").arg(differing));
+    EnableApply();
 }
 
 void CCompareView::JournalChanged() {
@@ -290,18 +343,31 @@ void CCompareView::SaveSnapshot() {
 
 void CCompareView::ApplySide(bool before) {
     const int row = rows_->currentRow();
-    if (row < 0 || row >= static_cast<int>(shown_.size()))
+    if (row < 0 || row >= static_cast<int>(shown_.registers.size()))
         return;
-    const CompareRow& chosen = shown_[static_cast<std::size_t>(row)];
+    const CompareRow& chosen = shown_.registers[static_cast<std::size_t>(row)];
     ApplyCompareRow(ops_, chosen, before ? chosen.rawBefore : chosen.rawAfter);
     Recompare();
 }
 
+void CCompareView::EnableApply() {
+    const int row = rows_->selectionModel()->hasSelection() ? rows_->currentRow() : -1;
+    const bool registerRow = row >= 0 && row < static_cast<int>(shown_.registers.size());
+    applyBefore_->setEnabled(registerRow);
+    applyAfter_->setEnabled(registerRow);
+}
+
 void CCompareView::GoToRow() {
     const int row = rows_->currentRow();
-    if (row < 0 || row >= static_cast<int>(shown_.size()))
+    const auto registers = static_cast<int>(shown_.registers.size());
+    if (row < 0 || row >= registers + static_cast<int>(shown_.settings.size()))
         return;
-    const RegisterField& field = *shown_[static_cast<std::size_t>(row)].field;
+    if (row >= registers) {
+        const SettingField& setting = *shown_.settings[static_cast<std::size_t>(row - registers)].field;
+        emit goToField(setting.page, QString::fromLatin1(setting.name));
+        return;
+    }
+    const RegisterField& field = *shown_.registers[static_cast<std::size_t>(row)].field;
     if (field.page != RegisterField::kNoPage)
         emit goToField(field.page, QString::fromLatin1(field.name));
 }

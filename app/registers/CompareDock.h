@@ -1,10 +1,9 @@
 #pragma once
 
+#include "ops/TarsionDoc.h"
 #include "pages/RegisterCompare.h"
 
 #include <QWidget>
-
-#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -21,11 +20,12 @@ class IFileChooser;
 // The Compare view: the snapshots of the session, the differences between any two of the board
 // now, a snapshot and a saved configuration, field by field in the page's units, and the journal
 // of register writes in its History tab.
-class CCompareView final : public QWidget {
+class CCompareView final : public QWidget, private IDocumentObserver {
     Q_OBJECT
 public:
     CCompareView(CRegisterSession& session, CBoardOperations& ops, IFileChooser& files,
                  QWidget* parent = nullptr);
+    ~CCompareView() override;
 
     // Chooses the two sides by id ("board", "s1", ...) and compares them.
     void CompareIds(const QString& before, const QString& after);
@@ -50,10 +50,17 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The board now also changes by memory loads and the clock pin, which the journal does not see.
+    void OnDocumentUpdate() override {}
+    void OnDocumentSettled(bool operationEnded) override;
+
+private:
     void FillSides();
     void FillHistory();
     void ApplySide(bool before);
     void GoToRow();
+    // Only a register row can be applied: a memory load is not repeated from here.
+    void EnableApply();
     void Complain(const QString& text);
 
     CRegisterSession& session_;
@@ -65,7 +72,10 @@ private:
     QTableWidget* rows_ = nullptr;
     QTableWidget* history_ = nullptr;
     QLabel* summary_ = nullptr;
-    std::vector<CompareRow> shown_;
+    QPushButton* applyBefore_ = nullptr;
+    QPushButton* applyAfter_ = nullptr;
+    // The register rows come first, then the settings rows.
+    BoardComparison shown_;
     bool refreshPending_ = false;
     bool stale_ = false;
 };

@@ -102,6 +102,57 @@ TEST_F(RegisterWorkflow, CompareViewShowsTheChangedFieldAndAppliesTheOtherSide) 
     EXPECT_EQ(view.History().item(0, 5)->text(), QStringLiteral("Poke 01 00000000"));
 }
 
+TEST_F(RegisterWorkflow, CompareViewListsLoadSettingsThatCanBeFoundButNotApplied) {
+    CCompareView& view = *window_->CompareView();
+    window_->findChild<QDockWidget*>(QStringLiteral("viewCompareDock"))->show();
+    const std::string id = host_->Registers().TakeSnapshot("before");
+    view.CompareIds(QString::fromStdString(id), QStringLiteral("board"));
+    ASSERT_EQ(view.Rows().rowCount(), 0);
+
+    // A memory load is no register write: the view follows the board now all the same.
+    ASSERT_TRUE(host_->Ops().LoadExternalMem(2, 0, 1.0, 0.0, 16, 16));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(view.Rows().findItems(QStringLiteral("Pattern File"), Qt::MatchExactly).isEmpty());
+    ASSERT_TRUE(host_->Ops().Poke(0x01, 0x00000010));
+    QCoreApplication::processEvents();
+    QStringList settings;
+    int settingRow = -1;
+    int registerRow = -1;
+    for (int row = 0; row < view.Rows().rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < view.Rows().columnCount(); ++column)
+            cells << view.Rows().item(row, column)->text();
+        // A setting has no raw words.
+        if (cells[4].isEmpty() && cells[5].isEmpty()) {
+            settings << cells.mid(0, 4).join(QStringLiteral(" | "));
+            settingRow = cells[1] == QStringLiteral("I Pattern") ? row : settingRow;
+        } else if (cells[0] == QStringLiteral("0x01 DeviceConfig")) {
+            registerRow = row;
+        }
+    }
+    EXPECT_EQ(settings,
+              (QStringList{QStringLiteral("Pattern Memory Contents | Pattern File | Unknown | Pattern"),
+                           QStringLiteral("Pattern Parameters | I Pattern | Sine Wave | Cos Wave")}));
+    ASSERT_GE(settingRow, 0);
+    ASSERT_GE(registerRow, 0);
+
+    auto* applyBefore = view.findChild<QPushButton*>(QStringLiteral("applyBefore"));
+    view.Rows().selectRow(registerRow);
+    EXPECT_TRUE(applyBefore->isEnabled());
+    view.Rows().selectRow(settingRow);
+    EXPECT_FALSE(applyBefore->isEnabled());
+    EXPECT_FALSE(view.findChild<QPushButton*>(QStringLiteral("applyAfter"))->isEnabled());
+    // Nothing reaches the board from a setting row.
+    const std::size_t writes = host_->Registers().Journal().Entries().size();
+    applyBefore->click();
+    EXPECT_EQ(host_->Registers().Journal().Entries().size(), writes);
+
+    view.findChild<QPushButton*>(QStringLiteral("goToField"))->click();
+    EXPECT_EQ(window_->CurrentPage(), 5);
+    ASSERT_NE(window_->focusWidget(), nullptr);
+    EXPECT_EQ(window_->focusWidget()->objectName(), QStringLiteral("iKind"));
+}
+
 TEST_F(RegisterWorkflow, FindListsFieldsOfEveryPageAndGoesToTheControl) {
     for (int page = 0; page < CMainFrame::kPages; ++page) {
         int found = 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Tessaric
-# The tarsion Python module of this source tree against the headless server of this build.
+# The tarsion Python module of this source tree against the headless server of this build, with
+# numpy when it is installed and once more as if it were not.
 # Usage: python_client_test.sh TARSION
 set -euo pipefail
 tarsion="$(readlink -f "$1")"
@@ -15,6 +16,7 @@ dbus-run-session -- bash -c '
     wait_for_owner || { kill "$program"; echo "FAIL: no server"; cat "$work/out"; exit 1; }
     status=0
     /usr/bin/python3 "$here/python_client_test.py" || status=1
+    /usr/bin/python3 "$here/python_client_test.py" --without-numpy || status=1
     kill -TERM "$program"
     wait "$program" || true
     [ "$status" = 0 ] || tail -n 30 "$work/out"

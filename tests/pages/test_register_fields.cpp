@@ -3,9 +3,12 @@
 #include "ops/RegisterSnapshot.h"
 #include "pages/RegisterCompare.h"
 #include "pages/RegisterFieldTable.h"
+#include "pages/SettingCompare.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QFile>
+#include <QTemporaryDir>
 
 namespace tarsion::test {
 namespace {
@@ -87,6 +90,74 @@ TEST_F(RegisterFieldTable, FrequenciesAndListsCompareInPageUnits) {
     // The carrier word is an eighth of the 80 MHz clock; bits 27..26 pick the divider.
     EXPECT_EQ(seen,
               (std::vector<std::string>{"Frequency: 0.000000Hz -> 10.000000MHz", "Clk Divider: 1 -> 8"}));
+}
+
+// Each memory-load setting reads as its page shows it, for the defaults and for settings that
+// differ from them in every field.
+TEST_F(RegisterFieldTable, EverySettingReadsAsItsPageShowsIt) {
+    const CoefficientSettings loaded{2, 0.75, false, false, 1.25, true, true, "/lab/filters/hp.coe"};
+    const struct {
+        CoefficientSettings i, q;
+        std::string constellation;
+        PatternSettings pattern;
+    } cases[] = {
+        {{}, {}, kUnknownFile, {}},
+        {loaded, CoefficientSettings{1, 3, true, true, -0.5, false, false, "lp.coe"}, "/lab/qam16.hex",
+         PatternSettings{2, 1, 0.5, -0.25, 12.5, 100, kGeneratedPattern}},
+        {loaded, loaded, "a b.hex", PatternSettings{0, 2, 1, 0.1, 3, 131072, "/lab/tone.pat"}},
+    };
+    for (const auto& c : cases) {
+        doc_.coefficientI = c.i;
+        doc_.coefficientQ = c.q;
+        doc_.constellationFile = c.constellation;
+        doc_.pattern = c.pattern;
+        const CRegisterSnapshot snapshot = CRegisterSnapshot::Take(doc_, "now");
+        for (const int page : {4, 5}) {
+            Open(page);
+            for (const SettingField& field : SettingFields()) {
+                if (field.page != page)
+                    continue;
+                const std::string shown = SettingText(field, snapshot);
+                QWidget* control = Find<QWidget>(field.name);
+                ASSERT_NE(control, nullptr) << field.name;
+                if (auto* box = qobject_cast<QComboBox*>(control)) {
+                    EXPECT_EQ(box->currentText().toStdString(), shown) << field.name;
+                } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+                    EXPECT_EQ(edit->text().toStdString(), shown) << field.name;
+                } else {
+                    // "Best Fit" is a radio button, the others check boxes.
+                    auto* button = qobject_cast<QAbstractButton*>(control);
+                    ASSERT_NE(button, nullptr) << field.name;
+                    EXPECT_EQ(button->isChecked(), shown == "ticked" || shown == "Best Fit") << field.name;
+                }
+            }
+        }
+    }
+}
+
+TEST_F(RegisterFieldTable, OnePatternSettingAndOneFileNameAreExactlyTheirTwoRows) {
+    QTemporaryDir dir;
+    const QString map = dir.filePath(QStringLiteral("qam.hex"));
+    QFile file(map);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("0001\n0102\n") > 0);
+    file.close();
+    ASSERT_TRUE(ops_->LoadExternalMem(1, 0, 1.0, 0.0, 16, 64));
+    const CRegisterSnapshot before = CRegisterSnapshot::Take(doc_, "before");
+    ASSERT_TRUE(ops_->LoadExternalMem(1, 0, 1.0, 0.0, 32, 64));
+    ASSERT_TRUE(ops_->LoadConstellationRam(map.toStdString()));
+    const CRegisterSnapshot after = CRegisterSnapshot::Take(doc_, "after");
+
+    std::vector<std::string> seen;
+    for (const SettingRow& row : CompareBoards(before, after, false).settings)
+        seen.push_back(std::string(row.field->group) + " | " + row.field->label + " | " + row.before + " | " +
+                       row.after);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Constellation Memory | Constellation File | Unknown | " +
+                                                  map.toStdString(),
+                                              "Pattern Parameters | Samples Per Cycle | 16 | 32"}));
+    // Asked for equal ones too, every setting is a row, and still only those two differ.
+    const auto all = CompareSettings(before, after, true);
+    EXPECT_EQ(all.size(), SettingFields().size());
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const SettingRow& row) { return row.differs; }), 2);
 }
 
 } // namespace
