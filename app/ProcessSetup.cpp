@@ -57,9 +57,9 @@ bool WaylandAccepts(const std::string& display) {
     return !runtime.empty() && Accepts(runtime + "/" + display, false);
 }
 
-bool PlatformUsable(const std::string& platform) {
+bool PlatformUsable(const std::string& platform, const std::string& display) {
     if (platform.starts_with("xcb"))
-        return XServerAccepts(Environment("DISPLAY"));
+        return XServerAccepts(display);
     if (platform.starts_with("wayland"))
         return WaylandAccepts(Environment("WAYLAND_DISPLAY").empty() ? "wayland-0"
                                                                      : Environment("WAYLAND_DISPLAY"));
@@ -101,16 +101,17 @@ std::string PortLockFolder() {
     return "/tmp";
 }
 
-bool DisplayUsable() {
-    const std::string platforms = Environment("QT_QPA_PLATFORM");
+bool DisplayUsable(const std::string& platformOption, const std::string& displayOption) {
+    const std::string display = displayOption.empty() ? Environment("DISPLAY") : displayOption;
+    const std::string platforms = platformOption.empty() ? Environment("QT_QPA_PLATFORM") : platformOption;
     if (platforms.empty())
-        return XServerAccepts(Environment("DISPLAY")) ||
+        return XServerAccepts(display) ||
                (!Environment("WAYLAND_DISPLAY").empty() && WaylandAccepts(Environment("WAYLAND_DISPLAY")));
     // Qt tries each platform of a list such as "wayland;xcb" in turn.
     std::istringstream list(platforms);
     std::string platform;
     while (std::getline(list, platform, ';')) {
-        if (PlatformUsable(platform))
+        if (PlatformUsable(platform, display))
             return true;
     }
     return false;

@@ -20,6 +20,7 @@ std::string PortLockFolder();
 
 // Whether Qt can open a window here: an X server or Wayland compositor that accepts a connection,
 // or a platform that needs neither (offscreen). Checked before Qt is asked, which would abort.
-bool DisplayUsable();
+// Qt's -platform and -display options, when given, stand for QT_QPA_PLATFORM and DISPLAY.
+bool DisplayUsable(const std::string& platformOption = {}, const std::string& displayOption = {});
 
 } // namespace tarsion

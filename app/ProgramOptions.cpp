@@ -84,6 +84,10 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {
             return refuse("--board-id \"" + *value +
                           "\" is no board id: use letters, digits, _ and - (no digit or - first), at most " +
                           std::to_string(kBoardIdLimit) + " characters");
+        else if (name == "platform")
+            options.qtPlatform = *value;
+        else if (name == "display")
+            options.qtDisplay = *value;
         else if (!Contains(kQtOptionsWithValue, name) && !Contains(kQtFlags, name))
             return refuse("unknown option " + argument);
     }

@@ -21,11 +21,14 @@ struct ProgramOptions {
     // --board-id; empty: derived from the port.
     std::string boardId;
     std::vector<std::string> files;
+    // Qt's -platform and -display, which decide where the window opens.
+    std::string qtPlatform;
+    std::string qtDisplay;
     // Refuse: what was wrong.
     std::string error;
 };
 
-// Exit status of a command line the program does not take.
+// Exit status of a command line the program does not take, and of a window with no display.
 inline constexpr int kUsageExitCode = 2;
 
 // `arguments` without the program name. Qt's own switches (-platform NAME, -style NAME, ...) are

@@ -10,4 +10,10 @@ struct ProgramOptions;
 // or wait in a dialog nobody sees.
 bool RunsHeadless(const ProgramOptions& options);
 
+// Whether the window can open where the environment and Qt's options say.
+bool WindowCanOpen(const ProgramOptions& options);
+
+// The line a windowed start with no display gives on standard error, instead of an abort in Qt.
+const char* NoDisplayMessage();
+
 } // namespace tarsion

@@ -94,12 +94,18 @@ int main(int argc, char** argv) {
     case Action::Run:
         break;
     }
+    const bool headless = tarsion::RunsHeadless(options);
+    // Qt would abort in its platform plugin; nothing has touched the board or the settings yet.
+    if (!headless && !tarsion::WindowCanOpen(options)) {
+        std::cerr << tarsion::NoDisplayMessage() << '\n';
+        return tarsion::kUsageExitCode;
+    }
     std::string error;
     if (!tarsion::EnsureHomeFolder(error)) {
         std::cerr << "tarsion: " << error << '\n';
         return 1;
     }
-    if (tarsion::RunsHeadless(options))
+    if (headless)
         return RunHeadless(argc, argv);
     return RunWindowed(argc, argv);
 }

@@ -19,8 +19,6 @@ namespace {
 constexpr std::uint32_t kReadI = 0x24;
 constexpr std::uint32_t kReadQ = 0x28;
 constexpr std::uint32_t kNoAccess = 0x00;
-// The pattern memory keeps the sample and the two marker bits; what lies above is not compared.
-constexpr std::uint32_t kPatternWordBits = 0x3FFFF;
 constexpr const char* kNoBoard = "Demo Mode: there is no board to read back";
 
 std::uint8_t* Bytes(CoefficientWord& word) {
@@ -334,8 +332,8 @@ VerifyReport CMemoryVerifier::VerifyPattern(const std::vector<SamplePair>* pairs
     ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(read)}, ReadTimeText()});
     for (std::size_t k = 0; k < expected.size(); ++k) {
         if ((read[k] & kPatternWordBits) != expected[k])
-            report.mismatches.push_back({static_cast<int>(start + k), FormatText("%.5x", expected[k]),
-                                         FormatText("%.5x", read[k] & kPatternWordBits)});
+            report.mismatches.push_back({static_cast<int>(start + k), FormatText("%.6x", expected[k]),
+                                         FormatText("%.6x", read[k] & kPatternWordBits)});
     }
     report.completed = true;
     return report;

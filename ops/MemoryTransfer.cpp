@@ -18,7 +18,6 @@ namespace tarsion {
 
 namespace {
 constexpr const char* kPldRestoreFailed = "Failed to Stop Sending Memory Pattern";
-constexpr std::size_t kLoggedDifferences = 256;
 
 struct MemoryShape {
     const char* name;
@@ -332,12 +331,7 @@ BatchOutcome CMemoryTransfer::Verify(std::string_view which, std::vector<MemoryD
         ops_.Log("Error : Unknown Memory, expected I, Q, constellation or pattern", 1);
         return FailureAt(0, capture);
     }
-    if (*memory == MemoryName::Pattern) {
-        CBoardOperations::Scope scope(ops_);
-        if (!VerifyPattern(differences))
-            return FailureAt(0, capture);
-        return std::nullopt;
-    }
+    // The views' verifier: one comparison, so both report the same words.
     const VerifyReport report = CMemoryVerifier(ops_).Verify(static_cast<ChipMemory>(*memory));
     if (!report.completed)
         return FailureAt(0, capture);
@@ -345,45 +339,6 @@ BatchOutcome CMemoryTransfer::Verify(std::string_view which, std::vector<MemoryD
         differences.push_back({static_cast<std::uint32_t>(mismatch.address), BytesOfText(mismatch.expected),
                                BytesOfText(mismatch.read)});
     return std::nullopt;
-}
-
-bool CMemoryTransfer::VerifyPattern(std::vector<MemoryDifference>& differences) {
-    ops_.Log("VerifyPatternMemory", 0);
-    const std::optional<LoadedPattern>& loaded = ops_.Doc().loaded.Pattern();
-    if (!loaded) {
-        ops_.Log("Nothing loaded into this memory yet: nothing to compare with", 1);
-        ops_.Log("Failed", 1);
-        return false;
-    }
-    if (ops_.Link().IsDemo()) {
-        ops_.Log("Demo Mode: there is no board to read back", 1);
-        ops_.Log("Failed", 1);
-        return false;
-    }
-    const std::uint32_t fifoControl = ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl);
-    const std::uint32_t words = 2 * static_cast<std::uint32_t>(loaded->pairs.size());
-    const std::uint32_t start = kPatternMemoryWords - words;
-    std::vector<MemoryWord> read;
-    if (!ReadPattern(start, words, read)) {
-        ops_.Log("Failed", 1);
-        return false;
-    }
-    for (std::uint32_t offset = 0; offset < words; ++offset) {
-        const SamplePair& pair = loaded->pairs[offset / 2];
-        const bool qWord = offset % 2 == 1;
-        const std::uint32_t expected = PatternWordFor(qWord ? pair.q : pair.i, qWord, fifoControl) & 0xFFFFFF;
-        const std::uint32_t value = PatternWordValue(read[offset]);
-        if (value == expected)
-            continue;
-        if (differences.size() < kLoggedDifferences)
-            ops_.Log(FormatText("Address %.5x : expected %.6x read %.6x", start + offset, expected, value),
-                     1);
-        differences.push_back({start + offset, PatternWord(expected), read[offset]});
-    }
-    ops_.Log(differences.empty() ? FormatText("all %u words match", words)
-                                 : FormatText("%zu of %u words differ", differences.size(), words),
-             1);
-    return true;
 }
 
 } // namespace tarsion

@@ -50,7 +50,6 @@ private:
     bool WritePattern(std::uint32_t first, const std::vector<MemoryWord>& words);
     void RecordConstellation(const std::vector<std::uint8_t>& image);
     void RecordPattern(std::uint32_t first, const std::vector<MemoryWord>& words);
-    bool VerifyPattern(std::vector<MemoryDifference>& differences);
 
     CBoardOperations& ops_;
 };

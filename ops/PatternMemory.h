@@ -27,6 +27,8 @@ struct PatternFile {
 };
 
 inline constexpr std::uint32_t kPatternMemoryWords = 0x40000;
+// The memory holds 24 bits a word: the sample with its sign above bit 17 and the two marker bits.
+inline constexpr std::uint32_t kPatternWordBits = 0xFFFFFF;
 // The value generated patterns take for pi: one cycle spans a little more than samplesPerCycle pairs.
 inline constexpr double kGeneratedPatternPi = 3.1416;
 inline constexpr std::size_t kMaxPatternPairs = kPatternMemoryWords / 2;

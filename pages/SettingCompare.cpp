@@ -57,7 +57,7 @@ std::string Ticked(bool ticked) {
     return ticked ? "ticked" : "not ticked";
 }
 
-// A list the page leaves without a selection for this index.
+// The item the page's list shows; an index outside the list selects none.
 template <std::size_t N>
 std::string Item(const char* const (&items)[N], std::int32_t index) {
     return index >= 0 && static_cast<std::size_t>(index) < N ? items[index] : FormatText("(none: %d)", index);

@@ -10,7 +10,6 @@
 #include <QTimer>
 
 #include <array>
-#include <cstdlib>
 #include <dbus/dbus.h>
 
 namespace tarsion {
@@ -170,21 +169,24 @@ void AppendEntry(DBusMessageIter& dict, const char* key, int type, const void* v
 
 AutomationWork Status(CCallArguments&, AutomationTarget& target) {
     return [&ops = target.ops] {
-        const char* port = std::getenv("TARSION_PORT");
-        const std::string link = QString::fromLocal8Bit(port && *port ? port : "auto").toStdString();
+        // D-Bus strings are UTF-8; a state file's name need not be.
+        const std::string boardId = QString::fromStdString(ops.Doc().boardId).toStdString();
+        const std::string port = QString::fromStdString(ops.Link().DescribePort()).toStdString();
         const dbus_uint32_t base = ops.Link().BaseAddress();
         const dbus_bool_t demo = ops.Link().IsDemo();
         const dbus_bool_t recording = ops.Doc().IsRecording();
         const dbus_bool_t busy = ops.IsBusy();
         return AutomationResult{
             AutomationReply{[=](DBusMessage* reply) {
-                                const char* linkText = link.c_str();
+                                const char* boardIdText = boardId.c_str();
+                                const char* portText = port.c_str();
                                 const char* version = TARSION_VERSION;
                                 DBusMessageIter iter;
                                 DBusMessageIter dict;
                                 dbus_message_iter_init_append(reply, &iter);
                                 dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "{sv}", &dict);
-                                AppendEntry(dict, "port", DBUS_TYPE_STRING, &linkText);
+                                AppendEntry(dict, "board id", DBUS_TYPE_STRING, &boardIdText);
+                                AppendEntry(dict, "port", DBUS_TYPE_STRING, &portText);
                                 AppendEntry(dict, "base", DBUS_TYPE_UINT32, &base);
                                 AppendEntry(dict, "demo", DBUS_TYPE_BOOLEAN, &demo);
                                 AppendEntry(dict, "recording", DBUS_TYPE_BOOLEAN, &recording);

@@ -4,11 +4,11 @@
 #include "ops/BoardOperations.h"
 #include "ops/RegisterSession.h"
 
+#include <QAbstractItemDelegate>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFile>
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -16,7 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -24,6 +24,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace tarsion {
@@ -62,24 +64,30 @@ void SetRow(QTableWidget& table, int row, const QStringList& cells) {
 
 // Each column as wide as its widest text. Measuring a text (shaping it) is what a compare with
 // many rows spent most of its time on, in the table's own fitting too: only the longest texts of
-// a column are measured, one of which is the widest in any font a user would choose.
+// a column are measured, one of which is the widest in any font a user would choose. They are
+// measured as the table measures them: by its item delegate, plus the grid line.
 void FitColumns(QTableWidget& table) {
     constexpr std::size_t kMeasured = 8;
-    const QFontMetrics metrics(table.font());
-    // As the item delegate pads a text cell.
-    const int padding = 2 * (table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &table) + 1);
-    std::vector<QString> texts;
+    QStyleOptionViewItem option;
+    option.initFrom(&table);
+    option.font = table.font();
+    option.fontMetrics = table.fontMetrics();
+    option.features = QStyleOptionViewItem::WrapText;
+    QAbstractItemDelegate* delegate = table.itemDelegate();
+    std::vector<std::pair<qsizetype, int>> lengths;
     for (int column = 0; column < table.columnCount(); ++column) {
-        texts.clear();
+        lengths.clear();
         for (int row = 0; row < table.rowCount(); ++row)
             if (const QTableWidgetItem* item = table.item(row, column))
-                texts.push_back(item->text());
-        const auto longest = texts.begin() + static_cast<std::ptrdiff_t>(std::min(kMeasured, texts.size()));
-        std::partial_sort(texts.begin(), longest, texts.end(),
-                          [](const QString& a, const QString& b) { return a.size() > b.size(); });
+                lengths.emplace_back(item->text().size(), row);
+        const auto longest =
+            lengths.begin() + static_cast<std::ptrdiff_t>(std::min(kMeasured, lengths.size()));
+        std::partial_sort(lengths.begin(), longest, lengths.end(), std::greater<>());
         int width = table.horizontalHeader()->sectionSizeHint(column);
-        for (auto it = texts.begin(); it != longest; ++it)
-            width = std::max(width, metrics.horizontalAdvance(*it) + padding);
+        for (auto it = lengths.begin(); it != longest; ++it)
+            width =
+                std::max(width, delegate->sizeHint(option, table.model()->index(it->second, column)).width() +
+                                    (table.showGrid() ? 1 : 0));
         table.setColumnWidth(column, width);
     }
 }

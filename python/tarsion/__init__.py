@@ -265,7 +265,8 @@ class Board:
                                dbus.UInt32(int(value)), dbus.UInt32(ms)))
 
     def status(self):
-        """The program's state: port, base, demo, recording, busy, version."""
+        """The program's state: board id, port (as the status bar shows it), base, demo, recording,
+        busy, version."""
         return {str(k): (bool(v) if isinstance(v, dbus.Boolean) else
                          int(v) if isinstance(v, (dbus.UInt32, dbus.Int32, dbus.UInt16)) else str(v))
                 for k, v in self._call(self._board1, "Status").items()}

@@ -2,6 +2,7 @@
 // that keeps a second program off a board.
 #include "app/ProcessSetup.h"
 #include "app/ProgramOptions.h"
+#include "app/RunMode.h"
 #include "board/BoardLock.h"
 
 #include <QTemporaryDir>
@@ -9,6 +10,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -133,6 +135,56 @@ TEST(ProcessSetup, AnUnsetHomeComesFromTheUserDatabase) {
         EXPECT_EQ(std::string(std::getenv("HOME")), getpwuid(getuid())->pw_dir);
     }
     setenv("HOME", saved.c_str(), 1);
+}
+
+// Decided before Qt is asked: a window only where a display answers (or a platform needs none),
+// Qt's own -platform and -display taking the place of the environment's.
+struct DisplayCase {
+    const char* platform; // QT_QPA_PLATFORM, nullptr: unset
+    const char* display;  // DISPLAY, nullptr: unset
+    std::vector<std::string> arguments;
+    bool window;
+};
+
+TEST(ProcessSetup, AWindowOpensOnlyWhereADisplayAnswers) {
+    QTemporaryDir runtime; // no Wayland socket in it
+    const char* names[] = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"};
+    std::vector<std::optional<std::string>> saved;
+    for (const char* name : names)
+        saved.push_back(std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt);
+    ::unsetenv("WAYLAND_DISPLAY");
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+    // No X server listens on :987; a display over TCP is taken as reachable.
+    const DisplayCase cases[] = {
+        {nullptr, nullptr, {}, false},
+        {nullptr, ":987", {}, false},
+        {nullptr, "remote:10.0", {}, true},
+        {"offscreen", nullptr, {}, true},
+        {"xcb", nullptr, {}, false},
+        {"wayland", nullptr, {}, false},
+        {"wayland;offscreen", nullptr, {}, true},
+        {nullptr, nullptr, {"-platform", "offscreen"}, true},
+        {"offscreen", nullptr, {"-platform", "xcb"}, false},
+        {"xcb", "remote:10.0", {"-display", ":987"}, false},
+        {"xcb", nullptr, {"-display", "remote:10.0"}, true},
+    };
+    for (const DisplayCase& c : cases) {
+        const auto set = [](const char* name, const char* value) {
+            value ? ::setenv(name, value, 1) : ::unsetenv(name);
+        };
+        set("QT_QPA_PLATFORM", c.platform);
+        set("DISPLAY", c.display);
+        SCOPED_TRACE(std::string(c.platform ? c.platform : "-") + " " + (c.display ? c.display : "-") + " " +
+                     (c.arguments.empty() ? "" : c.arguments.back()));
+        ProgramOptions options = ParseProgramOptions(c.arguments);
+        EXPECT_EQ(WindowCanOpen(options), c.window);
+        EXPECT_FALSE(RunsHeadless(options));
+        // Activation where no window can open serves headless.
+        options.automation = true;
+        EXPECT_EQ(RunsHeadless(options), !c.window);
+    }
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        saved[i] ? ::setenv(names[i], saved[i]->c_str(), 1) : ::unsetenv(names[i]);
 }
 
 } // namespace

@@ -42,7 +42,8 @@ with tarsion.Board() as b:
     b.write_memory("constellation", 0x10, [0xA1, b"\xb2"])
     expect("read_memory", list(b.read_memory("constellation", 0x10, 2)), [0xA1, 0xB2])
     expect("verify after the write", b.verify("constellation"), [])
-    expect("status", {k: v for k, v in b.status().items() if k in ("demo", "busy")}, {"demo": False, "busy": False})
+    expect("status", {k: v for k, v in b.status().items() if k in ("board id", "port", "demo", "busy")},
+           {"board id": "sim", "port": "Virtual board", "demo": False, "busy": False})
 
     if tarsion.numpy is not None:
         np = tarsion.numpy

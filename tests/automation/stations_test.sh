@@ -37,6 +37,11 @@ dbus-run-session -- bash -c '
     "$tarsion" --headless --port "sim:$work/b.txt" --board-id bench_b >"$work/b.log" 2>&1 & second=$!
     "$script_host" --board sim-a "$work/poke.js" 0x11111111 >"$work/a.out" 2>&1 || { cat "$work/a.out"; exit 1; }
     "$script_host" --board bench_b "$work/poke.js" 0x22222222 >"$work/b.out" 2>&1 || { cat "$work/b.out"; exit 1; }
+    # Each program names its own board and port in Status.
+    for name in Board.sim-a Board.bench_b ""; do
+        gdbus call --session --dest "com.tessaric.Tarsion${name:+.$name}" --object-path /Trm90627 \
+            --method com.tessaric.Tarsion.Board1.Status >"$work/status${name:+.$name}" || exit 1
+    done
     # The first program keeps the name scripts without --board use.
     [ "$(owner_pid)" = "$first" ] || { echo "com.tessaric.Tarsion is not the first program: $(owner_pid)"; exit 1; }
     status=0
@@ -51,6 +56,15 @@ grep -qx 'chip 0a 11111111' "$work/a.txt" || fail "board a lacks its write"
 grep -qx 'chip 0a 22222222' "$work/b.txt" || fail "board b lacks its write"
 head -n 1 "$work/a.log" | grep -q 'board sim-a (sim:' || fail "log a begins: $(head -n 1 "$work/a.log")"
 head -n 1 "$work/b.log" | grep -q 'board bench_b (sim:' || fail "log b begins: $(head -n 1 "$work/b.log")"
+# board id | port field of the status bar | status reply
+while IFS='|' read -r id port reply; do
+    grep -qF "'board id': <'$id'>" "$work/$reply" || fail "Status of $id: $(cat "$work/$reply")"
+    grep -qF "'port': <'$port'>" "$work/$reply" || fail "Status of $id names another port: $(cat "$work/$reply")"
+done <<'TABLE'
+sim-a|Virtual board — a.txt|status.Board.sim-a
+bench_b|Virtual board — b.txt|status.Board.bench_b
+sim-a|Virtual board — a.txt|status
+TABLE
 read -r status holder <"$work/third.status"
 [ "$status" = 4 ] || fail "a third program on a held board ended with $status"
 grep -q "pid $holder, board id sim-a" "$work/third.err" || fail "the refusal names no holder: $(cat "$work/third.err")"

@@ -236,7 +236,8 @@ TEST_F(BoardInterface, WaitForBitsServesEventsWhileItWaits) {
     EXPECT_EQ(statusDuringWait.value(QStringLiteral("busy")), QVariant(true));
 }
 
-TEST_F(BoardInterface, StatusSaysDemoRecordingAndVersion) {
+TEST_F(BoardInterface, StatusSaysBoardDemoRecordingAndVersion) {
+    bench.doc.boardId = "bench_x";
     QTemporaryDir dir;
     ASSERT_TRUE(bench.doc.StartRecording(QDir(dir.path()).filePath(QStringLiteral("r.js")).toStdString()));
     bench.link->EnterDemoMode();
@@ -247,7 +248,11 @@ TEST_F(BoardInterface, StatusSaysDemoRecordingAndVersion) {
     EXPECT_EQ(status.value(QStringLiteral("recording")), QVariant(true));
     EXPECT_EQ(status.value(QStringLiteral("busy")), QVariant(false));
     EXPECT_EQ(status.value(QStringLiteral("base")), QVariant(0x378u));
-    EXPECT_EQ(status.value(QStringLiteral("port")), QVariant(QStringLiteral("sim")));
+    EXPECT_EQ(status.value(QStringLiteral("board id")), QVariant(QStringLiteral("bench_x")));
+    // The status bar's port field, whatever TARSION_PORT says.
+    EXPECT_EQ(status.value(QStringLiteral("port")),
+              QVariant(QString::fromStdString(bench.link->DescribePort())));
+    EXPECT_EQ(status.value(QStringLiteral("port")), QVariant(QStringLiteral("Virtual board")));
     EXPECT_FALSE(status.value(QStringLiteral("version")).toString().isEmpty());
 }
 

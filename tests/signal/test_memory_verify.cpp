@@ -1,12 +1,15 @@
 #include "SignalRig.h"
 #include "ops/ConstellationRam.h"
 #include "ops/MemoryReadBack.h"
+#include "ops/MemoryTransfer.h"
 #include "support/LogCapture.h"
 
 #include <cstdlib>
 #include <functional>
 #include <set>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace tarsion {
 namespace {
@@ -232,6 +235,56 @@ TEST_F(MemoryVerify, PatternReadBackFollowsTheStartRegistersAndRestoresDataClk) 
     EXPECT_FALSE(CMemoryReader(rig.ops).Read(ChipMemory::Pattern));
     EXPECT_FALSE(rig.doc.loaded.PatternRead().has_value());
     EXPECT_EQ(rig.board.BridgeRegister(9), 2);
+}
+
+// The views and the bus compare the pattern memory alike: every one of the 24 bits a word holds
+// counts (the sign of a negative sample fills bits 23..18), nothing above them does.
+TEST_F(MemoryVerify, BothCallersFindEveryBitThePatternMemoryHoldsAndNoOther) {
+    // DC -0.5 on I: negative samples, whose 32-bit words the memory can't hold whole.
+    ASSERT_TRUE(rig.ops.LoadExternalMem(0, 0, -0.5, 0.25, 4.0, 4.0));
+    constexpr std::uint32_t kStart = 0x40000 - 8;
+    const std::uint32_t iWord = rig.board.PatternWord(kStart + 2);
+    ASSERT_EQ(iWord >> 18, 0x3Fu) << "the sign reaches the memory";
+
+    const auto viewDifferences = [&] {
+        const VerifyReport report = CMemoryVerifier(rig.ops).Verify(ChipMemory::Pattern);
+        EXPECT_TRUE(report.completed);
+        std::vector<std::tuple<int, std::string, std::string>> found;
+        for (const WordMismatch& m : report.mismatches)
+            found.emplace_back(m.address, m.expected, m.read);
+        return found;
+    };
+    const auto busDifferences = [&] {
+        std::vector<MemoryDifference> differences;
+        EXPECT_FALSE(CMemoryTransfer(rig.ops).Verify("pattern", differences));
+        std::vector<std::tuple<std::uint32_t, MemoryWord, MemoryWord>> found;
+        for (const MemoryDifference& d : differences)
+            found.emplace_back(d.address, d.expected, d.read);
+        return found;
+    };
+    EXPECT_TRUE(viewDifferences().empty());
+    EXPECT_TRUE(busDifferences().empty());
+    // The words keep the marker levels of the load, whatever the polarity bits say now.
+    ASSERT_TRUE(rig.ops.Poke(0x02, rig.doc.Shadow().FetchChipReg(0x02) ^ 0x30));
+    EXPECT_TRUE(viewDifferences().empty());
+    EXPECT_TRUE(busDifferences().empty());
+
+    const auto bytes = [](std::uint32_t word) {
+        return MemoryWord{static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8),
+                          static_cast<std::uint8_t>(word >> 16)};
+    };
+    for (int bit = 0; bit < 24; ++bit) {
+        SCOPED_TRACE(bit);
+        const std::uint32_t flipped = iWord ^ (1u << bit);
+        rig.board.SetPatternWord(kStart + 2, flipped);
+        using ViewFound = std::vector<std::tuple<int, std::string, std::string>>;
+        using BusFound = std::vector<std::tuple<std::uint32_t, MemoryWord, MemoryWord>>;
+        EXPECT_EQ(viewDifferences(), (ViewFound{{kStart + 2, test::FormatHex(static_cast<int>(iWord), 6),
+                                                 test::FormatHex(static_cast<int>(flipped), 6)}}));
+        EXPECT_EQ(busDifferences(), (BusFound{{kStart + 2, bytes(iWord), bytes(flipped)}}));
+        rig.board.SetPatternWord(kStart + 2, iWord);
+    }
+    EXPECT_TRUE(busDifferences().empty());
 }
 
 // The setting reaches the board the program binds; what it can't name stops the binding.
