@@ -16,7 +16,9 @@ namespace tarsion {
 namespace {
 const QColor kWrittenColor(0x1f, 0x77, 0xb4);
 const QColor kReadColor(0x2c, 0xa0, 0x2c);
-constexpr int kChartSide = 300;
+// Wide enough for the legend to name the time of the read in full.
+constexpr int kChartWidth = 360;
+constexpr int kChartHeight = 320;
 
 QScatterSeries* AddPoints(ChartParts& parts, const QString& name, QScatterSeries::MarkerShape shape,
                           qreal size, const QPen& pen, const QBrush& brush) {
@@ -56,15 +58,16 @@ CConstellationChart::CConstellationChart(QWidget* parent)
     : parts_(CreateChart(parent, QStringLiteral("Constellation RAM"), QStringLiteral("I"),
                          QStringLiteral("Q"))) {
     parts_.view->setObjectName(QStringLiteral("constellationChart"));
-    parts_.view->setMinimumSize(kChartSide, kChartSide);
-    parts_.view->setMaximumWidth(kChartSide);
+    parts_.view->setMinimumSize(kChartWidth, kChartHeight);
+    parts_.view->setMaximumWidth(kChartWidth);
     parts_.view->setRenderHint(QPainter::Antialiasing, true);
     SetNibbleAxis(parts_.x);
     SetNibbleAxis(parts_.y);
     // A large ring for what was written, a small square for what was read: a read point alone
     // is an entry that differs.
     written_ = AddPoints(parts_, QStringLiteral("As written"), QScatterSeries::MarkerShapeCircle, 15,
-                         QPen(kWrittenColor, 2), Qt::NoBrush);
+                         QPen(kWrittenColor, 2),
+                         QColor(kWrittenColor.red(), kWrittenColor.green(), kWrittenColor.blue(), 60));
     read_ = AddPoints(parts_, QStringLiteral("Read from board"), QScatterSeries::MarkerShapeRectangle, 7,
                       QPen(kReadColor), QBrush(kReadColor));
 }
