@@ -11,7 +11,10 @@ fail() {
 }
 export HOME="$work/home"
 mkdir -p "$HOME"
-unset XDG_DATA_HOME XDG_CONFIG_HOME DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM TARSION_PORT DBUS_SESSION_BUS_ADDRESS
+unset XDG_CONFIG_HOME DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM TARSION_PORT DBUS_SESSION_BUS_ADDRESS
+# The fresh account's default, said aloud: the bus daemon takes the home folder from the user
+# database, not from HOME, and would otherwise find the real account's per-user activation file.
+export XDG_DATA_HOME="$HOME/.local/share"
 service=/usr/share/dbus-1/services/com.tessaric.Tarsion.service
 grep -qx 'Exec=/usr/bin/tarsion --automation' "$service" || fail "$service does not start /usr/bin/tarsion"
 cd "$work"
