@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # D-Bus activation and the README's headless example from a fresh account, with only what the
 # package installed: no per-user activation file, no settings but the board's Port.
 # Usage: tools/check-activation.sh   (after the package is installed)

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # The command lines of tarsion and tarsion-script that need neither a display nor a session bus:
 # help and version on standard output with status 0, a wrong option on standard error with
 # status 2 and the usage; a window where no display answers is one line on standard error and
