@@ -1,4 +1,4 @@
-#include "AboutDialog.h"
+#include "app/AboutDialog.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "AppSettings.h"
+#include "app/AppSettings.h"
 
 #include "board/RegisterShadow.h"
 

@@ -1,4 +1,4 @@
-#include "CommandHistory.h"
+#include "app/CommandHistory.h"
 
 namespace tarsion {
 

@@ -1,6 +1,6 @@
-#include "DocumentHost.h"
+#include "app/DocumentHost.h"
 
-#include "AppSettings.h"
+#include "app/AppSettings.h"
 
 #include <filesystem>
 #include <iostream>

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "InitialReadOut.h"
-#include "StateFlusher.h"
+#include "app/InitialReadOut.h"
+#include "app/StateFlusher.h"
 #include "board/BoardLink.h"
 #include "board/PortBackend.h"
 #include "board/SteadyClock.h"
 #include "ops/BoardOperations.h"
-#include "ops/RegisterSession.h"
 #include "ops/TarsionDoc.h"
+#include "registers/RegisterSession.h"
 
 #include <memory>
 

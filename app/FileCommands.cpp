@@ -1,6 +1,6 @@
-#include "FileCommands.h"
+#include "app/FileCommands.h"
 
-#include "FileChooser.h"
+#include "app/FileChooser.h"
 #include "ops/BoardOperations.h"
 #include "ops/UserPrompt.h"
 

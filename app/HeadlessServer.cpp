@@ -1,7 +1,7 @@
-#include "HeadlessServer.h"
+#include "app/HeadlessServer.h"
 
-#include "ProgramOptions.h"
-#include "StreamLogView.h"
+#include "app/ProgramOptions.h"
+#include "app/StreamLogView.h"
 #include "automation/AutomationServer.h"
 #include "ops/TarsionDoc.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ProgramCore.h"
-#include "StreamUserPrompt.h"
+#include "app/ProgramCore.h"
+#include "app/StreamUserPrompt.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "InitialReadOut.h"
+#include "app/InitialReadOut.h"
 
 #include "board/BoardLink.h"
 #include "board/ChipRegisters.h"

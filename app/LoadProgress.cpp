@@ -1,4 +1,4 @@
-#include "LoadProgress.h"
+#include "app/LoadProgress.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>

@@ -1,4 +1,4 @@
-#include "LogWindow.h"
+#include "app/LogWindow.h"
 
 #include "ops/BoardOperations.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CommandHistory.h"
+#include "app/CommandHistory.h"
 #include "ops/TarsionDoc.h"
 #include "pages/FramePacer.h"
 

@@ -1,10 +1,10 @@
-#include "MainFrame.h"
+#include "app/MainFrame.h"
 
-#include "AppSettings.h"
-#include "HelpWindow.h"
-#include "LogWindow.h"
-#include "StatusStrip.h"
-#include "WindowLayout.h"
+#include "app/AppSettings.h"
+#include "app/HelpWindow.h"
+#include "app/LogWindow.h"
+#include "app/StatusStrip.h"
+#include "app/WindowLayout.h"
 #include "ops/BoardOperations.h"
 #include "pages/PageFactory.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileCommands.h"
-#include "RecentFileList.h"
+#include "app/FileCommands.h"
+#include "app/RecentFileList.h"
 
 #include <QMainWindow>
 #include <QPointer>

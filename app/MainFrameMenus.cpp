@@ -1,8 +1,8 @@
-#include "AboutDialog.h"
-#include "LogWindow.h"
-#include "MainFrame.h"
+#include "app/AboutDialog.h"
+#include "app/LogWindow.h"
+#include "app/MainFrame.h"
 #include "ops/BoardOperations.h"
-#include "signalviews/SignalViewMenu.h"
+#include "views/SignalViewMenu.h"
 
 #include <QAction>
 #include <QEvent>

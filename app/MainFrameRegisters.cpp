@@ -1,11 +1,11 @@
-#include "FileChooser.h"
-#include "MainFrame.h"
-#include "board/ReplacementFile.h"
+#include "app/CompareView.h"
+#include "app/FieldFinder.h"
+#include "app/FileChooser.h"
+#include "app/MainFrame.h"
+#include "base/ReplacementFile.h"
 #include "ops/BoardOperations.h"
-#include "ops/RegisterSession.h"
-#include "pages/RegisterExport.h"
-#include "registers/CompareDock.h"
-#include "registers/FieldFinder.h"
+#include "registers/RegisterExport.h"
+#include "registers/RegisterSession.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ModalUnwinder.h"
+#include "app/ModalUnwinder.h"
 
 #include <QApplication>
 #include <QDialog>

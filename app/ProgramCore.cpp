@@ -1,10 +1,10 @@
-#include "ProgramCore.h"
+#include "app/ProgramCore.h"
 
-#include "DocumentHost.h"
-#include "FileCommands.h"
-#include "ProcessSetup.h"
-#include "ProgramOptions.h"
-#include "app/automation/BusConnection.h"
+#include "app/DocumentHost.h"
+#include "app/FileCommands.h"
+#include "app/ProgramOptions.h"
+#include "automation/BusConnection.h"
+#include "base/ProcessSetup.h"
 #include "board/BoardLock.h"
 #include "ops/UserPrompt.h"
 

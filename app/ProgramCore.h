@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppSettings.h"
-#include "InitialReadOut.h"
+#include "app/AppSettings.h"
+#include "app/InitialReadOut.h"
 #include "board/PortBackend.h"
 
 #include <QString>

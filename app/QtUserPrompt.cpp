@@ -1,4 +1,4 @@
-#include "QtUserPrompt.h"
+#include "app/QtUserPrompt.h"
 
 #include <QMainWindow>
 #include <QMessageBox>

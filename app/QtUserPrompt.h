@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LoadProgress.h"
+#include "app/LoadProgress.h"
 #include "ops/UserPrompt.h"
 
 #include <QMainWindow>

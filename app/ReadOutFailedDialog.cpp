@@ -1,4 +1,4 @@
-#include "ReadOutFailedDialog.h"
+#include "app/ReadOutFailedDialog.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "InitialReadOut.h"
+#include "app/InitialReadOut.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "RunMode.h"
+#include "app/RunMode.h"
 
-#include "ProcessSetup.h"
-#include "ProgramOptions.h"
+#include "app/ProgramOptions.h"
+#include "base/ProcessSetup.h"
 
 namespace tarsion {
 

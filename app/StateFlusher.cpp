@@ -1,4 +1,4 @@
-#include "StateFlusher.h"
+#include "app/StateFlusher.h"
 
 #include "board/PortBackend.h"
 

@@ -1,4 +1,4 @@
-#include "StatusStrip.h"
+#include "app/StatusStrip.h"
 
 #include "board/BoardLink.h"
 

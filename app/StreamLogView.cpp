@@ -1,4 +1,4 @@
-#include "StreamLogView.h"
+#include "app/StreamLogView.h"
 
 #include <ostream>
 

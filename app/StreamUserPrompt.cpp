@@ -1,4 +1,4 @@
-#include "StreamUserPrompt.h"
+#include "app/StreamUserPrompt.h"
 
 #include <QCoreApplication>
 

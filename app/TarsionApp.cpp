@@ -1,10 +1,10 @@
-#include "TarsionApp.h"
+#include "app/TarsionApp.h"
 
-#include "LogWindow.h"
-#include "MainFrame.h"
-#include "ReadOutFailedDialog.h"
-#include "StatusStrip.h"
-#include "automation/AutomationHookup.h"
+#include "app/AutomationHookup.h"
+#include "app/LogWindow.h"
+#include "app/MainFrame.h"
+#include "app/ReadOutFailedDialog.h"
+#include "app/StatusStrip.h"
 
 #include <QPointer>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "AppSettings.h"
-#include "FileChooser.h"
-#include "InitialReadOut.h"
-#include "ModalUnwinder.h"
-#include "ProgramCore.h"
-#include "QtUserPrompt.h"
+#include "app/AppSettings.h"
+#include "app/FileChooser.h"
+#include "app/InitialReadOut.h"
+#include "app/ModalUnwinder.h"
+#include "app/ProgramCore.h"
+#include "app/QtUserPrompt.h"
 #include "board/PortBackend.h"
 
 #include <QObject>

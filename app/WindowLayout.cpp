@@ -1,6 +1,6 @@
-#include "WindowLayout.h"
+#include "app/WindowLayout.h"
 
-#include "AppSettings.h"
+#include "app/AppSettings.h"
 
 #include <QMainWindow>
 #include <QSplitter>

@@ -1,10 +1,10 @@
 #include "app/HeadlessServer.h"
 #include "app/MainFrame.h"
-#include "app/ProcessSetup.h"
 #include "app/ProgramOptions.h"
 #include "app/RunMode.h"
 #include "app/TarsionApp.h"
 #include "app/TerminationSignals.h"
+#include "base/ProcessSetup.h"
 #include "board/PortDiscovery.h"
 #include "ops/BoardOperations.h"
 

@@ -3,8 +3,8 @@
 #include "board/VirtualBoard.h"
 #include "ops/BoardOperations.h"
 #include "ops/MemoryReadBack.h"
-#include "ops/SignalAnalysis.h"
 #include "ops/TarsionDoc.h"
+#include "signal/SignalAnalysis.h"
 #include "support/ScriptedPrompt.h"
 
 #include <benchmark/benchmark.h>

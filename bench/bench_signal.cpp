@@ -1,6 +1,6 @@
 #include "coefficient/CoefficientTestFiles.h"
-#include "ops/SignalAnalysis.h"
 #include "signal/FftwTransform.h"
+#include "signal/SignalAnalysis.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
 #include "app/DocumentHost.h"
-#include "app/signalviews/FilterResponseView.h"
-#include "app/signalviews/PatternView.h"
 #include "board/VirtualBoard.h"
 #include "coefficient/CoefficientTestFiles.h"
 #include "support/ScriptedPrompt.h"
+#include "views/FilterResponseView.h"
+#include "views/PatternView.h"
 
 #include <QApplication>
 #include <benchmark/benchmark.h>

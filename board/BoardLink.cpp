@@ -1,6 +1,6 @@
-#include "BoardLink.h"
+#include "board/BoardLink.h"
 
-#include "ChipRegisters.h"
+#include "board/ChipRegisters.h"
 
 #include <chrono>
 

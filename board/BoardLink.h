@@ -1,9 +1,9 @@
 #pragma once
 
-#include "LogChannel.h"
-#include "PortBackend.h"
-#include "RegisterShadow.h"
-#include "SteadyClock.h"
+#include "board/LogChannel.h"
+#include "board/PortBackend.h"
+#include "board/RegisterShadow.h"
+#include "board/SteadyClock.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "BoardLock.h"
+#include "board/BoardLock.h"
 
-#include "PpdevBackend.h"
+#include "board/PpdevBackend.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "ChipRegisters.h"
+#include "board/ChipRegisters.h"
 
 namespace tarsion {
 

@@ -1,4 +1,4 @@
-#include "CpldProtocol.h"
+#include "board/CpldProtocol.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "DirectIoBackend.h"
+#include "board/DirectIoBackend.h"
 
-#include "BoardLink.h"
-#include "PortDiagnosis.h"
+#include "board/BoardLink.h"
+#include "board/PortDiagnosis.h"
 
 #include <cerrno>
 #include <system_error>

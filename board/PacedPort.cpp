@@ -1,6 +1,6 @@
-#include "PacedPort.h"
+#include "board/PacedPort.h"
 
-#include "VirtualBoard.h"
+#include "board/VirtualBoard.h"
 
 namespace tarsion {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PortBackend.h"
-#include "SteadyClock.h"
+#include "board/PortBackend.h"
+#include "board/SteadyClock.h"
 
 #include <chrono>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BoardLock.h"
+#include "board/BoardLock.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,10 +1,10 @@
-#include "BoardLink.h"
-#include "DirectIoBackend.h"
-#include "PacedPort.h"
-#include "PortBackend.h"
-#include "PpdevBackend.h"
-#include "RegularFile.h"
-#include "VirtualBoard.h"
+#include "base/RegularFile.h"
+#include "board/BoardLink.h"
+#include "board/DirectIoBackend.h"
+#include "board/PacedPort.h"
+#include "board/PortBackend.h"
+#include "board/PpdevBackend.h"
+#include "board/VirtualBoard.h"
 
 #include <cstdlib>
 #include <filesystem>

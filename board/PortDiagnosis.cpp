@@ -1,4 +1,4 @@
-#include "PortDiagnosis.h"
+#include "board/PortDiagnosis.h"
 
 #include <cerrno>
 #include <charconv>

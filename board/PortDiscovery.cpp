@@ -1,7 +1,7 @@
-#include "PortDiscovery.h"
+#include "board/PortDiscovery.h"
 
-#include "BoardLink.h"
-#include "PortDiagnosis.h"
+#include "board/BoardLink.h"
+#include "board/PortDiagnosis.h"
 
 #include <cstdio>
 #include <sstream>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "BoardLock.h"
-#include "PpdevBackend.h"
+#include "board/BoardLock.h"
+#include "board/PpdevBackend.h"
 
 #include <cstdint>
 #include <memory>

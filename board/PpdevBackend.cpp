@@ -1,7 +1,7 @@
-#include "PpdevBackend.h"
+#include "board/PpdevBackend.h"
 
-#include "BoardLink.h"
-#include "PortDiagnosis.h"
+#include "board/BoardLink.h"
+#include "board/PortDiagnosis.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PortBackend.h"
+#include "board/PortBackend.h"
 
 #include <cstdint>
 #include <map>

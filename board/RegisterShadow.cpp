@@ -1,4 +1,4 @@
-#include "RegisterShadow.h"
+#include "board/RegisterShadow.h"
 
 #include <cmath>
 

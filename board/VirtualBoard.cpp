@@ -1,6 +1,6 @@
-#include "VirtualBoard.h"
+#include "board/VirtualBoard.h"
 
-#include "ChipRegisters.h"
+#include "board/ChipRegisters.h"
 
 #include <filesystem>
 #include <iostream>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CpldProtocol.h"
-#include "PortBackend.h"
+#include "board/CpldProtocol.h"
+#include "board/PortBackend.h"
 
 #include <array>
 #include <cstdint>

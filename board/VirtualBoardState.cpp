@@ -17,9 +17,9 @@
 // the end line existed) have none and are read as before.
 //
 // The file is replaced as a whole (a new file renamed over it), so a crash never leaves half of it.
-#include "RegularFile.h"
-#include "ReplacementFile.h"
-#include "VirtualBoard.h"
+#include "base/RegularFile.h"
+#include "base/ReplacementFile.h"
+#include "board/VirtualBoard.h"
 
 #include <algorithm>
 #include <charconv>

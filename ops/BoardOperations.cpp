@@ -1,9 +1,9 @@
-#include "BoardOperations.h"
+#include "ops/BoardOperations.h"
 
-#include "PldGuard.h"
-#include "RegisterWrites.h"
-#include "TextHelpers.h"
+#include "base/TextHelpers.h"
 #include "board/ChipRegisters.h"
+#include "ops/PldGuard.h"
+#include "ops/RegisterWrites.h"
 
 #include <algorithm>
 #include <chrono>

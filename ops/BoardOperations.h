@@ -1,8 +1,8 @@
 #pragma once
 
-#include "TarsionDoc.h"
-#include "UserPrompt.h"
 #include "board/BoardLink.h"
+#include "ops/TarsionDoc.h"
+#include "ops/UserPrompt.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "CoefficientFile.h"
+#include "ops/CoefficientFile.h"
 
-#include "TextLines.h"
-#include "board/RegularFile.h"
+#include "base/RegularFile.h"
+#include "base/TextLines.h"
 
 #include <algorithm>
 #include <charconv>

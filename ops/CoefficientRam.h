@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CoefficientTable.h"
+#include "ops/CoefficientTable.h"
 
 #include <array>
 #include <cstdint>

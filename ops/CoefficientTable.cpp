@@ -1,7 +1,7 @@
-#include "CoefficientTable.h"
+#include "ops/CoefficientTable.h"
 
-#include "CoefficientFile.h"
-#include "board/ReplacementFile.h"
+#include "base/ReplacementFile.h"
+#include "ops/CoefficientFile.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,14 +1,14 @@
-#include "ConfigurationScript.h"
+#include "ops/ConfigurationScript.h"
 
-#include "BoardOperations.h"
-#include "ConstellationRam.h"
-#include "FilePaths.h"
-#include "PatternMemory.h"
-#include "ScriptText.h"
-#include "TextHelpers.h"
-#include "WordProgress.h"
+#include "base/ReplacementFile.h"
+#include "base/TextHelpers.h"
 #include "board/ChipRegisters.h"
-#include "board/ReplacementFile.h"
+#include "ops/BoardOperations.h"
+#include "ops/ConstellationRam.h"
+#include "ops/FilePaths.h"
+#include "ops/PatternMemory.h"
+#include "ops/ScriptText.h"
+#include "ops/WordProgress.h"
 
 #include <iterator>
 

@@ -1,6 +1,6 @@
 // The console interpreter and the text forms of the operations it calls.
-#include "BoardOperations.h"
 #include "board/ChipRegisters.h"
+#include "ops/BoardOperations.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,15 +1,15 @@
-#include "ConstellationRam.h"
+#include "ops/ConstellationRam.h"
 
-#include "BoardOperations.h"
-#include "FilePaths.h"
-#include "MemoryReadBack.h"
-#include "ScriptText.h"
-#include "TextHelpers.h"
-#include "TextLines.h"
-#include "WordProgress.h"
+#include "base/RegularFile.h"
+#include "base/ReplacementFile.h"
+#include "base/TextHelpers.h"
+#include "base/TextLines.h"
 #include "board/ChipRegisters.h"
-#include "board/RegularFile.h"
-#include "board/ReplacementFile.h"
+#include "ops/BoardOperations.h"
+#include "ops/FilePaths.h"
+#include "ops/MemoryReadBack.h"
+#include "ops/ScriptText.h"
+#include "ops/WordProgress.h"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "FilePaths.h"
+#include "ops/FilePaths.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "LoadedMemories.h"
+#include "ops/LoadedMemories.h"
 
 namespace tarsion {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CoefficientRam.h"
-#include "DocumentSettings.h"
-#include "PatternMemory.h"
+#include "ops/CoefficientRam.h"
+#include "ops/DocumentSettings.h"
+#include "ops/PatternMemory.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TarsionDoc.h"
+#include "ops/TarsionDoc.h"
 
 #include <string>
 

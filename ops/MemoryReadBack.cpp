@@ -1,13 +1,13 @@
-#include "MemoryReadBack.h"
+#include "ops/MemoryReadBack.h"
 
-#include "BoardOperations.h"
-#include "ConstellationRam.h"
-#include "FilePaths.h"
-#include "PldGuard.h"
-#include "TextHelpers.h"
-#include "WordProgress.h"
+#include "base/RegularFile.h"
+#include "base/TextHelpers.h"
 #include "board/ChipRegisters.h"
-#include "board/RegularFile.h"
+#include "ops/BoardOperations.h"
+#include "ops/ConstellationRam.h"
+#include "ops/FilePaths.h"
+#include "ops/PldGuard.h"
+#include "ops/WordProgress.h"
 
 #include <algorithm>
 #include <ctime>

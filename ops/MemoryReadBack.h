@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LoadedMemories.h"
+#include "ops/LoadedMemories.h"
 
 #include <cstdint>
 #include <string>

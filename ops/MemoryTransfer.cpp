@@ -1,15 +1,15 @@
-#include "MemoryTransfer.h"
+#include "ops/MemoryTransfer.h"
 
-#include "BoardOperations.h"
-#include "ConstellationRam.h"
-#include "LogCapture.h"
-#include "MemoryReadBack.h"
-#include "PatternMemory.h"
-#include "PldGuard.h"
-#include "TextHelpers.h"
-#include "WordProgress.h"
+#include "base/ReplacementFile.h"
+#include "base/TextHelpers.h"
 #include "board/ChipRegisters.h"
-#include "board/ReplacementFile.h"
+#include "ops/BoardOperations.h"
+#include "ops/ConstellationRam.h"
+#include "ops/LogCapture.h"
+#include "ops/MemoryReadBack.h"
+#include "ops/PatternMemory.h"
+#include "ops/PldGuard.h"
+#include "ops/WordProgress.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RegisterBatch.h"
+#include "ops/RegisterBatch.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,14 +1,14 @@
-#include "PatternMemory.h"
+#include "ops/PatternMemory.h"
 
-#include "BoardOperations.h"
-#include "FilePaths.h"
-#include "PldGuard.h"
-#include "ScriptText.h"
-#include "TextHelpers.h"
-#include "TextLines.h"
-#include "WordProgress.h"
+#include "base/RegularFile.h"
+#include "base/TextHelpers.h"
+#include "base/TextLines.h"
 #include "board/ChipRegisters.h"
-#include "board/RegularFile.h"
+#include "ops/BoardOperations.h"
+#include "ops/FilePaths.h"
+#include "ops/PldGuard.h"
+#include "ops/ScriptText.h"
+#include "ops/WordProgress.h"
 
 #include <charconv>
 #include <cmath>

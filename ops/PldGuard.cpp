@@ -1,7 +1,7 @@
-#include "PldGuard.h"
+#include "ops/PldGuard.h"
 
-#include "BoardOperations.h"
 #include "board/ChipRegisters.h"
+#include "ops/BoardOperations.h"
 
 namespace tarsion {
 

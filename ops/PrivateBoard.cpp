@@ -1,4 +1,4 @@
-#include "PrivateBoard.h"
+#include "ops/PrivateBoard.h"
 
 #include "board/VirtualBoard.h"
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "BoardOperations.h"
-#include "TarsionDoc.h"
-#include "UserPrompt.h"
 #include "board/BoardLink.h"
 #include "board/SteadyClock.h"
+#include "ops/BoardOperations.h"
+#include "ops/TarsionDoc.h"
+#include "ops/UserPrompt.h"
 
 #include <deque>
 #include <string>

@@ -1,10 +1,10 @@
-#include "RegisterBatch.h"
+#include "ops/RegisterBatch.h"
 
-#include "BoardOperations.h"
-#include "LogCapture.h"
-#include "PldGuard.h"
-#include "TextHelpers.h"
-#include "WordProgress.h"
+#include "base/TextHelpers.h"
+#include "ops/BoardOperations.h"
+#include "ops/LogCapture.h"
+#include "ops/PldGuard.h"
+#include "ops/WordProgress.h"
 
 #include <algorithm>
 

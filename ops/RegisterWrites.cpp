@@ -1,4 +1,4 @@
-#include "RegisterWrites.h"
+#include "ops/RegisterWrites.h"
 
 #include <map>
 

@@ -1,7 +1,7 @@
-#include "ScriptReplay.h"
+#include "ops/ScriptReplay.h"
 
-#include "BoardOperations.h"
-#include "TextHelpers.h"
+#include "base/TextHelpers.h"
+#include "ops/BoardOperations.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
-#include "ScriptText.h"
+#include "ops/ScriptText.h"
 
-#include "TextHelpers.h"
+#include "base/TextHelpers.h"
 
 namespace tarsion {
 

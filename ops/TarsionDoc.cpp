@@ -1,6 +1,6 @@
-#include "TarsionDoc.h"
+#include "ops/TarsionDoc.h"
 
-#include "board/RegularFile.h"
+#include "base/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>

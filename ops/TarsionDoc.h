@@ -1,9 +1,9 @@
 #pragma once
 
-#include "DocumentSettings.h"
-#include "LoadedMemories.h"
 #include "board/LogChannel.h"
 #include "board/RegisterShadow.h"
+#include "ops/DocumentSettings.h"
+#include "ops/LoadedMemories.h"
 
 #include <functional>
 #include <string>

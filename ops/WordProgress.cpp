@@ -1,6 +1,6 @@
-#include "WordProgress.h"
+#include "ops/WordProgress.h"
 
-#include "BoardOperations.h"
+#include "ops/BoardOperations.h"
 
 namespace tarsion {
 

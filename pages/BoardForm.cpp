@@ -1,9 +1,9 @@
-#include "BoardForm.h"
+#include "pages/BoardForm.h"
 
-#include "PageLayout.h"
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
 #include "ops/PatternMemory.h"
+#include "pages/PageLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LoadInputs.h"
 #include "ops/DocumentSettings.h"
+#include "pages/LoadInputs.h"
 
 #include <functional>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "ChannelsForm.h"
+#include "pages/ChannelsForm.h"
 
-#include "PageLayout.h"
 #include "board/ChipRegisters.h"
+#include "pages/PageLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>

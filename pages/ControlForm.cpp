@@ -1,8 +1,8 @@
-#include "ControlForm.h"
+#include "pages/ControlForm.h"
 
-#include "PageLayout.h"
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
+#include "pages/PageLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
-#include "DlfForm.h"
+#include "pages/DlfForm.h"
 
-#include "PageLayout.h"
 #include "board/ChipRegisters.h"
+#include "pages/PageLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>

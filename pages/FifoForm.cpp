@@ -1,7 +1,7 @@
-#include "FifoForm.h"
+#include "pages/FifoForm.h"
 
-#include "PageLayout.h"
 #include "board/ChipRegisters.h"
+#include "pages/PageLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>

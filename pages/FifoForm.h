@@ -1,6 +1,6 @@
 #pragma once
 
-#include "RegisterPage.h"
+#include "pages/RegisterPage.h"
 
 namespace tarsion {
 

@@ -1,10 +1,10 @@
-#include "FilterForm.h"
+#include "pages/FilterForm.h"
 
-#include "PageLayout.h"
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
 #include "ops/CoefficientTable.h"
 #include "ops/UserPrompt.h"
+#include "pages/PageLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>

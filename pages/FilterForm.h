@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LoadInputs.h"
+#include "pages/LoadInputs.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "FramePacer.h"
+#include "pages/FramePacer.h"
 
 #include <QCoreApplication>
 #include <QEvent>

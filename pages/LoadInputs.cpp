@@ -1,4 +1,4 @@
-#include "LoadInputs.h"
+#include "pages/LoadInputs.h"
 
 #include "ops/UserPrompt.h"
 

@@ -1,11 +1,11 @@
-#include "PageFactory.h"
+#include "pages/PageFactory.h"
 
-#include "BoardForm.h"
-#include "ChannelsForm.h"
-#include "ControlForm.h"
-#include "DlfForm.h"
-#include "FifoForm.h"
-#include "FilterForm.h"
+#include "pages/BoardForm.h"
+#include "pages/ChannelsForm.h"
+#include "pages/ControlForm.h"
+#include "pages/DlfForm.h"
+#include "pages/FifoForm.h"
+#include "pages/FilterForm.h"
 
 namespace tarsion {
 

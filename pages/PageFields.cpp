@@ -1,4 +1,4 @@
-#include "PageFields.h"
+#include "pages/PageFields.h"
 
 #include "board/RegisterShadow.h"
 #include "ops/BoardOperations.h"

@@ -1,4 +1,4 @@
-#include "PageLayout.h"
+#include "pages/PageLayout.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
-#include "RegisterPage.h"
+#include "pages/RegisterPage.h"
 
-#include "PageLayout.h"
 #include "ops/BoardOperations.h"
+#include "pages/PageLayout.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

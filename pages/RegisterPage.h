@@ -1,12 +1,12 @@
 #pragma once
 
-#include "FramePacer.h"
-#include "PageConversions.h"
-#include "PageFactory.h"
-#include "PageFields.h"
-#include "RegisterFieldTable.h"
 #include "ops/DocumentSettings.h"
 #include "ops/TarsionDoc.h"
+#include "pages/FramePacer.h"
+#include "pages/PageFactory.h"
+#include "pages/PageFields.h"
+#include "registers/PageConversions.h"
+#include "registers/RegisterFieldTable.h"
 
 #include <QScrollArea>
 

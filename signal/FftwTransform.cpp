@@ -1,4 +1,4 @@
-#include "FftwTransform.h"
+#include "signal/FftwTransform.h"
 
 #include <algorithm>
 #include <fftw3.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ops/SignalAnalysis.h"
+#include "signal/SignalAnalysis.h"
 
 #include <cstddef>
 

@@ -4,7 +4,7 @@
 #include "AppTestSupport.h"
 #include "app/HeadlessServer.h"
 #include "app/TerminationSignals.h"
-#include "app/automation/AutomationServer.h"
+#include "automation/AutomationServer.h"
 #include "board/VirtualBoard.h"
 #include "ops/BoardOperations.h"
 

@@ -1,12 +1,12 @@
 // Undo of register writes, the Compare view, Find Field and the export, in the real window.
 #include "AppTestSupport.h"
 #include "app/AppSettings.h"
+#include "app/CompareView.h"
 #include "app/DocumentHost.h"
+#include "app/FieldFinder.h"
 #include "app/LogWindow.h"
 #include "app/MainFrame.h"
-#include "app/registers/CompareDock.h"
-#include "app/registers/FieldFinder.h"
-#include "pages/RegisterFieldTable.h"
+#include "registers/RegisterFieldTable.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QAction>

@@ -3,15 +3,15 @@
 #include "app/DocumentHost.h"
 #include "app/LogWindow.h"
 #include "app/MainFrame.h"
-#include "app/signalviews/ChartParts.h"
-#include "app/signalviews/ConstellationChart.h"
-#include "app/signalviews/FilterResponseView.h"
-#include "app/signalviews/PatternView.h"
-#include "app/signalviews/PlotExport.h"
-#include "app/signalviews/SignalViewMenu.h"
 #include "coefficient/CoefficientTestFiles.h"
 #include "support/FullFileSystem.h"
 #include "support/ScriptedPrompt.h"
+#include "views/ChartParts.h"
+#include "views/ConstellationChart.h"
+#include "views/FilterResponseView.h"
+#include "views/PatternView.h"
+#include "views/PlotExport.h"
+#include "views/SignalViewMenu.h"
 
 #include <QAction>
 #include <QChartView>

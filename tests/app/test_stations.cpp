@@ -1,8 +1,8 @@
 // Several boards on one PC: the command line, board ids and where boards are locked, and the lock
 // that keeps a second program off a board.
-#include "app/ProcessSetup.h"
 #include "app/ProgramOptions.h"
 #include "app/RunMode.h"
+#include "base/ProcessSetup.h"
 #include "board/BoardLock.h"
 
 #include <QTemporaryDir>

@@ -8,10 +8,10 @@
 #include "app/ReadOutFailedDialog.h"
 #include "app/StatusStrip.h"
 #include "app/TarsionApp.h"
-#include "app/signalviews/SignalViewMenu.h"
 #include "board/PacedPort.h"
 #include "support/FakePpdev.h"
 #include "support/ScriptedPrompt.h"
+#include "views/SignalViewMenu.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/automation/AutomationServer.h"
+#include "automation/AutomationServer.h"
 #include "board/BoardLink.h"
 #include "board/SteadyClock.h"
 #include "board/VirtualBoard.h"

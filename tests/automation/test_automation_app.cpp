@@ -2,10 +2,10 @@
 // the document after itself when it creates the automation object.
 
 #include "AutomationBench.h"
+#include "app/AutomationHookup.h"
 #include "app/LogWindow.h"
 #include "app/MainFrame.h"
 #include "app/TarsionApp.h"
-#include "app/automation/AutomationHookup.h"
 
 #include <QApplication>
 #include <QDBusVariant>

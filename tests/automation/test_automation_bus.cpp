@@ -1,9 +1,9 @@
 // The automation object as a D-Bus client sees it, on a fresh virtual board.
 
 #include "AutomationBench.h"
-#include "app/automation/ActivationFile.h"
-#include "app/automation/AutomationCallGate.h"
-#include "ops/RegisterSession.h"
+#include "automation/ActivationFile.h"
+#include "automation/AutomationCallGate.h"
+#include "registers/RegisterSession.h"
 #include "support/LogView.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "app/automation/AutomationNumber.h"
+#include "automation/AutomationNumber.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The File menu's script commands with the user's answers scripted.
 
-#include "app/automation/ScriptCommands.h"
-#include "app/automation/ScriptDialogs.h"
+#include "app/ScriptCommands.h"
+#include "app/ScriptDialogs.h"
 #include "ops/TarsionDoc.h"
 #include "support/FullFileSystem.h"
 

@@ -1,6 +1,6 @@
 // Which lines of a script may be run apart from the rest, and where a long recording is split.
 
-#include "app/script/ScriptParts.h"
+#include "script/ScriptParts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // tarsion-script against the automation object of a virtual board in this process.
 
 #include "AutomationBench.h"
-#include "board/RegularFile.h"
+#include "base/RegularFile.h"
 
 #include <QDir>
 #include <QFileInfo>

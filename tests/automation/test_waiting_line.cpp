@@ -1,7 +1,7 @@
 // tarsion-script's waiting line: a call that runs long says so on the terminal and clears the line
 // when it returns; a quick call writes nothing.
 
-#include "WaitingLine.h"
+#include "script/WaitingLine.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

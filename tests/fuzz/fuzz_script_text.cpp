@@ -2,8 +2,8 @@
 // script runs, and nothing after it can escape the string: the line is read here as a JavaScript
 // engine reads a single-quoted string literal (bytes other than escapes and line breaks stand for
 // themselves, as they do in the UTF-8 text the engine decodes).
+#include "base/TextHelpers.h"
 #include "ops/ScriptText.h"
-#include "ops/TextHelpers.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // A register snapshot file's text. A refused file says why; an accepted one is written back as a
 // file that reads as the same snapshot again.
-#include "ops/RegisterSnapshot.h"
+#include "registers/RegisterSnapshot.h"
 
 #include <cstddef>
 #include <cstdint>

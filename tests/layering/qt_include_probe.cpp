@@ -1,6 +1,4 @@
-// Compiled with the include paths of the board and ops layers only; must fail to build.
-#include "ops/BoardOperations.h"
-
+// Compiled with the include paths of one layer below the widgets only; must fail to build.
 #include <QtCore/QString>
 
 int main() {

@@ -1,7 +1,7 @@
 #include "LoaderRig.h"
 #include "ops/PrivateBoard.h"
-#include "ops/RegisterSnapshot.h"
 #include "ops/ScriptReplay.h"
+#include "registers/RegisterSnapshot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "OpsTestRig.h"
-#include "ops/RegisterJournal.h"
+#include "registers/RegisterJournal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "pages/PageConversions.h"
+#include "registers/PageConversions.h"
 
 #include <gtest/gtest.h>
 

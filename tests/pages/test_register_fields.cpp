@@ -1,9 +1,9 @@
 #include "PageBench.h"
 #include "board/ChipRegisters.h"
-#include "ops/RegisterSnapshot.h"
-#include "pages/RegisterCompare.h"
-#include "pages/RegisterFieldTable.h"
-#include "pages/SettingCompare.h"
+#include "registers/RegisterCompare.h"
+#include "registers/RegisterFieldTable.h"
+#include "registers/RegisterSnapshot.h"
+#include "registers/SettingCompare.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

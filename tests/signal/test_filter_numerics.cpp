@@ -1,5 +1,5 @@
 #include "SignalRig.h"
-#include "ops/SignalAnalysis.h"
+#include "signal/SignalAnalysis.h"
 
 #include <algorithm>
 #include <cmath>

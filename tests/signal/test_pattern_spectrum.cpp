@@ -1,6 +1,6 @@
 #include "SignalRig.h"
-#include "ops/SignalAnalysis.h"
 #include "signal/FftwTransform.h"
+#include "signal/SignalAnalysis.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,0 +1,120 @@
+#include "base/ProcessSetup.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace tarsion {
+
+namespace {
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// A connection to a local stream socket; `abstractName` uses Linux's abstract namespace.
+bool Accepts(const std::string& path, bool abstractName) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::size_t offset = abstractName ? 1 : 0;
+    if (path.empty() || path.size() + offset >= sizeof address.sun_path)
+        return false;
+    path.copy(address.sun_path + offset, path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size());
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+    ::close(fd);
+    return connected;
+}
+
+// DISPLAY of a local X server (":0", ":1.0", "unix:0"); one over TCP ("localhost:10.0" of ssh)
+// is taken as usable.
+bool XServerAccepts(const std::string& display) {
+    const std::size_t colon = display.rfind(':');
+    if (colon == std::string::npos)
+        return false;
+    const std::string host = display.substr(0, colon);
+    if (!host.empty() && host != "unix")
+        return true;
+    const std::string number = display.substr(colon + 1, display.find('.', colon) - colon - 1);
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const std::string socket = "/tmp/.X11-unix/X" + number;
+    return Accepts(socket, true) || Accepts(socket, false);
+}
+
+bool WaylandAccepts(const std::string& display) {
+    if (display.starts_with('/'))
+        return Accepts(display, false);
+    const std::string runtime = Environment("XDG_RUNTIME_DIR");
+    return !runtime.empty() && Accepts(runtime + "/" + display, false);
+}
+
+bool PlatformUsable(const std::string& platform, const std::string& display) {
+    if (platform.starts_with("xcb"))
+        return XServerAccepts(display);
+    if (platform.starts_with("wayland"))
+        return WaylandAccepts(Environment("WAYLAND_DISPLAY").empty() ? "wayland-0"
+                                                                     : Environment("WAYLAND_DISPLAY"));
+    // offscreen, minimal, vnc, eglfs, linuxfb...: no display server to reach.
+    return true;
+}
+} // namespace
+
+void OpenStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF)
+            continue;
+        // The lowest free descriptor: this one.
+        const int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd)
+            ::close(opened);
+    }
+}
+
+bool EnsureHomeFolder(std::string& error) {
+    if (!Environment("HOME").empty())
+        return true;
+    const passwd* entry = ::getpwuid(::getuid());
+    if (!entry || !entry->pw_dir || entry->pw_dir[0] != '/') {
+        error = "HOME is not set and the user database names no home folder for user " +
+                std::to_string(::getuid()) + "; set HOME";
+        return false;
+    }
+    ::setenv("HOME", entry->pw_dir, 1);
+    return true;
+}
+
+std::string PortLockFolder() {
+    if (::access("/run/lock", W_OK | X_OK) == 0)
+        return "/run/lock";
+    const std::string runtime = Environment("XDG_RUNTIME_DIR");
+    if (!runtime.empty() && ::access(runtime.c_str(), W_OK | X_OK) == 0)
+        return runtime;
+    return "/tmp";
+}
+
+bool DisplayUsable(const std::string& platformOption, const std::string& displayOption) {
+    const std::string display = displayOption.empty() ? Environment("DISPLAY") : displayOption;
+    const std::string platforms = platformOption.empty() ? Environment("QT_QPA_PLATFORM") : platformOption;
+    if (platforms.empty())
+        return XServerAccepts(display) ||
+               (!Environment("WAYLAND_DISPLAY").empty() && WaylandAccepts(Environment("WAYLAND_DISPLAY")));
+    // Qt tries each platform of a list such as "wayland;xcb" in turn.
+    std::istringstream list(platforms);
+    std::string platform;
+    while (std::getline(list, platform, ';')) {
+        if (PlatformUsable(platform, display))
+            return true;
+    }
+    return false;
+}
+
+} // namespace tarsion

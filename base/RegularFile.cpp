@@ -1,0 +1,137 @@
+#include "base/RegularFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarsion {
+
+namespace {
+// Closes the descriptor on every path out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+} // namespace
+
+bool UsableFileName(std::string_view path) {
+    return !path.empty() && path.find('\0') == std::string_view::npos && !FileNameTooLong(path);
+}
+
+bool FileNameTooLong(std::string_view path) {
+    if (path.size() >= PATH_MAX)
+        return true;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (end - start > NAME_MAX)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string& contents) {
+    contents.clear();
+    if (!UsableFileName(path))
+        return FileRead::CannotOpen;
+    // Non-blocking, so that a FIFO without a writer opens at once and can be refused.
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat info {};
+    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return FileRead::CannotOpen;
+    if (static_cast<std::size_t>(info.st_size) > limit)
+        return FileRead::TooLarge;
+    // The size may change while we read; the limit holds whatever it does.
+    char buffer[65536];
+    while (true) {
+        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return FileRead::CannotOpen;
+        if (got == 0)
+            return FileRead::Ok;
+        if (contents.size() + static_cast<std::size_t>(got) > limit) {
+            contents.clear();
+            return FileRead::TooLarge;
+        }
+        contents.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+std::string FinalLinkTarget(const std::string& path) {
+    namespace fs = std::filesystem;
+    constexpr int kMostLinks = 40; // as the kernel allows
+    fs::path current = path;
+    for (int links = 0; links <= kMostLinks; ++links) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(current, error)))
+            return current.string();
+        const fs::path next = fs::read_symlink(current, error);
+        if (error)
+            return {};
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return {};
+}
+
+int OpenRegularFileForWriting(const std::string& path, std::string& error) {
+    if (!UsableFileName(path)) {
+        error = "cannot use the file name";
+        return -1;
+    }
+    // Non-blocking: a FIFO without a reader fails at once (ENXIO), one with a reader is refused below.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0 && errno != ENXIO) {
+        error = std::strerror(errno);
+        return -1;
+    }
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        error = "not a regular file";
+        return -1;
+    }
+    if (::ftruncate(fd, 0) != 0) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+} // namespace tarsion
