@@ -79,7 +79,6 @@ class Board:
                 self._bus = dbus.bus.BusConnection(check.text("bus_address", bus_address))
             else:
                 self._bus = dbus.SessionBus(private=True)
-            self._object = self._bus.get_object(self._name, PATH, introspect=False)
         except dbus.DBusException as error:
             self.close()
             raise BoardUnavailable(f"no session bus to reach {self._name}: {error.get_dbus_message()}") from None
@@ -119,8 +118,10 @@ class Board:
             raise BoardUnavailable(f"{method}: this Board is closed")
         began = time.monotonic()
         try:
-            return self._object.get_dbus_method(method, interface)(
-                *args, signature="".join(kind for _, kind in inputs), timeout=seconds, byte_arrays=True)
+            # A plain call to the name: when no program runs, the call itself starts one, which
+            # answers it with its reason when it can't start.
+            return self._bus.call_blocking(self._name, PATH, interface, method, "".join(kind for _, kind in inputs),
+                                           args, timeout=seconds, byte_arrays=True)
         except dbus.DBusException as error:
             raise self._translate(method, error, time.monotonic() - began, seconds) from None
         except (TypeError, ValueError, OverflowError) as error:  # checked before: a client fault

@@ -38,18 +38,18 @@ def find_program(program: str | None = None) -> str:
 
 
 class PrivateBus:
-    """A D-Bus session bus of its own, with settings, data and state folders under `folder`."""
+    """A D-Bus session bus of its own, with settings, data and state folders under `folder`, and no
+    display: a program it activates runs headless."""
 
     def __init__(self, folder, program: str | None = None):
         self.folder = Path(folder)
         self.program = find_program(program)
         self.servers: list[PrivateServer] = []
         self.environment = {key: value for key, value in os.environ.items()
-                            if key not in ("TARSION_PORT", "DISPLAY", "WAYLAND_DISPLAY", "TARSION_BATCH")}
+                            if key not in ("TARSION_PORT", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         for name, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_DATA_HOME", "data"), ("XDG_STATE_HOME", "state")):
             (self.folder / sub).mkdir(parents=True, exist_ok=True)
             self.environment[name] = str(self.folder / sub)
-        self.environment["QT_QPA_PLATFORM"] = "offscreen"
         try:
             with open(self.folder / "dbus-daemon.log", "wb") as daemon_log:
                 self._daemon = subprocess.Popen(

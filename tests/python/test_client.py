@@ -208,3 +208,17 @@ def test_the_package_says_its_version_types_and_help(program):
     undocumented = [getattr(thing, "__qualname__", thing) for thing in public + methods if not inspect.getdoc(thing)]
     assert undocumented == []
     assert inspect.signature(tarsion.Board.peek_many).parameters["as_array"].default is False
+
+
+def test_an_activation_that_cant_start_says_why(bus, program):
+    """The program D-Bus activation starts on a port it can't open answers the creation with the
+    reason and the remedy instead of leaving the bus to say "disconnected"."""
+    subprocess.run([program, "--save-port", "/dev/parport-none"], env=bus.environment, check=True,
+                   capture_output=True)
+    services = Path(bus.environment["XDG_DATA_HOME"]) / "dbus-1" / "services"
+    services.mkdir(parents=True)
+    (services / "com.tessaric.Tarsion.service").write_text(
+        f"[D-BUS Service]\nName=com.tessaric.Tarsion\nExec={program} --automation\n")
+    with pytest.raises(tarsion.BoardUnavailable) as raised:
+        tarsion.Board(bus_address=bus.address)
+    assert "/dev/parport-none" in str(raised.value) and "tarsion --save-port sim" in str(raised.value)
