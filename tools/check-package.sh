@@ -63,6 +63,6 @@ tools/check-unit.sh /usr/lib/systemd/user/tarsion@.service
 ls -d /usr/lib/python3/dist-packages/tarsion/__pycache__ >/dev/null ||
     { echo "FAIL: no byte code was compiled at install" >&2; exit 1; }
 DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq tarsion
-left="$(find /usr/lib/python3/dist-packages -maxdepth 1 -name 'tarsion*'; find /usr/share/tarsion -maxdepth 0 2>/dev/null)"
+left="$(find /usr/lib/python3/dist-packages /usr/share -maxdepth 1 -name 'tarsion*')"
 [ -z "$left" ] || { echo "FAIL: purging the package left $left" >&2; exit 1; }
 echo "== purging the package leaves nothing behind"
