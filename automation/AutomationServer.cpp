@@ -4,7 +4,6 @@
 #include "automation/AutomationCallGate.h"
 #include "automation/BusConnection.h"
 #include "ops/BoardOperations.h"
-#include "ops/LogCapture.h"
 #include "ops/TarsionDoc.h"
 
 #include <QCoreApplication>
@@ -35,10 +34,7 @@ QString Text(const char* text) {
 } // namespace
 
 CAutomationServer::CAutomationServer(CBoardOperations& ops, std::function<void()> newDocument)
-    : target_{ops, std::move(newDocument), {}},
-      lastOperation_(std::make_unique<CLogCapture>(ops.Doc(), true)) {
-    target_.lastResult = [this] { return lastOperation_->Text(); };
-}
+    : target_{ops, std::move(newDocument), [&ops] { return ops.Outcome().OperationResult(); }} {}
 
 CAutomationServer::~CAutomationServer() = default;
 

@@ -14,7 +14,6 @@ namespace tarsion {
 class CAutomationCallGate;
 class CBoardOperations;
 class CBusConnection;
-class CLogCapture;
 
 // The automation object `Trm90627` on the session bus, served by the GUI thread on a connection
 // of its own.
@@ -47,7 +46,6 @@ private:
     void ReplyUnknownMethod(DBusMessage* call);
 
     AutomationTarget target_;
-    std::unique_ptr<CLogCapture> lastOperation_;
     std::unique_ptr<CBusConnection> bus_;
     std::unique_ptr<CAutomationCallGate> gate_;
 };

@@ -26,15 +26,18 @@ constexpr std::uint8_t kSoftResetEnd = 0x13;
 } // namespace
 
 CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
-    ++ops_.depth_;
+    if (ops_.depth_++ == 0)
+        ops_.log_.BeginOperation();
     ops_.doc_.HoldViews();
 }
 
 CBoardOperations::Scope::~Scope() {
     // The views catch up with the finished operation before the next one is let in.
     ops_.doc_.ReleaseViews();
-    if (ops_.depth_ == 1)
+    if (ops_.depth_ == 1) {
+        ops_.log_.EndOperation();
         ops_.TellWrites();
+    }
     if (--ops_.depth_ == 0 && ops_.idle_) {
         // A copy, so that the handler may replace itself.
         const std::function<void()> handler = ops_.idle_;
@@ -42,16 +45,17 @@ CBoardOperations::Scope::~Scope() {
     }
 }
 
-CBoardOperations::CBoardOperations(CBoardLink& link, CTarsionDoc& doc, IUserPrompt& prompt)
-    : link_(link), doc_(doc), prompt_(prompt) {}
+CBoardOperations::CBoardOperations(CBoardLink& link, CTarsionDoc& doc, COperationLog& log,
+                                   IUserPrompt& prompt)
+    : link_(link), doc_(doc), log_(log), prompt_(prompt) {}
 
 void CBoardOperations::Log(std::string_view text, int indent) {
     // Only a file name longer than the system allows makes a line this long: the log shows its start.
     if (text.size() > kLongestLogLine) {
-        doc_.LogLine(std::string(text.substr(0, kLongestLogLine)) + "...", indent);
+        log_.LogLine(std::string(text.substr(0, kLongestLogLine)) + "...", indent);
         return;
     }
-    doc_.LogLine(text, indent);
+    log_.LogLine(text, indent);
 }
 
 void CBoardOperations::Record(std::string_view line) {

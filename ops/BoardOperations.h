@@ -1,6 +1,7 @@
 #pragma once
 
 #include "board/BoardLink.h"
+#include "ops/OperationLog.h"
 #include "ops/RegisterWrite.h"
 #include "ops/TarsionDoc.h"
 #include "ops/UserPrompt.h"
@@ -13,6 +14,10 @@
 #include <utility>
 
 namespace tarsion {
+
+// The files a coefficient load writes for inspection beside its work: the bit listing "temp.ram"
+// and the RAM image files. A private board writes none.
+enum class InspectionFiles { Written, Skipped };
 
 // Every board operation a person or a script can ask for. Numeric forms log their first line at
 // indent 0, record their script line, act, and log the result at indent 1; text forms (the
@@ -32,7 +37,8 @@ public:
         CBoardOperations& ops_;
     };
 
-    CBoardOperations(CBoardLink& link, CTarsionDoc& doc, IUserPrompt& prompt);
+    // `log` is the channel the board link logs to as well (CBoardStack assembles them).
+    CBoardOperations(CBoardLink& link, CTarsionDoc& doc, COperationLog& log, IUserPrompt& prompt);
 
     // True while an operation, a loader or a console line runs.
     bool IsBusy() const { return depth_ > 0; }
@@ -41,6 +47,8 @@ public:
 
     void Log(std::string_view text, int indent);
     void Record(std::string_view line);
+    // The result lines of the operations as values: of the last one, and of its current step.
+    COperationLog& Outcome() { return log_; }
 
     // The observer of every register write; nullptr for none.
     void SetWriteObserver(IRegisterWriteObserver* observer) { writeObserver_ = observer; }
@@ -105,6 +113,8 @@ public:
     CBoardLink& Link() { return link_; }
     CTarsionDoc& Doc() { return doc_; }
     IUserPrompt& Prompt() { return prompt_; }
+    InspectionFiles WritesInspectionFiles() const { return inspectionFiles_; }
+    void SetInspectionFiles(InspectionFiles files) { inspectionFiles_ = files; }
 
 private:
     enum class Form { Numeric, Text };
@@ -133,11 +143,13 @@ private:
 
     CBoardLink& link_;
     CTarsionDoc& doc_;
+    COperationLog& log_;
     IUserPrompt& prompt_;
     // Console slots: the command word and up to three arguments of the last line.
     std::array<std::string, 4> slots_;
     int depth_ = 0;
     std::function<void()> idle_;
+    InspectionFiles inspectionFiles_ = InspectionFiles::Written;
     IRegisterWriteObserver* writeObserver_ = nullptr;
     WriteSource writeSource_ = WriteSource::Page;
     // The writes of the operation in progress.

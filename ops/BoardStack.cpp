@@ -4,7 +4,10 @@
 
 namespace tarsion {
 
-CBoardStack::CBoardStack(std::unique_ptr<IPortBackend> port, ISteadyClock& clock, IUserPrompt& prompt)
-    : link_(doc_.Shadow(), doc_, std::move(port), clock), ops_(link_, doc_, prompt) {}
+CBoardStack::CBoardStack(std::unique_ptr<IPortBackend> port, ISteadyClock& clock, IUserPrompt& prompt,
+                         InspectionFiles files)
+    : link_(doc_.Shadow(), log_, std::move(port), clock), ops_(link_, doc_, log_, prompt) {
+    ops_.SetInspectionFiles(files);
+}
 
 } // namespace tarsion

@@ -17,7 +17,8 @@ namespace tarsion {
 // and outlive the stack.
 class CBoardStack {
 public:
-    CBoardStack(std::unique_ptr<IPortBackend> port, ISteadyClock& clock, IUserPrompt& prompt);
+    CBoardStack(std::unique_ptr<IPortBackend> port, ISteadyClock& clock, IUserPrompt& prompt,
+                InspectionFiles files = InspectionFiles::Written);
     CBoardStack(const CBoardStack&) = delete;
     CBoardStack& operator=(const CBoardStack&) = delete;
 
@@ -29,6 +30,7 @@ public:
 
 private:
     CTarsionDoc doc_;
+    COperationLog log_{doc_};
     CBoardLink link_;
     CBoardOperations ops_;
 };

@@ -214,6 +214,10 @@ bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
     const std::string storedName = StoredFileName(doc.startDirectory, path_);
     for (std::size_t i = 0; i < loads.size(); ++i)
         StoreSettings(request, loads[i], loaded[i], storedName);
+    if (memoryControlLeft_) {
+        doc.UpdateAllViews();
+        return false;
+    }
     const bool offsetLoaded = !request.loadOffset || LoadDcOffset(loaded.back().dcGain);
     doc.UpdateAllViews();
     if (!offsetLoaded) {
@@ -227,7 +231,8 @@ bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
 std::optional<CoefficientRamLoader::LoadedTable>
 CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLoad& load) {
     const FilterGeometry geometry = FilterGeometry::For(request.interpolation, request.twoBitMode);
-    CoefficientTable table({path_, load.column, geometry, request.symmetric, kListingFile});
+    const bool inspection = ops_.WritesInspectionFiles() == InspectionFiles::Written;
+    CoefficientTable table({path_, load.column, geometry, request.symmetric, inspection ? kListingFile : ""});
     if (!FitTable(request, table))
         return std::nullopt;
     // Taps too large to scale (1e308) or too small to quantize would load a filter that passes nothing.
@@ -248,9 +253,9 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
         ops_.Log(FormatText("Failed to Poke MemoryControlRegister with %X", load.memoryControl), 1);
         return std::nullopt;
     }
-    if (load.toI)
+    if (load.toI && inspection)
         WriteImageFile(imageBase_ + "_I.Ram", 0, *image);
-    if (load.toQ)
+    if (load.toQ && inspection)
         WriteImageFile(imageBase_ + "_Q.Ram", 1, *image);
     CWordProgress progress(ops_, "LoadCoefficientRam", kCoefficientWords);
     if (!WriteWords(*image, progress)) {
@@ -264,7 +269,12 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
         }
         return std::nullopt;
     }
-    link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
+    // Left selected, MemoryControl would route the next chip memory access to this RAM: the words
+    // are loaded, but the load fails.
+    if (!link.WriteChipReg(chipreg::kMemoryControl, kNoAccess)) {
+        ops_.Log(FormatText("Failed to Poke MemoryControlRegister with %X", kNoAccess), 1);
+        memoryControlLeft_ = true;
+    }
     return LoadedTable{table.Gain(), table.Statistics().coefficientSum * table.Gain() / geometry.rate, *image,
                        table.ScaledTaps()};
 }
@@ -365,9 +375,13 @@ void CoefficientRamLoader::ReportBadFormat(std::size_t line) {
 }
 
 bool CoefficientRamDumper::Dump(int which, const std::string& file) {
-    const std::string name = DumpFileName(ops_.Doc().startDirectory, WithoutTrailingBlanks(file));
-    if (which != 0 && which != 1)
+    // Refused before anything is written, with a line of its own: the result of this call, not of
+    // the one before.
+    if (which != 0 && which != 1) {
+        ops_.Log(FormatText("Error : Invalid Coefficient RAM %d, use 0 (I) or 1 (Q)", which), 1);
         return false;
+    }
+    const std::string name = DumpFileName(ops_.Doc().startDirectory, WithoutTrailingBlanks(file));
     ops_.Log((which == 0 ? "DumpCoefficientRam I  " : "DumpCoefficientRam Q  ") + name, 0);
     const std::string target = WithForwardSlashes(name);
     ops_.Record(

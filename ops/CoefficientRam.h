@@ -104,6 +104,8 @@ private:
     CBoardOperations& ops_;
     std::string path_;
     std::string imageBase_;
+    // A RAM was loaded but MemoryControl could not be cleared after it.
+    bool memoryControlLeft_ = false;
 };
 
 // DumpCoefficientRam: reads the I or Q RAM back into a RAM image file.

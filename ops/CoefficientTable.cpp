@@ -192,6 +192,8 @@ void CoefficientTable::ComputeStatistics() {
 }
 
 bool CoefficientTable::WriteListing() const {
+    if (inputs_.listingFile.empty())
+        return true;
     std::string text;
     text.reserve(kCoefficientWords * (kAddressBits + kWordBits + 1));
     for (int address = 0; address < kCoefficientWords; ++address) {

@@ -52,6 +52,7 @@ struct CoefficientTableInputs {
     int column = 1;
     FilterGeometry geometry;
     bool symmetric = false;
+    // Empty: no bit listing is written.
     std::string listingFile = "temp.ram";
 };
 
@@ -74,7 +75,7 @@ public:
     const std::array<CoefficientFields, kCoefficientWords>& Words() const { return words_; }
     // Positions 0..N-1 times the gain, as the last build used them.
     const std::vector<double>& ScaledTaps() const { return taps_; }
-    // False when the last build could not write the bit listing.
+    // False when the last build could not write the bit listing it was asked for.
     bool ListingWritten() const { return listingWritten_; }
 
 private:

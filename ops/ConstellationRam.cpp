@@ -159,7 +159,9 @@ bool CConstellationRam::Load(const std::string& file) {
     }
     doc.constellationFile = StoredFileName(doc.startDirectory, path);
     doc.loaded.SetConstellation(ConstellationImageOf(contents.entries));
-    ops_.Link().WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
+    // The RAM holds the file; left selected, MemoryControl would route the next access to it.
+    if (!SelectMemory(kNoMemoryAccess))
+        return false;
     ops_.Log("Done", 1);
     return true;
 }

@@ -35,6 +35,18 @@ void LoadedMemories::SetPattern(LoadedPattern loaded) {
     Loaded(ChipMemory::Pattern);
 }
 
+void LoadedMemories::NotePatternWords(std::uint32_t first, const std::vector<std::uint32_t>& words) {
+    if (!pattern_ || words.empty())
+        return;
+    std::vector<std::uint32_t>& written = pattern_->writtenSince;
+    written.resize(kPatternMemoryWords, LoadedPattern::kNoWord);
+    for (std::size_t index = 0; index < words.size() && first + index < written.size(); ++index)
+        written[first + index] = words[index];
+    // What the memory holds changed: an earlier comparison no longer tells.
+    verify_[Slot(ChipMemory::Pattern)].reset();
+    ++generation_;
+}
+
 void LoadedMemories::SetVerifyReport(ChipMemory memory, VerifyReport report) {
     verify_[Slot(memory)] = std::move(report);
     ++generation_;

@@ -12,9 +12,13 @@
 
 namespace tarsion {
 
-// The memories that can be read back and compared with what was loaded.
+// The memories of the chip and the board: loaded, read and written, read back and compared with
+// what was loaded.
 enum class ChipMemory { CoefficientI = 0, CoefficientQ = 1, Constellation = 2, Pattern = 3 };
 inline constexpr std::size_t kChipMemories = 4;
+
+// One word of a memory as bytes, byte 0 (the least significant) first.
+using MemoryWord = std::vector<std::uint8_t>;
 
 // A coefficient RAM as its last successful load wrote it.
 struct LoadedCoefficients {
@@ -37,6 +41,10 @@ struct LoadedPattern {
     PatternSettings settings;
     // Chip register 0x02 at the load: the marker bits of every word.
     std::uint32_t fifoControl = 0;
+    // Words written since the load that no pattern load writes (WriteMemory), by address, each
+    // kNoWord where none was; empty until one was.
+    std::vector<std::uint32_t> writtenSince;
+    static constexpr std::uint32_t kNoWord = 0xFFFFFFFF;
 };
 
 // What a memory held when it was read back, and the local time of the read ("14:03:27").
@@ -57,11 +65,14 @@ struct PartialLoad {
     bool cancelled = false;
 };
 
-// One address whose read-back differs from what was loaded; values as hexadecimal text.
+// One address whose read-back differs from what was loaded: the words, and as the log shows them
+// (hexadecimal, most significant byte first).
 struct WordMismatch {
     int address = 0;
     std::string expected;
     std::string read;
+    MemoryWord expectedWord;
+    MemoryWord readWord;
 };
 
 // The outcome of reading a memory back and comparing it with its last load.
@@ -96,6 +107,8 @@ public:
     void SetCoefficients(int which, LoadedCoefficients loaded);
     void SetConstellation(const ConstellationImage& entries);
     void SetPattern(LoadedPattern loaded);
+    // Words written over the last loaded pattern from `first` on; nothing without a loaded pattern.
+    void NotePatternWords(std::uint32_t first, const std::vector<std::uint32_t>& words);
     void SetVerifyReport(ChipMemory memory, VerifyReport report);
     void SetPartial(ChipMemory memory, PartialLoad partial);
     void SetCoefficientsRead(int which, ReadBack<CoefficientRamImage> read);

@@ -44,7 +44,11 @@ bool ReadMemory(CBoardOperations& ops, std::uint32_t selection, Image& image, co
             return false;
         }
     }
-    link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
+    // Left selected, MemoryControl would route the next chip memory access to this RAM.
+    if (!link.WriteChipReg(chipreg::kMemoryControl, kNoAccess)) {
+        ops.Log(selectFailed, 1);
+        return false;
+    }
     return true;
 }
 
@@ -60,12 +64,27 @@ std::string WordText(std::uint8_t entry) {
     return FormatText("%.2x", entry);
 }
 
+MemoryWord WordBytes(const CoefficientWord& word) {
+    return {word.begin(), word.end()};
+}
+
+MemoryWord WordBytes(std::uint8_t entry) {
+    return {entry};
+}
+
+// A pattern word: 24 bits, least significant byte first.
+MemoryWord PatternWordBytes(std::uint32_t word) {
+    return {static_cast<std::uint8_t>(word), static_cast<std::uint8_t>(word >> 8),
+            static_cast<std::uint8_t>(word >> 16)};
+}
+
 template <class Image>
 void Compare(const Image& expected, const Image& read, VerifyReport& report) {
     for (std::size_t address = 0; address < expected.size(); ++address) {
         if (read[address] != expected[address])
-            report.mismatches.push_back(
-                {static_cast<int>(address), WordText(expected[address]), WordText(read[address])});
+            report.mismatches.push_back({static_cast<int>(address), WordText(expected[address]),
+                                         WordText(read[address]), WordBytes(expected[address]),
+                                         WordBytes(read[address])});
     }
 }
 
@@ -228,7 +247,8 @@ VerifyReport CMemoryVerifier::Verify(ChipMemory memory) {
     }
     case ChipMemory::Pattern: {
         const std::optional<LoadedPattern>& last = loaded.Pattern();
-        return Finish(memory, VerifyPattern(last ? &last->pairs : nullptr, last ? last->fifoControl : 0));
+        return Finish(memory, VerifyPattern(last ? &last->pairs : nullptr, last ? last->fifoControl : 0,
+                                            last ? &last->writtenSince : nullptr));
     }
     }
     return {};
@@ -266,7 +286,7 @@ VerifyReport CMemoryVerifier::Verify(ChipMemory memory, const std::string& file)
         if (contents.formatError || contents.tooLarge)
             ops_.Log("Incorrect File Format; File must be either Hex or Floating Point", 1);
         report = VerifyPattern(contents.formatError || contents.tooLarge ? nullptr : &contents.pairs,
-                               ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl));
+                               ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl), nullptr);
         break;
     }
     }
@@ -314,26 +334,46 @@ VerifyReport CMemoryVerifier::VerifyConstellation(const ConstellationImage* expe
     return report;
 }
 
-VerifyReport CMemoryVerifier::VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl) {
+VerifyReport CMemoryVerifier::VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl,
+                                            const std::vector<std::uint32_t>* writtenSince) {
     VerifyReport report;
     if (!CanVerify(pairs != nullptr))
         return report;
-    std::vector<std::uint32_t> expected;
-    expected.reserve(2 * pairs->size());
-    for (const SamplePair& pair : *pairs) {
-        expected.push_back(PatternWordFor(pair.i, false, fifoControl) & kPatternWordBits);
-        expected.push_back(PatternWordFor(pair.q, true, fifoControl) & kPatternWordBits);
+    constexpr std::uint32_t kNone = LoadedPattern::kNoWord;
+    const auto start = static_cast<std::uint32_t>(kPatternMemoryWords - 2 * pairs->size());
+    // Words written since the load count too, also below the pattern: the read starts at the first.
+    const bool written = writtenSince && !writtenSince->empty();
+    std::uint32_t first = start;
+    for (std::uint32_t address = 0; written && address < start; ++address) {
+        if ((*writtenSince)[address] != kNone) {
+            first = address;
+            break;
+        }
     }
-    report.words = static_cast<int>(expected.size());
-    const auto start = static_cast<std::uint32_t>(kPatternMemoryWords - expected.size());
+    std::vector<std::uint32_t> expected(kPatternMemoryWords - first, kNone);
+    for (std::size_t k = 0; k < pairs->size(); ++k) {
+        expected[start - first + 2 * k] =
+            PatternWordFor((*pairs)[k].i, false, fifoControl) & kPatternWordBits;
+        expected[start - first + 2 * k + 1] =
+            PatternWordFor((*pairs)[k].q, true, fifoControl) & kPatternWordBits;
+    }
+    for (std::uint32_t address = first; written && address < kPatternMemoryWords; ++address) {
+        if ((*writtenSince)[address] != kNone)
+            expected[address - first] = (*writtenSince)[address] & kPatternWordBits;
+    }
+    report.words = static_cast<int>(
+        std::count_if(expected.begin(), expected.end(), [](std::uint32_t word) { return word != kNone; }));
     std::vector<std::uint32_t> read;
-    if (!ReadPatternWords(ops_, start, expected.size(), read))
+    if (!ReadPatternWords(ops_, first, expected.size(), read))
         return report;
-    ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(read)}, ReadTimeText()});
+    ops_.Doc().loaded.SetPatternRead(
+        {{start, PairsOfWords({read.begin() + (start - first), read.end()})}, ReadTimeText()});
     for (std::size_t k = 0; k < expected.size(); ++k) {
-        if ((read[k] & kPatternWordBits) != expected[k])
-            report.mismatches.push_back({static_cast<int>(start + k), FormatText("%.6x", expected[k]),
-                                         FormatText("%.6x", read[k] & kPatternWordBits)});
+        const std::uint32_t word = read[k] & kPatternWordBits;
+        if (expected[k] != kNone && word != expected[k])
+            report.mismatches.push_back({static_cast<int>(first + k), FormatText("%.6x", expected[k]),
+                                         FormatText("%.6x", word), PatternWordBytes(expected[k]),
+                                         PatternWordBytes(word)});
     }
     report.completed = true;
     return report;

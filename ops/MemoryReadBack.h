@@ -49,7 +49,9 @@ private:
     bool CanVerify(bool loaded);
     VerifyReport VerifyCoefficients(int which, const CoefficientRamImage* expected);
     VerifyReport VerifyConstellation(const ConstellationImage* expected);
-    VerifyReport VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl);
+    // `writtenSince`: words written over the pattern since its load (LoadedPattern::writtenSince).
+    VerifyReport VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl,
+                               const std::vector<std::uint32_t>* writtenSince);
     VerifyReport Finish(ChipMemory memory, VerifyReport report);
 
     CBoardOperations& ops_;

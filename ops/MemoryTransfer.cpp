@@ -5,7 +5,6 @@
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
 #include "ops/ConstellationRam.h"
-#include "ops/LogCapture.h"
 #include "ops/MemoryReadBack.h"
 #include "ops/PatternMemory.h"
 #include "ops/PldGuard.h"
@@ -57,16 +56,9 @@ MemoryWord PatternWord(std::uint32_t value) {
             static_cast<std::uint8_t>(value >> 16)};
 }
 
-// Hexadecimal text of the read-back report, most significant byte first, as bytes from byte 0 up.
-MemoryWord BytesOfText(const std::string& text) {
-    MemoryWord bytes;
-    for (std::size_t at = text.size(); at >= 2; at -= 2)
-        bytes.push_back(static_cast<std::uint8_t>(HexDigit(text[at - 2]) * 16 + HexDigit(text[at - 1])));
-    return bytes;
-}
-
-BatchFailure FailureAt(std::size_t index, const CLogCapture& capture) {
-    return {index, capture.Text()};
+// Where a memory call stopped, with the result lines of the call as the reason.
+BatchFailure FailureAt(CBoardOperations& ops, std::size_t index) {
+    return {index, ops.Outcome().StepResult()};
 }
 } // namespace
 
@@ -101,7 +93,6 @@ std::optional<ChipMemory> CMemoryTransfer::Select(std::string_view which, std::u
 BatchOutcome CMemoryTransfer::Read(std::string_view which, std::uint32_t first, std::uint32_t count,
                                    std::vector<MemoryWord>& words) {
     CBoardOperations::Scope scope(ops_);
-    CLogCapture capture(ops_.Doc());
     words.clear();
     ops_.Log(FormatText("ReadMemory %s %u %u", Printable(which).c_str(), first, count), 0);
     const std::optional<ChipMemory> memory = Select(which, first, count);
@@ -113,8 +104,10 @@ BatchOutcome CMemoryTransfer::Read(std::string_view which, std::uint32_t first, 
     else if (memory == ChipMemory::Pattern)
         read = ReadPattern(first, count, words);
     if (!read) {
+        // The first word not read: a pattern read stops at its word, the RAMs are read whole.
+        const std::size_t index = words.size();
         words.clear();
-        return FailureAt(0, capture);
+        return FailureAt(ops_, index);
     }
     ops_.Log("Done", 1);
     return std::nullopt;
@@ -151,8 +144,10 @@ bool CMemoryTransfer::ReadPattern(std::uint32_t first, std::uint32_t count, std:
         if (!ops_.Link().ReadExternalMemory(address, value))
             return false;
         words.push_back(PatternWord(value));
-        if (!progress.Advance(words.size()))
+        if (!progress.Advance(words.size())) {
+            // The word in hand was read: the reply names the first one that was not.
             return false;
+        }
     }
     return guard.End(kPldRestoreFailed);
 }
@@ -160,7 +155,6 @@ bool CMemoryTransfer::ReadPattern(std::uint32_t first, std::uint32_t count, std:
 BatchOutcome CMemoryTransfer::Write(std::string_view which, std::uint32_t first,
                                     const std::vector<MemoryWord>& words) {
     CBoardOperations::Scope scope(ops_);
-    CLogCapture capture(ops_.Doc());
     ops_.Log(FormatText("WriteMemory %s %u %zu", Printable(which).c_str(), first, words.size()), 0);
     std::optional<ChipMemory> memory = Select(which, first, words.size());
     if (memory == ChipMemory::CoefficientI || memory == ChipMemory::CoefficientQ) {
@@ -168,39 +162,45 @@ BatchOutcome CMemoryTransfer::Write(std::string_view which, std::uint32_t first,
         memory.reset();
     }
     if (!memory)
-        return FailureAt(0, capture);
+        return FailureAt(ops_, 0);
     const std::size_t wordBytes = ShapeOf(*memory).wordBytes;
     for (std::size_t index = 0; index < words.size(); ++index) {
         if (words[index].size() != wordBytes) {
             ops_.Log(FormatText("Error : Word %zu Has %zu Bytes, the Memory Takes %zu", index,
                                 words[index].size(), wordBytes),
                      1);
-            return FailureAt(index, capture);
+            // Checked before the first write: no word was written.
+            return FailureAt(ops_, 0);
         }
     }
-    capture.Clear();
-    const bool written =
-        *memory == ChipMemory::Constellation ? WriteConstellation(first, words) : WritePattern(first, words);
-    if (!written)
-        return FailureAt(words.size(), capture);
+    std::size_t written = 0;
+    const bool whole = *memory == ChipMemory::Constellation ? WriteConstellation(first, words, written)
+                                                            : WritePattern(first, words, written);
+    if (!whole)
+        return FailureAt(ops_, written);
     ops_.Log("Done", 1);
     return std::nullopt;
 }
 
-bool CMemoryTransfer::WriteConstellation(std::uint32_t first, const std::vector<MemoryWord>& words) {
+bool CMemoryTransfer::WriteConstellation(std::uint32_t first, const std::vector<MemoryWord>& words,
+                                         std::size_t& written) {
     CBoardLink& link = ops_.Link();
     if (!link.WriteChipReg(chipreg::kMemoryControl, CConstellationRam::kSelectForWriting)) {
         ops_.Log(CConstellationRam::kMemoryControlFailed, 1);
         return false;
     }
-    for (std::size_t index = 0; index < words.size(); ++index) {
-        std::uint8_t entry = words[index][0];
-        if (!link.AccessChipMemory(static_cast<std::uint8_t>(first + index), &entry)) {
+    for (; written < words.size(); ++written) {
+        std::uint8_t entry = words[written][0];
+        if (!link.AccessChipMemory(static_cast<std::uint8_t>(first + written), &entry)) {
             ops_.Log(CConstellationRam::kRamAccessFailed, 1);
             return false;
         }
     }
-    link.WriteChipReg(chipreg::kMemoryControl, CConstellationRam::kNoMemoryAccess);
+    // Left selected, MemoryControl would route the next chip memory access to this RAM.
+    if (!link.WriteChipReg(chipreg::kMemoryControl, CConstellationRam::kNoMemoryAccess)) {
+        ops_.Log(CConstellationRam::kMemoryControlFailed, 1);
+        return false;
+    }
 
     // What the RAM holds now: the last load with these words over it. With no load to start from,
     // and for the recording's companion file, the RAM is read back.
@@ -235,12 +235,12 @@ void CMemoryTransfer::RecordConstellation(const std::vector<std::uint8_t>& image
     ops_.Record(LoadConstellationRamCall(path));
 }
 
-bool CMemoryTransfer::WritePattern(std::uint32_t first, const std::vector<MemoryWord>& words) {
+bool CMemoryTransfer::WritePattern(std::uint32_t first, const std::vector<MemoryWord>& words,
+                                   std::size_t& written) {
     PldGuard guard(ops_);
     if (!guard.Begin())
         return false;
     CWordProgress progress(ops_, "WriteMemory", words.size());
-    std::size_t written = 0;
     bool whole = true;
     for (const MemoryWord& word : words) {
         if (!ops_.Link().WriteExternalMemory(first + static_cast<std::uint32_t>(written),
@@ -255,7 +255,9 @@ bool CMemoryTransfer::WritePattern(std::uint32_t first, const std::vector<Memory
     }
     // The words that reached the board are recorded also when a failure or the user stopped the write.
     RecordPattern(first, {words.begin(), words.begin() + static_cast<std::ptrdiff_t>(written)});
-    return whole && guard.End(kPldRestoreFailed);
+    if (!whole)
+        return false;
+    return guard.End(kPldRestoreFailed);
 }
 
 // A write inside the last loaded pattern, of words a pattern load would write, is recorded as the
@@ -279,7 +281,8 @@ void CMemoryTransfer::RecordPattern(std::uint32_t first, const std::vector<Memor
             std::all_of(loaded->pairs.begin(), loaded->pairs.end(), [](const SamplePair& pair) {
                 return pair.i >= 0 && pair.i <= 0xFFFF && pair.q >= 0 && pair.q <= 0xFFFF;
             });
-        if (first >= start && shownStart == start && unsigned16) {
+        // Words of a load with other marker levels would not be what a load writes now.
+        if (first >= start && shownStart == start && unsigned16 && fifoControl == loaded->fifoControl) {
             pairs = loaded->pairs;
             for (std::size_t index = 0; index < words.size() && pairs; ++index) {
                 const std::uint32_t offset = first + static_cast<std::uint32_t>(index) - start;
@@ -294,7 +297,13 @@ void CMemoryTransfer::RecordPattern(std::uint32_t first, const std::vector<Memor
         }
     }
     if (pairs)
-        doc.loaded.SetPattern({*pairs, false, doc.pattern});
+        doc.loaded.SetPattern({*pairs, false, doc.pattern, loaded->fifoControl, loaded->writtenSince});
+    // Verify compares with the load and every word written since, exactly as written.
+    std::vector<std::uint32_t> values;
+    values.reserve(words.size());
+    for (const MemoryWord& word : words)
+        values.push_back(PatternWordValue(word));
+    doc.loaded.NotePatternWords(first, values);
     if (!doc.IsRecording())
         return;
     if (pairs) {
@@ -322,22 +331,21 @@ void CMemoryTransfer::RecordPattern(std::uint32_t first, const std::vector<Memor
 }
 
 BatchOutcome CMemoryTransfer::Verify(std::string_view which, std::vector<MemoryDifference>& differences) {
-    CLogCapture capture(ops_.Doc());
     differences.clear();
     const std::optional<ChipMemory> memory = ParseMemoryName(which);
     if (!memory) {
         CBoardOperations::Scope scope(ops_);
         ops_.Log(FormatText("Verify %s", Printable(which).c_str()), 0);
         ops_.Log("Error : Unknown Memory, expected I, Q, constellation or pattern", 1);
-        return FailureAt(0, capture);
+        return FailureAt(ops_, 0);
     }
     // The views' verifier: one comparison, so both report the same words.
     const VerifyReport report = CMemoryVerifier(ops_).Verify(*memory);
     if (!report.completed)
-        return FailureAt(0, capture);
+        return FailureAt(ops_, 0);
     for (const WordMismatch& mismatch : report.mismatches)
-        differences.push_back({static_cast<std::uint32_t>(mismatch.address), BytesOfText(mismatch.expected),
-                               BytesOfText(mismatch.read)});
+        differences.push_back(
+            {static_cast<std::uint32_t>(mismatch.address), mismatch.expectedWord, mismatch.readWord});
     return std::nullopt;
 }
 

@@ -18,8 +18,6 @@ class CBoardOperations;
 // least significant first). Names are matched without regard to case.
 std::optional<ChipMemory> ParseMemoryName(std::string_view which);
 
-using MemoryWord = std::vector<std::uint8_t>;
-
 // A difference between what a memory was last given and what it holds.
 struct MemoryDifference {
     std::uint32_t address = 0;
@@ -46,8 +44,9 @@ private:
                           std::vector<MemoryWord>& words);
     bool ReadConstellation(std::uint32_t first, std::uint32_t count, std::vector<MemoryWord>& words);
     bool ReadPattern(std::uint32_t first, std::uint32_t count, std::vector<MemoryWord>& words);
-    bool WriteConstellation(std::uint32_t first, const std::vector<MemoryWord>& words);
-    bool WritePattern(std::uint32_t first, const std::vector<MemoryWord>& words);
+    // `written` counts the words that reached the memory.
+    bool WriteConstellation(std::uint32_t first, const std::vector<MemoryWord>& words, std::size_t& written);
+    bool WritePattern(std::uint32_t first, const std::vector<MemoryWord>& words, std::size_t& written);
     void RecordConstellation(const std::vector<std::uint8_t>& image);
     void RecordPattern(std::uint32_t first, const std::vector<MemoryWord>& words);
 

@@ -262,7 +262,7 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     if (!WritePattern(contents.pairs, guard, FileNameOf(path)) || !guard.End(kRestoreFailed))
         return false;
     doc.pattern.fileName = StoredFileName(doc.startDirectory, path);
-    doc.loaded.SetPattern({contents.pairs, false, doc.pattern, fifoControl_});
+    doc.loaded.SetPattern({contents.pairs, false, doc.pattern, fifoControl_, {}});
     ops_.Log(FormatText("Loaded  %li  vectors", words), 1);
     return true;
 }
@@ -306,7 +306,7 @@ bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAm
     PatternSettings& settings = ops_.Doc().pattern;
     settings = {iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples, kGeneratedPattern};
     const long words = static_cast<long>(2 * pairs.size());
-    ops_.Doc().loaded.SetPattern({std::move(pairs), true, settings, fifoControl_});
+    ops_.Doc().loaded.SetPattern({std::move(pairs), true, settings, fifoControl_, {}});
     ops_.Log(FormatText("Loaded %li  vectors", words), 1);
     return true;
 }

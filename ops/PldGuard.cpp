@@ -9,9 +9,17 @@ namespace {
 constexpr std::uint8_t kRefClk = 0;
 constexpr std::uint8_t kTwiceSymbolClk = 1;
 constexpr std::uint8_t kHalfSysClk = 2;
+
+const char* SourceName(std::uint8_t source) {
+    return source == kTwiceSymbolClk ? "2xSymbolClk" : "SysClk/2";
+}
 } // namespace
 
 PldGuard::PldGuard(CBoardOperations& ops) : ops_(ops) {}
+
+PldGuard::~PldGuard() {
+    RestoreAfterStop();
+}
 
 bool PldGuard::Begin() {
     // The shadow, not the board: the guard must not add a read to every PLD access.
@@ -29,16 +37,29 @@ bool PldGuard::Begin() {
             ops_.Log("Failed ", 1);
             return false;
         }
+        switched_ = true;
     }
     return true;
 }
 
 bool PldGuard::End(const char* restoreFailure) {
+    switched_ = false;
     if (!ops_.Link().WriteBridgeReg(bridgereg::kBoardControl, saved_)) {
         ops_.Log(restoreFailure, 1);
         return false;
     }
     return true;
+}
+
+void PldGuard::RestoreAfterStop() {
+    if (!switched_)
+        return;
+    switched_ = false;
+    const char* source = SourceName(saved_ & bridgereg::kDataClkMask);
+    if (ops_.Link().WriteBridgeReg(bridgereg::kBoardControl, saved_))
+        ops_.Log(std::string("DataClk Restored to ") + source, 1);
+    else
+        ops_.Log(std::string("Couldn't Restore DataClk to ") + source, 1);
 }
 
 } // namespace tarsion

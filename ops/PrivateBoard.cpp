@@ -7,29 +7,15 @@
 namespace tarsion {
 
 CPrivateBoard::CPrivateBoard(const CTarsionDoc& like)
-    : stack_(std::make_unique<VirtualBoard>(), clock_, complaints_) {
+    : stack_(std::make_unique<VirtualBoard>(), clock_, messages_, InspectionFiles::Skipped) {
     CTarsionDoc& doc = stack_.Doc();
     doc.Shadow().SetClockPin(like.Shadow().ClockPin());
     doc.Shadow().RecomputeSysClk();
     doc.startDirectory = like.startDirectory;
-    complaints_.doc = &doc;
-    doc.AddObserver(&complaints_);
 }
 
-CPrivateBoard::~CPrivateBoard() {
-    stack_.Doc().RemoveObserver(&complaints_);
-}
-
-void CPrivateBoard::CComplaints::OnDocumentUpdate() {
-    // Indent 1 lines other than "Done" and "Returned ..." say what went wrong.
-    const std::string& line = doc->PendingLogText();
-    if (line.starts_with("\t") && !line.starts_with("\t\t") && !line.starts_with("\tDone") &&
-        !line.starts_with("\tReturned"))
-        Keep(line.substr(1, line.find_last_not_of("\r\n")));
-}
-
-void CPrivateBoard::CComplaints::Keep(std::string line) {
-    lines.push_back(std::move(line));
+void CPrivateBoard::CKeptMessages::ShowMessage(std::string_view text) {
+    lines.emplace_back(text);
     while (lines.size() > kKept)
         lines.pop_front();
 }

@@ -10,20 +10,20 @@
 namespace tarsion {
 
 // A virtual board with a document and operations of its own, for working out what a script would
-// do to a board: no port traffic, nothing in the program's log, no recording, no dialogs, and
-// waits cost no real time.
+// do to a board. It leaves no trace: no port traffic, nothing in the program's log, no recording,
+// no dialogs, no file written (no bit listing, no RAM images); waits cost no real time. The files
+// it reads are the ones the calls name, through the loaders' own safe reader.
 class CPrivateBoard {
 public:
     // Takes the clock pin and start directory of `like`, so names and frequencies mean the same.
     explicit CPrivateBoard(const CTarsionDoc& like);
-    ~CPrivateBoard();
     CPrivateBoard(const CPrivateBoard&) = delete;
     CPrivateBoard& operator=(const CPrivateBoard&) = delete;
 
     CBoardOperations& Ops() { return stack_.Ops(); }
     CTarsionDoc& Doc() { return stack_.Doc(); }
-    // The last lines logged at indent 1 and the messages the operations showed, oldest first.
-    const std::deque<std::string>& Complaints() const { return complaints_.lines; }
+    // The last messages the operations would have shown, oldest first.
+    const std::deque<std::string>& Messages() const { return messages_.lines; }
 
 private:
     // Moves on a millisecond each time it is read, so a reset pulse costs no real second.
@@ -34,18 +34,16 @@ private:
     private:
         time_point now_{};
     };
-    struct CComplaints final : public IUserPrompt, public IDocumentObserver {
+    // Keeps what a dialog would have said; answers every question "NO".
+    struct CKeptMessages final : public IUserPrompt {
         static constexpr std::size_t kKept = 8;
-        void ShowMessage(std::string_view text) override { Keep(std::string(text)); }
+        void ShowMessage(std::string_view text) override;
         bool AskYesNo(std::string_view, std::string_view) override { return false; }
-        void OnDocumentUpdate() override;
-        void Keep(std::string line);
-        CTarsionDoc* doc = nullptr;
         std::deque<std::string> lines;
     };
 
     CSkippingClock clock_;
-    CComplaints complaints_;
+    CKeptMessages messages_;
     CBoardStack stack_;
 };
 

@@ -2,7 +2,6 @@
 
 #include "base/TextHelpers.h"
 #include "ops/BoardOperations.h"
-#include "ops/LogCapture.h"
 #include "ops/PldGuard.h"
 #include "ops/WordProgress.h"
 
@@ -14,47 +13,62 @@ namespace {
 constexpr const char* kDone = "Done";
 constexpr const char* kPldRestoreFailed = "Failed to Stop Sending Memory Pattern";
 
+// The result lines of the step in progress, as the reason a batch stopped.
+BatchFailure StoppedAt(CBoardOperations& ops, std::size_t index) {
+    return {index, ops.Outcome().StepResult()};
+}
+
 // Runs `step` for each item until one fails or the user cancels (a long batch shows its progress
-// like a load); logs the stop line and keeps the reason.
+// like a load); logs the stop line. A step starts its own result lines once it has logged its
+// heading, so the reason holds what went wrong only.
 template <class Items, class Step>
-BatchOutcome RunItems(CBoardOperations& ops, CLogCapture& capture, const char* task, const Items& items,
-                      Step step) {
+BatchOutcome RunItems(CBoardOperations& ops, const char* task, const Items& items, Step step) {
     CWordProgress progress(ops, task, items.size(), "registers");
     for (std::size_t index = 0; index < items.size(); ++index) {
-        capture.Clear();
+        ops.Outcome().BeginStep();
         const bool done = step(items[index]);
         if (done)
-            capture.Clear();
+            ops.Outcome().BeginStep();
         if (!done || !progress.Advance(index + 1)) {
             const std::size_t stop = done ? index + 1 : index;
-            BatchFailure failure{stop, capture.Text()};
+            BatchFailure failure = StoppedAt(ops, stop);
             ops.Log(FormatText("Stopped at item %zu of %zu", stop, items.size()), 1);
             return failure;
         }
     }
     return std::nullopt;
 }
+
+// A PLD batch that stopped gets its DataClk source back; the reply says so.
+void RestoreDataClk(CBoardOperations& ops, PldGuard& guard, BatchFailure& failure) {
+    ops.Outcome().BeginStep();
+    guard.RestoreAfterStop();
+    const std::string restored = ops.Outcome().StepResult();
+    if (restored.empty())
+        return;
+    if (!failure.reason.empty())
+        failure.reason += "; ";
+    failure.reason += restored;
+}
 } // namespace
 
 BatchOutcome CRegisterBatch::PokeMany(const std::vector<RegisterWrite>& writes) {
     CBoardOperations::Scope scope(ops_);
-    CLogCapture capture(ops_.Doc());
     ops_.Log(FormatText("PokeMany %zu", writes.size()), 0);
     std::size_t done = 0;
-    BatchOutcome outcome =
-        RunItems(ops_, capture, "PokeMany", writes, [this, &capture, &done](const RegisterWrite& item) {
-            ops_.Log(FormatText("Poke %.2x %.8x ", item.reg, item.newValue), 1);
-            capture.Clear();
-            RegisterWrite write = RegisterWrite::Chip(item.reg, item.newValue);
-            if (!ops_.TransferRegister(write)) {
-                ops_.Log(FormatText("Couldn't Poke to Register %.2x", item.reg), 1);
-                return false;
-            }
-            // Only what was done: a recording replays no write that did not happen.
-            ops_.Record(FormatText("Tarsion.Poke ( 0x%.2x,0x%.8x );", item.reg, item.newValue));
-            ++done;
-            return true;
-        });
+    BatchOutcome outcome = RunItems(ops_, "PokeMany", writes, [this, &done](const RegisterWrite& item) {
+        ops_.Log(FormatText("Poke %.2x %.8x ", item.reg, item.newValue), 1);
+        ops_.Outcome().BeginStep();
+        RegisterWrite write = RegisterWrite::Chip(item.reg, item.newValue);
+        if (!ops_.TransferRegister(write)) {
+            ops_.Log(FormatText("Couldn't Poke to Register %.2x", item.reg), 1);
+            return false;
+        }
+        // Only what was done: a recording replays no write that did not happen.
+        ops_.Record(FormatText("Tarsion.Poke ( 0x%.2x,0x%.8x );", item.reg, item.newValue));
+        ++done;
+        return true;
+    });
     ops_.NoteWrites(WritesText("PokeMany", done), false, true);
     if (!outcome)
         ops_.Log(kDone, 1);
@@ -64,22 +78,20 @@ BatchOutcome CRegisterBatch::PokeMany(const std::vector<RegisterWrite>& writes) 
 BatchOutcome CRegisterBatch::PeekMany(const std::vector<std::uint8_t>& addresses,
                                       std::vector<std::uint32_t>& values) {
     CBoardOperations::Scope scope(ops_);
-    CLogCapture capture(ops_.Doc());
     values.clear();
     values.reserve(addresses.size());
     ops_.Log(FormatText("PeekMany %zu", addresses.size()), 0);
-    BatchOutcome outcome =
-        RunItems(ops_, capture, "PeekMany", addresses, [this, &values](std::uint8_t address) {
-            std::uint32_t value = 0;
-            if (!ops_.Link().ReadChipReg(address, value)) {
-                ops_.Log(FormatText("Couldn't Peek Rgister %.2x", address), 1);
-                return false;
-            }
-            ops_.Record(FormatText("Data=Tarsion.Peek(0x%.2x);", address));
-            ops_.Log(FormatText("Peek %.2x Returned %.8x", address, value), 1);
-            values.push_back(value);
-            return true;
-        });
+    BatchOutcome outcome = RunItems(ops_, "PeekMany", addresses, [this, &values](std::uint8_t address) {
+        std::uint32_t value = 0;
+        if (!ops_.Link().ReadChipReg(address, value)) {
+            ops_.Log(FormatText("Couldn't Peek Rgister %.2x", address), 1);
+            return false;
+        }
+        ops_.Record(FormatText("Data=Tarsion.Peek(0x%.2x);", address));
+        ops_.Log(FormatText("Peek %.2x Returned %.8x", address, value), 1);
+        values.push_back(value);
+        return true;
+    });
     if (outcome)
         values.clear();
     else
@@ -89,32 +101,32 @@ BatchOutcome CRegisterBatch::PeekMany(const std::vector<std::uint8_t>& addresses
 
 BatchOutcome CRegisterBatch::PldWriteMany(const std::vector<RegisterWrite>& writes) {
     CBoardOperations::Scope scope(ops_);
-    CLogCapture capture(ops_.Doc());
     ops_.Log(FormatText("PldWriteMany %zu", writes.size()), 0);
     PldGuard guard(ops_);
     if (!guard.Begin())
-        return BatchFailure{0, capture.Text()};
+        return StoppedAt(ops_, 0);
     std::size_t done = 0;
-    BatchOutcome outcome =
-        RunItems(ops_, capture, "PldWriteMany", writes, [this, &capture, &done](const RegisterWrite& item) {
-            const auto value = static_cast<std::uint8_t>(item.newValue);
-            ops_.Log(FormatText("PldWrite %.2x %.2x ", item.reg, value), 1);
-            capture.Clear();
-            RegisterWrite write = RegisterWrite::Pld(item.reg, value);
-            if (!ops_.TransferRegister(write)) {
-                ops_.Log(FormatText("Couldn't Write to Pld Register # %.2x", item.reg), 1);
-                return false;
-            }
-            ops_.Record(FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", item.reg, value));
-            ++done;
-            return true;
-        });
+    BatchOutcome outcome = RunItems(ops_, "PldWriteMany", writes, [this, &done](const RegisterWrite& item) {
+        const auto value = static_cast<std::uint8_t>(item.newValue);
+        ops_.Log(FormatText("PldWrite %.2x %.2x ", item.reg, value), 1);
+        ops_.Outcome().BeginStep();
+        RegisterWrite write = RegisterWrite::Pld(item.reg, value);
+        if (!ops_.TransferRegister(write)) {
+            ops_.Log(FormatText("Couldn't Write to Pld Register # %.2x", item.reg), 1);
+            return false;
+        }
+        ops_.Record(FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", item.reg, value));
+        ++done;
+        return true;
+    });
     ops_.NoteWrites(WritesText("PldWriteMany", done), false, true);
-    if (outcome)
+    if (outcome) {
+        RestoreDataClk(ops_, guard, *outcome);
         return outcome;
-    capture.Clear();
+    }
+    ops_.Outcome().BeginStep();
     if (!guard.End(kPldRestoreFailed))
-        return BatchFailure{writes.size(), capture.Text()};
+        return StoppedAt(ops_, writes.size());
     ops_.Log(kDone, 1);
     return std::nullopt;
 }
@@ -122,14 +134,13 @@ BatchOutcome CRegisterBatch::PldWriteMany(const std::vector<RegisterWrite>& writ
 BatchOutcome CRegisterBatch::PldReadMany(const std::vector<std::uint8_t>& regs,
                                          std::vector<std::uint8_t>& values) {
     CBoardOperations::Scope scope(ops_);
-    CLogCapture capture(ops_.Doc());
     values.clear();
     values.reserve(regs.size());
     ops_.Log(FormatText("PldReadMany %zu", regs.size()), 0);
     PldGuard guard(ops_);
     if (!guard.Begin())
-        return BatchFailure{0, capture.Text()};
-    BatchOutcome outcome = RunItems(ops_, capture, "PldReadMany", regs, [this, &values](std::uint8_t reg) {
+        return StoppedAt(ops_, 0);
+    BatchOutcome outcome = RunItems(ops_, "PldReadMany", regs, [this, &values](std::uint8_t reg) {
         std::uint8_t value = 0;
         if (!ops_.Link().ReadPldReg(reg, value)) {
             ops_.Log(FormatText("Couldn't Read from Pld Register # %.2x", reg), 1);
@@ -140,9 +151,13 @@ BatchOutcome CRegisterBatch::PldReadMany(const std::vector<std::uint8_t>& regs,
         values.push_back(value);
         return true;
     });
-    capture.Clear();
-    if (!outcome && !guard.End(kPldRestoreFailed))
-        outcome = BatchFailure{regs.size(), capture.Text()};
+    if (outcome) {
+        RestoreDataClk(ops_, guard, *outcome);
+    } else {
+        ops_.Outcome().BeginStep();
+        if (!guard.End(kPldRestoreFailed))
+            outcome = StoppedAt(ops_, regs.size());
+    }
     if (outcome)
         values.clear();
     else
@@ -167,7 +182,6 @@ bool CRegisterBatch::WaitForBits(std::uint8_t address, std::uint32_t mask, std::
                                  std::chrono::milliseconds timeout, const std::function<void()>& betweenPolls,
                                  BatchOutcome& failure) {
     CBoardOperations::Scope scope(ops_);
-    CLogCapture capture(ops_.Doc());
     failure.reset();
     timeout = std::clamp(timeout, std::chrono::milliseconds{0}, kLongestWait);
     ops_.Log(FormatText("WaitForBits %.2x %.8x %.8x %lld", address, mask, value,
@@ -179,7 +193,7 @@ bool CRegisterBatch::WaitForBits(std::uint8_t address, std::uint32_t mask, std::
         std::uint32_t read = 0;
         if (!ops_.Link().ReadChipReg(address, read)) {
             ops_.Log(FormatText("Couldn't Peek Rgister %.2x", address), 1);
-            failure = BatchFailure{0, capture.Text()};
+            failure = StoppedAt(ops_, 0);
             return false;
         }
         if ((read & mask) == (value & mask)) {

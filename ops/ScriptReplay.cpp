@@ -415,8 +415,12 @@ bool CScriptReplay::Run(std::string_view text) {
         calls.push_back(std::move(*reading.call));
     }
     for (const Call& call : calls) {
-        if (!call.method->run(&ops_, call.arguments).value_or(false))
-            failures_.push_back(FormatText("line %zu: %s failed", call.line, call.method->name));
+        if (call.method->run(&ops_, call.arguments).value_or(false))
+            continue;
+        std::string failure = FormatText("line %zu: %s failed", call.line, call.method->name);
+        if (const std::string reason = ops_.Outcome().OperationResult(); !reason.empty())
+            failure += ": " + reason;
+        failures_.push_back(std::move(failure));
     }
     return true;
 }

@@ -20,7 +20,8 @@ public:
     explicit CScriptReplay(CBoardOperations& ops) : ops_(ops) {}
 
     // False when the text is refused (`Error()` says where and why); calls that fail on the board
-    // do not stop the run, as they would not stop the script, and are listed in `Failures()`.
+    // do not stop the run, as they would not stop the script, and are listed in `Failures()` with
+    // the result lines of the call ("line 8: LoadConstellationRam failed: Could Not Open File ...").
     bool Run(std::string_view text);
     const std::string& Error() const { return error_; }
     const std::vector<std::string>& Failures() const { return failures_; }

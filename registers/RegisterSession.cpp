@@ -75,8 +75,8 @@ std::string CRegisterSession::Open(const std::string& path, std::string& error) 
     error.clear();
     for (const std::string& failure : replay.Failures())
         error += failure + '\n';
-    for (const std::string& complaint : board.Complaints())
-        error += complaint + '\n';
+    for (const std::string& message : board.Messages())
+        error += message + '\n';
     if (replay.Failures().empty())
         error.clear();
     return Add(CRegisterSnapshot::Take(board.Doc(), base));

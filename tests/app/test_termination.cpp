@@ -13,6 +13,7 @@
 #include "board/SteadyClock.h"
 #include "board/VirtualBoard.h"
 #include "ops/BoardOperations.h"
+#include "ops/RegisterBatch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,6 +36,8 @@ struct DialogCase {
     // Runs from the event loop and opens the dialog; returns what its caller got back.
     std::function<std::string(CTarsionApp&)> open;
     std::string expected;
+    // A line the board's state file must hold besides the Poke every case makes.
+    const char* kept = nullptr;
 };
 
 std::string Bool(bool value) {
@@ -70,6 +73,14 @@ const DialogCase kCases[] = {
      [](CTarsionApp& app) { return Bool(app.Prompt().AskYesNo("Tarsion", "Go on?")); }, "false"},
     {"ProgressDialogOfALongLoad", false, true,
      [](CTarsionApp& app) { return Bool(app.Ops().LoadExternalMem(1, 1, 0.5, 0.5, 16, 131072)); }, "false"},
+    // The batch stops, and DataClk goes back to SysClk/2 before the state is written.
+    {"ProgressDialogOfALongPldBatch", false, true,
+     [](CTarsionApp& app) {
+         app.Ops().Write(9, 0x02);
+         const std::vector<RegisterWrite> writes(400000, RegisterWrite::Pld(5, 0x5A));
+         return Bool(!CRegisterBatch(app.Ops()).PldWriteMany(writes));
+     },
+     "false", "bridge 09 02\n"},
 };
 
 class DialogTermination : public ::testing::TestWithParam<DialogCase> {};
@@ -145,6 +156,9 @@ TEST_P(DialogTermination, EndsTheProgramAsExitDoesWithTheStateKept) {
         EXPECT_NE(text.str().find("chip 0a 12345678\n"), std::string::npos) << text.str();
     else
         EXPECT_FALSE(text.str().empty());
+    if (param.kept) {
+        EXPECT_NE(text.str().find(param.kept), std::string::npos) << text.str();
+    }
     QSettings settings(QStringLiteral("Tessaric"), QStringLiteral("Tarsion"));
     EXPECT_TRUE(settings.contains(QStringLiteral("Settings/BaseAddress")));
     EXPECT_TRUE(settings.contains(QStringLiteral("Settings/x")));

@@ -8,6 +8,7 @@
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -114,6 +115,19 @@ TEST_F(BoardInterface, BatchCallsWriteInOrderAndNameTheFailingItem) {
     EXPECT_EQ(failed.errorMessage().toStdString(),
               "item 2: Error : Invalid Address; Couldn't Poke to Register 13");
     EXPECT_EQ(bench.board->ChipRegister(0x0C), 0u);
+}
+
+// LastResult answers the lines of the call just made, also of one refused before its heading.
+TEST_F(BoardInterface, LastResultIsTheResultOfTheCallBefore) {
+    const auto variant = [](int value) { return QVariant::fromValue(QDBusVariant(value)); };
+    test::CallFromClient(QStringLiteral("Poke"), {variant(0x13), variant(1)});
+    EXPECT_EQ(Call("LastResult").arguments().value(0).toString(),
+              QStringLiteral("Error : Invalid Address; Couldn't Poke to Register 13"));
+    test::CallFromClient(QStringLiteral("LoadCoefficientRam"),
+                         {QVariant::fromValue<short>(7), QStringLiteral("lp.coe"), true, 1.0, false,
+                          QVariant::fromValue<short>(0), false, false});
+    EXPECT_EQ(Call("LastResult").arguments().value(0).toString(),
+              QStringLiteral("Error : Invalid Coefficient RAM 7, use 0 (I), 1 (Q) or 2 (I + Q)"));
 }
 
 TEST_F(BoardInterface, PeekManyAndPldReadManyAnswerTheValuesInOrder) {
@@ -258,7 +272,8 @@ TEST_F(BoardInterface, MemoryCallsRefuseWhatTheMemoryCannotHold) {
         {"WriteMemory",
          {QStringLiteral("constellation"), 0u,
           QVariant::fromValue(QList<QByteArray>{Bytes({1}), Bytes({2, 3})})},
-         "item 1: Error : Word 1 Has 2 Bytes, the Memory Takes 1"},
+         // Every word is checked before the first is written: word 0 was not written either.
+         "item 0: Error : Word 1 Has 2 Bytes, the Memory Takes 1"},
         {"Verify",
          {QStringLiteral("constellation")},
          "item 0: Nothing loaded into this memory yet: nothing to compare with; Failed"},

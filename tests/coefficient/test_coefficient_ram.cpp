@@ -294,9 +294,12 @@ TEST_F(CoefficientRamTest, DumpFailures) {
     EXPECT_FALSE(rig.ops.DumpCoefficientRam(0, folder / "missing/x.ram"));
     EXPECT_EQ(Lines(rig.log.text).back(), "\tCouldn't open " + (folder / "missing/x.ram") + "\r");
 
+    // A RAM that does not exist is refused before anything is written, with the reason as the
+    // call's own result.
     rig.log.text.clear();
     EXPECT_FALSE(rig.ops.DumpCoefficientRam(2, "both.ram"));
-    EXPECT_EQ(rig.log.text, "");
+    EXPECT_EQ(rig.log.text, "\tError : Invalid Coefficient RAM 2, use 0 (I) or 1 (Q)\r\n");
+    EXPECT_EQ(rig.ops.Outcome().OperationResult(), "Error : Invalid Coefficient RAM 2, use 0 (I) or 1 (Q)");
     EXPECT_FALSE(std::filesystem::exists(folder / "both.ram"));
 }
 

@@ -12,9 +12,11 @@
 
 namespace tarsion::test {
 
-// The operation layer over a virtual board, with its own start directory for the loaders' files.
+// The operation layer over a virtual board, with its own start directory for the loaders' files;
+// it is the current folder too while the rig lives (a coefficient load writes its bit listing there).
 struct LoaderRig : OpsRig {
     std::filesystem::path dir;
+    std::filesystem::path previous = std::filesystem::current_path();
 
     LoaderRig()
         : dir(std::filesystem::temp_directory_path() /
@@ -23,9 +25,11 @@ struct LoaderRig : OpsRig {
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         doc.startDirectory = dir.string();
+        std::filesystem::current_path(dir);
     }
     ~LoaderRig() {
         std::error_code ignored;
+        std::filesystem::current_path(previous, ignored);
         std::filesystem::remove_all(dir, ignored);
     }
 

@@ -3,6 +3,7 @@
 
 #include "LoaderRig.h"
 #include "ops/DocumentSettings.h"
+#include "ops/MemoryTransfer.h"
 
 #include <gtest/gtest.h>
 
@@ -144,6 +145,43 @@ TEST_F(LoadCancel, EveryLongOperationCanBeCancelled) {
         EXPECT_GE(rig.prompt.progressEnds, 1);
         c.check();
     }
+}
+
+// A cancelled pattern transfer answers the first word it did not write (or read), names the words
+// done, and puts DataClk back where the user had it.
+TEST_F(LoadCancel, CancelledPatternTransfersAnswerTheFirstWordNotDoneAndRestoreDataClk) {
+    constexpr std::uint32_t kFirst = 0x1000;
+    constexpr std::size_t kWords = 1000;
+    constexpr std::size_t kCancelAt = 371;
+    rig.SetBridge(kBoardControl, 2);
+    for (std::uint32_t address = kFirst; address < kFirst + kWords; ++address)
+        rig.board.SetPatternWord(address, kUntouched);
+    std::vector<MemoryWord> words(kWords, MemoryWord{0x34, 0x12, 0x01});
+    rig.prompt.cancelAt = kCancelAt;
+    CMemoryTransfer memory(rig.ops);
+    const BatchOutcome written = memory.Write("pattern", kFirst, words);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->index, kCancelAt);
+    EXPECT_EQ(written->reason, "Cancelled after 371 of 1000 words; DataClk Restored to SysClk/2");
+    EXPECT_EQ(rig.board.PatternWord(kFirst + kCancelAt - 1), 0x11234u);
+    EXPECT_EQ(rig.board.PatternWord(kFirst + kCancelAt), kUntouched);
+    EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 2);
+
+    std::vector<MemoryWord> read;
+    const BatchOutcome stopped = memory.Read("pattern", kFirst, kWords, read);
+    ASSERT_TRUE(stopped);
+    EXPECT_EQ(stopped->index, kCancelAt);
+    EXPECT_EQ(stopped->reason, "Cancelled after 371 of 1000 words; DataClk Restored to SysClk/2");
+    EXPECT_TRUE(read.empty());
+    EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 2);
+
+    // A word of the wrong size is found before the first write: no word was written.
+    rig.prompt.cancelAt = 0;
+    words[1].push_back(0);
+    const BatchOutcome refused = memory.Write("pattern", kFirst + kCancelAt, words);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->index, 0u);
+    EXPECT_EQ(rig.board.PatternWord(kFirst + kCancelAt), kUntouched);
 }
 
 } // namespace

@@ -194,13 +194,17 @@ TEST_F(PatternMemory, TristatedDataClkRefusesBothLoads) {
     EXPECT_EQ(rig.doc.pattern.fileName, "Unknown");
 }
 
-TEST_F(PatternMemory, FailedWordWriteLeavesRefClkAndKeepsTheSettings) {
+// The guard tries to give DataClk back (the board here no longer answers) and says so.
+TEST_F(PatternMemory, FailedWordWriteTriesToRestoreDataClkAndKeepsTheSettings) {
     rig.SetBridge(kBoardControl, 0x02);
     rig.board.ResetCounters();
     // Two cycles for bridge register 9, six for the start address, then into the first word.
     rig.board.InjectFault(VirtualBoard::Fault::BusyNeverAsserted, 12);
     EXPECT_FALSE(rig.ops.LoadExternalMem(0, 0, 0.5, 0.5, 16, 4));
-    EXPECT_EQ(rig.LastLogLine(), "\tCouldn't Load the Data File");
+    const std::vector<std::string> lines = rig.LogLines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "\tCouldn't Load the Data File");
+    EXPECT_EQ(rig.LastLogLine(), "\tCouldn't Restore DataClk to SysClk/2");
     EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 0x00);
     EXPECT_EQ(rig.doc.pattern.fileName, "Unknown");
     EXPECT_EQ(rig.doc.pattern.iAmplitude, 1.0);

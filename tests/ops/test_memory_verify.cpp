@@ -287,6 +287,119 @@ TEST_F(MemoryVerify, BothCallersFindEveryBitThePatternMemoryHoldsAndNoOther) {
     EXPECT_TRUE(busDifferences().empty());
 }
 
+// Verify compares the pattern memory with its last load and every word written since, as it does
+// the constellation RAM: the caller's own words are no differences, wherever they lie.
+TEST_F(MemoryVerify, PatternVerifyCountsTheWordsWrittenSinceTheLoad) {
+    ASSERT_TRUE(rig.ops.LoadExternalMem(0, 0, 0.5, 0.5, 4.0, 2.0));
+    constexpr std::uint32_t kStart = 0x40000 - 4;
+    CMemoryTransfer memory(rig.ops);
+    // A word no load writes (no marker bits), one inside the pattern and one far below it.
+    ASSERT_FALSE(memory.Write("pattern", kStart + 1, {{0xEF, 0xCD, 0x00}}));
+    ASSERT_FALSE(memory.Write("pattern", 0x3F000, {{0x01, 0x02, 0x03}}));
+    std::vector<MemoryDifference> differences;
+    ASSERT_FALSE(memory.Verify("pattern", differences));
+    EXPECT_TRUE(differences.empty()) << differences.front().address;
+
+    // A new load replaces what was written since the old one.
+    rig.board.SetPatternWord(0x3F000, 0);
+    ASSERT_TRUE(rig.ops.LoadExternalMem(0, 0, 0.5, 0.5, 4.0, 2.0));
+    ASSERT_FALSE(memory.Verify("pattern", differences));
+    EXPECT_TRUE(differences.empty());
+
+    // A word the board changed on its own is one difference, in the caller's byte order.
+    ASSERT_FALSE(memory.Write("pattern", kStart, {{0x11, 0x22, 0x03}}));
+    rig.board.SetPatternWord(kStart, 0x032211 ^ 0x800);
+    ASSERT_FALSE(memory.Verify("pattern", differences));
+    ASSERT_EQ(differences.size(), 1u);
+    EXPECT_EQ(differences[0].address, kStart);
+    EXPECT_EQ(differences[0].expected, (MemoryWord{0x11, 0x22, 0x03}));
+    EXPECT_EQ(differences[0].read, (MemoryWord{0x11, 0x2A, 0x03}));
+}
+
+// The bus answers the coefficient words byte 0 first, the log and the views show them from byte 8
+// down: one word, two orders, from the same comparison.
+TEST_F(MemoryVerify, CoefficientDifferencesKeepEveryByteInItsPlace) {
+    LoadFilter();
+    VirtualBoard::CoefficientWord word = rig.board.CoefficientRam(0, 0x81);
+    const VirtualBoard::CoefficientWord expected = word;
+    word[0] ^= 0x01;
+    word[8] ^= 0x80;
+    rig.board.SetCoefficientRam(0, 0x81, word);
+    std::vector<MemoryDifference> differences;
+    ASSERT_FALSE(CMemoryTransfer(rig.ops).Verify("I", differences));
+    ASSERT_EQ(differences.size(), 1u);
+    EXPECT_EQ(differences[0].address, 0x81u);
+    EXPECT_EQ(differences[0].expected, MemoryWord(expected.begin(), expected.end()));
+    EXPECT_EQ(differences[0].read, MemoryWord(word.begin(), word.end()));
+    const WordMismatch& shown = rig.doc.loaded.LastVerify(ChipMemory::CoefficientI)->mismatches.at(0);
+    EXPECT_EQ(shown.read.substr(0, 2), test::FormatHex(word[8], 2));
+    EXPECT_EQ(shown.read.substr(16, 2), test::FormatHex(word[0], 2));
+}
+
+// Each memory operation clears MemoryControl when it is done with a RAM; when that last write fails
+// the operation says so and fails, although its words reached the RAM.
+TEST_F(MemoryVerify, AFailedMemoryControlRestoreIsReported) {
+    test::WriteText(folder / "c.hex", "0001\n0102\n");
+    test::WriteText(folder / "f.coe", test::CoefficientText(test::RootRaisedCosine(96, 4, 0.35)));
+    struct Case {
+        const char* name;
+        std::function<bool(test::OpsRig&)> run;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"constellation load", [](test::OpsRig& r) { return r.ops.LoadConstellationRam("c.hex"); },
+         "\tCouldn't Setup MemoryControl Register"},
+        {"constellation write",
+         [](test::OpsRig& r) {
+             r.doc.loaded.SetConstellation({});
+             return !CMemoryTransfer(r.ops).Write("constellation", 7, {{0x42}});
+         },
+         "\tCouldn't Setup MemoryControl Register"},
+        {"coefficient load",
+         [](test::OpsRig& r) {
+             return r.ops.LoadCoefficientRam(0, "f.coe", true, 1.0, false, 0, false, false);
+         },
+         "\tFailed to Poke MemoryControlRegister with 0"},
+        {"coefficient read-back",
+         [](test::OpsRig& r) { return CMemoryReader(r.ops).Read(ChipMemory::CoefficientQ); },
+         "\tCouldn't Access Coefficient Memory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Counted once whole; then the board stops answering at the last write, MemoryControl's
+        // clear (a one-byte chip register write: four cycles).
+        std::uint64_t cycles = 0;
+        {
+            test::OpsRig whole;
+            whole.doc.startDirectory = folder.Path();
+            ASSERT_TRUE(c.run(whole));
+            cycles = whole.board.Cycles();
+            EXPECT_EQ(whole.board.ChipRegister(0x00), 0u);
+        }
+        test::OpsRig failing;
+        failing.doc.startDirectory = folder.Path();
+        failing.board.InjectFault(VirtualBoard::Fault::NotConnected, cycles - 3);
+        EXPECT_FALSE(c.run(failing));
+        EXPECT_NE(failing.log.text.find(std::string(c.line) + "\r\n"), std::string::npos) << failing.log.text;
+        EXPECT_EQ(failing.log.text.find("\tDone\r\n"), std::string::npos) << failing.log.text;
+    }
+}
+
+// Each call's result is its own: a call refused before its heading does not answer with the
+// reasons of the call before it.
+TEST_F(MemoryVerify, TheLastResultIsTheResultOfTheLastCall) {
+    EXPECT_FALSE(rig.ops.Poke(0x13, 1));
+    EXPECT_EQ(rig.ops.Outcome().OperationResult(), "Error : Invalid Address; Couldn't Poke to Register 13");
+    EXPECT_FALSE(rig.ops.LoadCoefficientRam(7, "f.coe", true, 1.0, false, 0, false, false));
+    EXPECT_EQ(rig.ops.Outcome().OperationResult(),
+              "Error : Invalid Coefficient RAM 7, use 0 (I), 1 (Q) or 2 (I + Q)");
+    EXPECT_FALSE(rig.ops.DumpCoefficientRam(5, "d.ram"));
+    EXPECT_EQ(rig.ops.Outcome().OperationResult(), "Error : Invalid Coefficient RAM 5, use 0 (I) or 1 (Q)");
+    std::uint32_t value = 0;
+    EXPECT_TRUE(rig.ops.Peek(0x0a, value));
+    EXPECT_EQ(rig.ops.Outcome().OperationResult(), "Returned 00000000");
+}
+
 // The setting reaches the board the program binds; what it can't name stops the binding.
 TEST(DataLineFaultSetting, NamesALineAndWhatIsWrongWithIt) {
     for (const char* good : {"0:low", "7:high", "3:invert"})

@@ -137,17 +137,46 @@ TEST(PldGuard, RefClkIsRewrittenButNotSwitchedAndSendStartsTheSender) {
     EXPECT_EQ(rig.log.text, "Send\r\n\tDone\r\nStop\r\n\tDone\r\n");
 }
 
-TEST(PldGuard, FailedTransferLeavesRefClkSelected) {
+// A transfer that fails between the switch and the restore still gets the user's source back, and
+// the log says so; a board that no longer answers gets the attempt.
+TEST(PldGuard, EveryAccessThatStopsEarlyRestoresTheDataClkSource) {
     OpsRig rig;
     rig.SetBridge(9, 0x01);
+    EXPECT_FALSE(rig.ops.PldWrite(0x40, 0xAB));
+    EXPECT_EQ(rig.log.text, "PldWrite 40 ab \r\n"
+                            "\tError : Invalid Address \r\n"
+                            "\tCouldn't Write to Pld Register # 40\r\n"
+                            "\tDataClk Restored to 2xSymbolClk\r\n");
+    EXPECT_EQ(rig.spy->BridgeWrites(9), (std::vector<std::uint8_t>{0x00, 0x01}));
+    EXPECT_EQ(rig.board.BridgeRegister(9), 0x01);
+    EXPECT_EQ(
+        rig.ops.Outcome().OperationResult(),
+        "Error : Invalid Address; Couldn't Write to Pld Register # 40; DataClk Restored to 2xSymbolClk");
+
+    rig.SetBridge(9, 0x02);
+    rig.log.text.clear();
+    std::uint8_t value = 0;
+    EXPECT_FALSE(rig.ops.PldRead(0x41, value));
+    EXPECT_EQ(rig.board.BridgeRegister(9), 0x02);
+    EXPECT_TRUE(rig.log.text.ends_with("\tDataClk Restored to SysClk/2\r\n")) << rig.log.text;
+
+    // RefClk was not switched: nothing to restore after a failure.
+    rig.SetBridge(9, 0x00);
+    rig.spy->strobes.clear();
+    EXPECT_FALSE(rig.ops.PldWrite(0x40, 0xAB));
+    EXPECT_TRUE(rig.spy->BridgeWrites(9).empty());
+
     // Cycles 1 and 2 switch DataClk to RefClk; the PLD write then finds no Busy.
+    rig.SetBridge(9, 0x01);
+    rig.board.ResetCounters();
     rig.board.InjectFault(VirtualBoard::Fault::BusyNeverAsserted, 3);
+    rig.log.text.clear();
     EXPECT_FALSE(rig.ops.PldWrite(0x05, 0xAB));
     EXPECT_EQ(rig.log.text, "PldWrite 05 ab \r\n"
                             "\tTimed Out Waiting for ParallelPort Busy bit to assert\r\n"
-                            "\tCouldn't Write to Pld Register # 05\r\n");
-    EXPECT_EQ(rig.spy->BridgeWrites(9), std::vector<std::uint8_t>{0x00});
-    EXPECT_EQ(rig.board.BridgeRegister(9), 0x00);
+                            "\tCouldn't Write to Pld Register # 05\r\n"
+                            "\tTimed Out Waiting for ParallelPort Busy bit to assert\r\n"
+                            "\tCouldn't Restore DataClk to 2xSymbolClk\r\n");
 }
 
 TEST(Resets, BoardResetReadsBackAndStillSucceedsWhenTheReadBackFails) {

@@ -147,6 +147,29 @@ TEST_F(Batch, PldBatchesGuardTheDataClkSourceOnce) {
     EXPECT_EQ(rig.board.PldRegister(0), 0x11);
 }
 
+// A PLD batch that stops, failed or cancelled, gives DataClk back to the user's source and says so
+// in its reason: the board never stays on RefClk behind the user's back.
+TEST_F(Batch, AStoppedPldBatchRestoresTheDataClkSourceAndSaysSo) {
+    rig.SetBridge(kBoardControl, 0x02);
+    const BatchOutcome failed = batch.PldWriteMany(Plds({{9, 0x10}, {64, 0x20}, {11, 0x03}}));
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->index, 1u);
+    EXPECT_EQ(failed->reason,
+              "Error : Invalid Address; Couldn't Write to Pld Register # 40; DataClk Restored to SysClk/2");
+    EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 0x02);
+    EXPECT_EQ(rig.doc.Shadow().FetchBridgeReg(kBoardControl), 0x02);
+
+    rig.SetBridge(kBoardControl, 0x01);
+    rig.prompt.cancelAt = 1;
+    std::vector<std::uint8_t> values;
+    const BatchOutcome cancelled = batch.PldReadMany({12, 12, 12}, values);
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(cancelled->index, 1u);
+    EXPECT_EQ(cancelled->reason, "Cancelled after 1 of 3 registers; DataClk Restored to 2xSymbolClk");
+    EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 0x01);
+    EXPECT_TRUE(values.empty());
+}
+
 // A recording replays what the session did, no more: a batch that stopped records the items done.
 TEST_F(Batch, AStoppedBatchRecordsOnlyWhatItDid) {
     Record();

@@ -1,11 +1,14 @@
 #include "loaders/LoaderRig.h"
 #include "ops/PrivateBoard.h"
 #include "ops/ScriptReplay.h"
+#include "registers/RegisterSession.h"
 #include "registers/RegisterSnapshot.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <set>
 
 namespace tarsion::test {
 namespace {
@@ -50,6 +53,55 @@ TEST_F(Snapshots, ReplayOfASavedConfigurationGivesTheSnapshotTakenWhenSaved) {
     EXPECT_EQ(board.Doc().coefficientQ.fileName, saved.coefficientQ.fileName);
     // Nothing reached the program's own board or log.
     EXPECT_EQ(rig.log.text, logBefore);
+}
+
+// Every name below `folder` with its kind, size and time of last change.
+std::set<std::string> FolderState(const std::filesystem::path& folder) {
+    std::set<std::string> state;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const auto time = entry.last_write_time().time_since_epoch().count();
+        state.insert(entry.path().string() + (entry.is_directory() ? " dir " : " file ") +
+                     std::to_string(entry.is_directory() ? 0 : entry.file_size()) + " " +
+                     std::to_string(time));
+    }
+    return state;
+}
+
+// A compare opens a configuration on a private board: no bit listing in the current folder, no RAM
+// images beside the coefficient file, nothing in the start folder, the program's log or its board.
+TEST_F(Snapshots, ACompareOfAConfigurationThatLoadsACoefficientFileLeavesEveryFolderAsItWas) {
+    std::filesystem::create_directory(rig.dir / "filters");
+    rig.WriteFile("filters/rrc.coe", Taps(48));
+    ASSERT_TRUE(rig.ops.LoadCoefficientRam(0, "filters/rrc.coe", false, 0.5, false, 0, false, true));
+    const std::string path = (rig.dir / "config.js").string();
+    ASSERT_TRUE(rig.ops.SaveSettings(path));
+    const std::filesystem::path current = rig.dir.string() + "_current";
+    std::filesystem::create_directory(current);
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(current);
+    const std::set<std::string> before = FolderState(rig.dir);
+    const std::string logBefore = rig.log.text;
+    const std::uint32_t carrier = rig.board.ChipRegister(0x0a);
+    rig.board.ResetCounters();
+
+    CRegisterSession session(rig.ops);
+    std::string error;
+    const std::string id = session.Open(path, error);
+    std::filesystem::current_path(previous);
+    const bool currentEmpty = std::filesystem::is_empty(current);
+    std::filesystem::remove_all(current);
+
+    ASSERT_FALSE(id.empty()) << error;
+    EXPECT_TRUE(error.empty()) << error;
+    EXPECT_TRUE(currentEmpty) << "the replay wrote into the current folder";
+    EXPECT_EQ(FolderState(rig.dir), before);
+    EXPECT_EQ(rig.log.text, logBefore);
+    EXPECT_EQ(rig.board.Cycles(), 0u) << "the replay reached the program's board";
+    EXPECT_EQ(rig.board.ChipRegister(0x0a), carrier);
+    CRegisterSnapshot opened;
+    ASSERT_TRUE(session.Find(id, opened));
+    EXPECT_EQ(opened.coefficientI.fileName, "filters/rrc.coe");
+    EXPECT_EQ(opened.coefficientI.scale, 0.5);
 }
 
 TEST_F(Snapshots, FileTextReadsBackTheSameSnapshot) {
@@ -146,7 +198,8 @@ TEST(ScriptReplayCalls, RecordedLinesRunInOrderAndFailuresAreListed) {
     EXPECT_EQ(rig.board.ChipRegister(0x0b), 4096u);
     EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 2);
     ASSERT_EQ(replay.Failures().size(), 1u);
-    EXPECT_EQ(replay.Failures()[0], "line 8: LoadConstellationRam failed");
+    EXPECT_EQ(replay.Failures()[0], "line 8: LoadConstellationRam failed: Could Not Open File " +
+                                        rig.dir.string() + "/missing A.hex");
 }
 
 } // namespace
