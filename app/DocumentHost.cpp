@@ -21,6 +21,7 @@ bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler&
         ops_.Log("Setting " + refused.toStdString() + " is not a finite number: the default is used", 0);
     doc_.Shadow().SetClockPin(clockPin);
     doc_.ResetLoadSettings();
+    doc_.lastFolders = settings.LastFolders();
     link_.SetBaseAddress(settings.BaseAddress());
     bool diagnosed = false;
     return RunInitialReadOut(link_, doc_, [&] {
@@ -38,6 +39,7 @@ bool CDocumentHost::ShutDown(CAppSettings& settings, std::string& error) {
     link_.Close();
     settings.WriteInt(QStringLiteral("BaseAddress"), link_.BaseAddress());
     settings.SaveSteps(doc_.steps, doc_.Shadow().ClockPin());
+    settings.SaveLastFolders(doc_.lastFolders);
     // Written here rather than when the port is released, so a failure still reaches the exit status.
     return !keptState_ || keptState_->SaveChangedState(error);
 }

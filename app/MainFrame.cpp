@@ -197,6 +197,12 @@ void CMainFrame::OnFocusChanged(QWidget* now) {
 void CMainFrame::UpdateEditActions() {
     for (const char* name : {"editUndo", "editCut", "editCopy", "editPaste", "filePrint"})
         Action(QString::fromLatin1(name)).setEnabled(logWindowActive_);
+    // Ctrl+Z is shown beside the item it performs: the log's Undo only while the log has the focus.
+    const bool inLog = QApplication::focusWidget() == logWindow_;
+    QAction& undo = Action(QStringLiteral("editUndo"));
+    undo.setText(inLog ? QStringLiteral("&Undo\tCtrl+Z") : QStringLiteral("&Undo"));
+    undo.setShortcuts(inLog ? QList<QKeySequence>{QKeySequence(QStringLiteral("Alt+Backspace"))}
+                            : QList<QKeySequence>{});
     UpdateRegisterUndo();
 }
 

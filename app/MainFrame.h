@@ -118,6 +118,7 @@ private:
     void UpdateWindowTitle();
     QPrinter& Printer();
     void UpdateRegisterUndo();
+    bool FocusInTextEntry() const;
     void UndoOrRedoRegisterWrite(bool undo);
     void ExportRegisters(bool header);
     void FindField();

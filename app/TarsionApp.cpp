@@ -84,6 +84,7 @@ void CTarsionApp::CreateMainWindow() {
                 status->SetOperation(task);
         });
     qtFiles_.SetParent(mainFrame_.get());
+    qtFiles_.SetFolders(&Doc().lastFolders);
     mainFrame_->RecentFiles().SetFiles(Settings().RecentFiles());
     connect(mainFrame_.get(), &CMainFrame::newDocumentRequested, this, &CTarsionApp::NewDocument);
 }

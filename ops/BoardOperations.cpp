@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 namespace tarsion {
 
@@ -34,6 +35,28 @@ void NoteReadModifyWrite(const CBoardOperations& ops, bool console, std::uint8_t
     NoteRegisterWrite(ops, console,
                       {RegisterSpace::Chip, address, lastReadModifyWrite.oldValue,
                        lastReadModifyWrite.newValue, WriteSource::Page, std::move(what)});
+}
+
+// A register write that reaches a memory (a MemoryLoadStrobe command, the last address byte of a
+// pattern word) changes it other than by a load: the page says so, naming the console or the operation.
+void NoteMemoryWrite(CTarsionDoc& doc, bool console, const char* operation, bool strobe, bool patternWord) {
+    const std::string how = console ? "console" : operation;
+    if (patternWord) {
+        doc.MarkMemoryChanged(ChipMemory::Pattern, how);
+        return;
+    }
+    if (!strobe)
+        return;
+    const std::uint32_t control = doc.Shadow().FetchChipReg(chipreg::kMemoryControl);
+    if (control & 0x20) // Read Not Write
+        return;
+    const unsigned select = (control >> 2) & 0x7;
+    if (select == 1 || select == 3)
+        doc.MarkMemoryChanged(ChipMemory::CoefficientI, how);
+    if (select == 2 || select == 3)
+        doc.MarkMemoryChanged(ChipMemory::CoefficientQ, how);
+    if (select == 4)
+        doc.MarkMemoryChanged(ChipMemory::Constellation, how);
 }
 
 } // namespace
@@ -221,6 +244,7 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
     NoteRegisterWrite(*this, form == Form::Text,
                       {RegisterSpace::Chip, address, old, data, WriteSource::Page,
                        FormatText("Poke %.2x %.8x", address, data)});
+    NoteMemoryWrite(doc_, form == Form::Text, "Poke", address == chipreg::kMemoryLoadStrobe, false);
     Log(kDone, 1);
     return true;
 }
@@ -297,6 +321,8 @@ bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
     NoteRegisterWrite(
         *this, form == Form::Text,
         {RegisterSpace::Bridge, reg, old, data, WriteSource::Page, FormatText("Write %.2x %.2x", reg, data)});
+    NoteMemoryWrite(doc_, form == Form::Text, "Write",
+                    reg == bridgereg::kChipWriteAddress && data == chipreg::kMemoryLoadStrobe, false);
     Log(kDone, 1);
     return true;
 }
@@ -331,6 +357,9 @@ bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data
     NoteRegisterWrite(
         *this, form == Form::Text,
         {RegisterSpace::Pld, reg, old, data, WriteSource::Page, FormatText("PldWrite %.2x %.2x", reg, data)});
+    // Bit 2 of the last address byte is bit 18 of the address: a read.
+    NoteMemoryWrite(doc_, form == Form::Text, "PldWrite", false,
+                    reg == pldreg::kAddress2 && (data & 0x04) == 0);
     Log(kDone, 1);
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "ops/RegisterBatch.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -46,9 +47,11 @@ private:
                           std::vector<MemoryWord>& words);
     bool ReadConstellation(std::uint32_t first, std::uint32_t count, std::vector<MemoryWord>& words);
     bool ReadPattern(std::uint32_t first, std::uint32_t count, std::vector<MemoryWord>& words);
+    bool WriteCoefficients(int which, std::uint32_t first, const std::vector<MemoryWord>& words);
     bool WriteConstellation(std::uint32_t first, const std::vector<MemoryWord>& words);
     bool WritePattern(std::uint32_t first, const std::vector<MemoryWord>& words);
-    void RecordConstellation(const std::vector<std::uint8_t>& image);
+    void RecordConstellation(const std::array<std::uint8_t, 256>& image);
+    void NotePatternWords(std::uint32_t first, const std::vector<MemoryWord>& words);
     void RecordPattern(std::uint32_t first, const std::vector<MemoryWord>& words);
 
     CBoardOperations& ops_;

@@ -169,9 +169,8 @@ void CFilterResponseView::DrawNothing() {
 }
 
 QString CFilterResponseView::PartialLine() const {
-    const std::optional<PartialLoad>& partial = doc_.loaded.Partial(ShownMemory());
-    return partial ? QStringLiteral("<p><b>The RAM matches no file: %1</b></p>").arg(Text(partial->note))
-                   : QString();
+    const std::optional<std::string> note = doc_.loaded.MismatchNote(ShownMemory());
+    return note ? QStringLiteral("<p><b>The RAM matches no file: %1</b></p>").arg(Text(*note)) : QString();
 }
 
 void CFilterResponseView::Analyse(const LoadedCoefficients* loaded, const CoefficientRamImage* read,

@@ -246,7 +246,7 @@ class Board:
         return values
 
     def write_memory(self, which, first, words):
-        """Writes "constellation" or "pattern" words from `first`: ints, byte strings or byte lists."""
+        """Writes "I", "Q", "constellation" or "pattern" words from `first`: ints, byte strings or byte lists."""
         width = _WIDTHS.get(which.lower(), 1)
         self._call(self._board1, "WriteMemory", str(which), dbus.UInt32(first), _byte_words(words, width))
 
