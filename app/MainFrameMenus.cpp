@@ -140,7 +140,7 @@ void CMainFrame::CreateEditMenu() {
 }
 
 void CMainFrame::CreateDumpMenu() {
-    QMenu* menu = menuBar()->addMenu(QStringLiteral("Dump"));
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("&Dump"));
     dumpMenu_ = menu;
     AddAction(menu, QStringLiteral("dumpExternalMemory"), QStringLiteral("External Memory"),
               QStringLiteral("Dumps contents of external memory into a file"))
@@ -160,7 +160,7 @@ void CMainFrame::CreateDumpMenu() {
 }
 
 void CMainFrame::CreateActionsMenu() {
-    QMenu* menu = menuBar()->addMenu(QStringLiteral("Actions"));
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("&Actions"));
     // Results go to the log only.
     connect(AddAction(menu, QStringLiteral("softReset"), QStringLiteral("Soft Reset"),
                       QStringLiteral("Asserts SoftReset bit in 90627 for 100 ms")),

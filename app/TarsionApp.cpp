@@ -92,10 +92,9 @@ void CTarsionApp::CreateMainWindow() {
 void CTarsionApp::PlaceMainWindow() {
     mainFrame_->move(Settings().ReadInt(QStringLiteral("x"), 0), Settings().ReadInt(QStringLiteral("y"), 0));
     mainFrame_->resize(kWindowWidth, kWindowHeight);
-    const bool splitterRestored = mainFrame_->RestoreLayout();
+    mainFrame_->RestoreLayout();
     mainFrame_->show();
-    if (!splitterRestored)
-        mainFrame_->FitPage();
+    mainFrame_->FitPage();
 }
 
 void CTarsionApp::NewDocument() {

@@ -59,7 +59,23 @@ void NoteMemoryWrite(CTarsionDoc& doc, bool console, const char* operation, bool
         doc.MarkMemoryChanged(ChipMemory::Constellation, how);
 }
 
+std::string Megahertz(double hz) {
+    return FormatText("%.9g MHz", hz / 1e6);
+}
+
 } // namespace
+
+// Every frequency on the pages refers to SysClk: a write that changes it says so, with the carrier
+// it now gives.
+void CBoardOperations::NoteClockChange(double before) {
+    const double after = doc_.Shadow().SysClk();
+    if (after == before)
+        return;
+    const double carrier = doc_.Shadow().FetchChipReg(chipreg::kCarrierFrequency) * after / 4294967296.0;
+    doc_.clockChange =
+        "SysClk " + Megahertz(before) + " \u2192 " + Megahertz(after) + ": carrier now " + Megahertz(carrier);
+    Log(doc_.clockChange, 1);
+}
 
 CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
     ++ops_.depth_;
@@ -235,6 +251,7 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
              FormatText(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );" : "Tarsion.Poke ( 0x%.2x, 0x%.8x );",
                         address, data));
     const std::uint32_t old = doc_.Shadow().FetchChipReg(address);
+    const double sysClk = doc_.Shadow().SysClk();
     if (!link_.WriteChipReg(address, data)) {
         Log(FormatText(numeric ? "Couldn't Poke to Register %.2x" : "Couldn't Poke to Register 0x%.2x",
                        address),
@@ -246,6 +263,7 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
                        FormatText("Poke %.2x %.8x", address, data)});
     NoteMemoryWrite(doc_, form == Form::Text, "Poke", address == chipreg::kMemoryLoadStrobe, false);
     Log(kDone, 1);
+    NoteClockChange(sysClk);
     return true;
 }
 
@@ -298,12 +316,14 @@ bool CBoardOperations::DoResetBits(Form form, std::uint8_t address, std::uint32_
 bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
                                        const std::string& failure) {
     std::uint32_t old = 0;
+    const double sysClk = doc_.Shadow().SysClk();
     if (!link_.ReadChipReg(address, old) || !link_.WriteChipReg(address, (old & keep) | set)) {
         Log(failure, 1);
         return false;
     }
     lastReadModifyWrite = {old, (old & keep) | set};
     Log(kDone, 1);
+    NoteClockChange(sysClk);
     return true;
 }
 

@@ -111,6 +111,7 @@ private:
     bool DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data);
     bool DoPldRead(Form form, std::uint8_t reg, std::uint8_t& value);
     bool WritePatternSender(std::uint8_t value);
+    void NoteClockChange(double before);
 
     CBoardLink& link_;
     CTarsionDoc& doc_;

@@ -79,6 +79,8 @@ public:
     // The folder of the last file chosen in a dialog, by kind ("filters", "constellations",
     // "patterns", "scripts", "configurations", "dumps"): the next dialog of that kind opens there.
     std::map<std::string, std::string> lastFolders;
+    // The last change of SysClk, as the log and the status bar say it; empty before the first.
+    std::string clockChange;
     // The board this program holds: its id (the last part of its bus name) and its port value.
     std::string boardId;
     std::string portName;
