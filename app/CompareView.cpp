@@ -301,15 +301,23 @@ void CCompareView::FillHistory() {
     int row = 0;
     // Newest first.
     for (auto it = entries.rbegin(); it != entries.rend(); ++it, ++row) {
-        const RegisterWrite& write = it->write;
-        const int digits = write.space == RegisterSpace::Chip ? 8 : 2;
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(it->time.time_since_epoch()).count();
+        const QString time = QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss"));
+        const std::vector<RegisterWrite>& writes = it->Writes();
+        // A batch is one row: how many registers it wrote; its writes are in the CSV.
+        if (it->written->batch) {
+            SetRow(*history_, row,
+                   {time, Text(it->source), QStringLiteral("%1 registers").arg(writes.size()), QString(),
+                    QString(), Text(it->What())});
+            continue;
+        }
+        const RegisterWrite& write = writes.front();
+        const int digits = write.space == RegisterSpace::Chip ? 8 : 2;
         SetRow(*history_, row,
-               {QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss")), Text(it->source),
-                Text(RegisterName(write.space, write.reg)),
+               {time, Text(it->source), Text(RegisterName(write.space, write.reg)),
                 QStringLiteral("%1").arg(write.oldValue, digits, 16, QLatin1Char('0')),
-                QStringLiteral("%1").arg(write.newValue, digits, 16, QLatin1Char('0')), Text(write.what)});
+                QStringLiteral("%1").arg(write.newValue, digits, 16, QLatin1Char('0')), Text(it->What())});
     }
 }
 

@@ -29,15 +29,15 @@ struct MemoryShape {
     std::size_t wordBytes;
 };
 
-MemoryShape ShapeOf(MemoryName memory) {
+MemoryShape ShapeOf(ChipMemory memory) {
     switch (memory) {
-    case MemoryName::CoefficientI:
+    case ChipMemory::CoefficientI:
         return {"I", kCoefficientWords, 9};
-    case MemoryName::CoefficientQ:
+    case ChipMemory::CoefficientQ:
         return {"Q", kCoefficientWords, 9};
-    case MemoryName::Constellation:
+    case ChipMemory::Constellation:
         return {"constellation", CConstellationRam::kEntries, 1};
-    case MemoryName::Pattern:
+    case ChipMemory::Pattern:
         break;
     }
     return {"pattern", kPatternMemoryWords, 3};
@@ -74,22 +74,22 @@ BatchFailure FailureAt(std::size_t index, const CLogCapture& capture) {
 }
 } // namespace
 
-std::optional<MemoryName> ParseMemoryName(std::string_view which) {
+std::optional<ChipMemory> ParseMemoryName(std::string_view which) {
     const auto same = [which](std::string_view name) {
         return std::equal(which.begin(), which.end(), name.begin(), name.end(), [](char a, char b) {
             return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
         });
     };
-    for (MemoryName memory :
-         {MemoryName::CoefficientI, MemoryName::CoefficientQ, MemoryName::Constellation, MemoryName::Pattern})
+    for (ChipMemory memory :
+         {ChipMemory::CoefficientI, ChipMemory::CoefficientQ, ChipMemory::Constellation, ChipMemory::Pattern})
         if (same(ShapeOf(memory).name))
             return memory;
     return std::nullopt;
 }
 
-std::optional<MemoryName> CMemoryTransfer::Select(std::string_view which, std::uint64_t first,
+std::optional<ChipMemory> CMemoryTransfer::Select(std::string_view which, std::uint64_t first,
                                                   std::uint64_t count) {
-    const std::optional<MemoryName> memory = ParseMemoryName(which);
+    const std::optional<ChipMemory> memory = ParseMemoryName(which);
     if (!memory) {
         ops_.Log("Error : Unknown Memory, expected I, Q, constellation or pattern", 1);
         return std::nullopt;
@@ -108,13 +108,13 @@ BatchOutcome CMemoryTransfer::Read(std::string_view which, std::uint32_t first, 
     CLogCapture capture(ops_.Doc());
     words.clear();
     ops_.Log(FormatText("ReadMemory %s %u %u", Printable(which).c_str(), first, count), 0);
-    const std::optional<MemoryName> memory = Select(which, first, count);
+    const std::optional<ChipMemory> memory = Select(which, first, count);
     bool read = false;
-    if (memory == MemoryName::CoefficientI || memory == MemoryName::CoefficientQ)
-        read = ReadCoefficients(memory == MemoryName::CoefficientI ? 0 : 1, first, count, words);
-    else if (memory == MemoryName::Constellation)
+    if (memory == ChipMemory::CoefficientI || memory == ChipMemory::CoefficientQ)
+        read = ReadCoefficients(memory == ChipMemory::CoefficientI ? 0 : 1, first, count, words);
+    else if (memory == ChipMemory::Constellation)
         read = ReadConstellation(first, count, words);
-    else if (memory == MemoryName::Pattern)
+    else if (memory == ChipMemory::Pattern)
         read = ReadPattern(first, count, words);
     if (!read) {
         words.clear();
@@ -166,7 +166,7 @@ BatchOutcome CMemoryTransfer::Write(std::string_view which, std::uint32_t first,
     CBoardOperations::Scope scope(ops_);
     CLogCapture capture(ops_.Doc());
     ops_.Log(FormatText("WriteMemory %s %u %zu", Printable(which).c_str(), first, words.size()), 0);
-    const std::optional<MemoryName> memory = Select(which, first, words.size());
+    const std::optional<ChipMemory> memory = Select(which, first, words.size());
     if (!memory)
         return FailureAt(0, capture);
     const std::size_t wordBytes = ShapeOf(*memory).wordBytes;
@@ -181,14 +181,14 @@ BatchOutcome CMemoryTransfer::Write(std::string_view which, std::uint32_t first,
     capture.Clear();
     bool written = false;
     switch (*memory) {
-    case MemoryName::CoefficientI:
-    case MemoryName::CoefficientQ:
-        written = WriteCoefficients(*memory == MemoryName::CoefficientI ? 0 : 1, first, words);
+    case ChipMemory::CoefficientI:
+    case ChipMemory::CoefficientQ:
+        written = WriteCoefficients(*memory == ChipMemory::CoefficientI ? 0 : 1, first, words);
         break;
-    case MemoryName::Constellation:
+    case ChipMemory::Constellation:
         written = WriteConstellation(first, words);
         break;
-    case MemoryName::Pattern:
+    case ChipMemory::Pattern:
         written = WritePattern(first, words);
         break;
     }
@@ -397,7 +397,7 @@ void CMemoryTransfer::RecordPattern(std::uint32_t first, const std::vector<Memor
 BatchOutcome CMemoryTransfer::Verify(std::string_view which, std::vector<MemoryDifference>& differences) {
     CLogCapture capture(ops_.Doc());
     differences.clear();
-    const std::optional<MemoryName> memory = ParseMemoryName(which);
+    const std::optional<ChipMemory> memory = ParseMemoryName(which);
     if (!memory) {
         CBoardOperations::Scope scope(ops_);
         ops_.Log(FormatText("Verify %s", Printable(which).c_str()), 0);
@@ -405,7 +405,7 @@ BatchOutcome CMemoryTransfer::Verify(std::string_view which, std::vector<MemoryD
         return FailureAt(0, capture);
     }
     // The views' verifier: one comparison, so both report the same words.
-    const VerifyReport report = CMemoryVerifier(ops_).Verify(static_cast<ChipMemory>(*memory));
+    const VerifyReport report = CMemoryVerifier(ops_).Verify(*memory);
     if (!report.completed)
         return FailureAt(0, capture);
     for (const WordMismatch& mismatch : report.mismatches)

@@ -1,11 +1,7 @@
-#include "AppTestSupport.h"
-#include "app/AppSettings.h"
-#include "app/DocumentHost.h"
+#include "MainWindowFixture.h"
 #include "app/LogWindow.h"
-#include "app/MainFrame.h"
 #include "coefficient/CoefficientTestFiles.h"
 #include "support/FullFileSystem.h"
-#include "support/ScriptedPrompt.h"
 #include "views/ChartParts.h"
 #include "views/ConstellationChart.h"
 #include "views/FilterResponseView.h"
@@ -50,18 +46,12 @@ int PixelsNear(const QImage& image, const QColor& colour) {
 const QColor kBlue(0x1f, 0x77, 0xb4);
 
 // The main window over a virtual board, at the size of a small screen, with both views open.
-class SignalViewsTest : public ::testing::Test {
+class SignalViewsTest : public test::MainWindowFixture {
 protected:
     SignalViewsTest() : previous_(std::filesystem::current_path()) {
-        test::ClearSettings();
         std::filesystem::current_path(dir_.path().toStdString());
-        auto board = std::make_unique<VirtualBoard>();
-        board_ = board.get();
-        host_ = std::make_unique<CDocumentHost>(std::move(board), prompt_);
         host_->Doc().startDirectory = dir_.path().toStdString();
-        window_ = std::make_unique<CMainFrame>(host_->Doc(), host_->Ops(), prompt_, files_, settings_);
         window_->resize(1280, 800);
-        window_->show();
     }
     ~SignalViewsTest() override { std::filesystem::current_path(previous_); }
 
@@ -77,13 +67,6 @@ protected:
     }
 
     std::filesystem::path previous_;
-    QTemporaryDir dir_;
-    test::ScriptedPrompt prompt_;
-    test::ScriptedFileChooser files_;
-    CAppSettings settings_;
-    VirtualBoard* board_ = nullptr;
-    std::unique_ptr<CDocumentHost> host_;
-    std::unique_ptr<CMainFrame> window_;
 };
 
 TEST_F(SignalViewsTest, ViewMenuSitsBetweenEditAndDump) {
