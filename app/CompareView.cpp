@@ -162,7 +162,7 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
     connect(Button(QStringLiteral("Save as CSV..."), "saveHistory", historyActions), &QPushButton::clicked,
             this, [this] {
                 const QString path = files_.SaveFileName(QStringLiteral("CSV Files (*.csv);;All Files (*)"),
-                                                         QStringLiteral("csv"));
+                                                         QStringLiteral("csv"), "");
                 if (path.isEmpty())
                     return;
                 QFile file(path);
@@ -333,7 +333,7 @@ void CCompareView::TakeSnapshot() {
 }
 
 void CCompareView::OpenSnapshot() {
-    const QString path = files_.OpenFileName(QString::fromLatin1(kSnapshotFilter));
+    const QString path = files_.OpenFileName(QString::fromLatin1(kSnapshotFilter), "");
     if (path.isEmpty())
         return;
     std::string error;
@@ -349,7 +349,7 @@ void CCompareView::SaveSnapshot() {
     if (id == QLatin1String(CRegisterSession::kBoardId))
         id = after_->currentData().toString();
     const QString path =
-        files_.SaveFileName(QStringLiteral("Snapshots (*.txt);;All Files (*)"), QStringLiteral("txt"));
+        files_.SaveFileName(QStringLiteral("Snapshots (*.txt);;All Files (*)"), QStringLiteral("txt"), "");
     if (path.isEmpty())
         return;
     std::string error;

@@ -23,6 +23,7 @@ bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler&
         Ops().Log("Setting " + refused.toStdString() + " is not a finite number: the default is used", 0);
     doc.Shadow().SetClockPin(clockPin);
     doc.ResetLoadSettings();
+    doc.lastFolders = settings.LastFolders();
     link.SetBaseAddress(settings.BaseAddress());
     bool diagnosed = false;
     return RunInitialReadOut(link, doc, [&] {
@@ -40,6 +41,7 @@ bool CDocumentHost::ShutDown(CAppSettings& settings, std::string& error) {
     Link().Close();
     settings.WriteInt(QStringLiteral("BaseAddress"), Link().BaseAddress());
     settings.SaveSteps(Doc().steps, Doc().Shadow().ClockPin());
+    settings.SaveLastFolders(Doc().lastFolders);
     // Written here rather than when the port is released, so a failure still reaches the exit status.
     return !keptState_ || keptState_->SaveChangedState(error);
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 #include <utility>
 
 namespace tarsion {
@@ -23,7 +24,61 @@ constexpr std::size_t kLongestLogLine = 8192;
 constexpr std::uint8_t kSoftResetStart = 0x10;
 constexpr std::uint8_t kSoftResetEnd = 0x13;
 
+std::string Megahertz(double hz) {
+    return FormatText("%.9g MHz", hz / 1e6);
+}
+
 } // namespace
+
+// A register write that reaches a memory changes it other than by a load: a MemoryLoadStrobe
+// command (a Poke of it, or through the bridge) writes the RAM MemoryControl selects, the last
+// address byte of a pattern word (bit 18 clear: not a read) the pattern memory.
+void CBoardOperations::NoteMemoryTouch(const RegisterWrite& write) {
+    const auto touch = [this](ChipMemory memory) { touched_[static_cast<std::size_t>(memory)] = true; };
+    if (write.space == RegisterSpace::Pld) {
+        if (write.reg == pldreg::kAddress2 && (write.newValue & 0x04) == 0)
+            touch(ChipMemory::Pattern);
+        return;
+    }
+    const bool strobe = write.space == RegisterSpace::Chip ? write.reg == chipreg::kMemoryLoadStrobe
+                                                           : write.reg == bridgereg::kChipWriteAddress &&
+                                                                 write.newValue == chipreg::kMemoryLoadStrobe;
+    const std::uint32_t control = doc_.Shadow().FetchChipReg(chipreg::kMemoryControl);
+    if (!strobe || (control & 0x20) != 0) // Read Not Write
+        return;
+    const unsigned select = (control >> 2) & 0x7;
+    if (select == 1 || select == 3)
+        touch(ChipMemory::CoefficientI);
+    if (select == 2 || select == 3)
+        touch(ChipMemory::CoefficientQ);
+    if (select == 4)
+        touch(ChipMemory::Constellation);
+}
+
+// The memories the operation's writes reached are marked, naming the console or the operation.
+void CBoardOperations::MarkTouchedMemories(const WrittenRegisters& written) {
+    if (std::none_of(touched_.begin(), touched_.end(), [](bool touched) { return touched; }))
+        return;
+    const std::string how = written.source == WriteSource::Console ? std::string("console")
+                            : written.what.empty()                 ? std::string("register write")
+                                                   : written.what.substr(0, written.what.find(' '));
+    for (std::size_t memory = 0; memory < touched_.size(); ++memory)
+        if (std::exchange(touched_[memory], false))
+            doc_.MarkMemoryChanged(static_cast<ChipMemory>(memory), how);
+    doc_.UpdateAllViews();
+}
+
+// Every frequency on the pages refers to SysClk: a write that changes it says so, with the carrier
+// it now gives.
+void CBoardOperations::NoteClockChange(double before) {
+    const double after = doc_.Shadow().SysClk();
+    if (after == before)
+        return;
+    const double carrier = doc_.Shadow().FetchChipReg(chipreg::kCarrierFrequency) * after / 4294967296.0;
+    doc_.clockChange =
+        "SysClk " + Megahertz(before) + " \u2192 " + Megahertz(after) + ": carrier now " + Megahertz(carrier);
+    Log(doc_.clockChange, 1);
+}
 
 CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
     if (ops_.depth_++ == 0)
@@ -79,6 +134,8 @@ bool CBoardOperations::TransferRegister(RegisterWrite& write) {
         written = link_.WritePldReg(write.reg, static_cast<std::uint8_t>(write.newValue));
         break;
     }
+    if (written)
+        NoteMemoryTouch(write);
     if (written && writeObserver_)
         written_.writes.push_back(write);
     return written;
@@ -93,6 +150,7 @@ void CBoardOperations::NoteWrites(std::string what, bool console, bool batch) {
 void CBoardOperations::TellWrites() {
     // Taken first: the observer may start the next operation (undo writes through this layer).
     const WrittenRegisters written = std::exchange(written_, WrittenRegisters{});
+    MarkTouchedMemories(written);
     if (!written.writes.empty() && writeObserver_)
         writeObserver_->OnRegisterWrites(written);
 }
@@ -240,6 +298,7 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
              FormatText(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );" : "Tarsion.Poke ( 0x%.2x, 0x%.8x );",
                         address, data));
     RegisterWrite write = RegisterWrite::Chip(address, data);
+    const double sysClk = doc_.Shadow().SysClk();
     if (!TransferRegister(write)) {
         Log(FormatText(numeric ? "Couldn't Poke to Register %.2x" : "Couldn't Poke to Register 0x%.2x",
                        address),
@@ -248,6 +307,7 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
     }
     NoteWrites(FormatText("Poke %.2x %.8x", address, data), !numeric);
     Log(kDone, 1);
+    NoteClockChange(sysClk);
     return true;
 }
 
@@ -298,11 +358,13 @@ bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep,
         return false;
     }
     RegisterWrite write = RegisterWrite::Chip(address, (old & keep) | set);
+    const double sysClk = doc_.Shadow().SysClk();
     if (!TransferRegister(write)) {
         Log(failure, 1);
         return false;
     }
     Log(kDone, 1);
+    NoteClockChange(sysClk);
     return true;
 }
 

@@ -140,6 +140,9 @@ private:
     bool DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data);
     bool DoPldRead(Form form, std::uint8_t reg, std::uint8_t& value);
     bool WritePatternSender(std::uint8_t value);
+    void NoteClockChange(double before);
+    void NoteMemoryTouch(const RegisterWrite& write);
+    void MarkTouchedMemories(const WrittenRegisters& written);
 
     CBoardLink& link_;
     CTarsionDoc& doc_;
@@ -154,6 +157,8 @@ private:
     WriteSource writeSource_ = WriteSource::Page;
     // The writes of the operation in progress.
     WrittenRegisters written_;
+    // The memories this operation's register writes reached, marked changed when it ends.
+    std::array<bool, kChipMemories> touched_{};
 };
 
 // Names the source of the writes `ops` makes while it lives (scripts run from the program).

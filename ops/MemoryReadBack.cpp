@@ -96,20 +96,6 @@ bool ReadFileText(CBoardOperations& ops, const std::string& file, std::size_t li
     return false;
 }
 
-const char* MemoryName(ChipMemory memory) {
-    switch (memory) {
-    case ChipMemory::CoefficientI:
-        return "I Coefficient RAM";
-    case ChipMemory::CoefficientQ:
-        return "Q Coefficient RAM";
-    case ChipMemory::Constellation:
-        return "Constellation RAM";
-    case ChipMemory::Pattern:
-        break;
-    }
-    return "Pattern Memory";
-}
-
 const char* VerifyName(ChipMemory memory) {
     switch (memory) {
     case ChipMemory::CoefficientI:
@@ -124,6 +110,20 @@ const char* VerifyName(ChipMemory memory) {
     return "VerifyExternalMemory";
 }
 } // namespace
+
+const char* ChipMemoryName(ChipMemory memory) {
+    switch (memory) {
+    case ChipMemory::CoefficientI:
+        return "I Coefficient RAM";
+    case ChipMemory::CoefficientQ:
+        return "Q Coefficient RAM";
+    case ChipMemory::Constellation:
+        return "Constellation RAM";
+    case ChipMemory::Pattern:
+        break;
+    }
+    return "Pattern Memory";
+}
 
 bool ReadCoefficientRam(CBoardOperations& ops, int which, CoefficientRamImage& words) {
     constexpr const char* kAccessFailed = "Couldn't Access Coefficient Memory";
@@ -173,7 +173,7 @@ bool CMemoryReader::Read(ChipMemory memory) {
     if (ops_.IsBusy())
         return false;
     CBoardOperations::Scope scope(ops_);
-    ops_.Log(std::string("Read from Board: ") + MemoryName(memory), 0);
+    ops_.Log(std::string("Read from Board: ") + ChipMemoryName(memory), 0);
     if (ops_.Link().IsDemo()) {
         ops_.Log(kNoBoard, 1);
         return false;
@@ -223,7 +223,7 @@ bool CMemoryReader::ReadPattern() {
     std::vector<std::uint32_t> words;
     if (!ReadPatternWords(ops_, start, count, words))
         return false;
-    ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(words)}, ReadTimeText()});
+    ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(words), words}, ReadTimeText()});
     return true;
 }
 
@@ -234,24 +234,31 @@ VerifyReport CMemoryVerifier::Verify(ChipMemory memory) {
     CBoardOperations::Scope scope(ops_);
     ops_.Log(VerifyName(memory), 0);
     const LoadedMemories& loaded = ops_.Doc().loaded;
+    VerifyReport report;
     switch (memory) {
     case ChipMemory::CoefficientI:
     case ChipMemory::CoefficientQ: {
         const int which = memory == ChipMemory::CoefficientI ? 0 : 1;
         const std::optional<LoadedCoefficients>& last = loaded.Coefficients(which);
-        return Finish(memory, VerifyCoefficients(which, last ? &last->words : nullptr));
+        report = VerifyCoefficients(which, last ? &last->words : nullptr);
+        break;
     }
     case ChipMemory::Constellation: {
         const std::optional<ConstellationImage>& last = loaded.Constellation();
-        return Finish(memory, VerifyConstellation(last ? &*last : nullptr));
+        report = VerifyConstellation(last ? &*last : nullptr);
+        break;
     }
     case ChipMemory::Pattern: {
         const std::optional<LoadedPattern>& last = loaded.Pattern();
-        return Finish(memory, VerifyPattern(last ? &last->pairs : nullptr, last ? last->fifoControl : 0,
-                                            last ? &last->writtenSince : nullptr));
+        report = VerifyPattern(last ? &last->pairs : nullptr, last ? last->fifoControl : 0,
+                               last ? &last->writtenWords : nullptr);
+        break;
     }
     }
-    return {};
+    // Words that differ from what was written were changed behind the program's back.
+    if (report.completed && !report.mismatches.empty())
+        ops_.Doc().MarkMemoryChanged(memory, "Verify", true);
+    return Finish(memory, report);
 }
 
 VerifyReport CMemoryVerifier::Verify(ChipMemory memory, const std::string& file) {
@@ -286,7 +293,7 @@ VerifyReport CMemoryVerifier::Verify(ChipMemory memory, const std::string& file)
         if (contents.formatError || contents.tooLarge)
             ops_.Log("Incorrect File Format; File must be either Hex or Floating Point", 1);
         report = VerifyPattern(contents.formatError || contents.tooLarge ? nullptr : &contents.pairs,
-                               ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl), nullptr);
+                               ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl));
         break;
     }
     }
@@ -335,39 +342,33 @@ VerifyReport CMemoryVerifier::VerifyConstellation(const ConstellationImage* expe
 }
 
 VerifyReport CMemoryVerifier::VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl,
-                                            const std::vector<std::uint32_t>* writtenSince) {
+                                            const std::map<std::uint32_t, std::uint32_t>* writtenWords) {
     VerifyReport report;
     if (!CanVerify(pairs != nullptr))
         return report;
-    constexpr std::uint32_t kNone = LoadedPattern::kNoWord;
+    // A word expected nowhere: the memory holds 24 bits a word.
+    constexpr std::uint32_t kNone = 0xFFFFFFFF;
     const auto start = static_cast<std::uint32_t>(kPatternMemoryWords - 2 * pairs->size());
-    // Words written since the load count too, also below the pattern: the read starts at the first.
-    const bool written = writtenSince && !writtenSince->empty();
-    std::uint32_t first = start;
-    for (std::uint32_t address = 0; written && address < start; ++address) {
-        if ((*writtenSince)[address] != kNone) {
-            first = address;
-            break;
-        }
-    }
+    // Words written below the pattern count too: the read starts at the lowest of them.
+    const std::uint32_t first =
+        writtenWords && !writtenWords->empty() ? std::min(start, writtenWords->begin()->first) : start;
     std::vector<std::uint32_t> expected(kPatternMemoryWords - first, kNone);
     for (std::size_t k = 0; k < pairs->size(); ++k) {
-        expected[start - first + 2 * k] =
-            PatternWordFor((*pairs)[k].i, false, fifoControl) & kPatternWordBits;
-        expected[start - first + 2 * k + 1] =
-            PatternWordFor((*pairs)[k].q, true, fifoControl) & kPatternWordBits;
+        expected[start - first + 2 * k] = PatternWordFor((*pairs)[k].i, false, fifoControl) & kPatternWordBits;
+        expected[start - first + 2 * k + 1] = PatternWordFor((*pairs)[k].q, true, fifoControl) & kPatternWordBits;
     }
-    for (std::uint32_t address = first; written && address < kPatternMemoryWords; ++address) {
-        if ((*writtenSince)[address] != kNone)
-            expected[address - first] = (*writtenSince)[address] & kPatternWordBits;
+    if (writtenWords) {
+        for (const auto& [address, value] : *writtenWords)
+            expected[address - first] = value & kPatternWordBits;
     }
     report.words = static_cast<int>(
         std::count_if(expected.begin(), expected.end(), [](std::uint32_t word) { return word != kNone; }));
     std::vector<std::uint32_t> read;
     if (!ReadPatternWords(ops_, first, expected.size(), read))
         return report;
-    ops_.Doc().loaded.SetPatternRead(
-        {{start, PairsOfWords({read.begin() + (start - first), read.end()})}, ReadTimeText()});
+    std::vector<std::uint32_t> pattern(read.begin() + (start - first), read.end());
+    std::vector<SamplePair> readPairs = PairsOfWords(pattern);
+    ops_.Doc().loaded.SetPatternRead({{start, std::move(readPairs), std::move(pattern)}, ReadTimeText()});
     for (std::size_t k = 0; k < expected.size(); ++k) {
         const std::uint32_t word = read[k] & kPatternWordBits;
         if (expected[k] != kNone && word != expected[k])

@@ -6,6 +6,7 @@
 #include "ops/BoardOperations.h"
 #include "ops/ConstellationRam.h"
 #include "ops/MemoryReadBack.h"
+#include "ops/MemoryRestore.h"
 #include "ops/PatternMemory.h"
 #include "ops/PldGuard.h"
 #include "ops/WordProgress.h"
@@ -17,6 +18,9 @@ namespace tarsion {
 
 namespace {
 constexpr const char* kPldRestoreFailed = "Failed to Stop Sending Memory Pattern";
+constexpr std::uint32_t kSelectCoefficientI = 0x44;
+constexpr std::uint32_t kSelectCoefficientQ = 0x48;
+constexpr std::uint32_t kNoMemoryAccess = 0x00;
 
 struct MemoryShape {
     const char* name;
@@ -144,10 +148,8 @@ bool CMemoryTransfer::ReadPattern(std::uint32_t first, std::uint32_t count, std:
         if (!ops_.Link().ReadExternalMemory(address, value))
             return false;
         words.push_back(PatternWord(value));
-        if (!progress.Advance(words.size())) {
-            // The word in hand was read: the reply names the first one that was not.
+        if (!progress.Advance(words.size()))
             return false;
-        }
     }
     return guard.End(kPldRestoreFailed);
 }
@@ -156,11 +158,7 @@ BatchOutcome CMemoryTransfer::Write(std::string_view which, std::uint32_t first,
                                     const std::vector<MemoryWord>& words) {
     CBoardOperations::Scope scope(ops_);
     ops_.Log(FormatText("WriteMemory %s %u %zu", Printable(which).c_str(), first, words.size()), 0);
-    std::optional<ChipMemory> memory = Select(which, first, words.size());
-    if (memory == ChipMemory::CoefficientI || memory == ChipMemory::CoefficientQ) {
-        ops_.Log("Error : Coefficient RAMs are written by LoadCoefficientRam only", 1);
-        memory.reset();
-    }
+    const std::optional<ChipMemory> memory = Select(which, first, words.size());
     if (!memory)
         return FailureAt(ops_, 0);
     const std::size_t wordBytes = ShapeOf(*memory).wordBytes;
@@ -174,8 +172,19 @@ BatchOutcome CMemoryTransfer::Write(std::string_view which, std::uint32_t first,
         }
     }
     std::size_t written = 0;
-    const bool whole = *memory == ChipMemory::Constellation ? WriteConstellation(first, words, written)
-                                                            : WritePattern(first, words, written);
+    bool whole = false;
+    switch (*memory) {
+    case ChipMemory::CoefficientI:
+    case ChipMemory::CoefficientQ:
+        whole = WriteCoefficients(*memory == ChipMemory::CoefficientI ? 0 : 1, first, words, written);
+        break;
+    case ChipMemory::Constellation:
+        whole = WriteConstellation(first, words, written);
+        break;
+    case ChipMemory::Pattern:
+        whole = WritePattern(first, words, written);
+        break;
+    }
     if (!whole)
         return FailureAt(ops_, written);
     ops_.Log("Done", 1);
@@ -193,43 +202,86 @@ bool CMemoryTransfer::WriteConstellation(std::uint32_t first, const std::vector<
         std::uint8_t entry = words[written][0];
         if (!link.AccessChipMemory(static_cast<std::uint8_t>(first + written), &entry)) {
             ops_.Log(CConstellationRam::kRamAccessFailed, 1);
+            ops_.Doc().MarkMemoryChanged(ChipMemory::Constellation, "WriteMemory");
             return false;
         }
     }
     // Left selected, MemoryControl would route the next chip memory access to this RAM.
     if (!link.WriteChipReg(chipreg::kMemoryControl, CConstellationRam::kNoMemoryAccess)) {
         ops_.Log(CConstellationRam::kMemoryControlFailed, 1);
+        ops_.Doc().MarkMemoryChanged(ChipMemory::Constellation, "WriteMemory");
         return false;
     }
 
-    // What the RAM holds now: the last load with these words over it. With no load to start from,
-    // and for the recording's companion file, the RAM is read back.
+    // What the RAM holds now: the last load with these words over it. With no whole load to start
+    // from, and for the recording's companion file, the RAM is read back.
     CTarsionDoc& doc = ops_.Doc();
     const std::optional<ConstellationImage>& loaded = doc.loaded.Constellation();
-    ConstellationImage image = loaded ? *loaded : ConstellationImage{};
-    if (!loaded || doc.IsRecording()) {
+    const bool known = loaded && !doc.loaded.Partial(ChipMemory::Constellation);
+    ConstellationImage image = known ? *loaded : ConstellationImage{};
+    if (!known || doc.IsRecording()) {
         ConstellationImage board{};
         if (!ReadConstellationRam(ops_, board))
             return false;
         if (doc.IsRecording())
-            RecordConstellation({board.begin(), board.end()});
-        if (!loaded)
+            RecordConstellation(board);
+        if (!known)
             image = board;
     }
     for (std::size_t index = 0; index < words.size(); ++index)
         image[first + index] = words[index][0];
-    doc.loaded.SetConstellation(image);
+    // What was written is what Verify compares with; the page says the RAM no longer holds its file.
+    doc.loaded.RewriteConstellation(image);
+    doc.MarkMemoryChanged(ChipMemory::Constellation, "WriteMemory");
     return true;
 }
 
-void CMemoryTransfer::RecordConstellation(const std::vector<std::uint8_t>& image) {
-    std::string text;
-    for (std::size_t address = 0; address < image.size(); ++address)
-        text += FormatText("%.2zx%.2x\n", address, image[address]);
+bool CMemoryTransfer::WriteCoefficients(int which, std::uint32_t first, const std::vector<MemoryWord>& words,
+                                        std::size_t& reached) {
+    CBoardLink& link = ops_.Link();
+    const std::uint32_t select = which == 0 ? kSelectCoefficientI : kSelectCoefficientQ;
+    if (!link.WriteChipReg(chipreg::kMemoryControl, select)) {
+        ops_.Log(FormatText("Failed to Poke MemoryControlRegister with %X", select), 1);
+        return false;
+    }
+    const ChipMemory memory = which == 0 ? ChipMemory::CoefficientI : ChipMemory::CoefficientQ;
+    std::vector<CoefficientWord> written;
+    for (; reached < words.size(); ++reached) {
+        CoefficientWord word{};
+        std::copy(words[reached].begin(), words[reached].end(), word.begin());
+        written.push_back(word);
+        if (!link.AccessChipMemory(static_cast<std::uint8_t>(first + reached), word.data())) {
+            ops_.Log("Failed to Load Coefficient RAMS", 1);
+            ops_.Doc().MarkMemoryChanged(memory, "WriteMemory");
+            return false;
+        }
+    }
+    // Left selected, MemoryControl would route the next chip memory access to this RAM.
+    if (!link.WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess)) {
+        ops_.Log(FormatText("Failed to Poke MemoryControlRegister with %X", kNoMemoryAccess), 1);
+        ops_.Doc().MarkMemoryChanged(memory, "WriteMemory");
+        return false;
+    }
+    CTarsionDoc& doc = ops_.Doc();
+    if (doc.IsRecording()) {
+        for (const std::string& line : CoefficientWriteLines(which, first, written))
+            ops_.Record(line);
+    }
+    // A RAM loaded in this run keeps its table with the words over it, for Verify and the views.
+    if (std::optional<LoadedCoefficients> loaded = doc.loaded.Coefficients(which)) {
+        for (std::size_t index = 0; index < written.size(); ++index)
+            loaded->words[first + index] = written[index];
+        doc.loaded.RewriteCoefficients(which, std::move(*loaded));
+    }
+    doc.MarkMemoryChanged(memory, "WriteMemory");
+    return true;
+}
+
+void CMemoryTransfer::RecordConstellation(const ConstellationImage& image) {
     const std::string path = ops_.Doc().CompanionFileName(".hex");
-    CReplacementFile file(path);
-    if (!file.Commit(text)) {
-        ops_.Log("Couldn't write " + path + " for the recording: " + file.Error(), 1);
+    std::string error;
+    if (!WriteCompanionFile(path, ConstellationFileText(image), error)) {
+        ops_.Log("Couldn't write " + path + " for the recording: " + error, 1);
         return;
     }
     ops_.Record(LoadConstellationRamCall(path));
@@ -254,10 +306,46 @@ bool CMemoryTransfer::WritePattern(std::uint32_t first, const std::vector<Memory
         }
     }
     // The words that reached the board are recorded also when a failure or the user stopped the write.
-    RecordPattern(first, {words.begin(), words.begin() + static_cast<std::ptrdiff_t>(written)});
-    if (!whole)
-        return false;
-    return guard.End(kPldRestoreFailed);
+    const std::vector<MemoryWord> reached(words.begin(),
+                                          words.begin() + static_cast<std::ptrdiff_t>(written));
+    RecordPattern(first, reached);
+    NotePatternWords(first, reached);
+    // A write that stopped early gets DataClk back when the guard goes.
+    return whole && guard.End(kPldRestoreFailed);
+}
+
+// The words go over the last load for Verify and the views: as samples where a pair can hold them,
+// word by word where not.
+void CMemoryTransfer::NotePatternWords(std::uint32_t first, const std::vector<MemoryWord>& words) {
+    CTarsionDoc& doc = ops_.Doc();
+    std::optional<LoadedPattern> pattern = doc.loaded.Pattern();
+    if (pattern && !doc.loaded.Partial(ChipMemory::Pattern)) {
+        const auto start = kPatternMemoryWords - 2 * static_cast<std::uint32_t>(pattern->pairs.size());
+        for (std::size_t index = 0; index < words.size(); ++index) {
+            const std::uint32_t address = first + static_cast<std::uint32_t>(index);
+            const std::uint32_t value = PatternWordValue(words[index]);
+            // Below the pattern no pair holds it: Verify compares it as written.
+            if (address < start) {
+                pattern->writtenWords[address] = value;
+                continue;
+            }
+            const bool qWord = (address - start) % 2 == 1;
+            SamplePair& pair = pattern->pairs[(address - start) / 2];
+            std::int32_t& sample = qWord ? pair.q : pair.i;
+            // A sample of a hexadecimal file has nothing above bit 15; a real one carries its sign.
+            const std::int32_t plain = static_cast<std::int32_t>(value & 0xFFFF);
+            const std::int32_t withSign = static_cast<std::int16_t>(value & 0xFFFF);
+            pattern->writtenWords.erase(address);
+            if ((PatternWordFor(plain, qWord, pattern->fifoControl) & kPatternWordBits) == value)
+                sample = plain;
+            else if ((PatternWordFor(withSign, qWord, pattern->fifoControl) & kPatternWordBits) == value)
+                sample = withSign;
+            else
+                pattern->writtenWords[address] = value;
+        }
+        doc.loaded.RewritePattern(std::move(*pattern));
+    }
+    doc.MarkMemoryChanged(ChipMemory::Pattern, "WriteMemory");
 }
 
 // A write inside the last loaded pattern, of words a pattern load would write, is recorded as the
@@ -282,7 +370,8 @@ void CMemoryTransfer::RecordPattern(std::uint32_t first, const std::vector<Memor
                 return pair.i >= 0 && pair.i <= 0xFFFF && pair.q >= 0 && pair.q <= 0xFFFF;
             });
         // Words of a load with other marker levels would not be what a load writes now.
-        if (first >= start && shownStart == start && unsigned16 && fifoControl == loaded->fifoControl) {
+        if (first >= start && shownStart == start && unsigned16 && loaded->writtenWords.empty() &&
+            fifoControl == loaded->fifoControl) {
             pairs = loaded->pairs;
             for (std::size_t index = 0; index < words.size() && pairs; ++index) {
                 const std::uint32_t offset = first + static_cast<std::uint32_t>(index) - start;
@@ -296,38 +385,23 @@ void CMemoryTransfer::RecordPattern(std::uint32_t first, const std::vector<Memor
             }
         }
     }
-    if (pairs)
-        doc.loaded.SetPattern({*pairs, false, doc.pattern, loaded->fifoControl, loaded->writtenSince});
-    // Verify compares with the load and every word written since, exactly as written.
-    std::vector<std::uint32_t> values;
-    values.reserve(words.size());
-    for (const MemoryWord& word : words)
-        values.push_back(PatternWordValue(word));
-    doc.loaded.NotePatternWords(first, values);
     if (!doc.IsRecording())
         return;
     if (pairs) {
-        std::string text = "Pattern memory contents, written while recording\n";
-        for (int line = 1; line < 7; ++line)
-            text += "-\n";
-        for (const SamplePair& pair : *pairs)
-            text += FormatText("0x%.4x 0x%.4x\n", static_cast<unsigned>(pair.i) & 0xFFFFu,
-                               static_cast<unsigned>(pair.q) & 0xFFFFu);
         const std::string path = doc.CompanionFileName(".pat");
-        CReplacementFile file(path);
-        if (file.Commit(text)) {
+        std::string error;
+        if (WriteCompanionFile(
+                path, PatternFileText(*pairs, "Pattern memory contents, written while recording"), error)) {
             ops_.Record(LoadExternalMemoryCall(path));
             return;
         }
-        ops_.Log("Couldn't write " + path + " for the recording: " + file.Error(), 1);
+        ops_.Log("Couldn't write " + path + " for the recording: " + error, 1);
     }
-    for (std::size_t index = 0; index < words.size(); ++index) {
-        const MemoryWord address = PatternWord((first + static_cast<std::uint32_t>(index)) & ~(1u << 18));
-        const std::uint8_t lines[6][2] = {{0, words[index][0]}, {1, words[index][1]}, {2, words[index][2]},
-                                          {6, address[0]},      {7, address[1]},      {8, address[2]}};
-        for (const auto& line : lines)
-            ops_.Record(FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", line[0], line[1]));
-    }
+    std::vector<std::uint32_t> values;
+    for (const MemoryWord& word : words)
+        values.push_back(PatternWordValue(word));
+    for (const std::string& line : PatternWriteLines(first, values))
+        ops_.Record(line);
 }
 
 BatchOutcome CMemoryTransfer::Verify(std::string_view which, std::vector<MemoryDifference>& differences) {

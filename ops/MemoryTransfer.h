@@ -3,6 +3,7 @@
 #include "ops/LoadedMemories.h"
 #include "ops/RegisterBatch.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -45,9 +46,12 @@ private:
     bool ReadConstellation(std::uint32_t first, std::uint32_t count, std::vector<MemoryWord>& words);
     bool ReadPattern(std::uint32_t first, std::uint32_t count, std::vector<MemoryWord>& words);
     // `written` counts the words that reached the memory.
+    bool WriteCoefficients(int which, std::uint32_t first, const std::vector<MemoryWord>& words,
+                           std::size_t& written);
     bool WriteConstellation(std::uint32_t first, const std::vector<MemoryWord>& words, std::size_t& written);
     bool WritePattern(std::uint32_t first, const std::vector<MemoryWord>& words, std::size_t& written);
-    void RecordConstellation(const std::vector<std::uint8_t>& image);
+    void RecordConstellation(const std::array<std::uint8_t, 256>& image);
+    void NotePatternWords(std::uint32_t first, const std::vector<MemoryWord>& words);
     void RecordPattern(std::uint32_t first, const std::vector<MemoryWord>& words);
 
     CBoardOperations& ops_;

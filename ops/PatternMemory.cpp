@@ -215,9 +215,12 @@ bool CPatternMemory::WritePattern(const std::vector<SamplePair>& pairs, PldGuard
     // The user stopped it: the board must not go on playing a memory that is half old, half new.
     const std::string cancelled =
         FormatText("Cancelled: the pattern memory holds %zu of %zu words", written, words);
-    if (!ops_.Link().WritePldReg(pldreg::kPatternSender, 0))
+    if (ops_.Link().WritePldReg(pldreg::kPatternSender, 0))
+        ops_.Log("Sending stopped", 1);
+    else
         ops_.Log(kRestoreFailed, 1);
-    guard.End(kRestoreFailed);
+    if (guard.End(kRestoreFailed))
+        ops_.Log(FormatText("DataClk source restored to %s", guard.SavedSourceName()), 1);
     ops_.Log(cancelled, 1);
     ops_.Doc().loaded.SetPartial(ChipMemory::Pattern, {cancelled, true});
     return false;
@@ -253,7 +256,8 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     if (contents.formatError) {
         // Nothing has been written: the memory still holds what it held.
         ops_.Prompt().ShowMessage(std::string(kFormatMessage) + "\n" +
-                                  FileLineText(path, contents.errorLine));
+                                  FileLineText(path, contents.errorLine) +
+                                  "\nThe pattern memory is unchanged.");
         ops_.Log(kFormatError, 1);
         return false;
     }

@@ -9,10 +9,6 @@ namespace {
 constexpr std::uint8_t kRefClk = 0;
 constexpr std::uint8_t kTwiceSymbolClk = 1;
 constexpr std::uint8_t kHalfSysClk = 2;
-
-const char* SourceName(std::uint8_t source) {
-    return source == kTwiceSymbolClk ? "2xSymbolClk" : "SysClk/2";
-}
 } // namespace
 
 PldGuard::PldGuard(CBoardOperations& ops) : ops_(ops) {}
@@ -55,11 +51,15 @@ void PldGuard::RestoreAfterStop() {
     if (!switched_)
         return;
     switched_ = false;
-    const char* source = SourceName(saved_ & bridgereg::kDataClkMask);
     if (ops_.Link().WriteBridgeReg(bridgereg::kBoardControl, saved_))
-        ops_.Log(std::string("DataClk Restored to ") + source, 1);
+        ops_.Log(std::string("DataClk source restored to ") + SavedSourceName(), 1);
     else
-        ops_.Log(std::string("Couldn't Restore DataClk to ") + source, 1);
+        ops_.Log(std::string("Couldn't restore the DataClk source to ") + SavedSourceName(), 1);
+}
+
+const char* PldGuard::SavedSourceName() const {
+    static constexpr const char* kNames[] = {"RefClk", "2xSymbolClk", "SysClk/2", "Tristated"};
+    return kNames[saved_ & bridgereg::kDataClkMask];
 }
 
 } // namespace tarsion

@@ -25,9 +25,11 @@ public:
     // Restores the saved byte of bridge register 9; logs `restoreFailure` when that fails.
     bool End(const char* restoreFailure);
     // After an access that stopped early: puts back the source Begin() switched, and logs what it
-    // restored ("DataClk Restored to SysClk/2"), or that it could not. Nothing when nothing was
-    // switched or End() ran; once only.
+    // restored ("DataClk source restored to SysClk/2"), or that it could not. Nothing when nothing
+    // was switched or End() ran; once only.
     void RestoreAfterStop();
+    // The DataClk source End() puts back, as the Board page names it ("SysClk/2").
+    const char* SavedSourceName() const;
 
 private:
     CBoardOperations& ops_;

@@ -204,7 +204,7 @@ TEST_F(PatternMemory, FailedWordWriteTriesToRestoreDataClkAndKeepsTheSettings) {
     const std::vector<std::string> lines = rig.LogLines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[lines.size() - 3], "\tCouldn't Load the Data File");
-    EXPECT_EQ(rig.LastLogLine(), "\tCouldn't Restore DataClk to SysClk/2");
+    EXPECT_EQ(rig.LastLogLine(), "\tCouldn't restore the DataClk source to SysClk/2");
     EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 0x00);
     EXPECT_EQ(rig.doc.pattern.fileName, "Unknown");
     EXPECT_EQ(rig.doc.pattern.iAmplitude, 1.0);

@@ -146,19 +146,19 @@ TEST(PldGuard, EveryAccessThatStopsEarlyRestoresTheDataClkSource) {
     EXPECT_EQ(rig.log.text, "PldWrite 40 ab \r\n"
                             "\tError : Invalid Address \r\n"
                             "\tCouldn't Write to Pld Register # 40\r\n"
-                            "\tDataClk Restored to 2xSymbolClk\r\n");
+                            "\tDataClk source restored to 2xSymbolClk\r\n");
     EXPECT_EQ(rig.spy->BridgeWrites(9), (std::vector<std::uint8_t>{0x00, 0x01}));
     EXPECT_EQ(rig.board.BridgeRegister(9), 0x01);
     EXPECT_EQ(
         rig.ops.Outcome().OperationResult(),
-        "Error : Invalid Address; Couldn't Write to Pld Register # 40; DataClk Restored to 2xSymbolClk");
+        "Error : Invalid Address; Couldn't Write to Pld Register # 40; DataClk source restored to 2xSymbolClk");
 
     rig.SetBridge(9, 0x02);
     rig.log.text.clear();
     std::uint8_t value = 0;
     EXPECT_FALSE(rig.ops.PldRead(0x41, value));
     EXPECT_EQ(rig.board.BridgeRegister(9), 0x02);
-    EXPECT_TRUE(rig.log.text.ends_with("\tDataClk Restored to SysClk/2\r\n")) << rig.log.text;
+    EXPECT_TRUE(rig.log.text.ends_with("\tDataClk source restored to SysClk/2\r\n")) << rig.log.text;
 
     // RefClk was not switched: nothing to restore after a failure.
     rig.SetBridge(9, 0x00);
@@ -176,7 +176,7 @@ TEST(PldGuard, EveryAccessThatStopsEarlyRestoresTheDataClkSource) {
                             "\tTimed Out Waiting for ParallelPort Busy bit to assert\r\n"
                             "\tCouldn't Write to Pld Register # 05\r\n"
                             "\tTimed Out Waiting for ParallelPort Busy bit to assert\r\n"
-                            "\tCouldn't Restore DataClk to 2xSymbolClk\r\n");
+                            "\tCouldn't restore the DataClk source to 2xSymbolClk\r\n");
 }
 
 TEST(Resets, BoardResetReadsBackAndStillSucceedsWhenTheReadBackFails) {

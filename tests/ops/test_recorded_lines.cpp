@@ -248,7 +248,7 @@ const OperationCase kFailureLines[] = {
      "LoadExternalMemory   {dir}/empty.pat\r\n\tCounting vectors....\r\n\t0 Vectors Found\r\n\tLoading "
      "RAM....\r\n" +
          kNoBusy + "\tCouldn't Load the Start Address\r\n" + kNoBusy +
-         "\tCouldn't Restore DataClk to SysClk/2\r\n",
+         "\tCouldn't restore the DataClk source to SysClk/2\r\n",
      "Tarsion.LoadExternalMemory ('{dir}/empty.pat ' );",
      [](const LoaderRig& rig) {
          EXPECT_EQ(StartRegisters(rig.board), 0u);
@@ -259,7 +259,7 @@ const OperationCase kFailureLines[] = {
      [](LoaderRig& rig) { return rig.ops.LoadExternalMem(0, 0, 0.5, 0.5, 4, 0); }, false,
      "LoadExternalMemory   \r\n\tLoading RAM....\r\n" + kNotConnected +
          "\tCouldn't Load the Start Address\r\n" + kNotConnected +
-         "\tCouldn't Restore DataClk to SysClk/2\r\n",
+         "\tCouldn't restore the DataClk source to SysClk/2\r\n",
      "Tarsion.LoadExternalMem(0,0,0.500000,0.500000,4.000000,0.000000);",
      [](const LoaderRig& rig) { EXPECT_EQ(StartRegisters(rig.board), 0u); }, Fault::NotConnected, 7},
     {"ConstellationLoadMemoryControl",

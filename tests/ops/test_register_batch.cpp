@@ -155,7 +155,7 @@ TEST_F(Batch, AStoppedPldBatchRestoresTheDataClkSourceAndSaysSo) {
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->index, 1u);
     EXPECT_EQ(failed->reason,
-              "Error : Invalid Address; Couldn't Write to Pld Register # 40; DataClk Restored to SysClk/2");
+              "Error : Invalid Address; Couldn't Write to Pld Register # 40; DataClk source restored to SysClk/2");
     EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 0x02);
     EXPECT_EQ(rig.doc.Shadow().FetchBridgeReg(kBoardControl), 0x02);
 
@@ -165,7 +165,7 @@ TEST_F(Batch, AStoppedPldBatchRestoresTheDataClkSourceAndSaysSo) {
     const BatchOutcome cancelled = batch.PldReadMany({12, 12, 12}, values);
     ASSERT_TRUE(cancelled);
     EXPECT_EQ(cancelled->index, 1u);
-    EXPECT_EQ(cancelled->reason, "Cancelled after 1 of 3 registers; DataClk Restored to 2xSymbolClk");
+    EXPECT_EQ(cancelled->reason, "Cancelled after 1 of 3 registers; DataClk source restored to 2xSymbolClk");
     EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 0x01);
     EXPECT_TRUE(values.empty());
 }
