@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include "app/AppSettings.h"
+#include "app/CompareView.h"
 #include "app/HelpWindow.h"
 #include "app/LogWindow.h"
 #include "app/StatusStrip.h"
@@ -17,10 +18,12 @@
 #include <QPrinter>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace tarsion {
 
@@ -152,6 +155,8 @@ void CMainFrame::ShowPage(int index) {
         chosenPageHeight_ = chosenPageHeight_.value_or(sizes.value(0));
     FitPage();
     ActivatePane(false);
+    if (paneMarked_)
+        MarkActivePane();
 }
 
 void CMainFrame::StepPage(int step) {
@@ -219,6 +224,25 @@ void CMainFrame::ActivatePane(bool logWindow) {
     UpdateEditActions();
 }
 
+void CMainFrame::MarkActivePane() {
+    if (!std::exchange(paneMarked_, true))
+        splitter_->setStyleSheet(QStringLiteral(
+            "QAbstractScrollArea[activePane=\"true\"] { border: 2px solid palette(highlight); }"));
+    for (QWidget* pane : {static_cast<QWidget*>(logWindow_), page_}) {
+        pane->setProperty("activePane", (pane == logWindow_) == logWindowActive_);
+        pane->style()->unpolish(pane);
+        pane->style()->polish(pane);
+    }
+    if (logWindowActive_)
+        return;
+    const QList<QWidget*> controls = page_->findChildren<QWidget*>();
+    const auto first = std::find_if(controls.begin(), controls.end(), [](const QWidget* control) {
+        return control->isVisible() && control->isEnabled() && (control->focusPolicy() & Qt::TabFocus);
+    });
+    if (first != controls.end())
+        (*first)->setFocus(Qt::TabFocusReason);
+}
+
 void CMainFrame::SaveConfiguration() {
     const std::optional<QString> path = fileCommands_.SaveConfiguration();
     if (!path)
@@ -269,6 +293,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         splitter_->setSizes({*chosenPageHeight_, std::max(total - *chosenPageHeight_, 0)});
     }
     CWindowLayout::Save(settings_, *this, *splitter_);
+    if (compareView_)
+        settings_.WriteBytes(QStringLiteral("CompareColumns"), compareView_->ColumnWidths());
     settings_.WriteInt(QStringLiteral("x"), pos().x());
     settings_.WriteInt(QStringLiteral("y"), pos().y());
     event->accept();
