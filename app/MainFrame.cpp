@@ -16,6 +16,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -170,13 +171,22 @@ bool CMainFrame::RestoreLayout() {
     return pageHeightChosen_;
 }
 
+// A scroll area's own size hint stops at 24 lines of text, less than most pages need: the height
+// of its controls is that of the widget it scrolls.
+int CMainFrame::NeededPageHeight() const {
+    const auto* scroll = qobject_cast<const QScrollArea*>(page_);
+    if (!scroll || !scroll->widget())
+        return page_->sizeHint().height();
+    return scroll->widget()->sizeHint().height() + 2 * scroll->frameWidth();
+}
+
 void CMainFrame::FitPage() {
     // The log keeps a few lines in view however tall the page would like to be.
     const int logLeast =
         logWindow_->fontMetrics().lineSpacing() * kLogLinesKept + logWindow_->minimumSizeHint().height();
     const int room = splitter_->height() - splitter_->handleWidth() - logLeast;
     // The page gets what its controls need, or the height the user chose when that is more.
-    int wanted = page_->sizeHint().height();
+    int wanted = NeededPageHeight();
     if (pageHeightChosen_) {
         chosenPageHeight_ = chosenPageHeight_.value_or(splitter_->sizes().value(0));
         wanted = std::max(wanted, *chosenPageHeight_);

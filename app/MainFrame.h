@@ -118,6 +118,7 @@ private:
     // After F6: the pane that has the focus is framed in the highlight colour, and on a page the
     // first control takes the focus with its focus frame.
     void MarkActivePane();
+    int NeededPageHeight() const;
     void UpdateWindowTitle();
     QPrinter& Printer();
     void UpdateRegisterUndo();
