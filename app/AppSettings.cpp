@@ -18,6 +18,7 @@ namespace tarsion {
 namespace {
 const QString kSection = QStringLiteral("Settings/");
 const QString kRecentSection = QStringLiteral("Recent File List/");
+const QString kFoldersSection = QStringLiteral("Folders");
 const QString kEmpty = QStringLiteral("EMPTY");
 
 struct StepEntry {
@@ -78,11 +79,16 @@ std::unique_ptr<QSettings> OpenSettings() {
 
 CAppSettings::CAppSettings() : store_(OpenSettings()), settings_(*store_) {}
 
-void CAppSettings::Sync() {
+bool CAppSettings::Sync() {
     settings_.sync();
-    if (settings_.status() == QSettings::AccessError && !settings_.fileName().isEmpty())
+    if (settings_.fileName().isEmpty())
+        return false;
+    if (settings_.status() == QSettings::AccessError) {
         std::fprintf(stderr, "tarsion: couldn't save the settings to %s\n",
                      QFile::encodeName(settings_.fileName()).constData());
+        return false;
+    }
+    return true;
 }
 
 int CAppSettings::ReadInt(const QString& key, int fallback) {
@@ -155,6 +161,24 @@ void CAppSettings::SaveRecentFiles(const QStringList& files) {
         else
             settings_.remove(key);
     }
+}
+
+std::map<std::string, std::string> CAppSettings::LastFolders() {
+    std::map<std::string, std::string> folders;
+    settings_.beginGroup(kFoldersSection);
+    for (const QString& kind : settings_.childKeys()) {
+        const QString folder = settings_.value(kind).toString();
+        if (!folder.isEmpty())
+            folders[kind.toStdString()] = folder.toStdString();
+    }
+    settings_.endGroup();
+    return folders;
+}
+
+void CAppSettings::SaveLastFolders(const std::map<std::string, std::string>& folders) {
+    for (const auto& [kind, folder] : folders)
+        settings_.setValue(kFoldersSection + QStringLiteral("/") + QString::fromStdString(kind),
+                           QString::fromStdString(folder));
 }
 
 QString CAppSettings::FormatStep(double value) {

@@ -8,8 +8,10 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace tarsion {
 
@@ -42,9 +44,14 @@ public:
 
     QStringList RecentFiles();
     void SaveRecentFiles(const QStringList& files);
+    // The last folder of each kind of file dialog (section "Folders").
+    std::map<std::string, std::string> LastFolders();
+    void SaveLastFolders(const std::map<std::string, std::string>& folders);
 
-    // Writes the settings to disk; a failure is said on standard error.
-    void Sync();
+    // Writes the settings to disk; a failure is said on standard error (false).
+    bool Sync();
+    // The settings file; empty when the settings live in memory only.
+    QString FileName() const { return settings_.fileName(); }
 
     // A step as text: as "%lf" reads it, but with enough digits to give back the same double.
     static QString FormatStep(double value);

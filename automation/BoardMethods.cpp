@@ -49,13 +49,14 @@ AutomationResult FixedArrayReply(std::vector<T> values) {
                            {}};
 }
 
-template <typename Item, typename Value, BatchOutcome (CRegisterBatch::*Operation)(const std::vector<Item>&)>
+template <typename Value, RegisterWrite (*Make)(std::uint8_t, Value),
+          BatchOutcome (CRegisterBatch::*Operation)(const std::vector<RegisterWrite>&)>
 AutomationWork WriteMany(AutomationTarget& target,
                          const std::vector<std::tuple<std::uint8_t, Value>>& writes) {
-    std::vector<Item> items;
+    std::vector<RegisterWrite> items;
     items.reserve(writes.size());
-    for (const auto& [address, value] : writes)
-        items.push_back(Item{address, value});
+    for (const auto& [reg, value] : writes)
+        items.push_back(Make(reg, value));
     return [&ops = target.ops, items = std::move(items)] {
         const BatchOutcome failure = (CRegisterBatch(ops).*Operation)(items);
         return failure ? Failure(*failure) : Done();
@@ -84,7 +85,7 @@ void AppendWords(DBusMessageIter& into, const std::vector<MemoryWord>& words) {
 
 AutomationWork board1::PokeMany(AutomationTarget& target,
                                 std::vector<std::tuple<std::uint8_t, std::uint32_t>> writes) {
-    return WriteMany<RegisterWrite, std::uint32_t, &CRegisterBatch::PokeMany>(target, writes);
+    return WriteMany<std::uint32_t, RegisterWrite::Chip, &CRegisterBatch::PokeMany>(target, writes);
 }
 
 AutomationWork board1::PeekMany(AutomationTarget& target, std::vector<std::uint8_t> addresses) {
@@ -93,7 +94,7 @@ AutomationWork board1::PeekMany(AutomationTarget& target, std::vector<std::uint8
 
 AutomationWork board1::PldWriteMany(AutomationTarget& target,
                                     std::vector<std::tuple<std::uint8_t, std::uint8_t>> writes) {
-    return WriteMany<ByteWrite, std::uint8_t, &CRegisterBatch::PldWriteMany>(target, writes);
+    return WriteMany<std::uint8_t, RegisterWrite::Pld, &CRegisterBatch::PldWriteMany>(target, writes);
 }
 
 AutomationWork board1::PldReadMany(AutomationTarget& target, std::vector<std::uint8_t> registers) {
