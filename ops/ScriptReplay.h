@@ -10,9 +10,8 @@ namespace tarsion {
 class CBoardOperations;
 
 // Runs the calls of a saved configuration (or a recorded script) on an operation layer, in order,
-// as tarsion-script would make them: one `Tarsion.Method ( arguments );` a line, optionally
-// assigned to a variable, besides `var` declarations, comments and blank lines. Any other line
-// refuses the whole text before anything runs: such a script may do more than its calls say.
+// exactly as tarsion-script would make them (ReadScriptCalls says which lines it reads). Any other
+// line refuses the whole text before anything runs: such a script may do more than its calls say.
 class CScriptReplay {
 public:
     static constexpr std::size_t kLargestScript = 1024 * 1024;

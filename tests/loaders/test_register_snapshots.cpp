@@ -102,23 +102,53 @@ TEST_F(Snapshots, MalformedFilesAreRefusedWithTheLine) {
     }
 }
 
+// What every recording and configuration begins with: the script's automation object.
+constexpr const char* kObjectLine = "var Tarsion = WScript.CreateObject(\"Trm90627\");\n";
+
 TEST(ScriptReplayRefusal, ScriptsThatAreMoreThanCallsRunNothing) {
     struct Case {
-        const char* script;
+        std::string script;
         const char* error;
     };
+    const std::string object = kObjectLine;
     const Case cases[] = {
-        {"Tarsion.Poke(0x0a,0x1);\nWScript.Sleep(10);", "line 2: not a recorded call"},
-        {"Tarsion.Poke(0x0a,0x1); Tarsion.Poke(0x0b,0x1);", "line 1: more than one call on the line"},
-        {"Tarsion.Poke(0x0a,0x1);\nTarsion.DumpConstellationRam('x');", "line 2: not a method that changes"},
-        {"Tarsion.Poke(0x10a,0x1);", "line 1: bad arguments to Poke"},
-        {"Tarsion.Poke(0x0a,1.5);", "line 1: bad arguments to Poke"},
-        {"Tarsion.Poke(0x0a);", "line 1: bad arguments to Poke"},
-        {"Tarsion.LoadConstellationRam('unterminated);", "line 1: bad argument"},
-        {"var x = eval('Tarsion.Poke(1,2)');", "line 1: not a recorded call"},
-        {"Tarsion.Poke(0x0a,0x1)\n}", "line 2: not a recorded call"},
+        {object + "Tarsion.Poke(0x0a,0x1);\nWScript.Sleep(10);", "line 3: not a recorded call"},
+        {object + "Tarsion.Poke(0x0a,0x1); Tarsion.Poke(0x0b,0x1);",
+         "line 2: more than one call on the line"},
+        {object + "Tarsion.Poke(0x0a,0x1);\nTarsion.DumpConstellationRam('x');",
+         "line 3: not a method that changes"},
+        {object + "Tarsion.Poke(0x10a,0x1);", "line 2: bad arguments to Poke"},
+        {object + "Tarsion.Poke(0x0a,1.5);", "line 2: bad arguments to Poke"},
+        {object + "Tarsion.Poke(0x0a);", "line 2: bad arguments to Poke"},
+        {object + "Tarsion.LoadConstellationRam('unterminated);", "line 2: bad argument"},
+        {object + "var x = eval('Tarsion.Poke(1,2)');", "line 2: not a recorded call"},
+        {object + "var Math;", "line 2: a configuration declares only"},
+        {object + "Tarsion.Poke(0x0a,0x1)\n}", "line 3: not a recorded call"},
         // Script variables are case-sensitive: this one would be undefined.
-        {"tarsion.Poke(0x0a,0x1);", "line 1: not a recorded call"},
+        {object + "tarsion.Poke(0x0a,0x1);", "line 2: not a recorded call"},
+        // Every line terminator of JavaScript ends a comment: what follows is a line of its own.
+        {object + "// a\rWScript.Echo(1);", "line 3: not a recorded call"},
+        {object + "// a\xE2\x80\xA8WScript.Echo(1);", "line 3: not a recorded call"},
+        {object + "// a\r\n\xE2\x80\xA9WScript.Echo(1);", "line 4: not a recorded call"},
+        // Values the host reads otherwise: a bool variant is 0 to the object, 010 no decimal.
+        {object + "Tarsion.Poke(0x0a,true);", "line 2: true is not a number"},
+        {object + "Tarsion.Poke(010,1);", "line 2: a number with a leading zero"},
+        {object + "Tarsion.Poke(0x0a,1e3);", "line 2: not a recorded call"},
+        {object + "Tarsion.Poke(0x0a,-0x1);", "line 2: not a recorded call"},
+        {object + "Tarsion.Poke(0x0a,0x100000000);", "line 2: bad argument"},
+        {object + "Tarsion.LoadConstellationRam('a\\bc');", "line 2: bad argument"},
+        {object + "Tarsion.LoadConstellationRam('a\\0');", "line 2: bad argument"},
+        {object + "Tarsion.LoadConstellationRam('\\ud800.hex');", "line 2: bad argument"},
+        {object + "Tarsion.LoadConstellationRam('\xC0\xAF.hex');", "line 2: not UTF-8 text"},
+        // Names the host defines or the calls need.
+        {"var WScript = WScript.CreateObject(\"Trm90627\");",
+         "line 1: WScript is the script host's own name"},
+        {"var Tarsion = WScript.CreateObject(\"WScript.Shell\");\nTarsion.Poke(0x0a,1);",
+         "line 1: Tarsion must be the automation object"},
+        {"Tarsion.Poke(0x0a,1);\n" + object, "line 1: Tarsion is used before"},
+        {object + "WScript = Tarsion.Peek(0x0a);", "line 2: a call's result goes into Data only"},
+        {object + "var Data = WScript.CreateObject(\"Scripting.FileSystemObject\");",
+         "line 2: not an object"},
     };
     for (const Case& c : cases) {
         LoaderRig rig;
@@ -133,20 +163,22 @@ TEST(ScriptReplayRefusal, ScriptsThatAreMoreThanCallsRunNothing) {
 TEST(ScriptReplayCalls, RecordedLinesRunInOrderAndFailuresAreListed) {
     LoaderRig rig;
     CScriptReplay replay(rig.ops);
-    ASSERT_TRUE(replay.Run("var WshShell = WScript.CreateObject(\"WScript.Shell\");\r\n"
+    ASSERT_TRUE(replay.Run("\xEF\xBB\xBFvar WshShell = WScript.CreateObject(\"WScript.Shell\");\r\n"
+                           "var Tarsion = WScript.CreateObject(\"TRM90627\");\r\n"
                            "var Data;\r\n"
                            "// tuning\r\n"
                            "Tarsion.Poke ( 0x0a,0x20000000 );\r\n"
                            "Data=Tarsion.Peek(0x0a);\r\n"
                            "Tarsion.poke(11, 4096)\r\n"
-                           "Tarsion.write(9,2);\r\n"
+                           "Tarsion.write(9,2); // a comment ends at a lone CR\rTarsion.Poke(0x0c,0x5)\r\n"
                            "Tarsion.LoadConstellationRam('missing \\x41.hex ');\r\n"))
         << replay.Error();
     EXPECT_EQ(rig.board.ChipRegister(0x0a), 0x20000000u);
     EXPECT_EQ(rig.board.ChipRegister(0x0b), 4096u);
+    EXPECT_EQ(rig.board.ChipRegister(0x0c), 5u);
     EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 2);
     ASSERT_EQ(replay.Failures().size(), 1u);
-    EXPECT_EQ(replay.Failures()[0], "line 8: LoadConstellationRam failed");
+    EXPECT_EQ(replay.Failures()[0], "line 10: LoadConstellationRam failed");
 }
 
 } // namespace
