@@ -78,11 +78,16 @@ std::unique_ptr<QSettings> OpenSettings() {
 
 CAppSettings::CAppSettings() : store_(OpenSettings()), settings_(*store_) {}
 
-void CAppSettings::Sync() {
+bool CAppSettings::Sync() {
     settings_.sync();
-    if (settings_.status() == QSettings::AccessError && !settings_.fileName().isEmpty())
+    if (settings_.fileName().isEmpty())
+        return false;
+    if (settings_.status() == QSettings::AccessError) {
         std::fprintf(stderr, "tarsion: couldn't save the settings to %s\n",
                      QFile::encodeName(settings_.fileName()).constData());
+        return false;
+    }
+    return true;
 }
 
 int CAppSettings::ReadInt(const QString& key, int fallback) {

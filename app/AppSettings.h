@@ -43,8 +43,10 @@ public:
     QStringList RecentFiles();
     void SaveRecentFiles(const QStringList& files);
 
-    // Writes the settings to disk; a failure is said on standard error.
-    void Sync();
+    // Writes the settings to disk; a failure is said on standard error (false).
+    bool Sync();
+    // The settings file; empty when the settings live in memory only.
+    QString FileName() const { return settings_.fileName(); }
 
     // A step as text: as "%lf" reads it, but with enough digits to give back the same double.
     static QString FormatStep(double value);

@@ -38,6 +38,18 @@ bool CHeadlessServer::StartUp(const QStringList& arguments) {
     *services_.out << ProgramVersion() << ", board " << core_.Doc().boardId << " (" << core_.Doc().portName
                    << ")" << std::endl;
     log_ = std::make_unique<CStreamLogView>(core_.Doc(), *services_.out);
+    // The board is read before the bus is served: a program that ends because its board does not
+    // answer has taken no name yet, so an activated one can still answer its callers why.
+    // A failed read enters demo mode at once: false means the board did not answer.
+    if (!core_.StartDocument([] { return ReadOutChoice::EnterDemoMode; })) {
+        if (!core_.Options().demo) {
+            core_.Fail(QString::fromLatin1(kReadOutFailedText) +
+                           QStringLiteral("\n(--demo enters demo mode instead)"),
+                       kBoardSilentExitCode, core_.NoBoardCause());
+            return false;
+        }
+        *services_.err << "tarsion: the board did not answer the initial read-out; demo mode" << std::endl;
+    }
     if (services_.startAutomation)
         automation_ = services_.startAutomation(core_.Ops(), [this] { core_.Doc().UpdateAllViews(); });
     if (!automation_) {
@@ -52,17 +64,6 @@ bool CHeadlessServer::StartUp(const QStringList& arguments) {
         QCoreApplication::quit();
     });
     core_.Doc().UpdateAllViews();
-
-    // A failed read enters demo mode at once: false means the board did not answer.
-    if (core_.StartDocument([] { return ReadOutChoice::EnterDemoMode; }))
-        return true;
-    if (!core_.Options().demo) {
-        core_.Fail(QString::fromLatin1(kReadOutFailedText) +
-                       QStringLiteral("\n(--demo enters demo mode instead)"),
-                   kBoardSilentExitCode);
-        return false;
-    }
-    *services_.err << "tarsion: the board did not answer the initial read-out; demo mode" << std::endl;
     return true;
 }
 

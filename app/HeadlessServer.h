@@ -45,6 +45,9 @@ public:
     // Port, settings; the board's state is written when the server is destroyed.
     void ShutDown();
     int ExitCode() const { return core_.ExitCode(); }
+    // Started by D-Bus activation; why the start-up failed.
+    bool Activated() const { return core_.Options().automation; }
+    const std::string& FailureText() const { return core_.FailureText(); }
 
     // The program is to end: a load in progress stops after the word in hand.
     void Interrupt() { prompt_.Cancel(); }

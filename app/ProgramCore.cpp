@@ -102,10 +102,9 @@ bool CProgramCore::ParseCommandLine(const QStringList& arguments) {
 
 bool CProgramCore::CreateDocument() {
     // An activated program gets the bus daemon's environment: the Port setting names its board.
+    // A run's --port is that run's (a test's virtual board); tarsion --save-port stores one.
     if (options_.port) {
         portSpec_ = *options_.port;
-        settings_.SetPort(QString::fromStdString(portSpec_));
-        settings_.Sync();
     } else if (const char* environment = std::getenv("TARSION_PORT")) {
         portSpec_ = environment;
     } else {
@@ -125,7 +124,8 @@ bool CProgramCore::CreateDocument() {
     boardLock_ = std::move(binding.lock);
     if (!binding.backend) {
         std::cerr << "tarsion: " << binding.error << std::endl;
-        Fail(QStringLiteral("Couldn't Initiate the Driver, Program will terminate"), kDriverFailureExitCode);
+        Fail(QStringLiteral("Couldn't Initiate the Driver, Program will terminate"), kDriverFailureExitCode,
+             portName + ": " + binding.error);
         return false;
     }
     host_ = std::make_unique<CDocumentHost>(std::move(binding.backend), prompt_, binding.keptState);
@@ -160,9 +160,10 @@ void CProgramCore::ShutDown(const std::optional<QStringList>& recentFiles) {
     }
 }
 
-void CProgramCore::Fail(const QString& message, int exitCode) {
+void CProgramCore::Fail(const QString& message, int exitCode, const std::string& cause) {
     prompt_.ShowMessage(message.toStdString());
     exitCode_ = exitCode;
+    failure_ = cause.empty() ? message.toStdString() : cause;
 }
 
 } // namespace tarsion

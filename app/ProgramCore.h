@@ -58,8 +58,8 @@ public:
     ~CProgramCore();
 
     // Start-up up to the document: session bus, command line, the board's lock, port binding. The
-    // port is --port, else TARSION_PORT, else the Port setting. False when the program must end
-    // with ExitCode(); the user has been told why.
+    // port is --port, else TARSION_PORT, else the Port setting; neither of the first two is stored. False
+    // when the program must end with ExitCode(); the user has been told why.
     bool Open(const QStringList& arguments);
     // Document start-up: settings, port base address, initial read-out. True when the board was
     // read, false when demo mode was entered.
@@ -85,8 +85,10 @@ public:
     int ExitCode() const { return exitCode_; }
     // Another program holds the board.
     static constexpr int kBoardHeldExitCode = 4;
-    // Tells the user and sets the exit status.
-    void Fail(const QString& message, int exitCode);
+    // Tells the user and sets the exit status; `cause` (when known) says why, for FailureText.
+    void Fail(const QString& message, int exitCode, const std::string& cause = {});
+    // Why the program could not start: the cause of the last Fail, else its message.
+    const std::string& FailureText() const { return failure_; }
 
 private:
     bool ParseCommandLine(const QStringList& arguments);
@@ -103,6 +105,7 @@ private:
     std::unique_ptr<CBoardLock> boardLock_;
     std::unique_ptr<CDocumentHost> host_;
     int exitCode_ = 0;
+    std::string failure_;
 };
 
 } // namespace tarsion

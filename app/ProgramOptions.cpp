@@ -1,6 +1,7 @@
 #include "app/ProgramOptions.h"
 
 #include "board/BoardLock.h"
+#include "board/PortBackend.h"
 
 #include <algorithm>
 #include <array>
@@ -50,7 +51,8 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {
             value = name.substr(equals + 1);
             name.resize(equals);
         }
-        const bool takesValue = name == "port" || name == "board-id" || Contains(kQtOptionsWithValue, name);
+        const bool takesValue = name == "port" || name == "save-port" || name == "board-id" ||
+                                Contains(kQtOptionsWithValue, name);
         if (takesValue && !value) {
             if (i + 1 == arguments.size())
                 return refuse("option " + argument + " needs a value");
@@ -76,6 +78,13 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {
             options.demo = true;
         else if (name == "port" && !value->empty())
             options.port = *value;
+        else if (name == "save-port" && !value->empty() && NamesPortBackend(*value)) {
+            options.action = ProgramOptions::Action::SavePort;
+            options.port = *value;
+        } else if (name == "save-port")
+            return refuse("--save-port \"" + *value +
+                          "\" names no port: use auto, direct, /dev/parportN, sim, sim:FILE, sim-paced or "
+                          "sim-paced:FILE");
         else if (name == "board-id" && IsValidBoardId(*value))
             options.boardId = *value;
         else if (name == "port")
@@ -100,7 +109,9 @@ std::string ProgramUsage() {
            "\n"
            "  --port PORT       the board: auto, direct, /dev/parportN, a base address's device,\n"
            "                    sim, sim:FILE, sim-paced or sim-paced:FILE (default: TARSION_PORT,\n"
-           "                    else the Port setting, else auto); kept as the Port setting\n"
+           "                    else the Port setting, else auto); for this run only\n"
+           "  --save-port PORT  store PORT as the Port setting, which D-Bus activation and a start\n"
+           "                    without --port or TARSION_PORT use, and end\n"
            "  --board-id NAME   the board's name on the bus (com.tessaric.Tarsion.Board.NAME);\n"
            "                    default: from the port (parport0, sim-board for sim:board.txt)\n"
            "  --headless        serve automation without a window; the log goes to standard output\n"
@@ -112,8 +123,20 @@ std::string ProgramUsage() {
            "Qt's own options (-platform NAME, -style NAME, ...) are taken as well.\n";
 }
 
+std::string UsageError(const std::string& error) {
+    return "tarsion: " + error + "\nTry 'tarsion --help' for more information.\n";
+}
+
 std::string ProgramVersion() {
     return std::string("tarsion ") + TARSION_VERSION;
+}
+
+std::string ProgramVersionText() {
+    return ProgramVersion() +
+           "\nCopyright (C) 2026 Tessaric\n"
+           "License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+           "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n";
 }
 
 } // namespace tarsion

@@ -61,6 +61,8 @@ public:
 
     // Started by D-Bus activation.
     bool AutomationRequested() const { return core_.Options().automation; }
+    // Why the start-up failed.
+    const std::string& FailureText() const { return core_.FailureText(); }
 
     CTarsionDoc& Doc();
     CBoardOperations& Ops();

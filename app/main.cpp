@@ -1,10 +1,13 @@
+#include "app/AppSettings.h"
 #include "app/HeadlessServer.h"
 #include "app/MainFrame.h"
 #include "app/ProgramOptions.h"
 #include "app/RunMode.h"
 #include "app/TarsionApp.h"
 #include "app/TerminationSignals.h"
+#include "automation/ActivationRefusal.h"
 #include "base/ProcessSetup.h"
+#include "board/PortBackend.h"
 #include "board/PortDiscovery.h"
 #include "ops/BoardOperations.h"
 
@@ -14,6 +17,7 @@
 #include <algorithm>
 #include <clocale>
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -23,6 +27,37 @@ namespace {
 // Qt adopts the user's locale; numbers in log lines, scripts and files keep the C notation.
 void KeepCNumbers() {
     std::setlocale(LC_NUMERIC, "C");
+}
+
+// A program started by D-Bus activation logs here, not into the bus daemon's output (which may be
+// the output of whoever started the daemon).
+constexpr const char* kActivationLog = "/activation.log";
+constexpr std::size_t kActivationLogLimit = 4 << 20;
+
+// The calls that started an activated program learn why it ends, and what to do about it.
+void TellActivationCallers(const std::string& failure) {
+    tarsion::RefuseWaitingCalls(
+        "Tarsion could not start: " + failure +
+        "\nThe program that D-Bus activation starts uses the Port setting: tarsion --save-port sim chooses "
+        "the virtual board, tarsion --save-port /dev/parportN a parallel port (tarsion --list-ports shows "
+        "them); its log is " +
+        tarsion::UserStateFolder() + kActivationLog);
+}
+
+int SavePort(const std::string& port) {
+    std::string homeError;
+    if (!tarsion::EnsureHomeFolder(homeError)) {
+        std::cerr << "tarsion: " << homeError << '\n';
+        return 1;
+    }
+    std::error_code error;
+    const std::string stored = tarsion::PortFromAnywhere(port, std::filesystem::current_path(error).string());
+    tarsion::CAppSettings settings;
+    settings.SetPort(QString::fromStdString(stored));
+    if (!settings.Sync())
+        return 1;
+    std::cout << "Port=" << stored << " stored in " << settings.FileName().toStdString() << '\n';
+    return 0;
 }
 
 int RunHeadless(int argc, char** argv) {
@@ -37,6 +72,8 @@ int RunHeadless(int argc, char** argv) {
                      [&server] { server.Interrupt(); });
     if (!server.StartUp(QCoreApplication::arguments())) {
         server.ShutDown();
+        if (server.Activated())
+            TellActivationCallers(server.FailureText());
         return server.ExitCode();
     }
     QObject::connect(&termination, &tarsion::CTerminationSignals::terminationRequested, &application,
@@ -57,8 +94,11 @@ int RunWindowed(int argc, char** argv) {
     // Dialogs close at once, the start-up's too; a load stops after the word in hand.
     QObject::connect(&termination, &tarsion::CTerminationSignals::interruptRequested, &app,
                      &tarsion::CTarsionApp::Interrupt);
-    if (!app.StartUp(QApplication::arguments()))
+    if (!app.StartUp(QApplication::arguments())) {
+        if (app.AutomationRequested())
+            TellActivationCallers(app.FailureText());
         return app.ExitCode();
+    }
     tarsion::CMainFrame& window = app.MainWindow();
     QObject::connect(&window, &tarsion::CMainFrame::closed, &application, &QApplication::quit);
     // A signal ends the program as File > Exit does.
@@ -84,11 +124,13 @@ int main(int argc, char** argv) {
         std::cout << tarsion::ProgramUsage();
         return 0;
     case Action::Version:
-        std::cout << tarsion::ProgramVersion() << '\n';
+        std::cout << tarsion::ProgramVersionText();
         return 0;
     case Action::Refuse:
-        std::cerr << "tarsion: " << options.error << '\n' << tarsion::ProgramUsage();
+        std::cerr << tarsion::UsageError(options.error);
         return tarsion::kUsageExitCode;
+    case Action::SavePort:
+        return SavePort(*options.port);
     case Action::ListPorts:
         return tarsion::ListParallelPorts(std::cout, tarsion::PortLockFolder());
     case Action::Run:
@@ -105,6 +147,9 @@ int main(int argc, char** argv) {
         std::cerr << "tarsion: " << error << '\n';
         return 1;
     }
+    if (options.automation && !tarsion::RedirectOutputToFile(tarsion::UserStateFolder() + kActivationLog,
+                                                             kActivationLogLimit, error))
+        std::cerr << "tarsion: " << error << "; the log goes to the bus daemon's output\n";
     if (headless)
         return RunHeadless(argc, argv);
     return RunWindowed(argc, argv);

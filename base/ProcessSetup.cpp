@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sstream>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -15,6 +17,17 @@ namespace {
 std::string Environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
+}
+
+// Makes `folder` and the folders above it that are missing, private to the user.
+bool MakeFolders(const std::string& folder) {
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        const std::string part = folder.substr(0, slash);
+        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        if (slash == std::string::npos)
+            return true;
+    }
 }
 
 // A connection to a local stream socket; `abstractName` uses Linux's abstract namespace.
@@ -89,6 +102,41 @@ bool EnsureHomeFolder(std::string& error) {
         return false;
     }
     ::setenv("HOME", entry->pw_dir, 1);
+    return true;
+}
+
+std::string UserStateFolder() {
+    const std::string state = Environment("XDG_STATE_HOME");
+    if (!state.empty() && state.front() == '/')
+        return state + "/tarsion";
+    return Environment("HOME") + "/.local/state/tarsion";
+}
+
+bool RedirectOutputToFile(const std::string& path, std::size_t limit, std::string& error) {
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) {
+        error = "can't make the folder of " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        static_cast<std::size_t>(status.st_size) >= limit)
+        ::rename(path.c_str(), (path + ".1").c_str());
+    // Non-blocking: a planted FIFO without a reader fails at once instead of blocking the start.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = "can't open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        error = path + " is no regular file";
+        return false;
+    }
+    ::dup2(fd, STDOUT_FILENO);
+    ::dup2(fd, STDERR_FILENO);
+    ::close(fd);
     return true;
 }
 

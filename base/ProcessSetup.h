@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace tarsion {
@@ -13,6 +14,16 @@ void OpenStandardDescriptors();
 // With HOME unset or empty, HOME becomes the home folder of the user database's entry for this
 // user, so that settings never land in "/.config". False, with the reason, when there is none.
 bool EnsureHomeFolder(std::string& error);
+
+// Tarsion's folder in the user's state folder: $XDG_STATE_HOME/tarsion (an absolute one), else
+// ~/.local/state/tarsion.
+std::string UserStateFolder();
+
+// Standard output and error go to the file `path`, appended, its folder made (private) when
+// missing. A file that reached `limit` bytes is first renamed to path + ".1", so two runs' worth
+// is kept; a planted link in its place is not followed. False, with the reason, when the file
+// can't be opened; the descriptors then stay as they were.
+bool RedirectOutputToFile(const std::string& path, std::size_t limit, std::string& error);
 
 // Where parallel-port locks live: /run/lock, shared by every user, when it can be written; else
 // the user's runtime folder; else /tmp.

@@ -59,5 +59,10 @@ struct PortBinding {
 // port at `base`, the base address in use, is opened at once: a port there that can't be opened or
 // claimed fails the binding.
 PortBinding BindPortIo(const std::string& spec, std::uint16_t base = kDefaultPortBase);
+// Whether `spec` names a port backend BindPortIo knows.
+bool NamesPortBackend(const std::string& spec);
+// `spec` as a program started in another folder finds the same board: a virtual board's relative
+// state file is taken against `folder`.
+std::string PortFromAnywhere(const std::string& spec, const std::string& folder);
 
 } // namespace tarsion

@@ -66,6 +66,21 @@ PortBinding BindPacedVirtualBoard(const std::string& stateFile) {
 }
 } // namespace
 
+bool NamesPortBackend(const std::string& spec) {
+    for (const std::string_view withState : {kSimulatedWithState, kPacedWithState})
+        if (spec.starts_with(withState))
+            return spec.size() > withState.size();
+    return spec.empty() || spec == "auto" || spec == "direct" || spec.starts_with('/') ||
+           spec == kSimulated || spec == kPaced;
+}
+
+std::string PortFromAnywhere(const std::string& spec, const std::string& folder) {
+    for (const std::string_view withState : {kSimulatedWithState, kPacedWithState})
+        if (spec.starts_with(withState) && spec.size() > withState.size() && spec[withState.size()] != '/')
+            return std::string(withState) + folder + '/' + spec.substr(withState.size());
+    return spec;
+}
+
 PortBinding BindPortIo(const std::string& spec, std::uint16_t base) {
     if (spec.empty() || spec == "auto")
         return BindPpdev(std::make_unique<LinuxPpdevSystem>(), "", base, std::cerr);

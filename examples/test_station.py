@@ -1,5 +1,6 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 """A test station on the tarsion Python client: sets up the chip's registers in one batch, waits
 for lock, loads the coefficient, constellation and pattern memories and checks each against its
 limit (the most words allowed to differ on read-back), then writes a JUnit XML report.
@@ -7,12 +8,14 @@ limit (the most words allowed to differ on read-back), then writes a JUnit XML r
     test_station.py [--board ID] [--report FILE] [--lock ADDRESS MASK VALUE] [--max-differences N]
 
 The lock defaults wait for the PLL enable bits of LockDetectControl written in the setup, which the
-virtual board holds; on a real board name the register and bits of its lock flag. Exits with 1 when
-a check fails, 2 when Tarsion can't be reached."""
+virtual board holds; on a real board name the register and bits of its lock flag.
+(examples/station/ holds the same checks as a pytest station: pytest --junitxml=FILE.)"""
 
 import argparse
+import datetime
 import os
 import shutil
+import socket
 import sys
 import tempfile
 import time
@@ -27,42 +30,66 @@ SETUP = [(0x0A, 0x20000000), (0x0B, 0x01234567), (0x07, 0x03000000)]
 CONSTELLATION = [0x00, 0x40, 0xC0, 0x7F, 0x81, 0x3C, 0xC3, 0x55]
 
 
+EPILOG = """exit status: 0 when every check passed, 1 when a check failed or ended in an error, 2 when
+Tarsion can't be reached (no program, an unknown board id, no answer, or the program went away)."""
+
+
 class Station:
     def __init__(self, board):
         self.board = board
+        self.started = datetime.datetime.now().astimezone()
+        # (name, seconds, outcome, exception type, text); outcome None, "failure" or "error"
         self.cases = []
+        self.unreachable = False
 
     def check(self, name, step):
-        """Runs one check; its outcome and time go to the report."""
+        """Runs one check; its outcome and time go to the report. A check that finds the board
+        wrong is a failure, one that could not be made (no answer, a program error) an error."""
         start = time.monotonic()
-        failure = None
+        outcome = kind = text = None
         try:
             message = step()
             if message:
-                failure = message
+                outcome, kind, text = "failure", "CheckFailed", message
         except tarsion.OperationFailed as error:
-            failure = str(error)
-        self.cases.append((name, time.monotonic() - start, failure))
-        print(f"{'FAIL' if failure else 'ok  '} {name}{': ' + failure if failure else ''}")
+            outcome, kind, text = "failure", type(error).__name__, str(error)
+        except (tarsion.BoardUnavailable, tarsion.Timeout) as error:
+            outcome, kind, text = "error", type(error).__name__, str(error)
+            self.unreachable = True
+        except Exception as error:  # a fault of the station itself: reported, the other checks go on
+            outcome, kind, text = "error", type(error).__name__, str(error)
+        self.cases.append((name, time.monotonic() - start, outcome, kind, text))
+        print(f"{(outcome or 'ok').upper():8} {name}{': ' + text if text else ''}")
+
+    def count(self, outcome):
+        return sum(1 for case in self.cases if case[2] == outcome)
 
     def report(self, path):
-        failures = sum(1 for _, _, failure in self.cases if failure)
-        suite = ET.Element("testsuite", name="tarsion-station", tests=str(len(self.cases)),
-                           failures=str(failures), errors="0",
-                           time=f"{sum(seconds for _, seconds, _ in self.cases):.3f}")
+        """A JUnit XML report: testsuites, one testsuite with its time stamp and the board's
+        status as properties, a testcase per check with its failure or error."""
+        totals = {"tests": str(len(self.cases)), "failures": str(self.count("failure")),
+                  "errors": str(self.count("error")), "time": f"{sum(case[1] for case in self.cases):.3f}"}
+        suites = ET.Element("testsuites", name="tarsion-station", **totals)
+        suite = ET.SubElement(suites, "testsuite", name="tarsion-station", **totals,
+                              timestamp=self.started.isoformat(timespec="seconds"), hostname=socket.gethostname())
         properties = ET.SubElement(suite, "properties")
-        for key, value in sorted(self.board.status().items()):
+        try:
+            status = self.board.status()
+        except tarsion.Error as error:
+            status = {"status": f"unavailable: {error}"}
+        for key, value in sorted(status.items()):
             ET.SubElement(properties, "property", name=key, value=str(value))
-        for name, seconds, failure in self.cases:
+        for name, seconds, outcome, kind, text in self.cases:
             case = ET.SubElement(suite, "testcase", classname="station", name=name, time=f"{seconds:.3f}")
-            if failure:
-                ET.SubElement(case, "failure", message=failure)
-        ET.ElementTree(suite).write(path, encoding="utf-8", xml_declaration=True)
-        return failures
+            if outcome:
+                element = ET.SubElement(case, outcome, type=kind, message=text.splitlines()[0] if text else "")
+                element.text = text
+        ET.indent(suites)
+        ET.ElementTree(suites).write(path, encoding="utf-8", xml_declaration=True)
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0], epilog=EPILOG)
     parser.add_argument("--board", help="board id (default: the first Tarsion)")
     parser.add_argument("--report", help="default: station-report.xml in the work folder")
     parser.add_argument("--lock", nargs=3, type=lambda text: int(text, 0), metavar=("ADDRESS", "MASK", "VALUE"),
@@ -79,8 +106,8 @@ def main():
 
     try:
         board = tarsion.Board(args.board)
-    except tarsion.TarsionError as error:
-        print(error, file=sys.stderr)
+    except (tarsion.BoardUnavailable, tarsion.Timeout) as error:
+        print(f"test_station.py: Tarsion can't be reached: {error}", file=sys.stderr)
         return 2
     with board:
         station = Station(board)
@@ -124,9 +151,12 @@ def main():
         station.check("coefficients I", coefficients)
         station.check("constellation", constellation)
         station.check("pattern", pattern)
-        failures = station.report(report)
-    print(f"{len(station.cases) - failures} of {len(station.cases)} checks passed; report in {report}")
-    return 1 if failures else 0
+        station.report(report)
+    passed = len(station.cases) - station.count("failure") - station.count("error")
+    print(f"{passed} of {len(station.cases)} checks passed; report in {report}")
+    if station.unreachable:
+        return 2
+    return 1 if passed < len(station.cases) else 0
 
 
 if __name__ == "__main__":

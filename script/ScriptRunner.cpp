@@ -147,7 +147,7 @@ bool CScriptRunner::Evaluate(std::string_view utf8, int firstLine, int& status, 
     if (line == 0)
         line = result.property(QStringLiteral("lineNumber")).toInt();
     error = QStringLiteral("%1:%2: %3").arg(scriptPath_).arg(line).arg(result.toString());
-    status = 1;
+    status = tarsionUnreachable_ ? kUnreachableExitCode : 1;
     return false;
 }
 
@@ -194,6 +194,7 @@ QJSValue CScriptRunner::connectTarsion() {
     QJSValue object = engine_.newQObject(client);
     QString error;
     if (!client->Create(error)) {
+        tarsionUnreachable_ = true;
         engine_.throwError(QStringLiteral("Could not create object named \"Trm90627\": %1").arg(error));
         return {};
     }

@@ -20,9 +20,13 @@ class CScriptRunner final : public QObject {
 public:
     CScriptRunner(QString scriptPath, QStringList arguments, bool hasDisplay);
 
+    // An uncaught error after Tarsion could not be reached (no program, activation failed).
+    static constexpr int kUnreachableExitCode = 2;
+
     // Runs the script's bytes (UTF-8, or UTF-16 with a byte-order mark). Returns the exit status:
-    // 0, the code given to WScript.Quit, or 1 after an uncaught error, which is described (file,
-    // line, message) in `error`, as is a script too large to compile.
+    // 0, the code given to WScript.Quit, or 1 after an uncaught error (kUnreachableExitCode when
+    // Tarsion could not be reached), which is described (file, line, message) in `error`, as is a
+    // script too large to compile.
     int Run(std::string_view script, QString& error);
     // The bus name of the program the script drives (tarsion-script --board).
     void SetService(const QString& service) { service_ = service; }
@@ -45,6 +49,7 @@ private:
     bool hasDisplay_;
     QString service_;
     bool quitRequested_ = false;
+    bool tarsionUnreachable_ = false;
     int quitCode_ = 0;
     QJSEngine engine_;
 };

@@ -1,5 +1,5 @@
-// tarsion-script [--board ID] FILE [ARGUMENTS...]: runs a JavaScript file that drives Tarsion
-// through its automation object.
+// tarsion-script [--batch] [--board ID] FILE [ARGUMENTS...]: runs a JavaScript file that drives
+// Tarsion through its automation object.
 
 #include "base/ProcessSetup.h"
 #include "base/RegularFile.h"
@@ -21,10 +21,13 @@ namespace {
 constexpr int kUsageExitCode = 2;
 
 const char* const kUsage =
-    "Usage: tarsion-script [--board ID] FILE [ARGUMENTS...]\n"
+    "Usage: tarsion-script [--batch] [--board ID] FILE [ARGUMENTS...]\n"
     "Runs the JavaScript FILE against Tarsion's automation object; ARGUMENTS go to the script\n"
-    "(WScript.Arguments). The exit status is the script's (WScript.Quit), 1 after an error.\n"
+    "(WScript.Arguments). The exit status is the script's (WScript.Quit), 1 after an error, 2 when\n"
+    "Tarsion can't be reached.\n"
     "\n"
+    "  --batch      show no message box: errors go to standard error only, Popup texts to\n"
+    "               standard output (also with TARSION_BATCH=1, and without a display)\n"
     "  --board ID   drive the program of board ID (tarsion --board-id ID), bus name\n"
     "               com.tessaric.Tarsion.Board.ID, waiting up to 10 s for it to come up;\n"
     "               without it, the first program (com.tessaric.Tarsion), started when none runs\n"
@@ -34,8 +37,15 @@ const char* const kUsage =
 // The options before FILE; what follows FILE belongs to the script.
 struct Options {
     std::string board;
+    bool batch = false;
     int firstScriptArgument = 0;
 };
+
+int UsageError(const std::string& error) {
+    std::fprintf(stderr, "tarsion-script: %s\nTry 'tarsion-script --help' for more information.\n",
+                 error.c_str());
+    return kUsageExitCode;
+}
 
 // 0 when the script is to run; otherwise the exit status, the text already written.
 int ParseOptions(int argc, char** argv, Options& options) {
@@ -56,6 +66,10 @@ int ParseOptions(int argc, char** argv, Options& options) {
             std::printf("tarsion-script %s\n", TARSION_VERSION);
             return -1;
         }
+        if (argument == "--batch") {
+            options.batch = true;
+            continue;
+        }
         const bool board = argument == "--board" && i + 1 < argc;
         const std::string_view value = board                              ? std::string_view(argv[i + 1])
                                        : argument.starts_with("--board=") ? argument.substr(8)
@@ -65,17 +79,22 @@ int ParseOptions(int argc, char** argv, Options& options) {
             i += board ? 1 : 0;
             continue;
         }
-        std::fprintf(stderr, "tarsion-script: %s %.*s\n%s",
-                     argument.starts_with("--board") ? "no board id given with" : "unknown option",
-                     static_cast<int>(argument.size()), argument.data(), kUsage);
-        return kUsageExitCode;
+        if (!argument.starts_with("--board"))
+            return UsageError("unknown option " + std::string(argument));
+        if (value.empty())
+            return UsageError("no board id given with " + std::string(argument));
+        return UsageError("\"" + std::string(value) +
+                          "\" is no board id: use letters, digits, _ and - (no digit or - first)");
     }
-    if (i >= argc) {
-        std::fprintf(stderr, "tarsion-script: no script named\n%s", kUsage);
-        return kUsageExitCode;
-    }
+    if (i >= argc)
+        return UsageError("no script named");
     options.firstScriptArgument = i;
     return 0;
+}
+
+// A batch run (CI, a test rig) never waits for a click.
+bool BatchRequested(const Options& options) {
+    return options.batch || qEnvironmentVariable("TARSION_BATCH") == QLatin1String("1");
 }
 
 // Without a display (or on the offscreen platform) no window may be opened, not even to report.
@@ -110,7 +129,8 @@ int main(int argc, char** argv) {
     }
     // Qt takes only what precedes the script: a script's own "-style" argument stays the script's.
     int qtArgc = options.firstScriptArgument;
-    const bool hasDisplay = HasDisplay();
+    // Message boxes need a display and a run that may wait for someone to answer them.
+    const bool hasDisplay = HasDisplay() && !BatchRequested(options);
     std::unique_ptr<QCoreApplication> app;
     if (hasDisplay)
         app = std::make_unique<QApplication>(qtArgc, argv);

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # D-Bus activation and the README's headless example from a fresh account, with only what the
 # package installed: no per-user activation file, no settings but the board's Port.
 # Usage: tools/check-activation.sh   (after the package is installed)
@@ -36,8 +38,9 @@ output="$(dbus-run-session -- sh -c '
     kill "$program"
     while kill -0 "$program" 2>/dev/null; do sleep 0.1; done
 ')" || fail "activation from a fresh account: $output"
-# The activated program logs to the bus daemon's standard output too: look for the script's line.
 grep -qx 305419896 <<<"$output" || fail "the activated program read back $output"
+grep -q "^tarsion 1" "$HOME/.local/state/tarsion/activation.log" || fail "the activated program left no log in the state folder"
+! grep -q "^Poke 0a" <<<"$output" || fail "the activated program's log reached the script's output"
 grep -qx 'chip 0a 12345678' activated.txt || fail "the activated program did not keep its board"
 [ ! -e "$HOME/.local/share/dbus-1/services/com.tessaric.Tarsion.service" ] ||
     fail "the installed program wrote a per-user activation file"

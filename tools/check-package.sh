@@ -7,6 +7,8 @@
 # Usage: tools/check-package.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=source-date.sh
+source tools/source-date.sh
 build="${1:-build}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -27,6 +29,8 @@ for file in ./usr/bin/tarsion ./usr/bin/tarsion-script ./usr/share/applications/
     ./usr/share/doc/tarsion/index.html ./usr/share/doc/tarsion/copyright ./usr/share/doc/tarsion/changelog.Debian.gz \
     ./usr/share/dbus-1/interfaces/com.tessaric.Trm90627.xml ./usr/share/man/man1/tarsion.1.gz \
     ./usr/share/dbus-1/interfaces/com.tessaric.Tarsion.Board1.xml ./usr/lib/python3/dist-packages/tarsion/__init__.py \
+    ./usr/lib/python3/dist-packages/tarsion/py.typed ./usr/lib/python3/dist-packages/tarsion-1.06.dist-info/METADATA \
+    ./usr/lib/systemd/user/tarsion@.service ./usr/share/doc/tarsion/README.Debian \
     ./usr/share/dbus-1/interfaces/com.tessaric.Tarsion.Registers1.xml \
     ./usr/share/man/man1/tarsion-script.1.gz ./usr/share/tarsion/examples/run-all.sh \
     ./usr/lib/modules-load.d/tarsion.conf; do
@@ -49,3 +53,16 @@ grep -qx "ppdev" /usr/lib/modules-load.d/tarsion.conf || { echo "FAIL: ppdev is 
 /usr/share/tarsion/examples/run-all.sh
 echo "== the installed package runs scripts headless"
 tools/check-activation.sh
+tools/check-unit.sh /usr/lib/systemd/user/tarsion@.service
+
+# The installed module answers for its version; its byte code, compiled at install and made by
+# every import, goes with the package.
+[ "$(/usr/bin/python3 -c 'import importlib.metadata, tarsion; print(tarsion.__version__, importlib.metadata.version("tarsion"))')" \
+    = "$(dpkg-deb --field "$deb" Version | cut -d- -f1) $(dpkg-deb --field "$deb" Version | cut -d- -f1)" ] ||
+    { echo "FAIL: the installed tarsion module does not know its version" >&2; exit 1; }
+ls -d /usr/lib/python3/dist-packages/tarsion/__pycache__ >/dev/null ||
+    { echo "FAIL: no byte code was compiled at install" >&2; exit 1; }
+DEBIAN_FRONTEND=noninteractive $sudo apt-get purge -y -qq tarsion
+left="$(find /usr/lib/python3/dist-packages /usr/share -maxdepth 1 -name 'tarsion*')"
+[ -z "$left" ] || { echo "FAIL: purging the package left $left" >&2; exit 1; }
+echo "== purging the package leaves nothing behind"

@@ -10,7 +10,8 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     dbus dbus-x11 xvfb xauth fontconfig fonts-dejavu-core
     clang libclang-rt-14-dev
-    dpkg-dev file python3-dbus python3-numpy libglib2.0-bin lintian appstream
+    dpkg-dev file python3-dbus python3-numpy python3-pytest libglib2.0-bin lintian appstream
+    reuse systemd
 )
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then

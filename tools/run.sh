@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
     echo "tools/run.sh opens a window and needs a display (DISPLAY or WAYLAND_DISPLAY is unset)." >&2
     echo "Use xvfb-run -a tools/run.sh for a virtual display, or build/bin/tarsion --headless." >&2
-    exit 1
+    exit 2
 fi
 cmake -S . -B build -G Ninja -DTARSION_BENCH=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target tarsion tarsion-script

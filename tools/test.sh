@@ -7,6 +7,8 @@
 # Usage: tools/test.sh [--sanitize] [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=source-date.sh
+source tools/source-date.sh
 sanitize=OFF
 if [ "${1:-}" = "--sanitize" ]; then
     sanitize=ON

@@ -15,7 +15,7 @@ calls="${3:-5000}"
 # shellcheck source=session.sh
 . "$here/session.sh"
 export QT_QPA_PLATFORM=offscreen
-export PYTHONPATH="$here/../../python${PYTHONPATH:+:$PYTHONPATH}"
+export PYTHONPATH="$build/python${PYTHONPATH:+:$PYTHONPATH}"
 
 serve() {
     local port="$1"

@@ -4,14 +4,20 @@
 #include "app/RunMode.h"
 #include "base/ProcessSetup.h"
 #include "board/BoardLock.h"
+#include "board/PortBackend.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <pwd.h>
+#include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarsion {
@@ -45,17 +51,77 @@ TEST(ProgramOptions, TakesOwnAndQtOptionsAndRefusesTheRest) {
         {{"--board-id", "-x"}, Action::Refuse, "", "", 0},
         {{"--board-id", "a.b"}, Action::Refuse, "", "", 0},
         {{"--board-id", std::string(65, 'a')}, Action::Refuse, "", "", 0},
+        {{"--save-port", "sim:x.txt"}, Action::SavePort, "sim:x.txt", "", 0},
+        {{"--save-port=/dev/parport0"}, Action::SavePort, "/dev/parport0", "", 0},
+        {{"--save-port", "sim-paced"}, Action::SavePort, "sim-paced", "", 0},
+        {{"--save-port", "bogus"}, Action::Refuse, "", "", 0},
+        {{"--save-port", "sim:"}, Action::Refuse, "", "", 0},
+        {{"--save-port="}, Action::Refuse, "", "", 0},
     };
     for (const OptionCase& c : cases) {
         const ProgramOptions options = ParseProgramOptions(c.arguments);
         const std::string label = c.arguments.empty() ? "(none)" : c.arguments.front();
         EXPECT_EQ(options.action, c.action) << label << ": " << options.error;
-        if (c.action != Action::Run)
+        if (c.action != Action::Run && c.action != Action::SavePort)
             continue;
         EXPECT_EQ(options.port.value_or(""), c.port) << label;
         EXPECT_EQ(options.boardId, c.boardId) << label;
         EXPECT_EQ(options.files.size(), c.files) << label;
     }
+}
+
+// Sends this process's output to `path` and writes `text` there, then puts standard output and
+// error back: 0, or 3 when the output could not be sent there.
+int WriteThroughRedirect(const std::string& path, const char* text) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int out = ::dup(STDOUT_FILENO);
+    const int err = ::dup(STDERR_FILENO);
+    std::string error;
+    int status = 3;
+    if (RedirectOutputToFile(path, 16, error))
+        status = ::write(STDOUT_FILENO, text, std::strlen(text)) > 0 ? 0 : 1;
+    ::dup2(out, STDOUT_FILENO);
+    ::dup2(err, STDERR_FILENO);
+    ::close(out);
+    ::close(err);
+    return status;
+}
+
+std::string Contents(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// An activated program's log: its folders made, two runs kept, a planted link or FIFO refused.
+TEST(ProcessSetup, OutputToAFileKeepsTwoRunsAndFollowsNoLink) {
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    const std::string log = folder + "/state/tarsion/activation.log";
+    EXPECT_EQ(WriteThroughRedirect(log, "the first run's log\n"), 0);
+    EXPECT_EQ(WriteThroughRedirect(log, "second\n"), 0); // the first reached the limit
+    EXPECT_EQ(WriteThroughRedirect(log, "third\n"), 0);
+    EXPECT_EQ(Contents(log + ".1"), "the first run's log\n");
+    EXPECT_EQ(Contents(log), "second\nthird\n");
+
+    std::filesystem::remove(log);
+    std::filesystem::create_symlink(folder + "/victim", log);
+    EXPECT_EQ(WriteThroughRedirect(log, "x"), 3);
+    EXPECT_FALSE(std::filesystem::exists(folder + "/victim"));
+    std::filesystem::remove(log);
+    ASSERT_EQ(::mkfifo(log.c_str(), 0600), 0);
+    EXPECT_EQ(WriteThroughRedirect(log, "x"), 3); // at once: nobody reads the FIFO
+}
+
+// A stored port names the same board for a program started in another folder.
+TEST(ProgramOptions, SavedPortsFindTheSameBoardFromAnywhere) {
+    EXPECT_EQ(PortFromAnywhere("sim:b.txt", "/w"), "sim:/w/b.txt");
+    EXPECT_EQ(PortFromAnywhere("sim-paced:d/b.txt", "/w"), "sim-paced:/w/d/b.txt");
+    EXPECT_EQ(PortFromAnywhere("sim:/abs/b.txt", "/w"), "sim:/abs/b.txt");
+    for (const char* unchanged : {"sim", "sim-paced", "auto", "direct", "/dev/parport0", ""})
+        EXPECT_EQ(PortFromAnywhere(unchanged, "/w"), unchanged);
 }
 
 struct IdentityCase {

@@ -20,7 +20,7 @@ dbus-run-session -- bash -c '
 service="$XDG_DATA_HOME/dbus-1/services/com.tessaric.Tarsion.service"
 [ -f "$service" ] || fail "no activation file at $service"
 expected="$(printf '[D-BUS Service]\nName=com.tessaric.Tarsion\nExec=%s --automation\n# tarsion %s' \
-    "$(readlink -f "$tarsion")" "$("$tarsion" --version | cut -d' ' -f2)")"
+    "$(readlink -f "$tarsion")" "$("$tarsion" --version | head -n 1 | cut -d' ' -f2)")"
 [ "$(cat "$service")" = "$expected" ] || fail "activation file reads: $(cat "$service")"
 
 # 2. A script with no program running starts one and drives its board.
@@ -40,3 +40,44 @@ output="$(dbus-run-session -- bash -c '
 ' second "$script_host" "$work/activate.js")" || fail "script run failed: $output"
 [ "$output" = "305419896 90" ] || fail "script printed: $output"
 echo "activation works: $output"
+
+# 3. A run's --port is that run's: a headless test fixture leaves the Port setting alone, and
+# tarsion --save-port stores the port activation uses (a relative state file made absolute).
+settings="$XDG_CONFIG_HOME/Tessaric/Tarsion.conf"
+mkdir -p "$(dirname "$settings")"
+printf '[Settings]\nPort=sim:%s\n' "$work/kept.txt" >"$settings"
+dbus-run-session -- bash -c '
+    "$1" --headless --port "sim:$2/scratch.txt" >/dev/null 2>&1 & program=$!
+    wait_for_owner
+    kill "$program"
+    wait "$program"
+' third "$tarsion" "$work" || fail "headless run on a scratch board"
+grep -qx "Port=sim:$work/kept.txt" "$settings" || fail "a headless --port rewrote the settings: $(cat "$settings")"
+(cd "$work" && "$tarsion" --save-port sim:saved.txt >/dev/null) || fail "--save-port failed"
+grep -qx "Port=sim:$work/saved.txt" "$settings" || fail "--save-port stored: $(cat "$settings")"
+echo "--port is for its run, --save-port stores the Port setting"
+
+# 4. Activation that can't start: the script gets the program's reason and remedy and exits 2; the
+# program's log is in the user's state folder, not in the script's output. No display: the
+# activated program runs headless, as on a rack PC.
+unset TARSION_PORT QT_QPA_PLATFORM
+printf 'var Tarsion = WScript.CreateObject("Trm90627");\nWScript.Echo(Tarsion.Peek(10));\n' >"$work/one.js"
+activate() {  # expected text in the error, then the Port setting
+    rm -rf "$XDG_STATE_HOME"
+    "$tarsion" --save-port "$2" >/dev/null
+    status=0
+    dbus-run-session -- "$script_host" "$work/one.js" >"$work/one.out" 2>"$work/one.err" || status=$?
+    [ "$status" = 2 ] || fail "activation on $2: status $status: $(cat "$work/one.out" "$work/one.err")"
+    grep -q "Could not create object named \"Trm90627\": Tarsion could not start: .*$1" "$work/one.err" &&
+        grep -q "tarsion --save-port sim chooses the virtual board" "$work/one.err" ||
+        fail "activation on $2 said: $(cat "$work/one.err")"
+    grep -q "^tarsion 1\|Couldn't Initiate the Driver" "$XDG_STATE_HOME/tarsion/activation.log" ||
+        fail "activation on $2: no log in the state folder"
+    ! grep -q "^tarsion: " "$work/one.out" || fail "activation on $2: the program's log reached the script's output"
+}
+activate "/dev/parport-none" /dev/parport-none
+echo "activation on a port that can't be opened reports the cause"
+if "$tarsion" --list-ports | grep -q "^No parallel port found"; then
+    activate "no parallel port found" auto
+    echo "activation on a PC without a parallel port reports the cause"
+fi

@@ -7,7 +7,7 @@
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 # The bus daemon hands its own environment to the programs it starts.
-export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config"
+export HOME="$work/home" XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state"
 mkdir -p "$HOME"
 unset DBUS_SESSION_BUS_ADDRESS
 

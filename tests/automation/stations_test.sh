@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# SPDX-FileCopyrightText: 2026 Tessaric
 # Several boards on one bus, as a test station runs them: two headless programs on two virtual
 # boards, each driven through its own board name; a third on a board already held is refused and
 # names the holder. Then a server whose bus goes away ends as File > Exit does, one started with
