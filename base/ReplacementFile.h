@@ -22,6 +22,8 @@ public:
     CReplacementFile& operator=(const CReplacementFile&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
+    // The new file, open until Commit: for a lock that is to move on with it.
+    int Descriptor() const { return fd_; }
     // Writes `text`, closes the file and puts it in place of the target.
     bool Commit(std::string_view text);
     // Why opening or committing failed.

@@ -19,6 +19,7 @@
 // The file is replaced as a whole (a new file renamed over it), so a crash never leaves half of it.
 #include "base/RegularFile.h"
 #include "base/ReplacementFile.h"
+#include "board/BoardLock.h"
 #include "board/VirtualBoard.h"
 
 #include <algorithm>
@@ -286,7 +287,14 @@ bool VirtualBoard::SaveState(const std::string& path, std::string& error) const 
         std::filesystem::create_directories(folder, ec);
     // A link is written through: the state lands where the user keeps it.
     CReplacementFile file(path, CReplacementFile::Links::WriteThrough);
-    if (!file.Commit(StateText())) {
+    if (lock_ && file.IsOpen() && !lock_->LockReplacement(file.Descriptor())) {
+        error = "cannot save the virtual board's state to " + path + ": the new file can't be locked";
+        return false;
+    }
+    const bool replaced = file.Commit(StateText());
+    if (lock_)
+        lock_->ReplacementEnded(replaced);
+    if (!replaced) {
         error = "cannot save the virtual board's state to " + path + ": " + file.Error();
         return false;
     }
