@@ -18,7 +18,7 @@ CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& pr
 bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure) {
     double clockPin = doc_.Shadow().ClockPin();
     for (const QString& refused : settings.LoadSteps(doc_.steps, clockPin))
-        ops_.Log("Setting " + refused.toStdString() + " is not a finite number: the default is used", 0);
+        ops_.Log("Setting " + refused.toStdString() + ": the default is used", 0);
     doc_.Shadow().SetClockPin(clockPin);
     doc_.ResetLoadSettings();
     link_.SetBaseAddress(settings.BaseAddress());

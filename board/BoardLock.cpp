@@ -161,8 +161,8 @@ void CreateFolderOf(const std::string& path) {
         std::filesystem::create_directories(folder, ignored);
 }
 
-std::string CannotUse(const char* what, const std::string& path, int fd) {
-    return std::string("can't use the ") + what + " " + path + ": " +
+std::string CannotUse(const std::string& path, int fd) {
+    return "can't use the lock file " + path + ": " +
            (fd == -EINVAL ? std::string("it is no regular file") : std::strerror(-fd));
 }
 
@@ -218,7 +218,7 @@ std::unique_ptr<CBoardLock> CBoardLock::Take(const std::string& path, const Boar
     CreateFolderOf(path);
     const int fd = OpenLockFile(path, true);
     if (fd < 0) {
-        error = CannotUse("lock file", path, fd);
+        error = CannotUse(path, fd);
         return nullptr;
     }
     std::unique_ptr<CBoardLock> lock(new CBoardLock(fd));
@@ -232,17 +232,17 @@ std::unique_ptr<CBoardLock> CBoardLock::TakeFile(const std::string& statePath, c
     CreateFolderOf(statePath);
     const int card = OpenLockFile(path, true);
     if (card < 0) {
-        error = CannotUse("lock file", path, card);
+        error = CannotUse(path, card);
         return nullptr;
     }
     std::unique_ptr<CBoardLock> lock(new CBoardLock(card));
+    // No board can live in what is no regular file: the lock file alone keeps others off while the
+    // binding says what is wrong with it.
     const int state = OpenStateFile(statePath);
-    if (state < 0) {
-        error = CannotUse("state file", statePath, state);
-        return nullptr;
-    }
-    lock->first_ = lock->current_ = state;
-    if (!LockExclusively(state, card, statePath, error) || !WriteHolder(card, self, path, error))
+    const int locked = state >= 0 ? state : card;
+    if (state >= 0)
+        lock->first_ = lock->current_ = state;
+    if (!LockExclusively(locked, card, statePath, error) || !WriteHolder(card, self, path, error))
         return nullptr;
     return lock;
 }
@@ -291,6 +291,21 @@ bool IsValidBoardId(std::string_view id) {
             return false;
     }
     return true;
+}
+
+std::string QuotedBoardId(std::string_view text) {
+    std::string quoted = "\"";
+    for (const char c : text.substr(0, kBoardIdLimit)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7f || c == '"' || c == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%.2x", byte);
+            quoted += escaped;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + (text.size() > kBoardIdLimit ? "...\"" : "\"");
 }
 
 BoardIdentity IdentifyBoard(const std::string& spec, std::uint16_t base, const std::string& lockFolder,

@@ -68,6 +68,10 @@ struct BoardIdentity {
 // with a digit or '-', at most 64 characters.
 inline constexpr std::size_t kBoardIdLimit = 64;
 bool IsValidBoardId(std::string_view id);
+// A text given as a board id, for a message that refuses it: in double quotes, at most the first
+// kBoardIdLimit bytes, each byte outside printable ASCII, quote and backslash as \xNN, and "..."
+// after a text that went on.
+std::string QuotedBoardId(std::string_view text);
 
 // The board a port value (as TARSION_PORT takes it) names at `base`: "sim:FILE" is locked beside
 // FILE and called "sim-" and FILE's stem; a parallel port is locked in `lockFolder` by its device

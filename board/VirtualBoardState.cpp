@@ -226,14 +226,8 @@ bool VirtualBoard::LoadState(const std::string& path, std::string& error) {
     if (!std::filesystem::exists(path, ec))
         return true;
     std::string text;
-    switch (ReadRegularFile(path, kStateFileLimit, text)) {
-    case FileRead::Ok:
-        break;
-    case FileRead::CannotOpen:
-        error = "cannot open the file, or it is no regular file";
-        return false;
-    case FileRead::TooLarge:
-        error = "the file is larger than a board's state can be";
+    if (const FileRead read = ReadRegularFile(path, kStateFileLimit, text); read != FileRead::Ok) {
+        error = "cannot read the file: " + WhyNotRead(path, read, kStateFileLimit);
         return false;
     }
     return LoadStateText(text, error);

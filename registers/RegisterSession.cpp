@@ -2,6 +2,7 @@
 
 #include "base/RegularFile.h"
 #include "base/ReplacementFile.h"
+#include "base/TextHelpers.h"
 #include "ops/BoardOperations.h"
 #include "ops/PrivateBoard.h"
 #include "ops/ScriptReplay.h"
@@ -31,7 +32,12 @@ CRegisterSession* CRegisterSession::Of(const CBoardOperations& ops) {
     return found == Sessions().end() ? nullptr : found->second;
 }
 
-std::string CRegisterSession::TakeSnapshot(std::string name) {
+std::string CRegisterSession::TakeSnapshot(std::string name, std::string& error) {
+    if (!SnapshotNameFits(name)) {
+        error = FormatText("the snapshot name is longer than %zu characters as a snapshot file writes it",
+                           kLongestSnapshotName);
+        return {};
+    }
     return Add(CRegisterSnapshot::Take(ops_.Doc(), std::move(name)));
 }
 
@@ -50,10 +56,9 @@ std::string CRegisterSession::Add(CRegisterSnapshot snapshot) {
 
 std::string CRegisterSession::Open(const std::string& path, std::string& error) {
     std::string text;
-    if (!UsableFileName(path) ||
-        ReadRegularFile(path, std::max(kLargestSnapshotText, CScriptReplay::kLargestScript), text) !=
-            FileRead::Ok) {
-        error = "Could not read " + path;
+    const std::size_t limit = std::max(kLargestSnapshotText, CScriptReplay::kLargestScript);
+    if (const FileRead read = ReadRegularFile(path, limit, text); read != FileRead::Ok) {
+        error = "Could not read " + path + ": " + WhyNotRead(path, read, limit);
         return {};
     }
     const std::string base = path.substr(path.find_last_of('/') + 1);
@@ -92,8 +97,13 @@ bool CRegisterSession::Save(const std::string& id, const std::string& path, std:
         error = "Could not write " + path;
         return false;
     }
+    const std::string text = SnapshotText(snapshot);
+    if (const SnapshotReading reading = ReadSnapshotText(text); !reading.snapshot) {
+        error = "Could not write " + path + ": the snapshot would not read back (" + reading.error + ")";
+        return false;
+    }
     CReplacementFile file(path);
-    if (!file.IsOpen() || !file.Commit(SnapshotText(snapshot))) {
+    if (!file.IsOpen() || !file.Commit(text)) {
         error = "Could not write " + path + ": " + file.Error();
         return false;
     }
@@ -101,6 +111,8 @@ bool CRegisterSession::Save(const std::string& id, const std::string& path, std:
 }
 
 bool CRegisterSession::Rename(const std::string& id, std::string name) {
+    if (!SnapshotNameFits(name))
+        return false;
     for (Entry& entry : snapshots_) {
         if (entry.id == id) {
             entry.snapshot.name = std::move(name);

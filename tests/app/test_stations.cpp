@@ -71,6 +71,39 @@ TEST(ProgramOptions, TakesOwnAndQtOptionsAndRefusesTheRest) {
     }
 }
 
+// A refused board id is shown as far as an id goes, escaped, so a hostile argument can neither
+// flood the message nor reach the terminal as control codes.
+TEST(ProgramOptions, ARefusedBoardIdIsShownBoundedAndEscaped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\x1b[2J\n\"b\\", "\"a\\x1b[2J\\x0a\\x22b\\x5c\""},
+        {std::string(kBoardIdLimit, 'a') + "!", "\"" + std::string(kBoardIdLimit, 'a') + "...\""},
+        {std::string(100000, 'a') + "\x1b", "\"" + std::string(kBoardIdLimit, 'a') + "...\""},
+        {"caf\xc3\xa9", "\"caf\\xc3\\xa9\""},
+    };
+    for (const auto& [id, shown] : cases) {
+        const ProgramOptions options = ParseProgramOptions({"--board-id", id});
+        EXPECT_EQ(options.action, Action::Refuse);
+        EXPECT_EQ(options.error.rfind("--board-id " + shown + " is no board id", 0), 0u) << options.error;
+        EXPECT_LT(options.error.size(), 400u);
+    }
+}
+
+// An activated program started in / works in its state folder; one started elsewhere stays.
+TEST(ProcessSetup, OnlyAProgramStartedInTheRootFolderMovesToItsStateFolder) {
+    QTemporaryDir dir;
+    const std::filesystem::path before = std::filesystem::current_path();
+    const std::string state = dir.path().toStdString() + "/state/tarsion";
+    std::string error;
+    std::filesystem::current_path(dir.path().toStdString());
+    EXPECT_TRUE(LeaveRootFolder(state, error)) << error;
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(dir.path().toStdString()));
+    EXPECT_FALSE(std::filesystem::exists(state));
+    std::filesystem::current_path("/");
+    EXPECT_TRUE(LeaveRootFolder(state, error)) << error;
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(state));
+    std::filesystem::current_path(before);
+}
+
 // Sends this process's output to `path` and writes `text` there, then puts standard output and
 // error back: 0, or 3 when the output could not be sent there.
 int WriteThroughRedirect(const std::string& path, const char* text) {

@@ -1,11 +1,13 @@
 #include "LoaderRig.h"
 #include "ops/PrivateBoard.h"
 #include "ops/ScriptReplay.h"
+#include "registers/RegisterSession.h"
 #include "registers/RegisterSnapshot.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace tarsion::test {
 namespace {
@@ -89,6 +91,7 @@ TEST_F(Snapshots, MalformedFilesAreRefusedWithTheLine) {
         {replaced("bridge 08 00", "bridge 07 00"), "bad CPLD register line"},
         {replaced("pld 0c ", "pld 0b "), "repeated register"},
         {replaced("clockpin 80000000", "clockpin nan"), "bad clock pin frequency"},
+        {replaced("clockpin 80000000", "clockpin 1e308"), "bad clock pin frequency"},
         {replaced("constellation Unknown", "constellation Unk\\q"), "bad constellation file name"},
         {replaced("pattern 1 2", "pattern x 2"), "bad pattern settings"},
         {replaced("coefficient I", "coefficient X"), "bad coefficient channel"},
@@ -100,6 +103,114 @@ TEST_F(Snapshots, MalformedFilesAreRefusedWithTheLine) {
         EXPECT_FALSE(reading.snapshot) << c.error;
         EXPECT_NE(reading.error.find(c.error), std::string::npos) << reading.error << " / " << c.error;
     }
+}
+
+// A name is refused where it is given when the file could not keep it: the reader's limit counts
+// the escapes (a control character is written as four), one character over is refused.
+TEST(SnapshotLimits, NamesOverTheReadersLimitAreRefusedAndEverySavedFileReopens) {
+    LoaderRig rig;
+    CRegisterSession session(rig.ops);
+    std::string error;
+    struct Case {
+        std::string name;
+        bool fits;
+    };
+    const Case cases[] = {
+        {std::string(kLongestSnapshotName, 'n'), true},
+        {std::string(kLongestSnapshotName + 1, 'n'), false},
+        {std::string(kLongestSnapshotName / 4, '\x01'), true},
+        {std::string(kLongestSnapshotName / 4, '\x01') + "n", false},
+        {std::string(kLongestSnapshotName / 2, '\\'), true},
+    };
+    for (const Case& c : cases) {
+        error.clear();
+        const std::string id = session.TakeSnapshot(c.name, error);
+        EXPECT_EQ(!id.empty(), c.fits) << c.name.size();
+        EXPECT_EQ(error.find("longer than 1024 characters") != std::string::npos, !c.fits) << error;
+    }
+    const std::string kept = session.Snapshots().front().id;
+    EXPECT_FALSE(session.Rename(kept, std::string(kLongestSnapshotName + 1, 'n')));
+    EXPECT_EQ(session.Snapshots().front().snapshot.name.size(), kLongestSnapshotName);
+
+    // The longest name beside four file names of the longest a system opens, all escaped.
+    const std::string longFile = "/" + std::string(4094, '\x02');
+    rig.doc.coefficientI.fileName = rig.doc.coefficientQ.fileName = longFile;
+    rig.doc.constellationFile = rig.doc.pattern.fileName = longFile;
+    const std::string id = session.TakeSnapshot(std::string(kLongestSnapshotName / 4, '\x01'), error);
+    ASSERT_FALSE(id.empty()) << error;
+    const std::string path = (rig.dir / "longest.txt").string();
+    ASSERT_TRUE(session.Save(id, path, error)) << error;
+    const std::string reopened = session.Open(path, error);
+    ASSERT_FALSE(reopened.empty()) << error;
+    CRegisterSnapshot saved;
+    CRegisterSnapshot read;
+    ASSERT_TRUE(session.Find(id, saved) && session.Find(reopened, read));
+    EXPECT_TRUE(read.SameSettingsAs(saved));
+    EXPECT_EQ(read.name, saved.name);
+
+    // The reader refuses what TakeSnapshot refuses.
+    CRegisterSnapshot tooLong = saved;
+    tooLong.name = std::string(kLongestSnapshotName + 1, 'n');
+    const SnapshotReading reading = ReadSnapshotText(SnapshotText(tooLong));
+    EXPECT_FALSE(reading.snapshot);
+    EXPECT_NE(reading.error.find("line 2: the text is longer than 1024 characters"), std::string::npos)
+        << reading.error;
+}
+
+// What can't be opened as a snapshot or configuration says why.
+TEST(SnapshotFiles, WhatCanNotBeReadSaysWhy) {
+    LoaderRig rig;
+    CRegisterSession session(rig.ops);
+    const std::string fifo = (rig.dir / "board.fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string large = rig.WriteFile("large.js", std::string(CScriptReplay::kLargestScript + 1, '\n'));
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, ": it is a FIFO"},
+        {"/dev/null", ": it is a device"},
+        {rig.dir.string(), ": it is a folder"},
+        {large, ": it is larger than the limit of 1 MB"},
+        {(rig.dir / "missing.txt").string(), ": No such file or directory"},
+    };
+    for (const auto& [path, why] : cases) {
+        std::string error;
+        EXPECT_TRUE(session.Open(path, error).empty()) << path;
+        EXPECT_EQ(error, "Could not read " + path + why);
+    }
+    // At the limit a file is read: blank lines are a configuration that calls nothing.
+    std::string error;
+    EXPECT_FALSE(
+        session.Open(rig.WriteFile("limit.js", std::string(CScriptReplay::kLargestScript, '\n')), error)
+            .empty())
+        << error;
+}
+
+// A file saved over keeps its permission bits, whichever writer replaces it; a new file gets the
+// usual 0666 less the umask.
+TEST(SnapshotLimits, SavingOverAFileKeepsItsPermissionBits) {
+    LoaderRig rig;
+    CRegisterSession session(rig.ops);
+    std::string error;
+    const std::string id = session.TakeSnapshot("kept", error);
+    const auto mode = [](const std::string& path) {
+        struct stat info {};
+        return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0u;
+    };
+    const mode_t mask = ::umask(022);
+    for (const mode_t bits : {0600u, 0640u, 0755u}) {
+        const std::string snapshot = rig.WriteFile("snapshot.txt", "old");
+        const std::string configuration = rig.WriteFile("configuration.js", "old");
+        ASSERT_EQ(::chmod(snapshot.c_str(), bits), 0);
+        ASSERT_EQ(::chmod(configuration.c_str(), bits), 0);
+        ASSERT_TRUE(session.Save(id, snapshot, error)) << error;
+        ASSERT_TRUE(rig.ops.SaveSettings(configuration));
+        EXPECT_EQ(mode(snapshot), bits);
+        EXPECT_EQ(mode(configuration), bits);
+        EXPECT_EQ(ReadWholeFile(configuration).find("old"), std::string::npos);
+    }
+    const std::string fresh = (rig.dir / "fresh.txt").string();
+    ASSERT_TRUE(session.Save(id, fresh, error)) << error;
+    EXPECT_EQ(mode(fresh), 0644u);
+    ::umask(mask);
 }
 
 // What every recording and configuration begins with: the script's automation object.
