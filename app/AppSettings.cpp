@@ -18,6 +18,7 @@ namespace tarsion {
 namespace {
 const QString kSection = QStringLiteral("Settings/");
 const QString kRecentSection = QStringLiteral("Recent File List/");
+const QString kFoldersSection = QStringLiteral("Folders");
 const QString kEmpty = QStringLiteral("EMPTY");
 
 struct StepEntry {
@@ -166,6 +167,24 @@ void CAppSettings::SaveRecentFiles(const QStringList& files) {
         else
             settings_.remove(key);
     }
+}
+
+std::map<std::string, std::string> CAppSettings::LastFolders() {
+    std::map<std::string, std::string> folders;
+    settings_.beginGroup(kFoldersSection);
+    for (const QString& kind : settings_.childKeys()) {
+        const QString folder = settings_.value(kind).toString();
+        if (!folder.isEmpty())
+            folders[kind.toStdString()] = folder.toStdString();
+    }
+    settings_.endGroup();
+    return folders;
+}
+
+void CAppSettings::SaveLastFolders(const std::map<std::string, std::string>& folders) {
+    for (const auto& [kind, folder] : folders)
+        settings_.setValue(kFoldersSection + QStringLiteral("/") + QString::fromStdString(kind),
+                           QString::fromStdString(folder));
 }
 
 QString CAppSettings::FormatStep(double value) {

@@ -8,8 +8,10 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace tarsion {
 
@@ -42,6 +44,9 @@ public:
 
     QStringList RecentFiles();
     void SaveRecentFiles(const QStringList& files);
+    // The last folder of each kind of file dialog (section "Folders").
+    std::map<std::string, std::string> LastFolders();
+    void SaveLastFolders(const std::map<std::string, std::string>& folders);
 
     // Writes the settings to disk; a failure is said on standard error (false).
     bool Sync();

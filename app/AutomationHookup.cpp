@@ -9,7 +9,7 @@
 namespace tarsion {
 
 CAutomationHookup::CAutomationHookup(CTarsionApp& app)
-    : dialogs_(&app.MainWindow()), commands_(app.Doc(), dialogs_),
+    : dialogs_(&app.MainWindow(), app.Doc().lastFolders), commands_(app.Doc(), dialogs_),
       server_(StartAutomation(app.Ops(), [&app] { app.NewDocument(); })) {
     CMainFrame& frame = app.MainWindow();
     QObject::connect(&frame, &CMainFrame::runScriptRequested, &commands_,

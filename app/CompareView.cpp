@@ -163,7 +163,7 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
     connect(Button(QStringLiteral("Save as CSV..."), "saveHistory", historyActions), &QPushButton::clicked,
             this, [this] {
                 const QString path = files_.SaveFileName(QStringLiteral("CSV Files (*.csv);;All Files (*)"),
-                                                         QStringLiteral("csv"));
+                                                         QStringLiteral("csv"), "");
                 if (path.isEmpty())
                     return;
                 // Whole or not at all, like every file the program writes.
@@ -303,15 +303,23 @@ void CCompareView::FillHistory() {
     int row = 0;
     // Newest first.
     for (auto it = entries.rbegin(); it != entries.rend(); ++it, ++row) {
-        const RegisterWrite& write = it->write;
-        const int digits = write.space == RegisterSpace::Chip ? 8 : 2;
         const auto ms =
             std::chrono::duration_cast<std::chrono::milliseconds>(it->time.time_since_epoch()).count();
+        const QString time = QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss"));
+        const std::vector<RegisterWrite>& writes = it->Writes();
+        // A batch is one row: how many registers it wrote; its writes are in the CSV.
+        if (it->written->batch) {
+            SetRow(*history_, row,
+                   {time, Text(it->source), QStringLiteral("%1 registers").arg(writes.size()), QString(),
+                    QString(), Text(it->What())});
+            continue;
+        }
+        const RegisterWrite& write = writes.front();
+        const int digits = write.space == RegisterSpace::Chip ? 8 : 2;
         SetRow(*history_, row,
-               {QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("HH:mm:ss")), Text(it->source),
-                Text(RegisterName(write.space, write.reg)),
+               {time, Text(it->source), Text(RegisterName(write.space, write.reg)),
                 QStringLiteral("%1").arg(write.oldValue, digits, 16, QLatin1Char('0')),
-                QStringLiteral("%1").arg(write.newValue, digits, 16, QLatin1Char('0')), Text(write.what)});
+                QStringLiteral("%1").arg(write.newValue, digits, 16, QLatin1Char('0')), Text(it->What())});
     }
 }
 
@@ -332,7 +340,7 @@ void CCompareView::TakeSnapshot() {
 }
 
 void CCompareView::OpenSnapshot() {
-    const QString path = files_.OpenFileName(QString::fromLatin1(kSnapshotFilter));
+    const QString path = files_.OpenFileName(QString::fromLatin1(kSnapshotFilter), "");
     if (path.isEmpty())
         return;
     std::string error;
@@ -348,7 +356,7 @@ void CCompareView::SaveSnapshot() {
     if (id == QLatin1String(CRegisterSession::kBoardId))
         id = after_->currentData().toString();
     const QString path =
-        files_.SaveFileName(QStringLiteral("Snapshots (*.txt);;All Files (*)"), QStringLiteral("txt"));
+        files_.SaveFileName(QStringLiteral("Snapshots (*.txt);;All Files (*)"), QStringLiteral("txt"), "");
     if (path.isEmpty())
         return;
     std::string error;

@@ -9,24 +9,27 @@
 namespace tarsion {
 
 CDocumentHost::CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt, IKeptState* keptState)
-    : keptState_(keptState), link_(doc_.Shadow(), doc_, std::move(port), clock_), ops_(link_, doc_, prompt),
+    : keptState_(keptState), stack_(std::move(port), clock_, prompt),
       stateFlusher_(keptState ? std::make_unique<CStateFlusher>(*keptState) : nullptr) {
     std::error_code error;
-    doc_.startDirectory = std::filesystem::current_path(error).string();
+    Doc().startDirectory = std::filesystem::current_path(error).string();
 }
 
 bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler& onReadOutFailure) {
-    double clockPin = doc_.Shadow().ClockPin();
-    for (const QString& refused : settings.LoadSteps(doc_.steps, clockPin))
-        ops_.Log("Setting " + refused.toStdString() + ": the default is used", 0);
-    doc_.Shadow().SetClockPin(clockPin);
-    doc_.ResetLoadSettings();
-    link_.SetBaseAddress(settings.BaseAddress());
+    CTarsionDoc& doc = Doc();
+    CBoardLink& link = Link();
+    double clockPin = doc.Shadow().ClockPin();
+    for (const QString& refused : settings.LoadSteps(doc.steps, clockPin))
+        Ops().Log("Setting " + refused.toStdString() + ": the default is used", 0);
+    doc.Shadow().SetClockPin(clockPin);
+    doc.ResetLoadSettings();
+    doc.lastFolders = settings.LastFolders();
+    link.SetBaseAddress(settings.BaseAddress());
     bool diagnosed = false;
-    return RunInitialReadOut(link_, doc_, [&] {
+    return RunInitialReadOut(link, doc, [&] {
         // The dialog names no cause; the port layer may know it. Once, however often Retry fails.
         if (!std::exchange(diagnosed, true)) {
-            noBoardCause_ = link_.DiagnoseNoBoard();
+            noBoardCause_ = link.DiagnoseNoBoard();
             if (!noBoardCause_.empty())
                 std::cerr << "tarsion: " << noBoardCause_ << std::endl;
         }
@@ -35,9 +38,10 @@ bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler&
 }
 
 bool CDocumentHost::ShutDown(CAppSettings& settings, std::string& error) {
-    link_.Close();
-    settings.WriteInt(QStringLiteral("BaseAddress"), link_.BaseAddress());
-    settings.SaveSteps(doc_.steps, doc_.Shadow().ClockPin());
+    Link().Close();
+    settings.WriteInt(QStringLiteral("BaseAddress"), Link().BaseAddress());
+    settings.SaveSteps(Doc().steps, Doc().Shadow().ClockPin());
+    settings.SaveLastFolders(Doc().lastFolders);
     // Written here rather than when the port is released, so a failure still reaches the exit status.
     return !keptState_ || keptState_->SaveChangedState(error);
 }

@@ -2,11 +2,9 @@
 
 #include "app/InitialReadOut.h"
 #include "app/StateFlusher.h"
-#include "board/BoardLink.h"
 #include "board/PortBackend.h"
 #include "board/SteadyClock.h"
-#include "ops/BoardOperations.h"
-#include "ops/TarsionDoc.h"
+#include "ops/BoardStack.h"
 #include "registers/RegisterSession.h"
 
 #include <memory>
@@ -22,9 +20,9 @@ class CDocumentHost {
 public:
     CDocumentHost(std::unique_ptr<IPortBackend> port, IUserPrompt& prompt, IKeptState* keptState = nullptr);
 
-    CTarsionDoc& Doc() { return doc_; }
-    CBoardLink& Link() { return link_; }
-    CBoardOperations& Ops() { return ops_; }
+    CTarsionDoc& Doc() { return stack_.Doc(); }
+    CBoardLink& Link() { return stack_.Link(); }
+    CBoardOperations& Ops() { return stack_.Ops(); }
     CRegisterSession& Registers() { return registers_; }
 
     // Document start-up once the window shows: settings, port base address, initial read-out. When
@@ -38,13 +36,11 @@ public:
     bool ShutDown(CAppSettings& settings, std::string& error);
 
 private:
-    CTarsionDoc doc_;
     SystemSteadyClock clock_;
     IKeptState* keptState_;
-    CBoardLink link_;
-    CBoardOperations ops_;
+    CBoardStack stack_;
     std::string noBoardCause_;
-    CRegisterSession registers_{ops_};
+    CRegisterSession registers_{stack_.Ops()};
     // Goes before the board it writes.
     std::unique_ptr<CStateFlusher> stateFlusher_;
 };

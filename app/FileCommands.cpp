@@ -27,7 +27,7 @@ CFileCommands::CFileCommands(CBoardOperations& ops, IUserPrompt& prompt, IFileCh
 
 void CFileCommands::DumpCoefficientRam(int which) {
     const QString path = files_.SaveFileName(
-        QStringLiteral("Ram Image Coefficient Files (*.ram);; All Files (*)"), kRamSuffix);
+        QStringLiteral("Ram Image Coefficient Files (*.ram);; All Files (*)"), kRamSuffix, "dumps");
     if (path.isEmpty())
         return;
     const DumpTexts& texts = kCoefficientDumpTexts[which == 0 ? 0 : 1];
@@ -37,8 +37,8 @@ void CFileCommands::DumpCoefficientRam(int which) {
 }
 
 void CFileCommands::DumpConstellationRam() {
-    const QString path =
-        files_.SaveFileName(QStringLiteral("Constellation Files (*.hex);; All Files (*)"), kRamSuffix);
+    const QString path = files_.SaveFileName(QStringLiteral("Constellation Files (*.hex);; All Files (*)"),
+                                             kRamSuffix, "dumps");
     if (path.isEmpty())
         return;
     const bool dumped = ops_.DumpConstellationRam(QFile::encodeName(path).toStdString());
@@ -47,8 +47,8 @@ void CFileCommands::DumpConstellationRam() {
 }
 
 std::optional<QString> CFileCommands::SaveConfiguration() {
-    const QString chosen =
-        files_.SaveFileName(QStringLiteral("Java Script Files (*.js);; All Files (*)"), QStringLiteral("js"));
+    const QString chosen = files_.SaveFileName(QStringLiteral("Java Script Files (*.js);; All Files (*)"),
+                                               QStringLiteral("js"), "configurations");
     if (chosen.isEmpty())
         return std::nullopt;
     const QString path = WithScriptExtension(chosen);
@@ -58,7 +58,7 @@ std::optional<QString> CFileCommands::SaveConfiguration() {
 }
 
 std::optional<QString> CFileCommands::ChooseDocument() {
-    const QString path = files_.OpenFileName(QStringLiteral("All Files (*)"));
+    const QString path = files_.OpenFileName(QStringLiteral("All Files (*)"), "");
     if (path.isEmpty())
         return std::nullopt;
     if (!IsDocumentFile(path)) {

@@ -3,6 +3,7 @@
 #include "ops/BoardOperations.h"
 
 #include <QDropEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -105,18 +106,22 @@ void CLogWindow::Append(const QString& text) {
     Insert(text);
 }
 
-// Log text goes to the end of the caret's line, normally the empty last line; a half-typed
-// command there stays in front of it.
+// Log text goes to the end of the last line: after every logged line, and after a half-typed
+// command there. It is not undoable: only the command's own typing is. The view follows it only
+// while it shows the newest line; a log scrolled up stays where the user left it.
 void CLogWindow::Insert(const QString& text) {
     QScrollBar* bar = verticalScrollBar();
     const int firstVisible = bar->value();
-    QTextCursor cursor = textCursor();
-    cursor.clearSelection();
-    cursor.movePosition(QTextCursor::EndOfBlock);
-    document()->clearUndoRedoStacks();
+    const bool followed = firstVisible >= bar->maximum();
+    const bool caretOnCommand = textCursor().block() == document()->lastBlock();
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    document()->setUndoRedoEnabled(false);
     cursor.insertText(text);
-    setTextCursor(cursor);
-    bar->setValue(std::clamp(firstVisible + blockCount() - kScrollMargin, 0, bar->maximum()));
+    document()->setUndoRedoEnabled(true);
+    if (caretOnCommand)
+        setTextCursor(cursor);
+    bar->setValue(followed ? bar->maximum() : firstVisible);
 }
 
 void CLogWindow::MakeRoomFor(int length) {
@@ -139,18 +144,57 @@ void CLogWindow::DropOldestLines() {
     setTextCursor(QTextCursor(text->lastBlock()));
 }
 
-bool CLogWindow::CaretLineIsEmpty() const {
-    return textCursor().block().length() <= 1;
+int CLogWindow::CommandStart() const {
+    return document()->lastBlock().position();
 }
 
-void CLogWindow::ReplaceCaretLine(const QString& text) {
-    QTextCursor cursor = textCursor();
-    cursor.movePosition(QTextCursor::StartOfBlock);
+bool CLogWindow::SelectionInCommand() const {
+    const QTextCursor cursor = textCursor();
+    return std::min(cursor.anchor(), cursor.position()) >= CommandStart();
+}
+
+void CLogWindow::MoveToCommandEnd() {
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    setTextCursor(cursor);
+}
+
+// Up and Down put a command of the history in place of the one being typed.
+void CLogWindow::ReplaceCommand(const QString& text) {
+    QTextCursor cursor(document()->lastBlock());
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
     document()->clearUndoRedoStacks();
     cursor.insertText(text);
     setTextCursor(cursor);
     ensureCursorVisible();
+}
+
+void CLogWindow::Cut() {
+    if (SelectionInCommand())
+        QPlainTextEdit::cut();
+}
+
+void CLogWindow::Paste() {
+    if (!SelectionInCommand())
+        MoveToCommandEnd();
+    QPlainTextEdit::paste();
+}
+
+// Whether a key changes text; keys that only move the caret, select or copy are free everywhere.
+CLogWindow::KeyEdit CLogWindow::EditOf(QKeyEvent* event) {
+    for (const QKeySequence::StandardKey key :
+         {QKeySequence::DeleteCompleteLine, QKeySequence::DeleteEndOfLine, QKeySequence::DeleteEndOfWord,
+          QKeySequence::Delete, QKeySequence::Cut})
+        if (event->matches(key))
+            return key == QKeySequence::DeleteCompleteLine ? KeyEdit::Refused : KeyEdit::DeletesForward;
+    if (event->matches(QKeySequence::DeleteStartOfWord) || event->key() == Qt::Key_Backspace)
+        return KeyEdit::DeletesBackward;
+    if (event->matches(QKeySequence::Paste))
+        return KeyEdit::Inserts;
+    const QString text = event->text();
+    if (!text.isEmpty() && (text.at(0).isPrint() || text.at(0) == QLatin1Char('\t')))
+        return KeyEdit::Inserts;
+    return KeyEdit::None;
 }
 
 // Enter runs the last line of the log, wherever the caret stands.
@@ -169,25 +213,53 @@ void CLogWindow::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Enter:
         RunLastLine();
         return;
-    case Qt::Key_Backspace:
-        if (!CaretLineIsEmpty())
-            QPlainTextEdit::keyPressEvent(event);
-        return;
     case Qt::Key_Left:
         if (textCursor().positionInBlock() > 0)
             QPlainTextEdit::keyPressEvent(event);
         return;
     case Qt::Key_Up:
-        ReplaceCaretLine(history_.Back());
+        ReplaceCommand(history_.Back());
         return;
     case Qt::Key_Down:
-        ReplaceCaretLine(history_.Forward());
+        ReplaceCommand(history_.Forward());
         return;
     default:
-        if (!event->text().isEmpty())
-            MakeRoomFor(static_cast<int>(event->text().size()));
-        QPlainTextEdit::keyPressEvent(event);
+        break;
     }
+    // Only the command on the last line can change: typing elsewhere goes to its end, and nothing
+    // removes a character of a logged line or the line break that ends one.
+    switch (EditOf(event)) {
+    case KeyEdit::None:
+        break;
+    case KeyEdit::Refused:
+        return;
+    case KeyEdit::Inserts:
+        if (!SelectionInCommand())
+            MoveToCommandEnd();
+        if (event->matches(QKeySequence::Paste)) {
+            Paste();
+            return;
+        }
+        MakeRoomFor(static_cast<int>(event->text().size()));
+        break;
+    case KeyEdit::DeletesBackward:
+        if (!SelectionInCommand() ||
+            (!textCursor().hasSelection() && textCursor().position() == CommandStart()))
+            return;
+        break;
+    case KeyEdit::DeletesForward:
+        if (!SelectionInCommand())
+            return;
+        break;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+// Composed input (dead keys, input methods) goes to the command like typed characters.
+void CLogWindow::inputMethodEvent(QInputMethodEvent* event) {
+    if (!SelectionInCommand())
+        MoveToCommandEnd();
+    QPlainTextEdit::inputMethodEvent(event);
 }
 
 // A log that showed its newest line keeps it in view when a page switch or a view takes room from

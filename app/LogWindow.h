@@ -10,7 +10,8 @@ namespace tarsion {
 
 class CBoardOperations;
 
-// The log of everything done to the board and, on its last line, the console. Log lines arrive
+// The log of everything done to the board and, on its last line, the console: a record in which
+// only the command being typed can change and be undone. Log lines arrive
 // through the document and wait in a queue until the window catches up (at most once a frame, at
 // once before a key press and after a console command); Enter hands the last line to the console
 // interpreter; Up and Down recall the last 20 commands. The mouse can neither place the caret nor
@@ -34,11 +35,15 @@ public:
     void WriteCapacityNote();
 
     int LogLength() const;
+    // The Edit menu's Cut and Paste: they reach the command only.
+    void Cut();
+    void Paste();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -55,8 +60,13 @@ private:
     void MakeRoomFor(int length);
     void DropOldestLines();
     void RunLastLine();
-    void ReplaceCaretLine(const QString& text);
-    bool CaretLineIsEmpty() const;
+    enum class KeyEdit { None, Inserts, DeletesBackward, DeletesForward, Refused };
+    static KeyEdit EditOf(QKeyEvent* event);
+    // Where the command being typed begins: the start of the last line.
+    int CommandStart() const;
+    bool SelectionInCommand() const;
+    void MoveToCommandEnd();
+    void ReplaceCommand(const QString& text);
 
     CTarsionDoc& doc_;
     CBoardOperations& ops_;

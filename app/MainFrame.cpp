@@ -147,15 +147,10 @@ void CMainFrame::ShowPage(int index) {
     page_ = CreateRegisterPage(index, PageContext{doc_, ops_}, splitter_);
     splitter_->insertWidget(0, page_);
     currentPage_ = index;
-    if (pageHeightChosen_) {
-        // A restored position is known in pixels only once the window was laid out: at the first
-        // switch. A page that needs more gets its minimum, the next one the chosen height again.
+    // A restored position is known in pixels only once the window was laid out: at the first switch.
+    if (pageHeightChosen_)
         chosenPageHeight_ = chosenPageHeight_.value_or(sizes.value(0));
-        const int total = sizes.value(0) + sizes.value(1);
-        splitter_->setSizes({*chosenPageHeight_, std::max(total - *chosenPageHeight_, 0)});
-    } else {
-        FitPage();
-    }
+    FitPage();
     ActivatePane(false);
 }
 
@@ -175,7 +170,12 @@ void CMainFrame::FitPage() {
     const int logLeast =
         logWindow_->fontMetrics().lineSpacing() * kLogLinesKept + logWindow_->minimumSizeHint().height();
     const int room = splitter_->height() - splitter_->handleWidth() - logLeast;
-    const int wanted = page_->sizeHint().height();
+    // The page gets what its controls need, or the height the user chose when that is more.
+    int wanted = page_->sizeHint().height();
+    if (pageHeightChosen_) {
+        chosenPageHeight_ = chosenPageHeight_.value_or(splitter_->sizes().value(0));
+        wanted = std::max(wanted, *chosenPageHeight_);
+    }
     if (room <= 0) {
         splitter_->setSizes({wanted, kLogHeight});
         return;
@@ -197,6 +197,12 @@ void CMainFrame::OnFocusChanged(QWidget* now) {
 void CMainFrame::UpdateEditActions() {
     for (const char* name : {"editUndo", "editCut", "editCopy", "editPaste", "filePrint"})
         Action(QString::fromLatin1(name)).setEnabled(logWindowActive_);
+    // Ctrl+Z is shown beside the item it performs: the log's Undo only while the log has the focus.
+    const bool inLog = QApplication::focusWidget() == logWindow_;
+    QAction& undo = Action(QStringLiteral("editUndo"));
+    undo.setText(inLog ? QStringLiteral("&Undo\tCtrl+Z") : QStringLiteral("&Undo"));
+    undo.setShortcuts(inLog ? QList<QKeySequence>{QKeySequence(QStringLiteral("Alt+Backspace"))}
+                            : QList<QKeySequence>{});
     UpdateRegisterUndo();
 }
 
@@ -256,6 +262,12 @@ void CMainFrame::ShowHelp() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+    // The next run starts from the height the user chose, not from what the last page needed.
+    if (pageHeightChosen_ && chosenPageHeight_) {
+        const QList<int> sizes = splitter_->sizes();
+        const int total = sizes.value(0) + sizes.value(1);
+        splitter_->setSizes({*chosenPageHeight_, std::max(total - *chosenPageHeight_, 0)});
+    }
     CWindowLayout::Save(settings_, *this, *splitter_);
     settings_.WriteInt(QStringLiteral("x"), pos().x());
     settings_.WriteInt(QStringLiteral("y"), pos().y());

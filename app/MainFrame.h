@@ -68,9 +68,9 @@ public:
     // Geometry, maximised state, open views and splitter of the last run, before the window shows;
     // true when the splitter position was among them.
     bool RestoreLayout();
-    // The register page gets the height its controls need; the log takes the rest. A page switch
-    // does this too, until the user drags the splitter or a position of the last run is restored:
-    // from then on every page gets that height (or its minimum, when it needs more).
+    // The register page gets the height its controls need, or the height the user dragged it to
+    // (or the last run left) when that is more, as far as the log keeps a few lines; the log takes
+    // the rest. Every page switch does this.
     void FitPage();
     // Whether the log window is the active pane (Edit and Print act on it, New writes its note).
     bool LogWindowActive() const { return logWindowActive_; }
@@ -118,6 +118,7 @@ private:
     void UpdateWindowTitle();
     QPrinter& Printer();
     void UpdateRegisterUndo();
+    bool FocusInTextEntry() const;
     void UndoOrRedoRegisterWrite(bool undo);
     void ExportRegisters(bool header);
     void FindField();

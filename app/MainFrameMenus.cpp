@@ -105,19 +105,21 @@ void CMainFrame::CreateEditMenu() {
         const char* text;
         const char* prompt;
         QList<QKeySequence> keys;
-        void (QPlainTextEdit::*slot)();
+        void (CLogWindow::*slot)();
     };
     const EditItem items[] = {
         {"editUndo",
          "&Undo\tCtrl+Z",
          "Undo the last action\nUndo",
-         {QKeySequence(QStringLiteral("Ctrl+Z")), QKeySequence(QStringLiteral("Alt+Backspace"))},
+         // The log window takes Ctrl+Z itself; as a shortcut of the window it would clash with the
+         // register Undo's wherever the focus is outside a text entry.
+         {QKeySequence(QStringLiteral("Alt+Backspace"))},
          &QPlainTextEdit::undo},
         {"editCut",
          "Cu&t\tCtrl+X",
          "Cut the selection and put it on the Clipboard\nCut",
          {QKeySequence(QStringLiteral("Ctrl+X")), QKeySequence(QStringLiteral("Shift+Del"))},
-         &QPlainTextEdit::cut},
+         &CLogWindow::Cut},
         {"editCopy",
          "&Copy\tCtrl+C",
          "Copy the selection and put it on the Clipboard\nCopy",
@@ -127,7 +129,7 @@ void CMainFrame::CreateEditMenu() {
          "&Paste\tCtrl+V",
          "Insert Clipboard contents\nPaste",
          {QKeySequence(QStringLiteral("Ctrl+V")), QKeySequence(QStringLiteral("Shift+Ins"))},
-         &QPlainTextEdit::paste},
+         &CLogWindow::Paste},
     };
     for (const EditItem& item : items) {
         QAction* action = AddAction(menu, QString::fromLatin1(item.name), QString::fromLatin1(item.text),
@@ -138,7 +140,7 @@ void CMainFrame::CreateEditMenu() {
 }
 
 void CMainFrame::CreateDumpMenu() {
-    QMenu* menu = menuBar()->addMenu(QStringLiteral("Dump"));
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("&Dump"));
     dumpMenu_ = menu;
     AddAction(menu, QStringLiteral("dumpExternalMemory"), QStringLiteral("External Memory"),
               QStringLiteral("Dumps contents of external memory into a file"))
@@ -158,7 +160,7 @@ void CMainFrame::CreateDumpMenu() {
 }
 
 void CMainFrame::CreateActionsMenu() {
-    QMenu* menu = menuBar()->addMenu(QStringLiteral("Actions"));
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("&Actions"));
     // Results go to the log only.
     connect(AddAction(menu, QStringLiteral("softReset"), QStringLiteral("Soft Reset"),
                       QStringLiteral("Asserts SoftReset bit in 90627 for 100 ms")),

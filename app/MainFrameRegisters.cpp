@@ -7,13 +7,18 @@
 #include "registers/RegisterExport.h"
 #include "registers/RegisterSession.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDockWidget>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QTabBar>
+#include <QTextEdit>
 
 namespace tarsion {
 
@@ -78,9 +83,24 @@ void CMainFrame::UpdateRegisterUndo() {
                                              : QStringLiteral("Undo Register Write"));
     registerRedo_->setText(journal.CanRedo() ? QString::fromStdString(journal.RedoText())
                                              : QStringLiteral("Redo Register Write"));
-    // In a text field (the log window, a page's edit) Ctrl+Z and Ctrl+Y stay the field's own.
-    registerUndo_->setShortcut(logWindowActive_ ? QKeySequence() : QKeySequence(QStringLiteral("Ctrl+Z")));
-    registerRedo_->setShortcut(logWindowActive_ ? QKeySequence() : QKeySequence(QStringLiteral("Ctrl+Y")));
+    // In a text entry (the log window, a page's edit) Ctrl+Z and Ctrl+Shift+Z stay the entry's own;
+    // anywhere else (a page's buttons, the Compare view) they undo and redo register writes, and the
+    // menu shows them beside these items.
+    const bool inText = FocusInTextEntry();
+    registerUndo_->setShortcut(inText ? QKeySequence() : QKeySequence(QStringLiteral("Ctrl+Z")));
+    registerRedo_->setShortcuts(inText ? QList<QKeySequence>{}
+                                       : QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
+                                                             QKeySequence(QStringLiteral("Ctrl+Y"))});
+}
+
+bool CMainFrame::FocusInTextEntry() const {
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        return false;
+    if (const auto* combo = qobject_cast<const QComboBox*>(focus))
+        return combo->isEditable();
+    return qobject_cast<const QLineEdit*>(focus) || qobject_cast<const QAbstractSpinBox*>(focus) ||
+           qobject_cast<const QPlainTextEdit*>(focus) || qobject_cast<const QTextEdit*>(focus);
 }
 
 void CMainFrame::UndoOrRedoRegisterWrite(bool undo) {
@@ -114,7 +134,7 @@ void CMainFrame::ExportRegisters(bool header) {
     const QString path =
         fileCommands_.Files().SaveFileName(header ? QStringLiteral("C Headers (*.h);;All Files (*)")
                                                   : QStringLiteral("Text Files (*.txt);;All Files (*)"),
-                                           header ? QStringLiteral("h") : QStringLiteral("txt"));
+                                           header ? QStringLiteral("h") : QStringLiteral("txt"), "");
     if (path.isEmpty())
         return;
     const CRegisterSnapshot snapshot = CRegisterSnapshot::Take(doc_, "Board");

@@ -110,6 +110,9 @@ void CScriptCommands::ToggleRecording() {
         return;
     if (QFileInfo(path).suffix() != QLatin1String("js"))
         path += QStringLiteral(".js");
+    // Starting a recording empties the file: one that exists is kept unless the user says otherwise.
+    if (QFileInfo::exists(path) && !dialogs_.ConfirmReplace(path))
+        return;
     if (!doc_.StartRecording(path.toStdString())) {
         dialogs_.ShowMessage(QStringLiteral("Error: Couldn't access specified file"));
         return;

@@ -1,5 +1,7 @@
 #include "app/ScriptDialogs.h"
 
+#include "pages/LoadInputs.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -11,29 +13,39 @@
 namespace tarsion {
 
 namespace {
-
-QString ChooseFile(QWidget* parent, const QString& filter, QFileDialog::FileMode mode) {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(mode);
-    dialog.setDefaultSuffix(QStringLiteral("js"));
-    dialog.setNameFilter(filter);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
-}
-
+constexpr const char* kScripts = "scripts";
 } // namespace
 
+QString CScriptDialogs::ChooseFile(const QString& title, const QString& filter, bool mustExist) {
+    QFileDialog dialog(parent_, title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("js"));
+    dialog.setNameFilter(filter);
+    dialog.setDirectory(StartFolder(folders_, kScripts));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString file = dialog.selectedFiles().constFirst();
+    KeepFolder(folders_, kScripts, file);
+    return file;
+}
+
 QString CScriptDialogs::ChooseScript() {
-    return ChooseFile(parent_, QStringLiteral("Script Files (*.js *.vbs);;All Files (*)"),
-                      QFileDialog::ExistingFile);
+    return ChooseFile(QString(), QStringLiteral("Script Files (*.js *.vbs);;All Files (*)"), true);
 }
 
 QString CScriptDialogs::ChooseRecordingFile() {
     // The recording file need not exist yet.
-    return ChooseFile(parent_, QStringLiteral("Java Script Files (*.js);;All Files (*)"),
-                      QFileDialog::AnyFile);
+    return ChooseFile(QStringLiteral("Start Recording"),
+                      QStringLiteral("Java Script Files (*.js);;All Files (*)"), false);
+}
+
+bool CScriptDialogs::ConfirmReplace(const QString& path) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Start Recording"),
+                    QStringLiteral("%1 already exists.\nReplace it with the new recording?").arg(path),
+                    QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool CScriptDialogs::AskInstallScriptHost() {

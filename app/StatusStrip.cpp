@@ -37,7 +37,8 @@ void SetField(QLabel& field, const QString& text) {
 CStatusStrip::CStatusStrip(CTarsionDoc& doc, CBoardLink& link, QStatusBar& bar)
     : QObject(&bar), doc_(doc), link_(link), port_(AddField(bar, "statusPort")),
       boardId_(AddField(bar, "statusBoardId")), board_(AddField(bar, "statusBoard")),
-      recording_(AddField(bar, "statusRecording")), operation_(AddField(bar, "statusOperation")) {
+      recording_(AddField(bar, "statusRecording")), operation_(AddField(bar, "statusOperation")),
+      clock_(AddField(bar, "statusClock")) {
     SetField(*boardId_, QString());
     SetField(*operation_, QString());
     Refresh();
@@ -63,6 +64,8 @@ void CStatusStrip::Refresh() {
     SetField(*recording_, recording.empty() ? QString()
                                             : QStringLiteral("Recording ") +
                                                   QFileInfo(QString::fromStdString(recording)).fileName());
+    // A new SysClk moves every frequency on the pages.
+    SetField(*clock_, QString::fromStdString(doc_.clockChange));
     if (std::exchange(demo_, demo) != demo)
         emit demoChanged(demo);
 }

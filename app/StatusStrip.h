@@ -41,6 +41,7 @@ public:
     const QLabel& BoardField() const { return *board_; }
     const QLabel& RecordingField() const { return *recording_; }
     const QLabel& OperationField() const { return *operation_; }
+    const QLabel& ClockField() const { return *clock_; }
 
 signals:
     void demoChanged(bool demo);
@@ -53,6 +54,7 @@ private:
     QLabel* board_;
     QLabel* recording_;
     QLabel* operation_;
+    QLabel* clock_;
     bool demo_ = false;
 };
 

@@ -84,6 +84,7 @@ void CTarsionApp::CreateMainWindow() {
                 status->SetOperation(task);
         });
     qtFiles_.SetParent(mainFrame_.get());
+    qtFiles_.SetFolders(&Doc().lastFolders);
     mainFrame_->RecentFiles().SetFiles(Settings().RecentFiles());
     connect(mainFrame_.get(), &CMainFrame::newDocumentRequested, this, &CTarsionApp::NewDocument);
 }
@@ -91,10 +92,9 @@ void CTarsionApp::CreateMainWindow() {
 void CTarsionApp::PlaceMainWindow() {
     mainFrame_->move(Settings().ReadInt(QStringLiteral("x"), 0), Settings().ReadInt(QStringLiteral("y"), 0));
     mainFrame_->resize(kWindowWidth, kWindowHeight);
-    const bool splitterRestored = mainFrame_->RestoreLayout();
+    mainFrame_->RestoreLayout();
     mainFrame_->show();
-    if (!splitterRestored)
-        mainFrame_->FitPage();
+    mainFrame_->FitPage();
 }
 
 void CTarsionApp::NewDocument() {

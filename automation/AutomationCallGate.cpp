@@ -1,7 +1,6 @@
 #include "automation/AutomationCallGate.h"
 
 #include "ops/BoardOperations.h"
-#include "ops/RegisterWrites.h"
 
 #include <dbus/dbus.h>
 

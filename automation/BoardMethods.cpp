@@ -50,10 +50,10 @@ AutomationResult FixedArrayReply(std::vector<T> values) {
                            {}};
 }
 
-template <typename Item, typename First, typename Second,
-          BatchOutcome (CRegisterBatch::*Operation)(const std::vector<Item>&)>
+template <typename First, typename Second, RegisterWrite (*Make)(First, Second),
+          BatchOutcome (CRegisterBatch::*Operation)(const std::vector<RegisterWrite>&)>
 AutomationWork WriteMany(CCallArguments& in, AutomationTarget& target) {
-    return [&ops = target.ops, items = in.Pairs<First, Second, Item>()] {
+    return [&ops = target.ops, items = in.Pairs(Make)] {
         const BatchOutcome failure = (CRegisterBatch(ops).*Operation)(items);
         return failure ? Failure(*failure) : Done();
     };
@@ -216,11 +216,11 @@ AutomationWork LastResult(CCallArguments&, AutomationTarget& target) {
 
 const std::array<AutomationMethod, 10> kMethods = {{
     {kInterface, "PokeMany", "a(yu)", "writes", "",
-     WriteMany<RegisterWrite, std::uint8_t, dbus_uint32_t, &CRegisterBatch::PokeMany>},
+     WriteMany<std::uint8_t, std::uint32_t, RegisterWrite::Chip, &CRegisterBatch::PokeMany>},
     {kInterface, "PeekMany", "ay", "addresses", "au",
      ReadMany<DBUS_TYPE_UINT32, std::uint32_t, &CRegisterBatch::PeekMany>, "values"},
     {kInterface, "PldWriteMany", "a(yy)", "writes", "",
-     WriteMany<ByteWrite, std::uint8_t, std::uint8_t, &CRegisterBatch::PldWriteMany>},
+     WriteMany<std::uint8_t, std::uint8_t, RegisterWrite::Pld, &CRegisterBatch::PldWriteMany>},
     {kInterface, "PldReadMany", "ay", "registers", "ay",
      ReadMany<DBUS_TYPE_BYTE, std::uint8_t, &CRegisterBatch::PldReadMany>, "values"},
     {kInterface, "ReadMemory", "suu", "which first count", "aay", ReadMemory, "words"},

@@ -68,9 +68,9 @@ public:
         }
         return arrays;
     }
-    // An array of structs of two basic members, a(yu) or a(yy).
+    // An array of structs of two basic members, a(yu) or a(yy), each made into an item by `make`.
     template <typename First, typename Second, typename Item>
-    std::vector<Item> Pairs() {
+    std::vector<Item> Pairs(Item (*make)(First, Second)) {
         std::vector<Item> items;
         DBusMessageIter array;
         dbus_message_iter_recurse(&iter_, &array);
@@ -80,7 +80,7 @@ public:
             dbus_message_iter_recurse(&array, &member);
             const First first = Basic<First>(member);
             dbus_message_iter_next(&member);
-            items.push_back(Item{first, Basic<Second>(member)});
+            items.push_back(make(first, Basic<Second>(member)));
         }
         return items;
     }

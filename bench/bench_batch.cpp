@@ -1,12 +1,7 @@
 // 10,000 chip register writes on the virtual board at the pace of a real port: straight through the
 // board link (the port's own pace) and as one batch of the operation layer, logged.
-#include "board/BoardLink.h"
-#include "board/PacedPort.h"
-#include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
+#include "BenchStack.h"
 #include "ops/RegisterBatch.h"
-#include "ops/TarsionDoc.h"
-#include "support/ScriptedPrompt.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,29 +13,6 @@ namespace {
 
 constexpr std::uint32_t kWrites = 10000;
 
-class PacedBench {
-public:
-    PacedBench() {
-        auto board = std::make_unique<VirtualBoard>();
-        board_ = board.get();
-        link_ = std::make_unique<CBoardLink>(doc_.Shadow(), doc_,
-                                             std::make_unique<CPacedPort>(std::move(board), clock_), clock_);
-        ops_ = std::make_unique<CBoardOperations>(*link_, doc_, prompt_);
-    }
-
-    CBoardOperations& Ops() { return *ops_; }
-    CBoardLink& Link() { return *link_; }
-    VirtualBoard& Board() { return *board_; }
-
-private:
-    CTarsionDoc doc_;
-    SystemSteadyClock clock_;
-    test::ScriptedPrompt prompt_;
-    VirtualBoard* board_ = nullptr;
-    std::unique_ptr<CBoardLink> link_;
-    std::unique_ptr<CBoardOperations> ops_;
-};
-
 void Report(benchmark::State& state, VirtualBoard& board) {
     state.counters["port_accesses_per_write"] =
         static_cast<double>(board.PortAccesses()) / static_cast<double>(kWrites * state.iterations());
@@ -50,7 +22,7 @@ void Report(benchmark::State& state, VirtualBoard& board) {
 }
 
 void BM_PacedChipWrites(benchmark::State& state) {
-    PacedBench bench;
+    BenchStack bench(BenchStack::Pace::Port);
     bench.Board().ResetCounters();
     for (auto _ : state)
         for (std::uint32_t i = 0; i < kWrites; ++i)
@@ -60,10 +32,10 @@ void BM_PacedChipWrites(benchmark::State& state) {
 BENCHMARK(BM_PacedChipWrites)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_PacedPokeMany(benchmark::State& state) {
-    PacedBench bench;
+    BenchStack bench(BenchStack::Pace::Port);
     std::vector<RegisterWrite> writes;
     for (std::uint32_t i = 0; i < kWrites; ++i)
-        writes.push_back({0x0A, i});
+        writes.push_back(RegisterWrite::Chip(0x0A, i));
     bench.Board().ResetCounters();
     for (auto _ : state)
         benchmark::DoNotOptimize(CRegisterBatch(bench.Ops()).PokeMany(writes));

@@ -1,8 +1,4 @@
-#include "board/BoardLink.h"
-#include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
-#include "ops/TarsionDoc.h"
-#include "support/ScriptedPrompt.h"
+#include "BenchStack.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,33 +23,25 @@ public:
         : path_((std::filesystem::temp_directory_path() /
                  ("tarsion_bench_ops_" + std::to_string(::getpid()) + ".js"))
                     .string()) {
-        auto board = std::make_unique<VirtualBoard>();
-        board_ = board.get();
-        link_ = std::make_unique<CBoardLink>(doc_.Shadow(), doc_, std::move(board), clock_);
-        ops_ = std::make_unique<CBoardOperations>(*link_, doc_, prompt_);
-        doc_.AddObserver(&view_);
-        doc_.StartRecording(path_);
+        stack_.Doc().AddObserver(&view_);
+        stack_.Doc().StartRecording(path_);
     }
     ~PokeBench() {
-        doc_.StopRecording();
+        stack_.Doc().RemoveObserver(&view_);
+        stack_.Doc().StopRecording();
         std::filesystem::remove(path_);
     }
     PokeBench(const PokeBench&) = delete;
     PokeBench& operator=(const PokeBench&) = delete;
 
-    CBoardOperations& Ops() { return *ops_; }
-    CBoardLink& Link() { return *link_; }
-    VirtualBoard& Board() { return *board_; }
+    CBoardOperations& Ops() { return stack_.Ops(); }
+    CBoardLink& Link() { return stack_.Link(); }
+    VirtualBoard& Board() { return stack_.Board(); }
 
 private:
     std::string path_;
-    CTarsionDoc doc_;
-    SystemSteadyClock clock_;
-    test::ScriptedPrompt prompt_;
     NoOpView view_;
-    VirtualBoard* board_ = nullptr;
-    std::unique_ptr<CBoardLink> link_;
-    std::unique_ptr<CBoardOperations> ops_;
+    BenchStack stack_;
 };
 
 void ReportPortAccesses(benchmark::State& state, VirtualBoard& board) {

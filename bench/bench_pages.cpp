@@ -1,9 +1,6 @@
-#include "board/BoardLink.h"
-#include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
+#include "BenchStack.h"
 #include "pages/PageFactory.h"
 #include "pages/RegisterPage.h"
-#include "support/ScriptedPrompt.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,9 +15,8 @@ constexpr std::uint32_t kPattern = 0xa5c3f00f;
 // A page over the virtual board; the shadow notifies nobody, so each refresh is the page's own.
 struct PageRig {
     explicit PageRig(int index) {
-        link = std::make_unique<CBoardLink>(doc.Shadow(), doc, std::make_unique<VirtualBoard>(), clock);
-        ops = std::make_unique<CBoardOperations>(*link, doc, prompt);
-        page.reset(qobject_cast<CRegisterPage*>(CreateRegisterPage(index, PageContext{doc, *ops}, nullptr)));
+        page.reset(
+            qobject_cast<CRegisterPage*>(CreateRegisterPage(index, PageContext{doc, stack.Ops()}, nullptr)));
         page->resize(550, 300);
         page->show();
         doc.Shadow().SetChangeHandler({});
@@ -29,11 +25,8 @@ struct PageRig {
         for (std::uint8_t reg = 0; reg <= 0x11; ++reg)
             doc.Shadow().StoreChipReg(reg, word);
     }
-    SystemSteadyClock clock;
-    CTarsionDoc doc;
-    test::ScriptedPrompt prompt;
-    std::unique_ptr<CBoardLink> link;
-    std::unique_ptr<CBoardOperations> ops;
+    BenchStack stack;
+    CTarsionDoc& doc = stack.Doc();
     std::unique_ptr<CRegisterPage> page;
 };
 

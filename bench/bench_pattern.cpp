@@ -1,9 +1,5 @@
-#include "board/BoardLink.h"
-#include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
+#include "BenchStack.h"
 #include "ops/PatternMemory.h"
-#include "ops/TarsionDoc.h"
-#include "support/ScriptedPrompt.h"
 
 #include <benchmark/benchmark.h>
 
@@ -34,24 +30,18 @@ public:
             std::snprintf(line, sizeof line, "0x%04zx 0x%04zx\n", k & 0xFFFF, ~k & 0xFFFF);
             file << line;
         }
-        link_ = std::make_unique<CBoardLink>(doc_.Shadow(), doc_, std::make_unique<VirtualBoard>(), clock_);
-        ops_ = std::make_unique<CBoardOperations>(*link_, doc_, prompt_);
     }
     ~PatternBench() { std::filesystem::remove(path_); }
     PatternBench(const PatternBench&) = delete;
     PatternBench& operator=(const PatternBench&) = delete;
 
     const std::string& Path() const { return path_; }
-    CBoardOperations& Ops() { return *ops_; }
-    CBoardLink& Link() { return *link_; }
+    CBoardOperations& Ops() { return stack_.Ops(); }
+    CBoardLink& Link() { return stack_.Link(); }
 
 private:
     std::string path_;
-    CTarsionDoc doc_;
-    SystemSteadyClock clock_;
-    test::ScriptedPrompt prompt_;
-    std::unique_ptr<CBoardLink> link_;
-    std::unique_ptr<CBoardOperations> ops_;
+    BenchStack stack_;
 };
 
 void BM_LoadPatternFile(benchmark::State& state) {

@@ -1,11 +1,6 @@
-#include "board/BoardLink.h"
-#include "board/PacedPort.h"
-#include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
+#include "BenchStack.h"
 #include "ops/MemoryReadBack.h"
-#include "ops/TarsionDoc.h"
 #include "signal/SignalAnalysis.h"
-#include "support/ScriptedPrompt.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,36 +13,10 @@ namespace {
 
 constexpr int kResponsePoints = 2048;
 
-// The operation layer over a virtual board, at full speed or at the pace of a real port.
-class ReadBackBench {
-public:
-    explicit ReadBackBench(bool paced) {
-        auto board = std::make_unique<VirtualBoard>();
-        board_ = board.get();
-        std::unique_ptr<IPortBackend> port = std::move(board);
-        if (paced)
-            port = std::make_unique<CPacedPort>(std::move(port), clock_);
-        link_ = std::make_unique<CBoardLink>(doc_.Shadow(), doc_, std::move(port), clock_);
-        ops_ = std::make_unique<CBoardOperations>(*link_, doc_, prompt_);
-    }
-
-    CBoardOperations& Ops() { return *ops_; }
-    CTarsionDoc& Doc() { return doc_; }
-    VirtualBoard& Board() { return *board_; }
-
-private:
-    CTarsionDoc doc_;
-    SystemSteadyClock clock_;
-    test::ScriptedPrompt prompt_;
-    VirtualBoard* board_ = nullptr;
-    std::unique_ptr<CBoardLink> link_;
-    std::unique_ptr<CBoardOperations> ops_;
-};
-
 // Read from Board on the filter view: the whole I coefficient RAM read back (256 words of nine
 // bytes), its taps and their magnitude response.
 void BM_ReadBackAndAnalyseCoefficientRam(benchmark::State& state) {
-    ReadBackBench bench(false);
+    BenchStack bench;
     for (int address = 0; address < 256; ++address) {
         CoefficientWord word{};
         for (std::size_t byte = 0; byte < word.size(); ++byte)
@@ -81,7 +50,7 @@ BENCHMARK(BM_ReadBackAndAnalyseCoefficientRam)->Unit(benchmark::kMillisecond);
 // Read from Board on the pattern view at the pace of a real port: the used region of `range(0)`
 // words below the top of the memory.
 void BM_PatternReadBackPaced(benchmark::State& state) {
-    ReadBackBench bench(true);
+    BenchStack bench(BenchStack::Pace::Port);
     const auto start = static_cast<std::uint32_t>(kPatternMemoryWords - state.range(0));
     for (int i = 0; i < 3; ++i)
         bench.Board().SetPldRegister(static_cast<std::uint8_t>(9 + i),

@@ -1,18 +1,13 @@
 // Snapshots, the decoded compare and a saved configuration replayed on a private board.
+#include "BenchStack.h"
 #include "app/AppTestSupport.h"
 #include "app/CompareView.h"
-#include "board/BoardLink.h"
 #include "board/ChipRegisters.h"
-#include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
 #include "ops/PrivateBoard.h"
 #include "ops/ScriptReplay.h"
-#include "ops/TarsionDoc.h"
 #include "registers/RegisterCompare.h"
 #include "registers/RegisterSession.h"
 #include "registers/RegisterSnapshot.h"
-#include "support/FakeClock.h"
-#include "support/ScriptedPrompt.h"
 
 #include <QTableWidget>
 #include <benchmark/benchmark.h>
@@ -28,11 +23,9 @@ namespace {
 
 // A board whose value registers all hold something.
 struct RegisterBench {
-    CTarsionDoc doc;
-    test::FakeClock clock;
-    test::ScriptedPrompt prompt;
-    CBoardLink link{doc.Shadow(), doc, std::make_unique<VirtualBoard>(), clock};
-    CBoardOperations ops{link, doc, prompt};
+    BenchStack stack;
+    CTarsionDoc& doc = stack.Doc();
+    CBoardOperations& ops = stack.Ops();
 
     RegisterBench() {
         for (const std::uint8_t reg : kValueRegisters)

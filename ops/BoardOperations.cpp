@@ -3,10 +3,11 @@
 #include "base/TextHelpers.h"
 #include "board/ChipRegisters.h"
 #include "ops/PldGuard.h"
-#include "ops/RegisterWrites.h"
 
 #include <algorithm>
 #include <chrono>
+#include <string>
+#include <utility>
 
 namespace tarsion {
 
@@ -23,20 +24,61 @@ constexpr std::size_t kLongestLogLine = 8192;
 constexpr std::uint8_t kSoftResetStart = 0x10;
 constexpr std::uint8_t kSoftResetEnd = 0x13;
 
-// The old and new word of the last read-modify-write, for its journal entry.
-struct ReadModifyWritten {
-    std::uint32_t oldValue = 0;
-    std::uint32_t newValue = 0;
-};
-ReadModifyWritten lastReadModifyWrite;
-
-void NoteReadModifyWrite(const CBoardOperations& ops, bool console, std::uint8_t address, std::string what) {
-    NoteRegisterWrite(ops, console,
-                      {RegisterSpace::Chip, address, lastReadModifyWrite.oldValue,
-                       lastReadModifyWrite.newValue, WriteSource::Page, std::move(what)});
+std::string Megahertz(double hz) {
+    return FormatText("%.9g MHz", hz / 1e6);
 }
 
 } // namespace
+
+// A register write that reaches a memory changes it other than by a load: a MemoryLoadStrobe
+// command (a Poke of it, or through the bridge) writes the RAM MemoryControl selects, the last
+// address byte of a pattern word (bit 18 clear: not a read) the pattern memory.
+void CBoardOperations::NoteMemoryTouch(const RegisterWrite& write) {
+    const auto touch = [this](ChipMemory memory) { touched_[static_cast<std::size_t>(memory)] = true; };
+    if (write.space == RegisterSpace::Pld) {
+        if (write.reg == pldreg::kAddress2 && (write.newValue & 0x04) == 0)
+            touch(ChipMemory::Pattern);
+        return;
+    }
+    const bool strobe = write.space == RegisterSpace::Chip ? write.reg == chipreg::kMemoryLoadStrobe
+                                                           : write.reg == bridgereg::kChipWriteAddress &&
+                                                                 write.newValue == chipreg::kMemoryLoadStrobe;
+    const std::uint32_t control = doc_.Shadow().FetchChipReg(chipreg::kMemoryControl);
+    if (!strobe || (control & 0x20) != 0) // Read Not Write
+        return;
+    const unsigned select = (control >> 2) & 0x7;
+    if (select == 1 || select == 3)
+        touch(ChipMemory::CoefficientI);
+    if (select == 2 || select == 3)
+        touch(ChipMemory::CoefficientQ);
+    if (select == 4)
+        touch(ChipMemory::Constellation);
+}
+
+// The memories the operation's writes reached are marked, naming the console or the operation.
+void CBoardOperations::MarkTouchedMemories(const WrittenRegisters& written) {
+    if (std::none_of(touched_.begin(), touched_.end(), [](bool touched) { return touched; }))
+        return;
+    const std::string how = written.source == WriteSource::Console ? std::string("console")
+                            : written.what.empty()                 ? std::string("register write")
+                                                   : written.what.substr(0, written.what.find(' '));
+    for (std::size_t memory = 0; memory < touched_.size(); ++memory)
+        if (std::exchange(touched_[memory], false))
+            doc_.MarkMemoryChanged(static_cast<ChipMemory>(memory), how);
+    doc_.UpdateAllViews();
+}
+
+// Every frequency on the pages refers to SysClk: a write that changes it says so, with the carrier
+// it now gives.
+void CBoardOperations::NoteClockChange(double before) {
+    const double after = doc_.Shadow().SysClk();
+    if (after == before)
+        return;
+    const double carrier = doc_.Shadow().FetchChipReg(chipreg::kCarrierFrequency) * after / 4294967296.0;
+    doc_.clockChange =
+        "SysClk " + Megahertz(before) + " \u2192 " + Megahertz(after) + ": carrier now " + Megahertz(carrier);
+    Log(doc_.clockChange, 1);
+}
 
 CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
     ++ops_.depth_;
@@ -46,6 +88,8 @@ CBoardOperations::Scope::Scope(CBoardOperations& ops) : ops_(ops) {
 CBoardOperations::Scope::~Scope() {
     // The views catch up with the finished operation before the next one is let in.
     ops_.doc_.ReleaseViews();
+    if (ops_.depth_ == 1)
+        ops_.TellWrites();
     if (--ops_.depth_ == 0 && ops_.idle_) {
         // A copy, so that the handler may replace itself.
         const std::function<void()> handler = ops_.idle_;
@@ -67,6 +111,44 @@ void CBoardOperations::Log(std::string_view text, int indent) {
 
 void CBoardOperations::Record(std::string_view line) {
     doc_.RecordLine(line);
+}
+
+bool CBoardOperations::TransferRegister(RegisterWrite& write) {
+    const RegisterShadow& shadow = doc_.Shadow();
+    bool written = false;
+    switch (write.space) {
+    case RegisterSpace::Chip:
+        write.oldValue = shadow.FetchChipReg(write.reg);
+        written = link_.WriteChipReg(write.reg, write.newValue);
+        break;
+    case RegisterSpace::Bridge:
+        write.oldValue = shadow.FetchBridgeReg(write.reg);
+        written = link_.WriteBridgeReg(write.reg, static_cast<std::uint8_t>(write.newValue));
+        break;
+    case RegisterSpace::Pld:
+        write.oldValue = shadow.FetchPldReg(write.reg);
+        written = link_.WritePldReg(write.reg, static_cast<std::uint8_t>(write.newValue));
+        break;
+    }
+    if (written)
+        NoteMemoryTouch(write);
+    if (written && writeObserver_)
+        written_.writes.push_back(write);
+    return written;
+}
+
+void CBoardOperations::NoteWrites(std::string what, bool console, bool batch) {
+    written_.what = std::move(what);
+    written_.source = console ? WriteSource::Console : writeSource_;
+    written_.batch = batch;
+}
+
+void CBoardOperations::TellWrites() {
+    // Taken first: the observer may start the next operation (undo writes through this layer).
+    const WrittenRegisters written = std::exchange(written_, WrittenRegisters{});
+    MarkTouchedMemories(written);
+    if (!written.writes.empty() && writeObserver_)
+        writeObserver_->OnRegisterWrites(written);
 }
 
 void CBoardOperations::Announce(Form form, const std::string& first, const std::string& record) {
@@ -211,17 +293,17 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
     Announce(form, FormatText("Poke %.2x %.8x ", address, data),
              FormatText(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );" : "Tarsion.Poke ( 0x%.2x, 0x%.8x );",
                         address, data));
-    const std::uint32_t old = doc_.Shadow().FetchChipReg(address);
-    if (!link_.WriteChipReg(address, data)) {
+    RegisterWrite write = RegisterWrite::Chip(address, data);
+    const double sysClk = doc_.Shadow().SysClk();
+    if (!TransferRegister(write)) {
         Log(FormatText(numeric ? "Couldn't Poke to Register %.2x" : "Couldn't Poke to Register 0x%.2x",
                        address),
             1);
         return false;
     }
-    NoteRegisterWrite(*this, form == Form::Text,
-                      {RegisterSpace::Chip, address, old, data, WriteSource::Page,
-                       FormatText("Poke %.2x %.8x", address, data)});
+    NoteWrites(FormatText("Poke %.2x %.8x", address, data), !numeric);
     Log(kDone, 1);
+    NoteClockChange(sysClk);
     return true;
 }
 
@@ -243,60 +325,57 @@ bool CBoardOperations::DoModifyBits(Form form, std::uint8_t address, std::uint32
              FormatText(form == Form::Numeric ? "Tarsion.ModifyBits ( 0x%.2x,0x%.8x,0x%.8x );"
                                               : "Tarsion.ModifyBits ( 0x%.2x, 0x%.8x, 0x%.8x );",
                         address, data, mask));
-    if (!ReadModifyWrite(address, ~mask, data & mask,
-                         FormatText("Couldn't Modify Bits Specified with the Mask %.8x", mask)))
-        return false;
-    NoteReadModifyWrite(*this, form == Form::Text, address,
-                        FormatText("ModifyBits %.2x %.8x %.8x", address, data, mask));
-    return true;
+    NoteWrites(FormatText("ModifyBits %.2x %.8x %.8x", address, data, mask), form == Form::Text);
+    return ReadModifyWrite(address, ~mask, data & mask,
+                           FormatText("Couldn't Modify Bits Specified with the Mask %.8x", mask));
 }
 
 bool CBoardOperations::DoSetBits(Form form, std::uint8_t address, std::uint32_t mask) {
     Announce(form, FormatText("SetBits %.2x %.8x ", address, mask),
              FormatText("Tarsion.SetBits ( 0x%.2x,0x%.8x );", address, mask));
-    if (!ReadModifyWrite(address, ~std::uint32_t{0}, mask,
-                         FormatText("Couldn't Set Bits Specified with the Mask %.8x", mask)))
-        return false;
-    NoteReadModifyWrite(*this, form == Form::Text, address, FormatText("SetBits %.2x %.8x", address, mask));
-    return true;
+    NoteWrites(FormatText("SetBits %.2x %.8x", address, mask), form == Form::Text);
+    return ReadModifyWrite(address, ~std::uint32_t{0}, mask,
+                           FormatText("Couldn't Set Bits Specified with the Mask %.8x", mask));
 }
 
 bool CBoardOperations::DoResetBits(Form form, std::uint8_t address, std::uint32_t mask) {
     Announce(form, FormatText("ResetBits %.2x %.8x ", address, mask),
              FormatText("Tarsion.ResetBits ( 0x%.2x,0x%.8x );", address, mask));
-    if (!ReadModifyWrite(address, ~mask, 0,
-                         FormatText("Couldn't Reset Bits Specified with the Mask %.8x", mask)))
-        return false;
-    NoteReadModifyWrite(*this, form == Form::Text, address, FormatText("ResetBits %.2x %.8x", address, mask));
-    return true;
+    NoteWrites(FormatText("ResetBits %.2x %.8x", address, mask), form == Form::Text);
+    return ReadModifyWrite(address, ~mask, 0,
+                           FormatText("Couldn't Reset Bits Specified with the Mask %.8x", mask));
 }
 
 bool CBoardOperations::ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
                                        const std::string& failure) {
     std::uint32_t old = 0;
-    if (!link_.ReadChipReg(address, old) || !link_.WriteChipReg(address, (old & keep) | set)) {
+    if (!link_.ReadChipReg(address, old)) {
         Log(failure, 1);
         return false;
     }
-    lastReadModifyWrite = {old, (old & keep) | set};
+    RegisterWrite write = RegisterWrite::Chip(address, (old & keep) | set);
+    const double sysClk = doc_.Shadow().SysClk();
+    if (!TransferRegister(write)) {
+        Log(failure, 1);
+        return false;
+    }
     Log(kDone, 1);
+    NoteClockChange(sysClk);
     return true;
 }
 
 bool CBoardOperations::DoWrite(Form form, std::uint8_t reg, std::uint8_t data) {
     Announce(form, FormatText("Write %.2x %.2x ", reg, data),
              FormatText("Tarsion.Write ( 0x%.2x,0x%.2x );", reg, data));
-    const std::uint8_t old = doc_.Shadow().FetchBridgeReg(reg);
-    if (!link_.WriteBridgeReg(reg, data)) {
+    RegisterWrite write{RegisterSpace::Bridge, reg, 0, data};
+    if (!TransferRegister(write)) {
         Log(FormatText(form == Form::Numeric ? "Couldn't Write to Chip Register # %.2x"
                                              : "Couldn't Write to 0x%x",
                        reg),
             1);
         return false;
     }
-    NoteRegisterWrite(
-        *this, form == Form::Text,
-        {RegisterSpace::Bridge, reg, old, data, WriteSource::Page, FormatText("Write %.2x %.2x", reg, data)});
+    NoteWrites(FormatText("Write %.2x %.2x", reg, data), form == Form::Text);
     Log(kDone, 1);
     return true;
 }
@@ -318,19 +397,17 @@ bool CBoardOperations::DoRead(Form form, std::uint8_t reg, std::uint8_t& value) 
 bool CBoardOperations::DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data) {
     Announce(form, FormatText("PldWrite %.2x %.2x ", reg, data),
              FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", reg, data));
-    const std::uint8_t old = doc_.Shadow().FetchPldReg(reg);
     PldGuard guard(*this);
     if (!guard.Begin())
         return false;
-    if (!link_.WritePldReg(reg, data)) {
+    RegisterWrite write = RegisterWrite::Pld(reg, data);
+    if (!TransferRegister(write)) {
         Log(FormatText("Couldn't Write to Pld Register # %.2x", reg), 1);
         return false;
     }
+    NoteWrites(FormatText("PldWrite %.2x %.2x", reg, data), form == Form::Text);
     if (!guard.End(kPldRestoreFailed))
         return false;
-    NoteRegisterWrite(
-        *this, form == Form::Text,
-        {RegisterSpace::Pld, reg, old, data, WriteSource::Page, FormatText("PldWrite %.2x %.2x", reg, data)});
     Log(kDone, 1);
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "board/BoardLink.h"
+#include "ops/RegisterWrite.h"
 #include "ops/TarsionDoc.h"
 #include "ops/UserPrompt.h"
 
@@ -40,6 +41,22 @@ public:
 
     void Log(std::string_view text, int indent);
     void Record(std::string_view line);
+
+    // The observer of every register write; nullptr for none.
+    void SetWriteObserver(IRegisterWriteObserver* observer) { writeObserver_ = observer; }
+    // Who the writes are made for, until the next call (the console's own writes always count as
+    // the console's).
+    void SetWriteSource(WriteSource source) { writeSource_ = source; }
+    WriteSource CurrentWriteSource() const { return writeSource_; }
+
+    // The one path of every register write made for a caller (single operations, batches, undo):
+    // writes `write.newValue` over the board link, fills in `write.oldValue` from the shadow, and
+    // adds the write to those of the operation in progress. The observer is told of them, as one
+    // entry described by NoteWrites, when the outermost operation ends. False when the transfer
+    // failed (the board link has logged why); nothing is noted then.
+    bool TransferRegister(RegisterWrite& write);
+    // Names the writes of the operation in progress ("Poke 0a 20000000"); `batch` for a batch.
+    void NoteWrites(std::string what, bool console, bool batch = false);
 
     bool SoftReset();
     bool Reset();
@@ -106,11 +123,16 @@ private:
     // Reads the register and writes (old AND keep) OR set; logs "Done" or `failure`.
     bool ReadModifyWrite(std::uint8_t address, std::uint32_t keep, std::uint32_t set,
                          const std::string& failure);
+    // The observer learns of the writes of the operation that has just ended.
+    void TellWrites();
     bool DoWrite(Form form, std::uint8_t reg, std::uint8_t data);
     bool DoRead(Form form, std::uint8_t reg, std::uint8_t& value);
     bool DoPldWrite(Form form, std::uint8_t reg, std::uint8_t data);
     bool DoPldRead(Form form, std::uint8_t reg, std::uint8_t& value);
     bool WritePatternSender(std::uint8_t value);
+    void NoteClockChange(double before);
+    void NoteMemoryTouch(const RegisterWrite& write);
+    void MarkTouchedMemories(const WrittenRegisters& written);
 
     CBoardLink& link_;
     CTarsionDoc& doc_;
@@ -119,6 +141,28 @@ private:
     std::array<std::string, 4> slots_;
     int depth_ = 0;
     std::function<void()> idle_;
+    IRegisterWriteObserver* writeObserver_ = nullptr;
+    WriteSource writeSource_ = WriteSource::Page;
+    // The writes of the operation in progress.
+    WrittenRegisters written_;
+    // The memories this operation's register writes reached, marked changed when it ends.
+    std::array<bool, kChipMemories> touched_{};
+};
+
+// Names the source of the writes `ops` makes while it lives (scripts run from the program).
+class CWriteSourceScope {
+public:
+    CWriteSourceScope(CBoardOperations& ops, WriteSource source)
+        : ops_(ops), saved_(ops.CurrentWriteSource()) {
+        ops_.SetWriteSource(source);
+    }
+    ~CWriteSourceScope() { ops_.SetWriteSource(saved_); }
+    CWriteSourceScope(const CWriteSourceScope&) = delete;
+    CWriteSourceScope& operator=(const CWriteSourceScope&) = delete;
+
+private:
+    CBoardOperations& ops_;
+    WriteSource saved_;
 };
 
 } // namespace tarsion

@@ -202,13 +202,18 @@ bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
     else
         loads = {{1, kSelectBoth, true, true}};
 
+    // Every table is checked before the first write: a second table that fails leaves both RAMs as
+    // they were.
     std::vector<LoadedTable> loaded;
     for (const RamLoad& load : loads) {
-        const std::optional<LoadedTable> table = LoadRam(request, load);
-        // A failed Q table leaves the I RAM loaded but no settings changed.
+        std::optional<LoadedTable> table = PrepareTable(request, load);
         if (!table)
             return false;
-        loaded.push_back(*table);
+        loaded.push_back(std::move(*table));
+    }
+    for (std::size_t i = 0; i < loads.size(); ++i) {
+        if (!WriteRam(loads[i], loaded[i]))
+            return false;
     }
     // Each channel keeps the gain and DC gain of its own table.
     const std::string storedName = StoredFileName(doc.startDirectory, path_);
@@ -225,7 +230,7 @@ bool CoefficientRamLoader::Load(const CoefficientLoadRequest& request) {
 }
 
 std::optional<CoefficientRamLoader::LoadedTable>
-CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLoad& load) {
+CoefficientRamLoader::PrepareTable(const CoefficientLoadRequest& request, const RamLoad& load) {
     const FilterGeometry geometry = FilterGeometry::For(request.interpolation, request.twoBitMode);
     CoefficientTable table({path_, load.column, geometry, request.symmetric, kListingFile});
     if (!FitTable(request, table))
@@ -242,18 +247,22 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
         ops_.Log("Internal Error : Invalid Coefficient RAM Image", 1);
         return std::nullopt;
     }
+    return LoadedTable{table.Gain(), table.Statistics().coefficientSum * table.Gain() / geometry.rate, *image,
+                       table.ScaledTaps()};
+}
 
+bool CoefficientRamLoader::WriteRam(const RamLoad& load, const LoadedTable& table) {
     CBoardLink& link = ops_.Link();
     if (!link.WriteChipReg(chipreg::kMemoryControl, load.memoryControl)) {
         ops_.Log(FormatText("Failed to Poke MemoryControlRegister with %X", load.memoryControl), 1);
-        return std::nullopt;
+        return false;
     }
     if (load.toI)
-        WriteImageFile(imageBase_ + "_I.Ram", 0, *image);
+        WriteImageFile(imageBase_ + "_I.Ram", 0, table.image);
     if (load.toQ)
-        WriteImageFile(imageBase_ + "_Q.Ram", 1, *image);
+        WriteImageFile(imageBase_ + "_Q.Ram", 1, table.image);
     CWordProgress progress(ops_, "LoadCoefficientRam", kCoefficientWords);
-    if (!WriteWords(*image, progress)) {
+    if (!WriteWords(table.image, progress)) {
         if (!progress.Cancelled())
             ops_.Log("Failed to Load Coefficient RAMS", 1);
         const std::string note = "partly loaded from " + FileNameOf(path_);
@@ -262,11 +271,10 @@ CoefficientRamLoader::LoadRam(const CoefficientLoadRequest& request, const RamLo
             if (selected)
                 ops_.Doc().loaded.SetPartial(memory, {note, progress.Cancelled()});
         }
-        return std::nullopt;
+        return false;
     }
     link.WriteChipReg(chipreg::kMemoryControl, kNoAccess);
-    return LoadedTable{table.Gain(), table.Statistics().coefficientSum * table.Gain() / geometry.rate, *image,
-                       table.ScaledTaps()};
+    return true;
 }
 
 bool CoefficientRamLoader::FitTable(const CoefficientLoadRequest& request, CoefficientTable& table) {
@@ -360,8 +368,10 @@ bool CoefficientRamLoader::LoadDcOffset(double dcGain) {
 
 void CoefficientRamLoader::ReportBadFormat(std::size_t line) {
     ops_.Log("Incorrect Coefficient File Format", 1);
+    // Every table is checked before the first write, so the RAMs still hold what they held.
     ops_.Prompt().ShowMessage("Incorrect File Format\n" +
-                              (line != 0 ? FileLineText(path_, line) : FileNameOf(path_)));
+                              (line != 0 ? FileLineText(path_, line) : FileNameOf(path_)) +
+                              "\nThe coefficient RAMs are unchanged.");
 }
 
 bool CoefficientRamDumper::Dump(int which, const std::string& file) {

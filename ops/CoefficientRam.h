@@ -91,7 +91,9 @@ private:
         std::vector<double> scaledTaps;
     };
 
-    std::optional<LoadedTable> LoadRam(const CoefficientLoadRequest& request, const RamLoad& load);
+    // Fits and packs one table; nothing reaches the board.
+    std::optional<LoadedTable> PrepareTable(const CoefficientLoadRequest& request, const RamLoad& load);
+    bool WriteRam(const RamLoad& load, const LoadedTable& table);
     bool FitTable(const CoefficientLoadRequest& request, CoefficientTable& table);
     bool WriteWords(const CoefficientRamImage& image, CWordProgress& progress);
     void WriteImageFile(const std::string& path, int which, const CoefficientRamImage& image);

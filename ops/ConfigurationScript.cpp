@@ -6,6 +6,8 @@
 #include "ops/BoardOperations.h"
 #include "ops/ConstellationRam.h"
 #include "ops/FilePaths.h"
+#include "ops/MemoryReadBack.h"
+#include "ops/MemoryRestore.h"
 #include "ops/PatternMemory.h"
 #include "ops/ScriptText.h"
 #include "ops/WordProgress.h"
@@ -25,18 +27,118 @@ constexpr const char* kHeader = "var WshShell = WScript.CreateObject(\"WScript.S
                                 "\nvar Tarsion = WScript.CreateObject(\"Trm90627\");\n"
                                 "\nTarsion.Reset();";
 
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += "\n" + line;
+    return text;
+}
+
+// The configuration's name without ".js", for the files saved beside it.
+std::string CompanionBase(const std::string& path) {
+    return path.size() > 3 && path.ends_with(".js") ? path.substr(0, path.size() - 3) : path;
+}
 } // namespace
+
+std::optional<std::vector<std::string>> CConfigurationScript::RestoreFromRead(ChipMemory memory,
+                                                                              const std::string& path) {
+    const LoadedMemories& loaded = ops_.Doc().loaded;
+    std::string error;
+    switch (memory) {
+    case ChipMemory::CoefficientI:
+    case ChipMemory::CoefficientQ: {
+        const int which = memory == ChipMemory::CoefficientI ? 0 : 1;
+        const CoefficientRamImage& words = loaded.CoefficientsRead(which)->contents;
+        return CoefficientWriteLines(which, 0, {words.begin(), words.end()});
+    }
+    case ChipMemory::Constellation: {
+        const std::string file = WithForwardSlashes(CompanionBase(path) + "_constellation.hex");
+        if (WriteCompanionFile(file, ConstellationFileText(loaded.ConstellationRead()->contents), error))
+            return std::vector<std::string>{LoadConstellationRamCall(file)};
+        ops_.Log("Couldn't write " + file + ": " + error, 1);
+        return std::nullopt;
+    }
+    case ChipMemory::Pattern:
+        break;
+    }
+    const PatternReadBack& read = loaded.PatternRead()->contents;
+    const std::uint32_t fifoControl = ops_.Doc().Shadow().FetchChipReg(chipreg::kFifoControl);
+    if (const auto pairs = PatternFilePairs(read.words, fifoControl)) {
+        const std::string file = WithForwardSlashes(CompanionBase(path) + "_pattern.pat");
+        if (WriteCompanionFile(file, PatternFileText(*pairs, "Pattern memory as read from the board"), error))
+            return std::vector<std::string>{LoadExternalMemoryCall(file)};
+        ops_.Log("Couldn't write " + file + ": " + error, 1);
+        return std::nullopt;
+    }
+    // Words no pattern file can give: the PLD writes that repeat them, and the start address.
+    std::vector<std::string> lines = PatternStartLines(read.start);
+    const std::vector<std::string> words = PatternWriteLines(read.start, read.words);
+    lines.insert(lines.end(), words.begin(), words.end());
+    return lines;
+}
+
+void CConfigurationScript::ChooseRestores(const std::string& path) {
+    restores_ = {};
+    // In demo mode no memory exists beyond what the program wrote.
+    if (ops_.Link().IsDemo())
+        return;
+    const LoadedMemories& loaded = ops_.Doc().loaded;
+    std::string notRestored;
+    for (const ChipMemory memory : {ChipMemory::Pattern, ChipMemory::Constellation, ChipMemory::CoefficientI,
+                                    ChipMemory::CoefficientQ}) {
+        if (loaded.HoldsItsLoad(memory))
+            continue;
+        const std::string why = loaded.MismatchNote(memory).value_or("not loaded in this run");
+        const std::string name = ChipMemoryName(memory);
+        const std::string* readAt = nullptr;
+        switch (memory) {
+        case ChipMemory::CoefficientI:
+        case ChipMemory::CoefficientQ:
+            if (const auto& read = loaded.CoefficientsRead(memory == ChipMemory::CoefficientI ? 0 : 1))
+                readAt = &read->readAt;
+            break;
+        case ChipMemory::Constellation:
+            if (const auto& read = loaded.ConstellationRead())
+                readAt = &read->readAt;
+            break;
+        case ChipMemory::Pattern:
+            if (const auto& read = loaded.PatternRead())
+                readAt = &read->readAt;
+            break;
+        }
+        if (readAt) {
+            const std::string question =
+                "The configuration would not restore the " + name + ": " + why +
+                ".\nIt was read from the board at " + *readAt +
+                ". Save what was read beside the configuration and restore it from there?";
+            if (ops_.Prompt().AskYesNo("Save Configuration", question))
+                restores_[static_cast<std::size_t>(memory)] = RestoreFromRead(memory, path);
+            if (restores_[static_cast<std::size_t>(memory)])
+                continue;
+        }
+        ops_.Log("Not restored: " + name + ", " + why, 1);
+        notRestored += "\n" + name + ": " + why;
+    }
+    if (!notRestored.empty())
+        ops_.Prompt().ShowMessage("The configuration will not restore:" + notRestored +
+                                  "\nRead a memory from the board in its signal view to save it with the "
+                                  "configuration.");
+}
 
 std::string CConfigurationScript::PatternLines(std::uint8_t dataClkSource) {
     CTarsionDoc& doc = ops_.Doc();
     PatternSettings& pattern = doc.pattern;
-    if (pattern.fileName == kUnknownFile)
+    const std::optional<std::vector<std::string>>& restore =
+        restores_[static_cast<std::size_t>(ChipMemory::Pattern)];
+    if (pattern.fileName == kUnknownFile && !restore)
         return {};
     // With the DataClk source tristated an external generator may drive Din[15:0] instead.
     if (dataClkSource == bridgereg::kDataClkTristated &&
         ops_.Prompt().AskYesNo(kExternalGenerator, kExternalGenerator))
         return {};
     std::string lines = "\nTarsion.write(9,0);\n";
+    if (restore)
+        return lines + Lines(*restore).substr(1);
     if (pattern.fileName == kGeneratedPattern) {
         return lines + LoadExternalMemCall(pattern.iKind, pattern.qKind, pattern.iAmplitude,
                                            pattern.qAmplitude, pattern.samplesPerCycle,
@@ -59,13 +161,20 @@ std::string CConfigurationScript::CoefficientLine(int which, CoefficientSettings
 std::string CConfigurationScript::MemoryLoadLines() {
     CTarsionDoc& doc = ops_.Doc();
     std::string lines;
-    if (doc.constellationFile != kUnknownFile) {
+    const auto restore = [this](ChipMemory memory) -> const std::optional<std::vector<std::string>>& {
+        return restores_[static_cast<std::size_t>(memory)];
+    };
+    if (restore(ChipMemory::Constellation)) {
+        lines += Lines(*restore(ChipMemory::Constellation));
+    } else if (doc.constellationFile != kUnknownFile) {
         doc.constellationFile = WithForwardSlashes(doc.constellationFile);
         lines += '\n';
         lines += LoadConstellationRamCall(doc.constellationFile);
     }
-    lines += CoefficientLine(0, doc.coefficientI);
-    lines += CoefficientLine(1, doc.coefficientQ);
+    lines += restore(ChipMemory::CoefficientI) ? Lines(*restore(ChipMemory::CoefficientI))
+                                               : CoefficientLine(0, doc.coefficientI);
+    lines += restore(ChipMemory::CoefficientQ) ? Lines(*restore(ChipMemory::CoefficientQ))
+                                               : CoefficientLine(1, doc.coefficientQ);
     return lines;
 }
 
@@ -108,6 +217,7 @@ bool CConfigurationScript::Save(const std::string& path) {
         ops_.Log(FormatText(kCouldNotOpen, path.c_str()), 1);
         return false;
     }
+    ChooseRestores(path);
     std::string text = kHeader;
     text += PatternLines(boardControl & bridgereg::kDataClkMask);
     text += MemoryLoadLines();

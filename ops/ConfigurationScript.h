@@ -1,7 +1,12 @@
 #pragma once
 
+#include "ops/LoadedMemories.h"
+
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tarsion {
 
@@ -17,6 +22,10 @@ public:
     bool Save(const std::string& path);
 
 private:
+    // Names each memory the configuration would not restore; one read from the board in this run
+    // is offered as a file beside the configuration (or as the writes that repeat its words).
+    void ChooseRestores(const std::string& path);
+    std::optional<std::vector<std::string>> RestoreFromRead(ChipMemory memory, const std::string& path);
     std::string PatternLines(std::uint8_t dataClkSource);
     std::string MemoryLoadLines();
     static std::string CoefficientLine(int which, CoefficientSettings& settings);
@@ -24,6 +33,8 @@ private:
     static std::string DataClkLines(std::uint8_t boardControl, std::uint8_t sender);
 
     CBoardOperations& ops_;
+    // The lines that restore a memory from its read-back, in place of its load line.
+    std::array<std::optional<std::vector<std::string>>, kChipMemories> restores_;
 };
 
 } // namespace tarsion

@@ -1,4 +1,5 @@
 // The console interpreter and the text forms of the operations it calls.
+#include "base/TextHelpers.h"
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
 
@@ -117,13 +118,40 @@ bool IsHelp(std::string_view word) {
     return std::find(std::begin(kHelpWords), std::end(kHelpWords), word) != std::end(kHelpWords);
 }
 
+// Columns are padded with blanks: tab stops would not line up names of different lengths.
+std::string Padded(std::string_view text, std::size_t width) {
+    std::string padded(text);
+    padded.resize(std::max(width, text.size() + 1), ' ');
+    return padded;
+}
+
 void LogHelp(CBoardOperations& ops) {
     ops.Log(
         "Commands (numbers are hexadecimal; an address may be a register name, as in peek SymbolFrequency):",
         1);
+    std::size_t width = 0;
     for (const ConsoleCommand& command : kCommands)
-        ops.Log(std::string(command.usage) + "\t" + std::string(command.purpose), 2);
-    ops.Log("help or ?\tthis list", 2);
+        width = std::max(width, command.usage.size() + 2);
+    for (const ConsoleCommand& command : kCommands)
+        ops.Log(Padded(command.usage, width) + std::string(command.purpose), 2);
+    ops.Log(Padded("help registers", width) + "the chip registers' names and addresses", 2);
+    ops.Log(Padded("help or ?", width) + "this list", 2);
+}
+
+void LogRegisterHelp(CBoardOperations& ops) {
+    ops.Log("Chip registers (peek, poke and the bit commands take the name or the address):", 1);
+    std::size_t width = 0;
+    for (const auto& info : ChipRegisterTable())
+        if (info)
+            width = std::max(width, info->name.size() + 2);
+    for (std::size_t address = 0; address < ChipRegisterTable().size(); ++address) {
+        const std::optional<ChipRegisterInfo>& info = ChipRegisterTable()[address];
+        if (info)
+            ops.Log(FormatText("%.2zx  ", address) + Padded(info->name, width) +
+                        FormatText("%d byte%s, largest %x", info->bytes, info->bytes == 1 ? "" : "s",
+                                   info->largestValue),
+                    2);
+    }
 }
 } // namespace
 
@@ -192,7 +220,10 @@ bool CBoardOperations::Console(std::string_view line) {
         return true;
     }
     if (IsHelp(slots_[0])) {
-        LogHelp(*this);
+        if (arguments == 1 && slots_[1] == "registers")
+            LogRegisterHelp(*this);
+        else
+            LogHelp(*this);
         return true;
     }
     Log("Unrecognized Command", 1);

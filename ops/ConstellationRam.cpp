@@ -20,6 +20,7 @@ constexpr const char* kCouldNotOpen = "Could Not Open File %s";
 constexpr const char* kCouldNotCreate = "Could Not Create File %s";
 constexpr const char* kCouldNotWrite = "Could Not Write File %s";
 constexpr const char* kFormatError = "Incorrect Constellation file format";
+constexpr const char* kUnchanged = "The constellation RAM is unchanged.";
 
 // The value of `digits` when all of them are hexadecimal, else -1.
 int HexNumber(std::string_view digits) {
@@ -142,19 +143,19 @@ bool CConstellationRam::Load(const std::string& file) {
     }
     std::istringstream in(std::move(text));
     const ConstellationFile contents = ReadConstellationFile(in);
+    // A bad file is refused before the first write: a good map must not give way to part of a bad one.
+    if (contents.formatError) {
+        const std::string where = FileLineText(path, contents.errorLine);
+        ops_.Log(kFormatError, 1);
+        ops_.Prompt().ShowMessage(std::string(kFormatError) + "\n" + where + "\n" + kUnchanged);
+        return false;
+    }
     CWordProgress progress(ops_, "LoadConstellationRam", kEntries + contents.entries.size());
     if (!SelectMemory(kSelectForWriting))
         return false;
     // From the first entry written on, the RAM no longer holds the last load.
     if (!WriteEntries(contents.entries, progress)) {
         MarkPartlyLoaded(FormatText("partly loaded from %s", FileNameOf(path).c_str()), progress.Cancelled());
-        return false;
-    }
-    if (contents.formatError) {
-        const std::string where = FileLineText(path, contents.errorLine);
-        ops_.Log(kFormatError, 1);
-        MarkPartlyLoaded("partly loaded from " + where, false);
-        ops_.Prompt().ShowMessage(std::string(kFormatError) + "\n" + where);
         return false;
     }
     doc.constellationFile = StoredFileName(doc.startDirectory, path);

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,8 @@ struct LoadedPattern {
     PatternSettings settings;
     // Chip register 0x02 at the load: the marker bits of every word.
     std::uint32_t fifoControl = 0;
+    // Words written inside the pattern after the load that no sample pair describes (address, 24 bits).
+    std::map<std::uint32_t, std::uint32_t> writtenWords;
 };
 
 // What a memory held when it was read back, and the local time of the read ("14:03:27").
@@ -49,12 +52,24 @@ struct ReadBack {
 struct PatternReadBack {
     std::uint32_t start = kPatternMemoryWords;
     std::vector<SamplePair> pairs;
+    // The words as read, all 24 bits.
+    std::vector<std::uint32_t> words;
 };
 
 // How a load that stopped part way left its memory; it matches no file until a load succeeds.
 struct PartialLoad {
     std::string note; // "partly loaded from bad.hex, line 2"
     bool cancelled = false;
+};
+
+// A memory changed after its last load by something other than a load: a WriteMemory, a console
+// write, or a difference Verify found. Like a partial load, it matches no file until a load succeeds.
+struct MemoryChange {
+    std::string since; // "since qam16.hex was loaded"
+    std::string how;   // "WriteMemory"
+    std::string at;    // local time, "12:03:10"
+    // "changed since qam16.hex was loaded (WriteMemory 12:03:10)"
+    std::string Note() const { return "changed " + since + " (" + how + " " + at + ")"; }
 };
 
 // One address whose read-back differs from what was loaded; values as hexadecimal text.
@@ -83,6 +98,12 @@ public:
     const std::optional<LoadedPattern>& Pattern() const { return pattern_; }
     const std::optional<VerifyReport>& LastVerify(ChipMemory memory) const { return verify_[Slot(memory)]; }
     const std::optional<PartialLoad>& Partial(ChipMemory memory) const { return partial_[Slot(memory)]; }
+    const std::optional<MemoryChange>& Change(ChipMemory memory) const { return change_[Slot(memory)]; }
+    // Why the memory matches no file (a partial load or a change), for the page and the views;
+    // empty while it holds its last load.
+    std::optional<std::string> MismatchNote(ChipMemory memory) const;
+    // Whether the memory holds what a load of this run put there: a configuration can restore it.
+    bool HoldsItsLoad(ChipMemory memory) const;
     const std::optional<ReadBack<CoefficientRamImage>>& CoefficientsRead(int which) const {
         return coefficientsRead_[Index(which)];
     }
@@ -96,8 +117,17 @@ public:
     void SetCoefficients(int which, LoadedCoefficients loaded);
     void SetConstellation(const ConstellationImage& entries);
     void SetPattern(LoadedPattern loaded);
+    // Words written over a load: the expected contents change, the marks stay.
+    void RewriteCoefficients(int which, LoadedCoefficients written);
+    void RewriteConstellation(const ConstellationImage& entries);
+    void RewritePattern(LoadedPattern written);
     void SetVerifyReport(ChipMemory memory, VerifyReport report);
     void SetPartial(ChipMemory memory, PartialLoad partial);
+    // Marks a change made now by `how` ("WriteMemory", "console", "Verify"); `loadedFile` is the name
+    // of the memory's last load ("" when it had none in this run). Keeps what was written; an earlier
+    // read-back no longer shows the memory unless `readStillHolds` (Verify's own read).
+    void MarkChanged(ChipMemory memory, const std::string& loadedFile, const std::string& how,
+                     bool readStillHolds = false);
     void SetCoefficientsRead(int which, ReadBack<CoefficientRamImage> read);
     void SetConstellationRead(ReadBack<ConstellationImage> read);
     void SetPatternRead(ReadBack<PatternReadBack> read);
@@ -106,12 +136,15 @@ private:
     static std::size_t Index(int which) { return which == 0 ? 0 : 1; }
     static std::size_t Slot(ChipMemory memory) { return static_cast<std::size_t>(memory); }
     void Loaded(ChipMemory memory);
+    void Rewritten(ChipMemory memory);
+    void ForgetRead(ChipMemory memory);
 
     std::array<std::optional<LoadedCoefficients>, 2> coefficients_;
     std::optional<ConstellationImage> constellation_;
     std::optional<LoadedPattern> pattern_;
     std::array<std::optional<VerifyReport>, kChipMemories> verify_;
     std::array<std::optional<PartialLoad>, kChipMemories> partial_;
+    std::array<std::optional<MemoryChange>, kChipMemories> change_;
     std::array<std::optional<ReadBack<CoefficientRamImage>>, 2> coefficientsRead_;
     std::optional<ReadBack<ConstellationImage>> constellationRead_;
     std::optional<ReadBack<PatternReadBack>> patternRead_;

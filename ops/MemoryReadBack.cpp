@@ -77,20 +77,6 @@ bool ReadFileText(CBoardOperations& ops, const std::string& file, std::size_t li
     return false;
 }
 
-const char* MemoryName(ChipMemory memory) {
-    switch (memory) {
-    case ChipMemory::CoefficientI:
-        return "I Coefficient RAM";
-    case ChipMemory::CoefficientQ:
-        return "Q Coefficient RAM";
-    case ChipMemory::Constellation:
-        return "Constellation RAM";
-    case ChipMemory::Pattern:
-        break;
-    }
-    return "Pattern Memory";
-}
-
 const char* VerifyName(ChipMemory memory) {
     switch (memory) {
     case ChipMemory::CoefficientI:
@@ -105,6 +91,20 @@ const char* VerifyName(ChipMemory memory) {
     return "VerifyExternalMemory";
 }
 } // namespace
+
+const char* ChipMemoryName(ChipMemory memory) {
+    switch (memory) {
+    case ChipMemory::CoefficientI:
+        return "I Coefficient RAM";
+    case ChipMemory::CoefficientQ:
+        return "Q Coefficient RAM";
+    case ChipMemory::Constellation:
+        return "Constellation RAM";
+    case ChipMemory::Pattern:
+        break;
+    }
+    return "Pattern Memory";
+}
 
 bool ReadCoefficientRam(CBoardOperations& ops, int which, CoefficientRamImage& words) {
     constexpr const char* kAccessFailed = "Couldn't Access Coefficient Memory";
@@ -154,7 +154,7 @@ bool CMemoryReader::Read(ChipMemory memory) {
     if (ops_.IsBusy())
         return false;
     CBoardOperations::Scope scope(ops_);
-    ops_.Log(std::string("Read from Board: ") + MemoryName(memory), 0);
+    ops_.Log(std::string("Read from Board: ") + ChipMemoryName(memory), 0);
     if (ops_.Link().IsDemo()) {
         ops_.Log(kNoBoard, 1);
         return false;
@@ -204,7 +204,7 @@ bool CMemoryReader::ReadPattern() {
     std::vector<std::uint32_t> words;
     if (!ReadPatternWords(ops_, start, count, words))
         return false;
-    ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(words)}, ReadTimeText()});
+    ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(words), words}, ReadTimeText()});
     return true;
 }
 
@@ -215,23 +215,31 @@ VerifyReport CMemoryVerifier::Verify(ChipMemory memory) {
     CBoardOperations::Scope scope(ops_);
     ops_.Log(VerifyName(memory), 0);
     const LoadedMemories& loaded = ops_.Doc().loaded;
+    VerifyReport report;
     switch (memory) {
     case ChipMemory::CoefficientI:
     case ChipMemory::CoefficientQ: {
         const int which = memory == ChipMemory::CoefficientI ? 0 : 1;
         const std::optional<LoadedCoefficients>& last = loaded.Coefficients(which);
-        return Finish(memory, VerifyCoefficients(which, last ? &last->words : nullptr));
+        report = VerifyCoefficients(which, last ? &last->words : nullptr);
+        break;
     }
     case ChipMemory::Constellation: {
         const std::optional<ConstellationImage>& last = loaded.Constellation();
-        return Finish(memory, VerifyConstellation(last ? &*last : nullptr));
+        report = VerifyConstellation(last ? &*last : nullptr);
+        break;
     }
     case ChipMemory::Pattern: {
         const std::optional<LoadedPattern>& last = loaded.Pattern();
-        return Finish(memory, VerifyPattern(last ? &last->pairs : nullptr, last ? last->fifoControl : 0));
+        report = VerifyPattern(last ? &last->pairs : nullptr, last ? last->fifoControl : 0,
+                               last ? &last->writtenWords : nullptr);
+        break;
     }
     }
-    return {};
+    // Words that differ from what was written were changed behind the program's back.
+    if (report.completed && !report.mismatches.empty())
+        ops_.Doc().MarkMemoryChanged(memory, "Verify", true);
+    return Finish(memory, report);
 }
 
 VerifyReport CMemoryVerifier::Verify(ChipMemory memory, const std::string& file) {
@@ -314,7 +322,8 @@ VerifyReport CMemoryVerifier::VerifyConstellation(const ConstellationImage* expe
     return report;
 }
 
-VerifyReport CMemoryVerifier::VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl) {
+VerifyReport CMemoryVerifier::VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl,
+                                            const std::map<std::uint32_t, std::uint32_t>* writtenWords) {
     VerifyReport report;
     if (!CanVerify(pairs != nullptr))
         return report;
@@ -326,10 +335,14 @@ VerifyReport CMemoryVerifier::VerifyPattern(const std::vector<SamplePair>* pairs
     }
     report.words = static_cast<int>(expected.size());
     const auto start = static_cast<std::uint32_t>(kPatternMemoryWords - expected.size());
+    if (writtenWords) {
+        for (const auto& [address, value] : *writtenWords)
+            expected[address - start] = value;
+    }
     std::vector<std::uint32_t> read;
     if (!ReadPatternWords(ops_, start, expected.size(), read))
         return report;
-    ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(read)}, ReadTimeText()});
+    ops_.Doc().loaded.SetPatternRead({{start, PairsOfWords(read), read}, ReadTimeText()});
     for (std::size_t k = 0; k < expected.size(); ++k) {
         if ((read[k] & kPatternWordBits) != expected[k])
             report.mismatches.push_back({static_cast<int>(start + k), FormatText("%.6x", expected[k]),

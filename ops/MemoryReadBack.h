@@ -3,6 +3,7 @@
 #include "ops/LoadedMemories.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ bool ReadPatternWords(CBoardOperations& ops, std::uint32_t start, std::size_t co
                       std::vector<std::uint32_t>& words);
 // The pairs of words read from an even start: bits 15..0 of each word are the sample.
 std::vector<SamplePair> PairsOfWords(const std::vector<std::uint32_t>& words);
+
+// "I Coefficient RAM", "Constellation RAM", "Pattern Memory".
+const char* ChipMemoryName(ChipMemory memory);
 
 // The local time of a read, as the views label it.
 std::string ReadTimeText();
@@ -49,7 +53,8 @@ private:
     bool CanVerify(bool loaded);
     VerifyReport VerifyCoefficients(int which, const CoefficientRamImage* expected);
     VerifyReport VerifyConstellation(const ConstellationImage* expected);
-    VerifyReport VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl);
+    VerifyReport VerifyPattern(const std::vector<SamplePair>* pairs, std::uint32_t fifoControl,
+                               const std::map<std::uint32_t, std::uint32_t>* writtenWords = nullptr);
     VerifyReport Finish(ChipMemory memory, VerifyReport report);
 
     CBoardOperations& ops_;

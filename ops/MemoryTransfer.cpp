@@ -7,6 +7,7 @@
 #include "ops/ConstellationRam.h"
 #include "ops/LogCapture.h"
 #include "ops/MemoryReadBack.h"
+#include "ops/MemoryRestore.h"
 #include "ops/PatternMemory.h"
 #include "ops/PldGuard.h"
 #include "ops/WordProgress.h"
@@ -18,6 +19,9 @@ namespace tarsion {
 
 namespace {
 constexpr const char* kPldRestoreFailed = "Failed to Stop Sending Memory Pattern";
+constexpr std::uint32_t kSelectCoefficientI = 0x44;
+constexpr std::uint32_t kSelectCoefficientQ = 0x48;
+constexpr std::uint32_t kNoMemoryAccess = 0x00;
 
 struct MemoryShape {
     const char* name;
@@ -25,15 +29,15 @@ struct MemoryShape {
     std::size_t wordBytes;
 };
 
-MemoryShape ShapeOf(MemoryName memory) {
+MemoryShape ShapeOf(ChipMemory memory) {
     switch (memory) {
-    case MemoryName::CoefficientI:
+    case ChipMemory::CoefficientI:
         return {"I", kCoefficientWords, 9};
-    case MemoryName::CoefficientQ:
+    case ChipMemory::CoefficientQ:
         return {"Q", kCoefficientWords, 9};
-    case MemoryName::Constellation:
+    case ChipMemory::Constellation:
         return {"constellation", CConstellationRam::kEntries, 1};
-    case MemoryName::Pattern:
+    case ChipMemory::Pattern:
         break;
     }
     return {"pattern", kPatternMemoryWords, 3};
@@ -70,22 +74,22 @@ BatchFailure FailureAt(std::size_t index, const CLogCapture& capture) {
 }
 } // namespace
 
-std::optional<MemoryName> ParseMemoryName(std::string_view which) {
+std::optional<ChipMemory> ParseMemoryName(std::string_view which) {
     const auto same = [which](std::string_view name) {
         return std::equal(which.begin(), which.end(), name.begin(), name.end(), [](char a, char b) {
             return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
         });
     };
-    for (MemoryName memory :
-         {MemoryName::CoefficientI, MemoryName::CoefficientQ, MemoryName::Constellation, MemoryName::Pattern})
+    for (ChipMemory memory :
+         {ChipMemory::CoefficientI, ChipMemory::CoefficientQ, ChipMemory::Constellation, ChipMemory::Pattern})
         if (same(ShapeOf(memory).name))
             return memory;
     return std::nullopt;
 }
 
-std::optional<MemoryName> CMemoryTransfer::Select(std::string_view which, std::uint64_t first,
+std::optional<ChipMemory> CMemoryTransfer::Select(std::string_view which, std::uint64_t first,
                                                   std::uint64_t count) {
-    const std::optional<MemoryName> memory = ParseMemoryName(which);
+    const std::optional<ChipMemory> memory = ParseMemoryName(which);
     if (!memory) {
         ops_.Log("Error : Unknown Memory, expected I, Q, constellation or pattern", 1);
         return std::nullopt;
@@ -104,13 +108,13 @@ BatchOutcome CMemoryTransfer::Read(std::string_view which, std::uint32_t first, 
     CLogCapture capture(ops_.Doc());
     words.clear();
     ops_.Log(FormatText("ReadMemory %s %u %u", Printable(which).c_str(), first, count), 0);
-    const std::optional<MemoryName> memory = Select(which, first, count);
+    const std::optional<ChipMemory> memory = Select(which, first, count);
     bool read = false;
-    if (memory == MemoryName::CoefficientI || memory == MemoryName::CoefficientQ)
-        read = ReadCoefficients(memory == MemoryName::CoefficientI ? 0 : 1, first, count, words);
-    else if (memory == MemoryName::Constellation)
+    if (memory == ChipMemory::CoefficientI || memory == ChipMemory::CoefficientQ)
+        read = ReadCoefficients(memory == ChipMemory::CoefficientI ? 0 : 1, first, count, words);
+    else if (memory == ChipMemory::Constellation)
         read = ReadConstellation(first, count, words);
-    else if (memory == MemoryName::Pattern)
+    else if (memory == ChipMemory::Pattern)
         read = ReadPattern(first, count, words);
     if (!read) {
         words.clear();
@@ -162,11 +166,7 @@ BatchOutcome CMemoryTransfer::Write(std::string_view which, std::uint32_t first,
     CBoardOperations::Scope scope(ops_);
     CLogCapture capture(ops_.Doc());
     ops_.Log(FormatText("WriteMemory %s %u %zu", Printable(which).c_str(), first, words.size()), 0);
-    std::optional<MemoryName> memory = Select(which, first, words.size());
-    if (memory == MemoryName::CoefficientI || memory == MemoryName::CoefficientQ) {
-        ops_.Log("Error : Coefficient RAMs are written by LoadCoefficientRam only", 1);
-        memory.reset();
-    }
+    const std::optional<ChipMemory> memory = Select(which, first, words.size());
     if (!memory)
         return FailureAt(0, capture);
     const std::size_t wordBytes = ShapeOf(*memory).wordBytes;
@@ -179,8 +179,19 @@ BatchOutcome CMemoryTransfer::Write(std::string_view which, std::uint32_t first,
         }
     }
     capture.Clear();
-    const bool written =
-        *memory == MemoryName::Constellation ? WriteConstellation(first, words) : WritePattern(first, words);
+    bool written = false;
+    switch (*memory) {
+    case ChipMemory::CoefficientI:
+    case ChipMemory::CoefficientQ:
+        written = WriteCoefficients(*memory == ChipMemory::CoefficientI ? 0 : 1, first, words);
+        break;
+    case ChipMemory::Constellation:
+        written = WriteConstellation(first, words);
+        break;
+    case ChipMemory::Pattern:
+        written = WritePattern(first, words);
+        break;
+    }
     if (!written)
         return FailureAt(words.size(), capture);
     ops_.Log("Done", 1);
@@ -197,39 +208,76 @@ bool CMemoryTransfer::WriteConstellation(std::uint32_t first, const std::vector<
         std::uint8_t entry = words[index][0];
         if (!link.AccessChipMemory(static_cast<std::uint8_t>(first + index), &entry)) {
             ops_.Log(CConstellationRam::kRamAccessFailed, 1);
+            ops_.Doc().MarkMemoryChanged(ChipMemory::Constellation, "WriteMemory");
             return false;
         }
     }
     link.WriteChipReg(chipreg::kMemoryControl, CConstellationRam::kNoMemoryAccess);
 
-    // What the RAM holds now: the last load with these words over it. With no load to start from,
-    // and for the recording's companion file, the RAM is read back.
+    // What the RAM holds now: the last load with these words over it. With no whole load to start
+    // from, and for the recording's companion file, the RAM is read back.
     CTarsionDoc& doc = ops_.Doc();
     const std::optional<ConstellationImage>& loaded = doc.loaded.Constellation();
-    ConstellationImage image = loaded ? *loaded : ConstellationImage{};
-    if (!loaded || doc.IsRecording()) {
+    const bool known = loaded && !doc.loaded.Partial(ChipMemory::Constellation);
+    ConstellationImage image = known ? *loaded : ConstellationImage{};
+    if (!known || doc.IsRecording()) {
         ConstellationImage board{};
         if (!ReadConstellationRam(ops_, board))
             return false;
         if (doc.IsRecording())
-            RecordConstellation({board.begin(), board.end()});
-        if (!loaded)
+            RecordConstellation(board);
+        if (!known)
             image = board;
     }
     for (std::size_t index = 0; index < words.size(); ++index)
         image[first + index] = words[index][0];
-    doc.loaded.SetConstellation(image);
+    // What was written is what Verify compares with; the page says the RAM no longer holds its file.
+    doc.loaded.RewriteConstellation(image);
+    doc.MarkMemoryChanged(ChipMemory::Constellation, "WriteMemory");
     return true;
 }
 
-void CMemoryTransfer::RecordConstellation(const std::vector<std::uint8_t>& image) {
-    std::string text;
-    for (std::size_t address = 0; address < image.size(); ++address)
-        text += FormatText("%.2zx%.2x\n", address, image[address]);
+bool CMemoryTransfer::WriteCoefficients(int which, std::uint32_t first,
+                                        const std::vector<MemoryWord>& words) {
+    CBoardLink& link = ops_.Link();
+    const std::uint32_t select = which == 0 ? kSelectCoefficientI : kSelectCoefficientQ;
+    if (!link.WriteChipReg(chipreg::kMemoryControl, select)) {
+        ops_.Log(FormatText("Failed to Poke MemoryControlRegister with %X", select), 1);
+        return false;
+    }
+    const ChipMemory memory = which == 0 ? ChipMemory::CoefficientI : ChipMemory::CoefficientQ;
+    std::vector<CoefficientWord> written;
+    for (std::size_t index = 0; index < words.size(); ++index) {
+        CoefficientWord word{};
+        std::copy(words[index].begin(), words[index].end(), word.begin());
+        written.push_back(word);
+        if (!link.AccessChipMemory(static_cast<std::uint8_t>(first + index), word.data())) {
+            ops_.Log("Failed to Load Coefficient RAMS", 1);
+            ops_.Doc().MarkMemoryChanged(memory, "WriteMemory");
+            return false;
+        }
+    }
+    link.WriteChipReg(chipreg::kMemoryControl, kNoMemoryAccess);
+    CTarsionDoc& doc = ops_.Doc();
+    if (doc.IsRecording()) {
+        for (const std::string& line : CoefficientWriteLines(which, first, written))
+            ops_.Record(line);
+    }
+    // A RAM loaded in this run keeps its table with the words over it, for Verify and the views.
+    if (std::optional<LoadedCoefficients> loaded = doc.loaded.Coefficients(which)) {
+        for (std::size_t index = 0; index < written.size(); ++index)
+            loaded->words[first + index] = written[index];
+        doc.loaded.RewriteCoefficients(which, std::move(*loaded));
+    }
+    doc.MarkMemoryChanged(memory, "WriteMemory");
+    return true;
+}
+
+void CMemoryTransfer::RecordConstellation(const ConstellationImage& image) {
     const std::string path = ops_.Doc().CompanionFileName(".hex");
-    CReplacementFile file(path);
-    if (!file.Commit(text)) {
-        ops_.Log("Couldn't write " + path + " for the recording: " + file.Error(), 1);
+    std::string error;
+    if (!WriteCompanionFile(path, ConstellationFileText(image), error)) {
+        ops_.Log("Couldn't write " + path + " for the recording: " + error, 1);
         return;
     }
     ops_.Record(LoadConstellationRamCall(path));
@@ -254,8 +302,42 @@ bool CMemoryTransfer::WritePattern(std::uint32_t first, const std::vector<Memory
         }
     }
     // The words that reached the board are recorded also when a failure or the user stopped the write.
-    RecordPattern(first, {words.begin(), words.begin() + static_cast<std::ptrdiff_t>(written)});
+    const std::vector<MemoryWord> reached(words.begin(),
+                                          words.begin() + static_cast<std::ptrdiff_t>(written));
+    RecordPattern(first, reached);
+    NotePatternWords(first, reached);
     return whole && guard.End(kPldRestoreFailed);
+}
+
+// The words go over the last load for Verify and the views: as samples where a pair can hold them,
+// word by word where not.
+void CMemoryTransfer::NotePatternWords(std::uint32_t first, const std::vector<MemoryWord>& words) {
+    CTarsionDoc& doc = ops_.Doc();
+    std::optional<LoadedPattern> pattern = doc.loaded.Pattern();
+    if (pattern && !doc.loaded.Partial(ChipMemory::Pattern)) {
+        const auto start = kPatternMemoryWords - 2 * static_cast<std::uint32_t>(pattern->pairs.size());
+        for (std::size_t index = 0; index < words.size(); ++index) {
+            const std::uint32_t address = first + static_cast<std::uint32_t>(index);
+            if (address < start)
+                continue;
+            const std::uint32_t value = PatternWordValue(words[index]);
+            const bool qWord = (address - start) % 2 == 1;
+            SamplePair& pair = pattern->pairs[(address - start) / 2];
+            std::int32_t& sample = qWord ? pair.q : pair.i;
+            // A sample of a hexadecimal file has nothing above bit 15; a real one carries its sign.
+            const std::int32_t plain = static_cast<std::int32_t>(value & 0xFFFF);
+            const std::int32_t withSign = static_cast<std::int16_t>(value & 0xFFFF);
+            pattern->writtenWords.erase(address);
+            if ((PatternWordFor(plain, qWord, pattern->fifoControl) & kPatternWordBits) == value)
+                sample = plain;
+            else if ((PatternWordFor(withSign, qWord, pattern->fifoControl) & kPatternWordBits) == value)
+                sample = withSign;
+            else
+                pattern->writtenWords[address] = value;
+        }
+        doc.loaded.RewritePattern(std::move(*pattern));
+    }
+    doc.MarkMemoryChanged(ChipMemory::Pattern, "WriteMemory");
 }
 
 // A write inside the last loaded pattern, of words a pattern load would write, is recorded as the
@@ -279,7 +361,7 @@ void CMemoryTransfer::RecordPattern(std::uint32_t first, const std::vector<Memor
             std::all_of(loaded->pairs.begin(), loaded->pairs.end(), [](const SamplePair& pair) {
                 return pair.i >= 0 && pair.i <= 0xFFFF && pair.q >= 0 && pair.q <= 0xFFFF;
             });
-        if (first >= start && shownStart == start && unsigned16) {
+        if (first >= start && shownStart == start && unsigned16 && loaded->writtenWords.empty()) {
             pairs = loaded->pairs;
             for (std::size_t index = 0; index < words.size() && pairs; ++index) {
                 const std::uint32_t offset = first + static_cast<std::uint32_t>(index) - start;
@@ -293,38 +375,29 @@ void CMemoryTransfer::RecordPattern(std::uint32_t first, const std::vector<Memor
             }
         }
     }
-    if (pairs)
-        doc.loaded.SetPattern({*pairs, false, doc.pattern});
     if (!doc.IsRecording())
         return;
     if (pairs) {
-        std::string text = "Pattern memory contents, written while recording\n";
-        for (int line = 1; line < 7; ++line)
-            text += "-\n";
-        for (const SamplePair& pair : *pairs)
-            text += FormatText("0x%.4x 0x%.4x\n", static_cast<unsigned>(pair.i) & 0xFFFFu,
-                               static_cast<unsigned>(pair.q) & 0xFFFFu);
         const std::string path = doc.CompanionFileName(".pat");
-        CReplacementFile file(path);
-        if (file.Commit(text)) {
+        std::string error;
+        if (WriteCompanionFile(
+                path, PatternFileText(*pairs, "Pattern memory contents, written while recording"), error)) {
             ops_.Record(LoadExternalMemoryCall(path));
             return;
         }
-        ops_.Log("Couldn't write " + path + " for the recording: " + file.Error(), 1);
+        ops_.Log("Couldn't write " + path + " for the recording: " + error, 1);
     }
-    for (std::size_t index = 0; index < words.size(); ++index) {
-        const MemoryWord address = PatternWord((first + static_cast<std::uint32_t>(index)) & ~(1u << 18));
-        const std::uint8_t lines[6][2] = {{0, words[index][0]}, {1, words[index][1]}, {2, words[index][2]},
-                                          {6, address[0]},      {7, address[1]},      {8, address[2]}};
-        for (const auto& line : lines)
-            ops_.Record(FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", line[0], line[1]));
-    }
+    std::vector<std::uint32_t> values;
+    for (const MemoryWord& word : words)
+        values.push_back(PatternWordValue(word));
+    for (const std::string& line : PatternWriteLines(first, values))
+        ops_.Record(line);
 }
 
 BatchOutcome CMemoryTransfer::Verify(std::string_view which, std::vector<MemoryDifference>& differences) {
     CLogCapture capture(ops_.Doc());
     differences.clear();
-    const std::optional<MemoryName> memory = ParseMemoryName(which);
+    const std::optional<ChipMemory> memory = ParseMemoryName(which);
     if (!memory) {
         CBoardOperations::Scope scope(ops_);
         ops_.Log(FormatText("Verify %s", Printable(which).c_str()), 0);
@@ -332,7 +405,7 @@ BatchOutcome CMemoryTransfer::Verify(std::string_view which, std::vector<MemoryD
         return FailureAt(0, capture);
     }
     // The views' verifier: one comparison, so both report the same words.
-    const VerifyReport report = CMemoryVerifier(ops_).Verify(static_cast<ChipMemory>(*memory));
+    const VerifyReport report = CMemoryVerifier(ops_).Verify(*memory);
     if (!report.completed)
         return FailureAt(0, capture);
     for (const WordMismatch& mismatch : report.mismatches)

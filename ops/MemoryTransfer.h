@@ -1,7 +1,9 @@
 #pragma once
 
+#include "ops/LoadedMemories.h"
 #include "ops/RegisterBatch.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,11 +14,10 @@ namespace tarsion {
 
 class CBoardOperations;
 
-// The memories a caller can name: "I" and "Q" (coefficient RAMs, 256 words of 9 bytes, byte 0
-// first), "constellation" (256 words of 1 byte) and "pattern" (the pattern memory, 262144 words of
-// 3 bytes, least significant first). Names are matched without regard to case.
-enum class MemoryName { CoefficientI, CoefficientQ, Constellation, Pattern };
-std::optional<MemoryName> ParseMemoryName(std::string_view which);
+// The memory a caller names: "I" and "Q" (coefficient RAMs, 256 words of 9 bytes, byte 0 first),
+// "constellation" (256 words of 1 byte) and "pattern" (the pattern memory, 262144 words of 3 bytes,
+// least significant first). Names are matched without regard to case.
+std::optional<ChipMemory> ParseMemoryName(std::string_view which);
 
 using MemoryWord = std::vector<std::uint8_t>;
 
@@ -41,14 +42,16 @@ public:
     BatchOutcome Verify(std::string_view which, std::vector<MemoryDifference>& differences);
 
 private:
-    std::optional<MemoryName> Select(std::string_view which, std::uint64_t first, std::uint64_t count);
+    std::optional<ChipMemory> Select(std::string_view which, std::uint64_t first, std::uint64_t count);
     bool ReadCoefficients(int which, std::uint32_t first, std::uint32_t count,
                           std::vector<MemoryWord>& words);
     bool ReadConstellation(std::uint32_t first, std::uint32_t count, std::vector<MemoryWord>& words);
     bool ReadPattern(std::uint32_t first, std::uint32_t count, std::vector<MemoryWord>& words);
+    bool WriteCoefficients(int which, std::uint32_t first, const std::vector<MemoryWord>& words);
     bool WriteConstellation(std::uint32_t first, const std::vector<MemoryWord>& words);
     bool WritePattern(std::uint32_t first, const std::vector<MemoryWord>& words);
-    void RecordConstellation(const std::vector<std::uint8_t>& image);
+    void RecordConstellation(const std::array<std::uint8_t, 256>& image);
+    void NotePatternWords(std::uint32_t first, const std::vector<MemoryWord>& words);
     void RecordPattern(std::uint32_t first, const std::vector<MemoryWord>& words);
 
     CBoardOperations& ops_;

@@ -215,9 +215,12 @@ bool CPatternMemory::WritePattern(const std::vector<SamplePair>& pairs, PldGuard
     // The user stopped it: the board must not go on playing a memory that is half old, half new.
     const std::string cancelled =
         FormatText("Cancelled: the pattern memory holds %zu of %zu words", written, words);
-    if (!ops_.Link().WritePldReg(pldreg::kPatternSender, 0))
+    if (ops_.Link().WritePldReg(pldreg::kPatternSender, 0))
+        ops_.Log("Sending stopped", 1);
+    else
         ops_.Log(kRestoreFailed, 1);
-    guard.End(kRestoreFailed);
+    if (guard.End(kRestoreFailed))
+        ops_.Log(FormatText("DataClk source restored to %s", guard.SavedSourceName()), 1);
     ops_.Log(cancelled, 1);
     ops_.Doc().loaded.SetPartial(ChipMemory::Pattern, {cancelled, true});
     return false;
@@ -253,7 +256,8 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     if (contents.formatError) {
         // Nothing has been written: the memory still holds what it held.
         ops_.Prompt().ShowMessage(std::string(kFormatMessage) + "\n" +
-                                  FileLineText(path, contents.errorLine));
+                                  FileLineText(path, contents.errorLine) +
+                                  "\nThe pattern memory is unchanged.");
         ops_.Log(kFormatError, 1);
         return false;
     }
@@ -262,7 +266,7 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     if (!WritePattern(contents.pairs, guard, FileNameOf(path)) || !guard.End(kRestoreFailed))
         return false;
     doc.pattern.fileName = StoredFileName(doc.startDirectory, path);
-    doc.loaded.SetPattern({contents.pairs, false, doc.pattern, fifoControl_});
+    doc.loaded.SetPattern({contents.pairs, false, doc.pattern, fifoControl_, {}});
     ops_.Log(FormatText("Loaded  %li  vectors", words), 1);
     return true;
 }
@@ -306,7 +310,7 @@ bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAm
     PatternSettings& settings = ops_.Doc().pattern;
     settings = {iKind, qKind, iAmplitude, qAmplitude, samplesPerCycle, numberOfSamples, kGeneratedPattern};
     const long words = static_cast<long>(2 * pairs.size());
-    ops_.Doc().loaded.SetPattern({std::move(pairs), true, settings, fifoControl_});
+    ops_.Doc().loaded.SetPattern({std::move(pairs), true, settings, fifoControl_, {}});
     ops_.Log(FormatText("Loaded %li  vectors", words), 1);
     return true;
 }

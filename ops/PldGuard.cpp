@@ -41,4 +41,9 @@ bool PldGuard::End(const char* restoreFailure) {
     return true;
 }
 
+const char* PldGuard::SavedSourceName() const {
+    static constexpr const char* kNames[] = {"RefClk", "2xSymbolClk", "SysClk/2", "Tristated"};
+    return kNames[saved_ & bridgereg::kDataClkMask];
+}
+
 } // namespace tarsion

@@ -17,6 +17,8 @@ public:
     bool Begin();
     // Restores the saved byte of bridge register 9; logs `restoreFailure` when that fails.
     bool End(const char* restoreFailure);
+    // The DataClk source End() puts back, as the Board page names it ("SysClk/2").
+    const char* SavedSourceName() const;
 
 private:
     CBoardOperations& ops_;

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "board/BoardLink.h"
 #include "board/SteadyClock.h"
-#include "ops/BoardOperations.h"
-#include "ops/TarsionDoc.h"
+#include "ops/BoardStack.h"
 #include "ops/UserPrompt.h"
 
 #include <deque>
@@ -22,8 +20,8 @@ public:
     CPrivateBoard(const CPrivateBoard&) = delete;
     CPrivateBoard& operator=(const CPrivateBoard&) = delete;
 
-    CBoardOperations& Ops() { return ops_; }
-    CTarsionDoc& Doc() { return doc_; }
+    CBoardOperations& Ops() { return stack_.Ops(); }
+    CTarsionDoc& Doc() { return stack_.Doc(); }
     // The last lines logged at indent 1 and the messages the operations showed, oldest first.
     const std::deque<std::string>& Complaints() const { return complaints_.lines; }
 
@@ -38,20 +36,17 @@ private:
     };
     struct CComplaints final : public IUserPrompt, public IDocumentObserver {
         static constexpr std::size_t kKept = 8;
-        explicit CComplaints(CTarsionDoc& doc) : doc_(doc) {}
         void ShowMessage(std::string_view text) override { Keep(std::string(text)); }
         bool AskYesNo(std::string_view, std::string_view) override { return false; }
         void OnDocumentUpdate() override;
         void Keep(std::string line);
-        CTarsionDoc& doc_;
+        CTarsionDoc* doc = nullptr;
         std::deque<std::string> lines;
     };
 
     CSkippingClock clock_;
-    CTarsionDoc doc_;
-    CComplaints complaints_{doc_};
-    CBoardLink link_;
-    CBoardOperations ops_;
+    CComplaints complaints_;
+    CBoardStack stack_;
 };
 
 } // namespace tarsion

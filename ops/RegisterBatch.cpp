@@ -40,16 +40,22 @@ BatchOutcome CRegisterBatch::PokeMany(const std::vector<RegisterWrite>& writes) 
     CBoardOperations::Scope scope(ops_);
     CLogCapture capture(ops_.Doc());
     ops_.Log(FormatText("PokeMany %zu", writes.size()), 0);
+    std::size_t done = 0;
     BatchOutcome outcome =
-        RunItems(ops_, capture, "PokeMany", writes, [this, &capture](const RegisterWrite& write) {
-            ops_.Log(FormatText("Poke %.2x %.8x ", write.address, write.value), 1);
+        RunItems(ops_, capture, "PokeMany", writes, [this, &capture, &done](const RegisterWrite& item) {
+            ops_.Log(FormatText("Poke %.2x %.8x ", item.reg, item.newValue), 1);
             capture.Clear();
-            ops_.Record(FormatText("Tarsion.Poke ( 0x%.2x,0x%.8x );", write.address, write.value));
-            if (ops_.Link().WriteChipReg(write.address, write.value))
-                return true;
-            ops_.Log(FormatText("Couldn't Poke to Register %.2x", write.address), 1);
-            return false;
+            RegisterWrite write = RegisterWrite::Chip(item.reg, item.newValue);
+            if (!ops_.TransferRegister(write)) {
+                ops_.Log(FormatText("Couldn't Poke to Register %.2x", item.reg), 1);
+                return false;
+            }
+            // Only what was done: a recording replays no write that did not happen.
+            ops_.Record(FormatText("Tarsion.Poke ( 0x%.2x,0x%.8x );", item.reg, item.newValue));
+            ++done;
+            return true;
         });
+    ops_.NoteWrites(WritesText("PokeMany", done), false, true);
     if (!outcome)
         ops_.Log(kDone, 1);
     return outcome;
@@ -64,12 +70,12 @@ BatchOutcome CRegisterBatch::PeekMany(const std::vector<std::uint8_t>& addresses
     ops_.Log(FormatText("PeekMany %zu", addresses.size()), 0);
     BatchOutcome outcome =
         RunItems(ops_, capture, "PeekMany", addresses, [this, &values](std::uint8_t address) {
-            ops_.Record(FormatText("Data=Tarsion.Peek(0x%.2x);", address));
             std::uint32_t value = 0;
             if (!ops_.Link().ReadChipReg(address, value)) {
                 ops_.Log(FormatText("Couldn't Peek Rgister %.2x", address), 1);
                 return false;
             }
+            ops_.Record(FormatText("Data=Tarsion.Peek(0x%.2x);", address));
             ops_.Log(FormatText("Peek %.2x Returned %.8x", address, value), 1);
             values.push_back(value);
             return true;
@@ -81,25 +87,29 @@ BatchOutcome CRegisterBatch::PeekMany(const std::vector<std::uint8_t>& addresses
     return outcome;
 }
 
-BatchOutcome CRegisterBatch::PldWriteMany(const std::vector<ByteWrite>& writes) {
+BatchOutcome CRegisterBatch::PldWriteMany(const std::vector<RegisterWrite>& writes) {
     CBoardOperations::Scope scope(ops_);
     CLogCapture capture(ops_.Doc());
     ops_.Log(FormatText("PldWriteMany %zu", writes.size()), 0);
-    // Recorded before the guard may refuse, as a single PldWrite would be.
-    for (const ByteWrite& write : writes)
-        ops_.Record(FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", write.reg, write.value));
     PldGuard guard(ops_);
     if (!guard.Begin())
         return BatchFailure{0, capture.Text()};
+    std::size_t done = 0;
     BatchOutcome outcome =
-        RunItems(ops_, capture, "PldWriteMany", writes, [this, &capture](const ByteWrite& write) {
-            ops_.Log(FormatText("PldWrite %.2x %.2x ", write.reg, write.value), 1);
+        RunItems(ops_, capture, "PldWriteMany", writes, [this, &capture, &done](const RegisterWrite& item) {
+            const auto value = static_cast<std::uint8_t>(item.newValue);
+            ops_.Log(FormatText("PldWrite %.2x %.2x ", item.reg, value), 1);
             capture.Clear();
-            if (ops_.Link().WritePldReg(write.reg, write.value))
-                return true;
-            ops_.Log(FormatText("Couldn't Write to Pld Register # %.2x", write.reg), 1);
-            return false;
+            RegisterWrite write = RegisterWrite::Pld(item.reg, value);
+            if (!ops_.TransferRegister(write)) {
+                ops_.Log(FormatText("Couldn't Write to Pld Register # %.2x", item.reg), 1);
+                return false;
+            }
+            ops_.Record(FormatText("Tarsion.PldWrite ( 0x%.2x,0x%.2x );", item.reg, value));
+            ++done;
+            return true;
         });
+    ops_.NoteWrites(WritesText("PldWriteMany", done), false, true);
     if (outcome)
         return outcome;
     capture.Clear();
@@ -116,8 +126,6 @@ BatchOutcome CRegisterBatch::PldReadMany(const std::vector<std::uint8_t>& regs,
     values.clear();
     values.reserve(regs.size());
     ops_.Log(FormatText("PldReadMany %zu", regs.size()), 0);
-    for (std::uint8_t reg : regs)
-        ops_.Record(FormatText("Data = Tarsion.PldRead ( 0x%.2x );", reg));
     PldGuard guard(ops_);
     if (!guard.Begin())
         return BatchFailure{0, capture.Text()};
@@ -127,6 +135,7 @@ BatchOutcome CRegisterBatch::PldReadMany(const std::vector<std::uint8_t>& regs,
             ops_.Log(FormatText("Couldn't Read from Pld Register # %.2x", reg), 1);
             return false;
         }
+        ops_.Record(FormatText("Data = Tarsion.PldRead ( 0x%.2x );", reg));
         ops_.Log(FormatText("PldRead %.2x Returned %.2x", reg, value), 1);
         values.push_back(value);
         return true;
@@ -139,6 +148,19 @@ BatchOutcome CRegisterBatch::PldReadMany(const std::vector<std::uint8_t>& regs,
     else
         ops_.Log(kDone, 1);
     return outcome;
+}
+
+std::string CRegisterBatch::WritesText(const char* batch, std::size_t count) {
+    const std::string digits = std::to_string(count);
+    std::string text = batch;
+    text += ": ";
+    for (std::size_t at = 0; at < digits.size(); ++at) {
+        if (at > 0 && (digits.size() - at) % 3 == 0)
+            text += ',';
+        text += digits[at];
+    }
+    text += count == 1 ? " write" : " writes";
+    return text;
 }
 
 bool CRegisterBatch::WaitForBits(std::uint8_t address, std::uint32_t mask, std::uint32_t value,

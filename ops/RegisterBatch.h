@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ops/RegisterWrite.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -12,16 +14,6 @@ namespace tarsion {
 
 class CBoardOperations;
 
-struct RegisterWrite {
-    std::uint8_t address = 0;
-    std::uint32_t value = 0;
-};
-
-struct ByteWrite {
-    std::uint8_t reg = 0;
-    std::uint8_t value = 0;
-};
-
 // Where a batch stopped (the item's index; the item count when the closing step failed) and the
 // lines the log gave as the reason.
 struct BatchFailure {
@@ -32,7 +24,8 @@ using BatchOutcome = std::optional<BatchFailure>;
 
 // Many register transfers as one operation: one log block (a first line at indent 0, one line per
 // item at indent 1, then the result), and, while recording, the script line of each single call that
-// repeats the item. A batch stops at the first item that fails; the items before it stay done.
+// repeats the item. A batch stops at the first item that fails; the items before it stay done. The
+// writes of a batch are one entry of the journal ("PokeMany: 3 writes"), undone as one.
 class CRegisterBatch {
 public:
     // The longest wait WaitForBits accepts; a longer one is cut to it.
@@ -40,10 +33,12 @@ public:
 
     explicit CRegisterBatch(CBoardOperations& ops) : ops_(ops) {}
 
+    // Chip register writes; the space of each item is not looked at.
     BatchOutcome PokeMany(const std::vector<RegisterWrite>& writes);
     BatchOutcome PeekMany(const std::vector<std::uint8_t>& addresses, std::vector<std::uint32_t>& values);
     // One PLD guard around all the writes (and reads): the DataClk source is switched once.
-    BatchOutcome PldWriteMany(const std::vector<ByteWrite>& writes);
+    // PLD register writes, their values taken modulo 256; the space of each item is not looked at.
+    BatchOutcome PldWriteMany(const std::vector<RegisterWrite>& writes);
     BatchOutcome PldReadMany(const std::vector<std::uint8_t>& regs, std::vector<std::uint8_t>& values);
 
     // Reads the chip register until (read AND mask) equals (value AND mask) or the time is up
@@ -53,6 +48,9 @@ public:
     bool WaitForBits(std::uint8_t address, std::uint32_t mask, std::uint32_t value,
                      std::chrono::milliseconds timeout, const std::function<void()>& betweenPolls,
                      BatchOutcome& failure);
+
+    // How the journal names a batch of `count` writes: "PokeMany: 10,000 writes".
+    static std::string WritesText(const char* batch, std::size_t count);
 
 private:
     CBoardOperations& ops_;

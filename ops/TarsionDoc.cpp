@@ -118,6 +118,30 @@ std::string CTarsionDoc::CompanionFileName(const std::string& suffix) {
     return base + "_" + std::to_string(++companionFiles_) + suffix;
 }
 
+std::string CTarsionDoc::LoadedFileName(ChipMemory memory) const {
+    std::string name;
+    switch (memory) {
+    case ChipMemory::CoefficientI:
+        name = loaded.Coefficients(0) ? coefficientI.fileName : "";
+        break;
+    case ChipMemory::CoefficientQ:
+        name = loaded.Coefficients(1) ? coefficientQ.fileName : "";
+        break;
+    case ChipMemory::Constellation:
+        name = loaded.Constellation() ? constellationFile : "";
+        break;
+    case ChipMemory::Pattern:
+        if (loaded.Pattern() && loaded.Pattern()->generated)
+            return "the generated pattern";
+        name = loaded.Pattern() ? pattern.fileName : "";
+        break;
+    }
+    if (name == kUnknownFile)
+        return {};
+    const std::size_t slash = name.find_last_of("/\\");
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
 void CTarsionDoc::ResetLoadSettings() {
     coefficientI = CoefficientSettings{};
     coefficientQ = CoefficientSettings{};

@@ -6,6 +6,7 @@
 #include "ops/LoadedMemories.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,9 +76,21 @@ public:
     std::string titleText = kDefaultTitle;
     // Relative file names of the loaders are taken against it.
     std::string startDirectory;
+    // The folder of the last file chosen in a dialog, by kind ("filters", "constellations",
+    // "patterns", "scripts", "configurations", "dumps"): the next dialog of that kind opens there.
+    std::map<std::string, std::string> lastFolders;
+    // The last change of SysClk, as the log and the status bar say it; empty before the first.
+    std::string clockChange;
     // The board this program holds: its id (the last part of its bus name) and its port value.
     std::string boardId;
     std::string portName;
+
+    // The file name of a memory's last load in this run, as the page shows it; "" when it had none.
+    std::string LoadedFileName(ChipMemory memory) const;
+    // Marks a memory changed by `how` other than by a load (see LoadedMemories::MarkChanged).
+    void MarkMemoryChanged(ChipMemory memory, const std::string& how, bool readStillHolds = false) {
+        loaded.MarkChanged(memory, LoadedFileName(memory), how, readStillHolds);
+    }
 
     // Resets the load settings to their defaults (document start-up).
     void ResetLoadSettings();

@@ -178,9 +178,9 @@ void CBoardForm::ShowBoard() {
         patternAtLoad_.reset();
         ShowPattern(Doc().pattern);
     }
-    const std::optional<PartialLoad>& partial = Doc().loaded.Partial(ChipMemory::Pattern);
-    patternState_->setText(partial ? QString::fromStdString(partial->note) : QString());
-    patternState_->setVisible(partial.has_value());
+    const std::optional<std::string> note = Doc().loaded.MismatchNote(ChipMemory::Pattern);
+    patternState_->setText(note ? QString::fromStdString(*note) : QString());
+    patternState_->setVisible(note.has_value());
 }
 
 void CBoardForm::ShowPattern(const PatternSettings& pattern) {
@@ -244,8 +244,8 @@ void CBoardForm::SelectPort(int index) {
 }
 
 void CBoardForm::Browse() {
-    const QString path =
-        ChooseFile(QStringLiteral("Pattern Files (*.pat *.imp);;All Files (*)"), QStringLiteral("pat"));
+    const QString path = ChooseFile("patterns", QStringLiteral("Pattern Files (*.pat *.imp);;All Files (*)"),
+                                    QStringLiteral("pat"));
     if (!path.isEmpty())
         patternFile_->setText(path);
 }

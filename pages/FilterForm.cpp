@@ -195,21 +195,22 @@ void CFilterForm::ShowDocument() {
     channels_[I].Show(Doc().coefficientI);
     channels_[Q].Show(Doc().coefficientQ);
     constellationFile_->setText(QString::fromStdString(Doc().constellationFile));
-    // A load that stopped part way: the names above are those of the last good load.
+    // A load that stopped part way, or a change since the load: the names above are those of the
+    // last good load.
     QStringList notes;
     for (const auto& [memory, name] : {std::pair{ChipMemory::CoefficientI, "I Coefficient RAM"},
                                        std::pair{ChipMemory::CoefficientQ, "Q Coefficient RAM"},
                                        std::pair{ChipMemory::Constellation, "Constellation RAM"}}) {
-        if (const std::optional<PartialLoad>& partial = Doc().loaded.Partial(memory))
-            notes << QStringLiteral("%1: %2").arg(QLatin1String(name), QString::fromStdString(partial->note));
+        if (const std::optional<std::string> note = Doc().loaded.MismatchNote(memory))
+            notes << QStringLiteral("%1: %2").arg(QLatin1String(name), QString::fromStdString(*note));
     }
     memoryState_->setText(notes.join(QLatin1Char('\n')));
     memoryState_->setVisible(!notes.isEmpty());
 }
 
 void CFilterForm::BrowseCoefficients(Channel channel) {
-    const QString path =
-        ChooseFile(QStringLiteral("Coefficient Files (*.coe *.imp);;All Files (*)"), QStringLiteral("coe"));
+    const QString path = ChooseFile(
+        "filters", QStringLiteral("Coefficient Files (*.coe *.imp);;All Files (*)"), QStringLiteral("coe"));
     if (path.isEmpty())
         return;
     if (IsRamImage(path)) {
@@ -221,7 +222,8 @@ void CFilterForm::BrowseCoefficients(Channel channel) {
 
 void CFilterForm::BrowseConstellation() {
     const QString path =
-        ChooseFile(QStringLiteral("Constellation Files (*.hex);;All Files (*)"), QStringLiteral("coe"));
+        ChooseFile("constellations", QStringLiteral("Constellation Files (*.hex);;All Files (*)"),
+                   QStringLiteral("coe"));
     if (!path.isEmpty())
         constellationFile_->setText(path);
 }

@@ -3,7 +3,9 @@
 #include "ops/UserPrompt.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
 
@@ -12,16 +14,32 @@
 
 namespace tarsion {
 
-OpenFileChooser FileOpenDialog(QWidget* parent) {
-    return [owner = QPointer<QWidget>(parent)](const QString& filter, const QString& defaultSuffix) {
+OpenFileChooser FileOpenDialog(QWidget* parent, std::map<std::string, std::string>& folders) {
+    return [owner = QPointer<QWidget>(parent), &folders](const char* kind, const QString& filter,
+                                                         const QString& defaultSuffix) {
         QFileDialog dialog(owner, QString(), QString(), filter);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
         dialog.setDefaultSuffix(defaultSuffix);
+        dialog.setDirectory(StartFolder(folders, kind));
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
-        return dialog.selectedFiles().constFirst();
+        const QString file = dialog.selectedFiles().constFirst();
+        KeepFolder(folders, kind, file);
+        return file;
     };
+}
+
+QString StartFolder(const std::map<std::string, std::string>& folders, const char* kind) {
+    const auto found = kind ? folders.find(kind) : folders.end();
+    if (found != folders.end() && QFileInfo(QString::fromStdString(found->second)).isDir())
+        return QString::fromStdString(found->second);
+    return QDir::currentPath();
+}
+
+void KeepFolder(std::map<std::string, std::string>& folders, const char* kind, const QString& file) {
+    if (kind && *kind && !file.isEmpty())
+        folders[kind] = QFileInfo(file).absolutePath().toStdString();
 }
 
 void ShowReal(QLineEdit* edit, double value) {
@@ -49,7 +67,7 @@ std::optional<double> CaptureReal(QLineEdit* edit, IUserPrompt& prompt) {
 }
 
 CInputPage::CInputPage(PageContext context, QWidget* parent)
-    : CRegisterPage(context, parent), chooseFile_(FileOpenDialog(this)) {}
+    : CRegisterPage(context, parent), chooseFile_(FileOpenDialog(this, context.doc.lastFolders)) {}
 
 void CInputPage::FinishPage(std::function<void()> showDocument) {
     for (QComboBox* list : Content()->findChildren<QComboBox*>()) {

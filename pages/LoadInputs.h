@@ -5,7 +5,9 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <optional>
+#include <string>
 
 class QLineEdit;
 
@@ -15,8 +17,14 @@ class IUserPrompt;
 
 // Chooses a file to open; `filter` in Qt's form, `defaultSuffix` added to a name typed without
 // one. Empty when the user cancels. Tests put their own in place of the dialog.
-using OpenFileChooser = std::function<QString(const QString& filter, const QString& defaultSuffix)>;
-OpenFileChooser FileOpenDialog(QWidget* parent);
+// `kind` names the document's folder memory the dialog opens in and keeps (CTarsionDoc::lastFolders).
+using OpenFileChooser =
+    std::function<QString(const char* kind, const QString& filter, const QString& defaultSuffix)>;
+OpenFileChooser FileOpenDialog(QWidget* parent, std::map<std::string, std::string>& folders);
+// The folder a dialog of `kind` opens in: the last one of its kind, else the current directory.
+QString StartFolder(const std::map<std::string, std::string>& folders, const char* kind);
+// Keeps the folder of a file chosen in a dialog of `kind` (none when `kind` is empty).
+void KeepFolder(std::map<std::string, std::string>& folders, const char* kind, const QString& file);
 
 // A real number as "%.*g" at 15 significant digits, its leading digits in view.
 void ShowReal(QLineEdit* edit, double value);
@@ -44,8 +52,8 @@ public:
 protected:
     CInputPage(PageContext context, QWidget* parent);
 
-    QString ChooseFile(const QString& filter, const QString& defaultSuffix) const {
-        return chooseFile_(filter, defaultSuffix);
+    QString ChooseFile(const char* kind, const QString& filter, const QString& defaultSuffix) const {
+        return chooseFile_(kind, filter, defaultSuffix);
     }
     // Loads the page from the document on each refresh, after the shadow-bound fields; the wheel
     // over a list scrolls the page rather than changing the list.

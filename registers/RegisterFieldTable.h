@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ops/RegisterWrites.h"
+#include "ops/RegisterWrite.h"
 #include "registers/PageConversions.h"
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include "base/TextHelpers.h"
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
+#include "ops/RegisterBatch.h"
 
 #include <algorithm>
 #include <ctime>
@@ -63,21 +64,45 @@ std::string CsvField(const std::string& text) {
     return quoted + '"';
 }
 
-template <typename List>
-void PushCapped(List& list, typename List::value_type item, std::size_t cap) {
-    list.push_back(std::move(item));
-    while (list.size() > cap)
-        list.pop_front();
-}
-
 } // namespace
 
+namespace {
+std::size_t WritesOf(const CRegisterJournal::Entry& entry) {
+    return entry.written->writes.size();
+}
+std::size_t WritesOf(const std::shared_ptr<const WrittenRegisters>& step) {
+    return step->writes.size();
+}
+} // namespace
+
+template <typename Item>
+void CRegisterJournal::Capped<Item>::Push(Item item, std::size_t maximum) {
+    writes += WritesOf(item);
+    items.push_back(std::move(item));
+    while (items.size() > maximum || (writes > kMaximumWrites && items.size() > 1)) {
+        writes -= WritesOf(items.front());
+        items.pop_front();
+    }
+}
+
+template <typename Item>
+void CRegisterJournal::Capped<Item>::PopBack() {
+    writes -= WritesOf(items.back());
+    items.pop_back();
+}
+
+template <typename Item>
+void CRegisterJournal::Capped<Item>::Clear() {
+    items.clear();
+    writes = 0;
+}
+
 CRegisterJournal::CRegisterJournal(CBoardOperations& ops) : ops_(ops) {
-    SetRegisterWriteObserver(ops_, this);
+    ops_.SetWriteObserver(this);
 }
 
 CRegisterJournal::~CRegisterJournal() {
-    SetRegisterWriteObserver(ops_, nullptr);
+    ops_.SetWriteObserver(nullptr);
 }
 
 bool CRegisterJournal::IsUndoable(RegisterSpace space, std::uint8_t reg) {
@@ -94,78 +119,95 @@ bool CRegisterJournal::IsUndoable(RegisterSpace space, std::uint8_t reg) {
     return false;
 }
 
-void CRegisterJournal::OnRegisterWrite(const RegisterWrite& write) {
+void CRegisterJournal::OnRegisterWrites(const WrittenRegisters& written) {
     std::string source = replaying_ == Replay::Undo   ? "undo"
                          : replaying_ == Replay::Redo ? "redo"
-                                                      : SourceName(write.source);
-    PushCapped(entries_, Entry{std::chrono::system_clock::now(), std::move(source), write}, kMaximumEntries);
-    if (replaying_ == Replay::None && IsUndoable(write.space, write.reg) &&
-        write.oldValue != write.newValue) {
-        PushCapped(undo_, write, kMaximumUndo);
+                                                      : SourceName(written.source);
+    auto step = std::make_shared<const WrittenRegisters>(written);
+    entries_.Push(Entry{std::chrono::system_clock::now(), std::move(source), step}, kMaximumEntries);
+    const bool undoable =
+        std::any_of(step->writes.begin(), step->writes.end(), [](const RegisterWrite& write) {
+            return IsUndoable(write.space, write.reg) && write.oldValue != write.newValue;
+        });
+    if (replaying_ == Replay::None && undoable) {
+        undo_.Push(std::move(step), kMaximumUndo);
         // A new write starts a new line of history: what was undone can no longer be redone.
-        redo_.clear();
+        redo_.Clear();
     }
     Changed();
 }
 
 std::string CRegisterJournal::UndoText() const {
-    return undo_.empty() ? std::string() : "Undo " + undo_.back().what;
+    return undo_.items.empty() ? std::string() : "Undo " + undo_.items.back()->what;
 }
 
 std::string CRegisterJournal::RedoText() const {
-    return redo_.empty() ? std::string() : "Redo " + redo_.back().what;
+    return redo_.items.empty() ? std::string() : "Redo " + redo_.items.back()->what;
 }
 
-bool CRegisterJournal::WriteBack(const RegisterWrite& write, std::uint32_t value) {
+bool CRegisterJournal::WriteBack(const WrittenRegisters& step, bool undo) {
+    std::vector<RegisterWrite> writes;
+    for (const RegisterWrite& write : step.writes) {
+        if (IsUndoable(write.space, write.reg) && write.oldValue != write.newValue)
+            writes.push_back({write.space, write.reg, 0, undo ? write.oldValue : write.newValue});
+    }
+    // Undone last write first, so a register written twice ends at the value before the first.
+    if (undo)
+        std::reverse(writes.begin(), writes.end());
+    if (writes.empty())
+        return false;
+    if (step.batch) {
+        CRegisterBatch batch(ops_);
+        return writes.front().space == RegisterSpace::Pld ? !batch.PldWriteMany(writes)
+                                                          : !batch.PokeMany(writes);
+    }
+    const RegisterWrite& write = writes.front();
     switch (write.space) {
     case RegisterSpace::Chip:
-        return ops_.Poke(write.reg, value);
+        return ops_.Poke(write.reg, write.newValue);
     case RegisterSpace::Bridge:
-        return ops_.Write(write.reg, static_cast<std::uint8_t>(value));
+        return ops_.Write(write.reg, static_cast<std::uint8_t>(write.newValue));
     case RegisterSpace::Pld:
-        return ops_.PldWrite(write.reg, static_cast<std::uint8_t>(value));
+        return ops_.PldWrite(write.reg, static_cast<std::uint8_t>(write.newValue));
     }
     return false;
 }
 
-bool CRegisterJournal::Undo() {
-    if (undo_.empty() || ops_.IsBusy())
+bool CRegisterJournal::TakeBack(Capped<Step>& from, Capped<Step>& to, Replay replay) {
+    if (from.items.empty() || ops_.IsBusy())
         return false;
-    const RegisterWrite write = undo_.back();
-    replaying_ = Replay::Undo;
-    const bool ok = WriteBack(write, write.oldValue);
+    const Step step = from.items.back();
+    replaying_ = replay;
+    const bool ok = WriteBack(*step, replay == Replay::Undo);
     replaying_ = Replay::None;
     if (ok) {
-        undo_.pop_back();
-        PushCapped(redo_, write, kMaximumUndo);
+        from.PopBack();
+        to.Push(step, kMaximumUndo);
     }
     Changed();
     return ok;
 }
 
+bool CRegisterJournal::Undo() {
+    return TakeBack(undo_, redo_, Replay::Undo);
+}
+
 bool CRegisterJournal::Redo() {
-    if (redo_.empty() || ops_.IsBusy())
-        return false;
-    const RegisterWrite write = redo_.back();
-    replaying_ = Replay::Redo;
-    const bool ok = WriteBack(write, write.newValue);
-    replaying_ = Replay::None;
-    if (ok) {
-        redo_.pop_back();
-        PushCapped(undo_, write, kMaximumUndo);
-    }
-    Changed();
-    return ok;
+    return TakeBack(redo_, undo_, Replay::Redo);
 }
 
 std::string CRegisterJournal::Csv() const {
     std::string text = "time,source,space,register,old,new,operation\n";
-    for (const Entry& entry : entries_) {
-        const RegisterWrite& write = entry.write;
-        const int digits = write.space == RegisterSpace::Chip ? 8 : 2;
-        text += UtcText(entry.time) + ',' + entry.source + ',' + SpaceName(write.space) +
+    for (const Entry& entry : entries_.items) {
+        const std::string time = UtcText(entry.time);
+        const std::string what = CsvField(entry.What());
+        for (const RegisterWrite& write : entry.Writes()) {
+            const int digits = write.space == RegisterSpace::Chip ? 8 : 2;
+            text +=
+                time + ',' + entry.source + ',' + SpaceName(write.space) +
                 FormatText(",%.2x,%.*x,%.*x,", write.reg, digits, write.oldValue, digits, write.newValue) +
-                CsvField(write.what) + '\n';
+                what + '\n';
+        }
     }
     return text;
 }

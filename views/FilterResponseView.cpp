@@ -169,9 +169,8 @@ void CFilterResponseView::DrawNothing() {
 }
 
 QString CFilterResponseView::PartialLine() const {
-    const std::optional<PartialLoad>& partial = doc_.loaded.Partial(ShownMemory());
-    return partial ? QStringLiteral("<p><b>The RAM matches no file: %1</b></p>").arg(Text(partial->note))
-                   : QString();
+    const std::optional<std::string> note = doc_.loaded.MismatchNote(ShownMemory());
+    return note ? QStringLiteral("<p><b>The RAM matches no file: %1</b></p>").arg(Text(*note)) : QString();
 }
 
 void CFilterResponseView::Analyse(const LoadedCoefficients* loaded, const CoefficientRamImage* read,
@@ -251,17 +250,24 @@ void CFilterResponseView::Redraw() {
                                     : QStringLiteral("unknown (register 0x0B is 0)");
     QString text = QStringLiteral("<b>%1</b><br>").arg(channelChoice_->currentText()) + PartialLine();
     if (loaded) {
-        text += QStringLiteral("File: %1<br>Rate %2, %3 taps%4%5")
+        // The tap count is the table's at this rate, whatever the file lists: a shorter file is
+        // padded with zeros.
+        text += QStringLiteral("File: %1<br>Rate %2, a table of %3 taps (%4 a phase; a file with fewer is "
+                               "padded with 0)%5%6")
                     .arg(Text(loaded->fileName))
                     .arg(g.rate)
                     .arg(g.taps)
+                    .arg(g.taps / g.rate)
                     .arg(g.twoBitMode ? QStringLiteral(", 2-bit mode") : QString(),
                          loaded->symmetric ? QStringLiteral(", symmetric") : QString());
         text += QStringLiteral("<p>Gain used: %1 (%2)<br>DC gain: %3 (ideal %4)<br>"
                                "Worst stop band beyond the symbol rate: %5 (re DC)<br>"
                                "Largest difference from the ideal: %6 (%7 re unity)</p>")
                     .arg(loaded->gain, 0, 'g', 10)
-                    .arg(loaded->bestFit ? QStringLiteral("Best Fit") : QStringLiteral("forced"))
+                    .arg(loaded->bestFit ? QStringLiteral("Best Fit: the first gain its scaling steps reach "
+                                                          "that fits; a forced gain may go up to the largest "
+                                                          "that fits, which a refused forced load names")
+                                         : QStringLiteral("forced"))
                     .arg(filterFigures_.dcGain, 0, 'f', 6)
                     .arg(filterFigures_.idealDcGain, 0, 'f', 6)
                     .arg(Decibels(filterFigures_.stopBandDb))

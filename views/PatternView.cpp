@@ -200,11 +200,11 @@ void CPatternView::DrawSpectrum() {
 void CPatternView::DrawFigures() {
     const std::optional<LoadedPattern>& pattern = doc_.loaded.Pattern();
     const auto& read = doc_.loaded.PatternRead();
-    const std::optional<PartialLoad>& partial = doc_.loaded.Partial(ChipMemory::Pattern);
+    const std::optional<std::string> note = doc_.loaded.MismatchNote(ChipMemory::Pattern);
     QString text = QStringLiteral("<b>Pattern memory</b><br>");
-    if (partial)
+    if (note)
         text += QStringLiteral("<p><b>The memory matches no file: %1</b></p>")
-                    .arg(QString::fromStdString(partial->note).toHtmlEscaped());
+                    .arg(QString::fromStdString(*note).toHtmlEscaped());
     if (!pattern && !read) {
         figures_->setText(text +
                           QStringLiteral("<p>Not loaded since the program started. The board may still "

@@ -8,6 +8,7 @@
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <QScrollArea>
 
 namespace tarsion {
 
@@ -52,7 +53,14 @@ QDockWidget* CSignalViewMenu::AddDock(QMainWindow& window, QWidget* view, const 
     auto* dock = new QDockWidget(title, &window);
     dock->setObjectName(name + QStringLiteral("Dock"));
     dock->setAllowedAreas(Qt::RightDockWidgetArea | Qt::BottomDockWidgetArea);
-    dock->setWidget(view);
+    // In a scroll area the view asks nothing of the window's size: a figure text that grows by a line
+    // scrolls instead of making the window taller.
+    auto* scroll = new QScrollArea;
+    scroll->setObjectName(name + QStringLiteral("Scroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(view);
+    dock->setWidget(scroll);
     window.addDockWidget(Qt::RightDockWidgetArea, dock);
     dock->hide();
     QAction* toggle = dock->toggleViewAction();

@@ -19,7 +19,7 @@ INT16 = (-0x8000, 0x7FFF)
 WAIT_SECONDS = 60.0
 
 # Memory name (lower case) -> (words, bytes per word, writable).
-MEMORIES = {"i": (256, 9, False), "q": (256, 9, False), "constellation": (256, 1, True),
+MEMORIES = {"i": (256, 9, True), "q": (256, 9, True), "constellation": (256, 1, True),
             "pattern": (0x40000, 3, True)}
 
 _BOARD_ID = re.compile(r"[A-Za-z_-][A-Za-z0-9_-]*")

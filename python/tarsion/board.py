@@ -326,7 +326,7 @@ class Board:
         return self._list([_word_value(word) for word in raw], "uint32", as_array)
 
     def write_memory(self, which: str, first: int, words, *, call_timeout: float | None = None) -> None:
-        """Writes "constellation" (1 byte a word) or "pattern" (3 bytes) words from `first`:
+        """Writes "I" or "Q" (9 bytes a word), "constellation" (1 byte) or "pattern" (3 bytes) words from `first`:
         ints, byte strings or sequences of byte values (least significant first)."""
         which, size, width = check.memory(which, writable=True)
         encoded = []

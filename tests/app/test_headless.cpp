@@ -103,7 +103,12 @@ TEST(HeadlessServer, QuestionsAreAnsweredNoOnTheErrorStream) {
     QTemporaryDir dir;
     const std::string path = dir.filePath(QStringLiteral("config.js")).toStdString();
     ASSERT_TRUE(run.server->Ops().SaveSettings(path));
-    EXPECT_EQ(run.err.str(), "tarsion: Are you using an External Pattern Generator ? NO\n");
+    // The memories it would not restore are named first (the pattern memory it does restore).
+    EXPECT_EQ(run.err.str(),
+              "tarsion: The configuration will not restore:\nConstellation RAM: not loaded in this "
+              "run\nI Coefficient RAM: not loaded in this run\nQ Coefficient RAM: not loaded in "
+              "this run\nRead a memory from the board in its signal view to save it with the "
+              "configuration.\ntarsion: Are you using an External Pattern Generator ? NO\n");
     // NO: the pattern is part of the configuration.
     std::ifstream saved(path);
     const std::string text((std::istreambuf_iterator<char>(saved)), std::istreambuf_iterator<char>());

@@ -117,6 +117,7 @@ TEST_F(LoadProgressTest, CancelStopsAPacedPatternLoadAfterTheWordInHand) {
     ASSERT_NE(at, std::string::npos) << log.text;
     const std::size_t written = std::stoul(log.text.substr(at + prefix.size()));
     EXPECT_EQ(log.text.substr(at), prefix + std::to_string(written) + " of 16384 words\r\n" +
+                                       "\tSending stopped\r\n\tDataClk source restored to RefClk\r\n" +
                                        "\tCancelled: the pattern memory holds " + std::to_string(written) +
                                        " of 16384 words\r\n");
     ASSERT_GT(written, 0u);

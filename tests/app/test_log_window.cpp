@@ -4,10 +4,15 @@
 #include "support/ScriptedPrompt.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
 
 namespace tarsion {
 namespace {
@@ -55,11 +60,12 @@ TEST_F(LogWindowTest, EnterOnAnOlderLineRunsTheLastLine) {
     Run("poke 0a 5");
     Type("poke 0b 7");
     Press(Qt::Key_Home, Qt::ControlModifier);
+    const QString before = log_->toPlainText();
     Press(Qt::Key_Return);
     EXPECT_EQ(board_->ChipRegister(0x0B), 7u);
-    // The answer goes after the caret's line; the typed last line stays as it was.
-    EXPECT_EQ(Line(0), QStringLiteral("poke 0a 5"));
-    EXPECT_EQ(LastLine(), QStringLiteral("poke 0b 7"));
+    // The answer follows the command at the end: the older lines stay as they were.
+    EXPECT_TRUE(log_->toPlainText().startsWith(before + QStringLiteral("\n\tDone")));
+    EXPECT_EQ(LastLine(), QString());
 }
 
 TEST_F(LogWindowTest, CommandIsCutToOneHundredCharacters) {
@@ -107,9 +113,104 @@ TEST_F(LogWindowTest, BackspaceAndLeftStayOnTheirLine) {
     Press(Qt::Key_Home);
     Press(Qt::Key_Left);
     EXPECT_EQ(log_->textCursor().position(), 4);
-    // At the start of a non-empty line Backspace joins it to the line above.
+    // At the start of the command Backspace would join it to a logged line: it does nothing.
     Press(Qt::Key_Backspace);
-    EXPECT_EQ(log_->toPlainText(), QStringLiteral("abcdef"));
+    EXPECT_EQ(log_->toPlainText(), QStringLiteral("abc\ndef"));
+}
+
+// The log is a record: whatever key is pressed wherever the caret stands, the logged lines stay;
+// typing goes to the command on the last line, and undo takes back only that typing.
+TEST_F(LogWindowTest, KeystrokesNeverChangeALoggedLine) {
+    Run("peek 0a");
+    host_->Doc().LogLine("Returned f0abcd30", 1);
+    const QString logged = log_->toPlainText();
+    ASSERT_TRUE(logged.endsWith(QStringLiteral("\tReturned f0abcd30\n")));
+    QApplication::clipboard()->setText(QStringLiteral("zz"));
+    const auto command = [this, &logged] { return log_->toPlainText().mid(logged.size()); };
+    struct Place {
+        const char* name;
+        std::function<void()> go;
+    };
+    const Place places[] = {
+        {"command", [] {}},
+        {"first line", [this] { Press(Qt::Key_Home, Qt::ControlModifier); }},
+        {"page up", [this] { Press(Qt::Key_PageUp); }},
+        {"older line selected",
+         [this] {
+             Press(Qt::Key_Up, Qt::NoModifier); // recalls "peek 0a" into the command
+             Press(Qt::Key_Home, Qt::ControlModifier);
+             Press(Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+         }},
+        {"start of command", [this] { Press(Qt::Key_Home); }},
+    };
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {
+        {Qt::Key_Backspace, Qt::NoModifier},
+        {Qt::Key_Delete, Qt::NoModifier},
+        {Qt::Key_Backspace, Qt::ControlModifier},
+        {Qt::Key_Delete, Qt::ControlModifier},
+        {Qt::Key_X, Qt::ControlModifier},
+        {Qt::Key_Delete, Qt::ShiftModifier},
+        {Qt::Key_K, Qt::ControlModifier},
+        {Qt::Key_Z, Qt::ControlModifier},
+        {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier},
+        {Qt::Key_Y, Qt::ControlModifier},
+        {Qt::Key_V, Qt::ControlModifier},
+        {Qt::Key_Insert, Qt::ShiftModifier},
+        {Qt::Key_Q, Qt::NoModifier},
+        {Qt::Key_Tab, Qt::NoModifier},
+    };
+    for (const Place& place : places) {
+        for (const auto& [key, modifiers] : keys) {
+            place.go();
+            Press(key, modifiers);
+            ASSERT_TRUE(log_->toPlainText().startsWith(logged))
+                << place.name << " key " << key << " modifiers " << modifiers.toInt();
+            ASSERT_FALSE(command().contains(QLatin1Char('\n'))) << place.name << " key " << key;
+        }
+    }
+    // The Edit menu's Cut, Paste and Undo reach the command only, too.
+    Press(Qt::Key_Home, Qt::ControlModifier);
+    Press(Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+    log_->Cut();
+    log_->Paste();
+    for (int i = 0; i < 40; ++i)
+        log_->undo();
+    EXPECT_TRUE(log_->toPlainText().startsWith(logged));
+    EXPECT_FALSE(command().contains(QLatin1Char('\n')));
+
+    // A line logged after typing takes the typing into the record: nothing undoes it.
+    Press(Qt::Key_End, Qt::ControlModifier);
+    Press(Qt::Key_Home, Qt::ShiftModifier);
+    Press(Qt::Key_Backspace);
+    Type("pe");
+    host_->Doc().LogLine("Done", 1);
+    const QString after = log_->toPlainText();
+    EXPECT_TRUE(after.endsWith(QStringLiteral("pe\tDone\n")));
+    for (int i = 0; i < 3; ++i)
+        Press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(log_->toPlainText(), after);
+    Type("ek");
+    Press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(log_->toPlainText(), after);
+}
+
+// A log scrolled up stays where the user left it while lines arrive; one showing its newest line
+// follows them.
+TEST_F(LogWindowTest, ScrolledLogKeepsItsPlaceAndAFollowingOneFollows) {
+    for (int i = 0; i < 200; ++i)
+        host_->Doc().LogLine("line " + std::to_string(i), 0);
+    QScrollBar* bar = log_->verticalScrollBar();
+    ASSERT_EQ(bar->value(), bar->maximum());
+    host_->Doc().LogLine("newest", 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    bar->setValue(40);
+    for (int i = 0; i < 20; ++i)
+        host_->Doc().LogLine("later", 1);
+    log_->resize(500, 200);
+    log_->resize(500, 300);
+    EXPECT_EQ(bar->value(), 40);
+    Type("pe");
+    EXPECT_GT(bar->value(), 150) << "typing shows the command";
 }
 
 TEST_F(LogWindowTest, LogLineFollowsAHalfTypedCommand) {

@@ -1,9 +1,5 @@
-#include "AppTestSupport.h"
-#include "app/AppSettings.h"
-#include "app/DocumentHost.h"
+#include "MainWindowFixture.h"
 #include "app/LogWindow.h"
-#include "app/MainFrame.h"
-#include "support/ScriptedPrompt.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,33 +16,14 @@
 namespace tarsion {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::MainWindowFixture {
 protected:
-    MainWindowTest() {
-        test::ClearSettings();
-        auto board = std::make_unique<VirtualBoard>();
-        board_ = board.get();
-        host_ = std::make_unique<CDocumentHost>(std::move(board), prompt_);
-        window_ = std::make_unique<CMainFrame>(host_->Doc(), host_->Ops(), prompt_, files_, settings_);
-        window_->show();
-    }
-
-    void Trigger(const char* action) { window_->Action(QString::fromLatin1(action)).trigger(); }
     // Ctrl and `key` as the user presses them, with the log window active.
     void PressInWindow(Qt::Key key) {
         QApplication::setActiveWindow(window_.get());
         window_->LogWindow().setFocus();
         QTest::keyClick(&window_->LogWindow(), key, Qt::ControlModifier);
     }
-    QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
-
-    QTemporaryDir dir_;
-    test::ScriptedPrompt prompt_;
-    test::ScriptedFileChooser files_;
-    CAppSettings settings_;
-    VirtualBoard* board_ = nullptr;
-    std::unique_ptr<CDocumentHost> host_;
-    std::unique_ptr<CMainFrame> window_;
 };
 
 TEST_F(MainWindowTest, SelectingTheShownTabKeepsItsPage) {

@@ -1,13 +1,9 @@
 // Undo of register writes, the Compare view, Find Field and the export, in the real window.
-#include "AppTestSupport.h"
-#include "app/AppSettings.h"
+#include "MainWindowFixture.h"
 #include "app/CompareView.h"
-#include "app/DocumentHost.h"
 #include "app/FieldFinder.h"
 #include "app/LogWindow.h"
-#include "app/MainFrame.h"
 #include "registers/RegisterFieldTable.h"
-#include "support/ScriptedPrompt.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,31 +23,16 @@ namespace {
 
 constexpr std::uint8_t kCarrier = 0x0a;
 
-class RegisterWorkflow : public ::testing::Test {
+class RegisterWorkflow : public test::MainWindowFixture {
 protected:
     RegisterWorkflow() {
-        test::ClearSettings();
-        auto board = std::make_unique<VirtualBoard>();
-        board_ = board.get();
-        host_ = std::make_unique<CDocumentHost>(std::move(board), prompt_);
-        window_ = std::make_unique<CMainFrame>(host_->Doc(), host_->Ops(), prompt_, files_, settings_);
         window_->AttachRegisters(host_->Registers());
-        window_->show();
         QApplication::setActiveWindow(window_.get());
     }
-    QAction& Action(const char* name) { return window_->Action(QString::fromLatin1(name)); }
     QLineEdit* PageEdit(const char* name) {
         return window_->Page()->findChild<QLineEdit*>(QLatin1String(name));
     }
     std::string Log() const { return window_->LogWindow().toPlainText().toStdString(); }
-
-    QTemporaryDir dir_;
-    test::ScriptedPrompt prompt_;
-    test::ScriptedFileChooser files_;
-    CAppSettings settings_;
-    VirtualBoard* board_ = nullptr;
-    std::unique_ptr<CDocumentHost> host_;
-    std::unique_ptr<CMainFrame> window_;
 };
 
 TEST_F(RegisterWorkflow, CtrlZOnAPageUndoesTheEditAsAPokeAndCtrlYRedoesIt) {

@@ -16,12 +16,15 @@
 
 namespace tarsion::test {
 
-AutomationBench::AutomationBench() {
-    auto virtualBoard = std::make_unique<VirtualBoard>();
-    board = virtualBoard.get();
-    link = std::make_unique<CBoardLink>(doc.Shadow(), doc, std::move(virtualBoard), clock);
-    ops = std::make_unique<CBoardOperations>(*link, doc, prompt);
+namespace {
+std::unique_ptr<VirtualBoard> NewBoard(VirtualBoard*& board) {
+    auto made = std::make_unique<VirtualBoard>();
+    board = made.get();
+    return made;
 }
+} // namespace
+
+AutomationBench::AutomationBench() : stack(NewBoard(board), clock, prompt) {}
 
 AutomationBench::~AutomationBench() = default;
 

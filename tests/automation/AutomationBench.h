@@ -1,11 +1,9 @@
 #pragma once
 
 #include "automation/AutomationServer.h"
-#include "board/BoardLink.h"
 #include "board/SteadyClock.h"
 #include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
-#include "ops/TarsionDoc.h"
+#include "ops/BoardStack.h"
 #include "support/ScriptedPrompt.h"
 
 #include <QByteArray>
@@ -29,12 +27,13 @@ public:
     // Serves the automation object (only one bench at a time can).
     void Serve();
 
-    CTarsionDoc doc;
     ScriptedPrompt prompt;
     SystemSteadyClock clock;
     VirtualBoard* board = nullptr; // owned by the link
-    std::unique_ptr<CBoardLink> link;
-    std::unique_ptr<CBoardOperations> ops;
+    CBoardStack stack;
+    CTarsionDoc& doc = stack.Doc();
+    CBoardLink* link = &stack.Link();
+    CBoardOperations* ops = &stack.Ops();
     std::unique_ptr<CAutomationServer> server;
     int newDocumentSteps = 0;
     std::function<void()> duringNewDocument; // runs inside each new-document step

@@ -20,6 +20,10 @@ class FakeDialogs final : public IScriptDialogs {
 public:
     QString ChooseScript() override { return script; }
     QString ChooseRecordingFile() override { return recordingFile; }
+    bool ConfirmReplace(const QString& path) override {
+        replaceQuestions << path;
+        return replaceAnswer;
+    }
     bool AskInstallScriptHost() override {
         ++installQuestions;
         return installAnswer;
@@ -29,6 +33,8 @@ public:
     QString script;
     QString recordingFile;
     bool installAnswer = false;
+    QStringList replaceQuestions;
+    bool replaceAnswer = false;
     int installQuestions = 0;
     QStringList messages;
 };
@@ -154,6 +160,7 @@ TEST_F(ScriptCommands, RecordingAppendsJsUnlessTheExtensionIsExactlyJs) {
     EXPECT_EQ(itemChanges, 2);
     EXPECT_EQ(Contents(Path("session.js")), kRecordingHeader); // no line feed at the end
 
+    dialogs.replaceAnswer = true;
     dialogs.recordingFile = Path("upper.JS");
     commands.ToggleRecording();
     commands.ToggleRecording();
@@ -166,13 +173,28 @@ TEST_F(ScriptCommands, RecordingAppendsJsUnlessTheExtensionIsExactlyJs) {
     EXPECT_FALSE(QFile::exists(Path("plain.js.js")));
 }
 
-TEST_F(ScriptCommands, RecordingAgainOnTheSameFileStartsAFreshOne) {
+// Recording onto a file that exists keeps it until the user agrees to replace it; a new file is
+// not asked about.
+TEST_F(ScriptCommands, RecordingOntoAnExistingFileKeepsItUntilConfirmed) {
     dialogs.recordingFile = Path("session.js");
     commands.ToggleRecording();
+    EXPECT_TRUE(dialogs.replaceQuestions.isEmpty());
     doc.RecordLine("Tarsion.Send();");
     commands.ToggleRecording();
-    EXPECT_EQ(Contents(Path("session.js")), kRecordingHeader + "\nTarsion.Send();");
+    const QByteArray recorded = kRecordingHeader + "\nTarsion.Send();";
+    EXPECT_EQ(Contents(Path("session.js")), recorded);
+
+    // The name without ".js" asks about the file it will write.
+    dialogs.recordingFile = Path("session");
     commands.ToggleRecording();
+    EXPECT_EQ(dialogs.replaceQuestions, QStringList{Path("session.js")});
+    EXPECT_FALSE(doc.IsRecording());
+    EXPECT_EQ(itemChanges, 2);
+    EXPECT_EQ(Contents(Path("session.js")), recorded);
+
+    dialogs.replaceAnswer = true;
+    commands.ToggleRecording();
+    EXPECT_TRUE(doc.IsRecording());
     commands.ToggleRecording();
     EXPECT_EQ(Contents(Path("session.js")), kRecordingHeader);
 }

@@ -157,15 +157,17 @@ TEST_F(CoefficientRamTest, TwoColumnFileGivesEachRamItsOwnColumnAndGain) {
     EXPECT_EQ(Ram(0, 0xC1), WordAtC1(i, 0.05));
 }
 
-TEST_F(CoefficientRamTest, FailedQTableLeavesTheIRamLoadedAndNoSettingsChanged) {
+// Both tables are checked before either RAM is written: a Q table that does not fit leaves both as
+// they were.
+TEST_F(CoefficientRamTest, FailedQTableLeavesBothRamsAndTheSettingsAsTheyWere) {
     const std::vector<double> i = Ramp(96, 0.0001);
     const std::vector<double> q = Ramp(96, 0.004);
     test::WriteText(folder / "iq.coe", CoefficientText(i, q));
     EXPECT_FALSE(Load(2, "iq.coe", false, 1.0));
     EXPECT_EQ(Lines(rig.log.text).back(), "\tFailed\r");
-    EXPECT_EQ(Ram(0, 0x20), WordAt20(i, 1.0));
+    EXPECT_EQ(Ram(0, 0x20), Word{});
     EXPECT_EQ(Ram(1, 0x20), Word{});
-    EXPECT_EQ(memoryControl, (std::vector<std::uint32_t>{0, 0x44, 0x00}));
+    EXPECT_EQ(memoryControl, (std::vector<std::uint32_t>{0}));
     ExpectUnchangedSettings();
 }
 

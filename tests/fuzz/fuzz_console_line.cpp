@@ -1,9 +1,7 @@
 // One console line on a fresh board. The first byte chooses the setting: bit 0 demo mode, bit 1 a
 // board that does not answer, bits 3..2 the DataClk source; the rest is the line.
-#include "board/BoardLink.h"
 #include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
-#include "ops/TarsionDoc.h"
+#include "ops/BoardStack.h"
 #include "support/FakeClock.h"
 #include "support/ScriptedPrompt.h"
 
@@ -19,13 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t setting = data[0];
     const std::string_view line(reinterpret_cast<const char*>(data + 1), size - 1);
 
-    CTarsionDoc doc;
     test::FakeClock clock;
     test::ScriptedPrompt prompt;
     auto port = std::make_unique<VirtualBoard>();
     VirtualBoard& board = *port;
-    CBoardLink link(doc.Shadow(), doc, std::move(port), clock);
-    CBoardOperations ops(link, doc, prompt);
+    CBoardStack stack(std::move(port), clock, prompt);
+    CTarsionDoc& doc = stack.Doc();
+    CBoardLink& link = stack.Link();
+    CBoardOperations& ops = stack.Ops();
 
     const auto dataClk = static_cast<std::uint8_t>((setting >> 2) & 0x3);
     board.SetBridgeRegister(9, dataClk);

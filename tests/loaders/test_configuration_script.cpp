@@ -45,7 +45,17 @@ TEST_F(ConfigurationScript, NothingLoadedWithRefClk) {
     ASSERT_TRUE(Save());
     EXPECT_EQ(Saved(), kHeader + PokeLines() + "\nTarsion.Write(9,0);\nTarsion.PldWrite(12,1);");
     EXPECT_TRUE(rig.prompt.questions.empty());
-    EXPECT_EQ(rig.log.text, "SaveSettings  " + path + "\r\n\tDone\r\n");
+    // Nothing was loaded and nothing read from the board: the four memories are named, asked about none.
+    EXPECT_EQ(rig.log.text,
+              "SaveSettings  " + path +
+                  "\r\n\tNot restored: Pattern Memory, not loaded in this run"
+                  "\r\n\tNot restored: Constellation RAM, not loaded in this run"
+                  "\r\n\tNot restored: I Coefficient RAM, not loaded in this run"
+                  "\r\n\tNot restored: Q Coefficient RAM, not loaded in this run\r\n\tDone\r\n");
+    ASSERT_EQ(rig.prompt.messages.size(), 1u);
+    EXPECT_EQ(
+        rig.prompt.messages[0].rfind("The configuration will not restore:\nPattern Memory: not loaded", 0),
+        0u);
 }
 
 TEST_F(ConfigurationScript, GeneratedPatternWithTristatedDataClk) {

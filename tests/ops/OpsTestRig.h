@@ -1,9 +1,7 @@
 #pragma once
 
-#include "board/BoardLink.h"
 #include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
-#include "ops/TarsionDoc.h"
+#include "ops/BoardStack.h"
 #include "support/FakeClock.h"
 #include "support/LogView.h"
 #include "support/ScriptedPrompt.h"
@@ -77,11 +75,12 @@ public:
 struct OpsRig {
     VirtualBoard board;
     FakeClock clock;
-    CTarsionDoc doc;
     ScriptedPrompt prompt;
     StrobeSpy* spy = nullptr;
-    CBoardLink link{doc.Shadow(), doc, MakeSpy(), clock};
-    CBoardOperations ops{link, doc, prompt};
+    CBoardStack stack{MakeSpy(), clock, prompt};
+    CTarsionDoc& doc = stack.Doc();
+    CBoardLink& link = stack.Link();
+    CBoardOperations& ops = stack.Ops();
     LogView log{doc};
 
     std::unique_ptr<IPortBackend> MakeSpy() {

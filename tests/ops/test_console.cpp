@@ -1,6 +1,9 @@
 #include "OpsTestRig.h"
 
 #include <algorithm>
+#include <cctype>
+#include <sstream>
+#include <vector>
 
 namespace tarsion::test {
 namespace {
@@ -74,7 +77,7 @@ TEST(Console, HelpListsEachCommandWithItsArgumentsAndWrongCountsShowTheUsage) {
             SCOPED_TRACE(command.word);
             // The listed line starts with the word and names one <argument> per slot.
             const std::string prefix = std::string("\r\n\t\t") + command.word;
-            const std::size_t at = rig.log.text.find(prefix + (command.arguments ? " <" : "\t"));
+            const std::size_t at = rig.log.text.find(prefix + " ");
             ASSERT_NE(at, std::string::npos);
             const std::string line = rig.log.text.substr(at + 2, rig.log.text.find('\r', at + 2) - at - 2);
             EXPECT_EQ(std::count(line.begin(), line.end(), '<'), command.arguments);
@@ -93,6 +96,31 @@ TEST(Console, HelpListsEachCommandWithItsArgumentsAndWrongCountsShowTheUsage) {
         ASSERT_NE(usage, std::string::npos);
         EXPECT_LT(rig.log.text.find("Error: "), usage);
         EXPECT_EQ(rig.board.ChipRegister(0x0A), 0u);
+    }
+}
+
+// help registers lists every chip register by address and name, each column starting at one place.
+TEST(Console, HelpRegistersListsNamesAndAddressesInColumns) {
+    OpsRig rig;
+    rig.board.ResetCounters();
+    EXPECT_TRUE(rig.ops.Console("help registers"));
+    EXPECT_EQ(rig.board.PortAccesses(), 0u);
+    std::vector<std::string> rows;
+    std::istringstream lines(rig.log.text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("\t\t", 0) == 0)
+            rows.push_back(line.substr(2, line.size() - 3));
+    ASSERT_EQ(rows.size(), 20u);
+    EXPECT_EQ(rows.front().rfind("00  MemoryControl ", 0), 0u);
+    EXPECT_EQ(rows[10].rfind("0a  CarrierFrequency ", 0), 0u);
+    EXPECT_EQ(rows.back().rfind("1f  TestRegister ", 0), 0u);
+    const std::size_t sizeColumn = rows.front().find("1 byte");
+    for (const std::string& row : rows) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(row.find_first_not_of(' ', 4), 4u);
+        EXPECT_NE(row.find(" byte", sizeColumn), std::string::npos);
+        EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(row[sizeColumn])));
+        EXPECT_EQ(row[sizeColumn - 1], ' ');
     }
 }
 

@@ -1,9 +1,7 @@
 #pragma once
 
-#include "board/BoardLink.h"
 #include "board/VirtualBoard.h"
-#include "ops/BoardOperations.h"
-#include "ops/TarsionDoc.h"
+#include "ops/BoardStack.h"
 #include "pages/PageFactory.h"
 #include "pages/RegisterPage.h"
 #include "support/FakeClock.h"
@@ -26,11 +24,12 @@ namespace tarsion::test {
 // A register page over the virtual board: document, board link, operation layer, scripted prompt.
 class PageTest : public ::testing::Test {
 protected:
-    PageTest() {
+    PageTest() = default;
+
+    std::unique_ptr<VirtualBoard> MakeBoard() {
         auto board = std::make_unique<VirtualBoard>();
         board_ = board.get();
-        link_ = std::make_unique<CBoardLink>(doc_.Shadow(), doc_, std::move(board), clock_);
-        ops_ = std::make_unique<CBoardOperations>(*link_, doc_, prompt_);
+        return board;
     }
 
     void Open(int index) {
@@ -108,12 +107,13 @@ protected:
     }
 
     FakeClock clock_;
-    CTarsionDoc doc_;
-    LogView log_{doc_};
     ScriptedPrompt prompt_;
     VirtualBoard* board_ = nullptr;
-    std::unique_ptr<CBoardLink> link_;
-    std::unique_ptr<CBoardOperations> ops_;
+    CBoardStack stack_{MakeBoard(), clock_, prompt_};
+    CTarsionDoc& doc_ = stack_.Doc();
+    CBoardLink* link_ = &stack_.Link();
+    CBoardOperations* ops_ = &stack_.Ops();
+    LogView log_{doc_};
     std::unique_ptr<QWidget> page_;
     QString dialogTitle_;
     // A message box's text and informative text, on two lines.

@@ -42,7 +42,7 @@ protected:
         char pattern[] = "/tmp/filterform-XXXXXX";
         folder_ = mkdtemp(pattern);
         Open(kFilterPage);
-        Form()->SetFileChooser([this](const QString&, const QString&) { return chosen_; });
+        Form()->SetFileChooser([this](const char*, const QString&, const QString&) { return chosen_; });
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 

@@ -43,7 +43,7 @@ BAD_ARGUMENTS = [
     ("read_memory from past the end", lambda b: b.read_memory("I", 256), "first"),
     ("read_memory of one word too many", lambda b: b.read_memory("pattern", 0, 0x40001), "count"),
     ("read_memory from a negative address", lambda b: b.read_memory("q", -1, 1), "first"),
-    ("write_memory of a coefficient RAM", lambda b: b.write_memory("I", 0, [1]), "which"),
+    ("write_memory of a long coefficient word", lambda b: b.write_memory("I", 0, [bytes(10)]), "words[0]"),
     ("write_memory past the end", lambda b: b.write_memory("constellation", 255, [1, 2]), "reach past the end"),
     ("write_memory of a word above a byte", lambda b: b.write_memory("constellation", 0, [256]), "words[0]"),
     ("write_memory of a short pattern word", lambda b: b.write_memory("pattern", 0, [b"\x01\x02"]), "words[0]"),

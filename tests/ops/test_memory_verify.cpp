@@ -1,7 +1,7 @@
-#include "SignalRig.h"
 #include "ops/ConstellationRam.h"
 #include "ops/MemoryReadBack.h"
 #include "ops/MemoryTransfer.h"
+#include "signal/SignalRig.h"
 #include "support/LogCapture.h"
 
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "OpsTestRig.h"
+#include "ops/OpsTestRig.h"
 #include "registers/RegisterJournal.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +85,8 @@ TEST_F(Journal, ANewWriteDropsTheRedoAndTheListsStayCapped) {
     EXPECT_FALSE(journal.CanRedo());
 
     for (std::uint32_t i = 0; i < CRegisterJournal::kMaximumEntries + 10; ++i)
-        journal.OnRegisterWrite({RegisterSpace::Chip, kCarrier, i, i + 1, WriteSource::Page, "Poke"});
+        journal.OnRegisterWrites(
+            {WriteSource::Page, "Poke", false, {{RegisterSpace::Chip, kCarrier, i, i + 1}}});
     EXPECT_EQ(journal.Entries().size(), CRegisterJournal::kMaximumEntries);
     std::size_t undone = 0;
     while (journal.Undo())

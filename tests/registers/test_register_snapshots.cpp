@@ -1,4 +1,4 @@
-#include "LoaderRig.h"
+#include "loaders/LoaderRig.h"
 #include "ops/PrivateBoard.h"
 #include "ops/ScriptReplay.h"
 #include "registers/RegisterSession.h"
