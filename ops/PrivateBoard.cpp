@@ -6,18 +6,30 @@
 
 namespace tarsion {
 
-CPrivateBoard::CPrivateBoard(const CTarsionDoc& like)
+CPrivateBoard::CPrivateBoard(const CTarsionDoc& like, IUserPrompt* progress)
     : stack_(std::make_unique<VirtualBoard>(), clock_, complaints_) {
     CTarsionDoc& doc = stack_.Doc();
     doc.Shadow().SetClockPin(like.Shadow().ClockPin());
     doc.Shadow().RecomputeSysClk();
     doc.startDirectory = like.startDirectory;
     complaints_.doc = &doc;
+    complaints_.progress = progress;
     doc.AddObserver(&complaints_);
 }
 
 CPrivateBoard::~CPrivateBoard() {
     stack_.Doc().RemoveObserver(&complaints_);
+}
+
+bool CPrivateBoard::CComplaints::ReportProgress(std::string_view task, std::size_t done, std::size_t total) {
+    if (progress && !cancelled && !progress->ReportProgress(task, done, total))
+        cancelled = true;
+    return !cancelled;
+}
+
+void CPrivateBoard::CComplaints::EndProgress() {
+    if (progress)
+        progress->EndProgress();
 }
 
 void CPrivateBoard::CComplaints::OnDocumentUpdate() {

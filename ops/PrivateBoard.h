@@ -15,7 +15,9 @@ namespace tarsion {
 class CPrivateBoard {
 public:
     // Takes the clock pin and start directory of `like`, so names and frequencies mean the same.
-    explicit CPrivateBoard(const CTarsionDoc& like);
+    // With `progress`, the loads report their progress there (the program's prompt, which serves
+    // events meanwhile and is where the user or a signal cancels).
+    explicit CPrivateBoard(const CTarsionDoc& like, IUserPrompt* progress = nullptr);
     ~CPrivateBoard();
     CPrivateBoard(const CPrivateBoard&) = delete;
     CPrivateBoard& operator=(const CPrivateBoard&) = delete;
@@ -24,6 +26,8 @@ public:
     CTarsionDoc& Doc() { return stack_.Doc(); }
     // The last lines logged at indent 1 and the messages the operations showed, oldest first.
     const std::deque<std::string>& Complaints() const { return complaints_.lines; }
+    // A load was cancelled through `progress`.
+    bool Cancelled() const { return complaints_.cancelled; }
 
 private:
     // Moves on a millisecond each time it is read, so a reset pulse costs no real second.
@@ -38,9 +42,13 @@ private:
         static constexpr std::size_t kKept = 8;
         void ShowMessage(std::string_view text) override { Keep(std::string(text)); }
         bool AskYesNo(std::string_view, std::string_view) override { return false; }
+        bool ReportProgress(std::string_view task, std::size_t done, std::size_t total) override;
+        void EndProgress() override;
         void OnDocumentUpdate() override;
         void Keep(std::string line);
         CTarsionDoc* doc = nullptr;
+        IUserPrompt* progress = nullptr;
+        bool cancelled = false;
         std::deque<std::string> lines;
     };
 

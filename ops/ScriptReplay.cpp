@@ -161,6 +161,7 @@ std::optional<bool> LoadExternalMem(CBoardOperations* ops, const CArguments& in)
 struct Method {
     const char* name;
     Run run;
+    bool memoryLoad = false;
 };
 
 // The automation object's methods that change or read the board (dumps write files: not replayed).
@@ -175,10 +176,10 @@ constexpr Method kMethods[] = {
     {"Stop", NoArguments<&CBoardOperations::Stop>},
     {"Write", RegisterAndByte<&CBoardOperations::Write>},
     {"PldWrite", RegisterAndByte<&CBoardOperations::PldWrite>},
-    {"LoadExternalMemory", FileName<&CBoardOperations::LoadExternalMemory>},
-    {"LoadExternalMem", LoadExternalMem},
-    {"LoadConstellationRam", FileName<&CBoardOperations::LoadConstellationRam>},
-    {"LoadCoefficientRam", LoadCoefficientRam},
+    {"LoadExternalMemory", FileName<&CBoardOperations::LoadExternalMemory>, true},
+    {"LoadExternalMem", LoadExternalMem, true},
+    {"LoadConstellationRam", FileName<&CBoardOperations::LoadConstellationRam>, true},
+    {"LoadCoefficientRam", LoadCoefficientRam, true},
     {"PldRead", RegisterRead<std::uint8_t, &CBoardOperations::PldRead>},
     {"Read", RegisterRead<std::uint8_t, &CBoardOperations::Read>},
     {"Peek", RegisterRead<std::uint32_t, &CBoardOperations::Peek>},
@@ -192,9 +193,10 @@ struct CScriptReplay::Call {
     CArguments arguments;
 };
 
-bool CScriptReplay::Run(std::string_view text) {
+bool CScriptReplay::Run(std::string_view text, const GoOn& goOn) {
     error_.clear();
     failures_.clear();
+    stopped_ = false;
     if (text.size() > kLargestScript) {
         error_ = "the script is too large";
         return false;
@@ -203,6 +205,7 @@ bool CScriptReplay::Run(std::string_view text) {
     if (!ReadScriptCalls(text, read, error_))
         return false;
     std::vector<Call> calls;
+    std::size_t memoryLoads = 0;
     for (ScriptCall& call : read) {
         const auto found =
             std::find_if(std::begin(kMethods), std::end(kMethods),
@@ -216,9 +219,21 @@ bool CScriptReplay::Run(std::string_view text) {
             error_ = FormatText("line %zu: bad arguments to %s", call.line, checked.method->name);
             return false;
         }
+        if (checked.method->memoryLoad && ++memoryLoads > kMostMemoryLoads) {
+            error_ = FormatText("line %zu: more than %zu memory loads", call.line, kMostMemoryLoads);
+            return false;
+        }
         calls.push_back(std::move(checked));
     }
-    for (const Call& call : calls) {
+    for (std::size_t done = 0; done <= calls.size(); ++done) {
+        if (goOn && !goOn(done, calls.size())) {
+            stopped_ = true;
+            error_ = FormatText("stopped after %zu of %zu calls", done, calls.size());
+            return false;
+        }
+        if (done == calls.size())
+            break;
+        const Call& call = calls[done];
         if (!call.method->run(&ops_, call.arguments).value_or(false))
             failures_.push_back(FormatText("line %zu: %s failed", call.line, call.method->name));
     }

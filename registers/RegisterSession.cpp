@@ -6,6 +6,7 @@
 #include "ops/BoardOperations.h"
 #include "ops/PrivateBoard.h"
 #include "ops/ScriptReplay.h"
+#include "ops/UserPrompt.h"
 
 #include <algorithm>
 #include <map>
@@ -71,9 +72,21 @@ std::string CRegisterSession::Open(const std::string& path, std::string& error) 
         return Add(std::move(*reading.snapshot));
     }
     // A saved configuration: what it would leave on a board of the same clock and folder.
-    CPrivateBoard board(ops_.Doc());
+    // Run in steps like a long load: the program counts as busy, so calls wait in line, while its
+    // prompt serves events between the steps and is where the user or a signal stops the replay.
+    const CBoardOperations::Scope busy(ops_);
+    IUserPrompt& prompt = ops_.Prompt();
+    CPrivateBoard board(ops_.Doc(), &prompt);
     CScriptReplay replay(board.Ops());
-    if (!replay.Run(text)) {
+    const bool replayed = replay.Run(text, [&](std::size_t done, std::size_t total) {
+        return !board.Cancelled() && prompt.ReportProgress("OpenSnapshot", done, total);
+    });
+    prompt.EndProgress();
+    if (replay.Stopped()) {
+        error = path + ": the replay was cancelled (" + replay.Error() + ")";
+        return {};
+    }
+    if (!replayed) {
         error = path + " is neither a snapshot file nor a saved configuration: " + replay.Error();
         return {};
     }

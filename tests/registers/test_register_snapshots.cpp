@@ -1,18 +1,24 @@
 #include "loaders/LoaderRig.h"
+#include "ops/BoardStack.h"
 #include "ops/PrivateBoard.h"
 #include "ops/ScriptReplay.h"
 #include "registers/RegisterSession.h"
 #include "registers/RegisterSnapshot.h"
+#include "support/FakeClock.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 #include <sys/stat.h>
 
 namespace tarsion::test {
 namespace {
 
 constexpr std::uint8_t kBoardControl = 9;
+
+// What every recording and configuration begins with: the script's automation object.
+constexpr const char* kObjectLine = "var Tarsion = WScript.CreateObject(\"Trm90627\");\n";
 
 std::string Taps(int count) {
     std::string text;
@@ -184,6 +190,76 @@ TEST(SnapshotFiles, WhatCanNotBeReadSaysWhy) {
         << error;
 }
 
+// The program's prompt as the window and the headless server have it: between the steps of a long
+// operation it is where events are served and where a cancel comes from.
+class StepPrompt final : public IUserPrompt {
+public:
+    void ShowMessage(std::string_view) override {}
+    bool AskYesNo(std::string_view, std::string_view) override { return false; }
+    bool ReportProgress(std::string_view task, std::size_t, std::size_t) override {
+        ++reports;
+        busyEveryTime = busyEveryTime && ops && ops->IsBusy();
+        tasks.insert(std::string(task));
+        return cancelAt == 0 || reports < cancelAt;
+    }
+    CBoardOperations* ops = nullptr;
+    std::size_t reports = 0;
+    std::size_t cancelAt = 0;
+    bool busyEveryTime = true;
+    std::set<std::string> tasks;
+};
+
+std::string PatternLoads(int count, int samples) {
+    std::string text = kObjectLine;
+    for (int i = 0; i < count; ++i)
+        text += "Tarsion.LoadExternalMem(1,0,1.000000,0.000000,16.000000," + std::to_string(samples) +
+                ".000000);\n";
+    return text + "Tarsion.Poke ( 0x0a,0x20000000 );\n";
+}
+
+// A configuration opened as a snapshot runs in steps like a long load: the program is busy (other
+// calls wait in line) while its prompt serves events, and a cancel there (the user's, a signal's)
+// stops it; the number of memory loads is bounded.
+TEST(ConfigurationReplaySteps, AReplayRunsInStepsThroughTheProgramsPromptAndStopsWhenCancelled) {
+    FakeClock clock;
+    StepPrompt prompt;
+    CBoardStack program(std::make_unique<VirtualBoard>(), clock, prompt);
+    prompt.ops = &program.Ops();
+    CRegisterSession session(program.Ops());
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("replay_steps_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const auto write = [&dir](const char* name, const std::string& text) {
+        const std::string path = (dir / name).string();
+        std::ofstream(path) << text;
+        return path;
+    };
+    std::string error;
+    ASSERT_FALSE(session.Open(write("two.js", PatternLoads(2, 131072)), error).empty()) << error;
+    EXPECT_GT(prompt.reports, 2u);
+    EXPECT_TRUE(prompt.busyEveryTime);
+    EXPECT_TRUE(prompt.tasks.count("OpenSnapshot")) << *prompt.tasks.begin();
+    EXPECT_GT(prompt.tasks.size(), 1u); // the loads' own steps too
+    EXPECT_FALSE(program.Ops().IsBusy());
+
+    for (const std::size_t cancelAt : {1u, 3u, 40u}) {
+        prompt.reports = 0;
+        prompt.cancelAt = cancelAt;
+        EXPECT_TRUE(session.Open(write("cancelled.js", PatternLoads(2, 131072)), error).empty()) << cancelAt;
+        EXPECT_NE(error.find("the replay was cancelled"), std::string::npos) << error;
+        EXPECT_EQ(session.Snapshots().size(), 1u);
+    }
+    prompt.cancelAt = 0;
+    const std::size_t most = CScriptReplay::kMostMemoryLoads;
+    EXPECT_FALSE(session.Open(write("most.js", PatternLoads(int(most), 16)), error).empty()) << error;
+    EXPECT_TRUE(session.Open(write("more.js", PatternLoads(int(most) + 1, 16)), error).empty());
+    EXPECT_NE(error.find("line " + std::to_string(most + 2) + ": more than " + std::to_string(most) +
+                         " memory loads"),
+              std::string::npos)
+        << error;
+    std::filesystem::remove_all(dir);
+}
+
 // A file saved over keeps its permission bits, whichever writer replaces it; a new file gets the
 // usual 0666 less the umask.
 TEST(SnapshotLimits, SavingOverAFileKeepsItsPermissionBits) {
@@ -213,8 +289,6 @@ TEST(SnapshotLimits, SavingOverAFileKeepsItsPermissionBits) {
     ::umask(mask);
 }
 
-// What every recording and configuration begins with: the script's automation object.
-constexpr const char* kObjectLine = "var Tarsion = WScript.CreateObject(\"Trm90627\");\n";
 
 TEST(ScriptReplayRefusal, ScriptsThatAreMoreThanCallsRunNothing) {
     struct Case {
