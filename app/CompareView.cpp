@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -67,7 +69,7 @@ void SetRow(QTableWidget& table, int row, const QStringList& cells) {
 // many rows spent most of its time on, in the table's own fitting too: only the longest texts of
 // a column are measured, one of which is the widest in any font a user would choose. They are
 // measured as the table measures them: by its item delegate, plus the grid line.
-void FitColumns(QTableWidget& table) {
+void FitColumns(QTableWidget& table, const QMap<int, int>& chosen) {
     constexpr std::size_t kMeasured = 8;
     QStyleOptionViewItem option;
     option.initFrom(&table);
@@ -77,6 +79,11 @@ void FitColumns(QTableWidget& table) {
     QAbstractItemDelegate* delegate = table.itemDelegate();
     std::vector<std::pair<qsizetype, int>> lengths;
     for (int column = 0; column < table.columnCount(); ++column) {
+        // A width the user dragged stays.
+        if (const auto width = chosen.find(column); width != chosen.end()) {
+            table.setColumnWidth(column, *width);
+            continue;
+        }
         lengths.clear();
         for (int row = 0; row < table.rowCount(); ++row)
             if (const QTableWidgetItem* item = table.item(row, column))
@@ -139,6 +146,10 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
                    QStringLiteral("After"), QStringLiteral("Raw before"), QStringLiteral("Raw after")},
                   "compareRows");
     compareLayout->addWidget(rows_, 1);
+    // At least five rows in view, however the dock is laid out.
+    rows_->setMinimumHeight(rows_->horizontalHeader()->sizeHint().height() +
+                            5 * rows_->verticalHeader()->defaultSectionSize() + 2 * rows_->frameWidth() +
+                            rows_->horizontalScrollBar()->sizeHint().height());
     summary_ = new QLabel;
     summary_->setObjectName(QStringLiteral("compareSummary"));
     compareLayout->addWidget(summary_);
@@ -158,6 +169,12 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
     history_ = Table({QStringLiteral("Time"), QStringLiteral("Source"), QStringLiteral("Register"),
                       QStringLiteral("Old"), QStringLiteral("New"), QStringLiteral("Operation")},
                      "writeHistory");
+    for (int table = 0; table < 2; ++table) {
+        QHeaderView* header = (table == 0 ? rows_ : history_)->horizontalHeader();
+        // Only a drag reaches here: the program's own fitting blocks the signal.
+        connect(header, &QHeaderView::sectionResized, this,
+                [this, table](int column, int, int width) { chosenWidths_[table][column] = width; });
+    }
     historyLayout->addWidget(history_, 1);
     auto* historyActions = new QHBoxLayout;
     connect(Button(QStringLiteral("Save as CSV..."), "saveHistory", historyActions), &QPushButton::clicked,
@@ -194,6 +211,38 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
     FillHistory();
     Recompare();
     ops_.Doc().AddObserver(this);
+}
+
+QByteArray CCompareView::ColumnWidths() const {
+    QStringList tables;
+    for (const QMap<int, int>& widths : chosenWidths_) {
+        QStringList columns;
+        for (auto it = widths.begin(); it != widths.end(); ++it)
+            columns << QStringLiteral("%1=%2").arg(it.key()).arg(it.value());
+        tables << columns.join(QLatin1Char(','));
+    }
+    return tables.join(QLatin1Char(';')).toLatin1();
+}
+
+void CCompareView::RestoreColumnWidths(const QByteArray& text) {
+    const QList<QByteArray> tables = text.split(';');
+    for (int table = 0; table < 2 && table < tables.size(); ++table) {
+        QTableWidget& widget = table == 0 ? *rows_ : *history_;
+        for (const QByteArray& column : tables[table].split(',')) {
+            const QList<QByteArray> parts = column.split('=');
+            bool columnOk = false;
+            bool widthOk = false;
+            const int index = parts.value(0).toInt(&columnOk);
+            const int width = parts.value(1).toInt(&widthOk);
+            // Anything else in the settings is not ours.
+            if (parts.size() != 2 || !columnOk || !widthOk || index < 0 || index >= widget.columnCount() ||
+                width < 8 || width > 4000)
+                continue;
+            chosenWidths_[table][index] = width;
+            const QSignalBlocker blocker(widget.horizontalHeader());
+            widget.setColumnWidth(index, width);
+        }
+    }
 }
 
 CCompareView::~CCompareView() {
@@ -264,7 +313,10 @@ void CCompareView::Recompare() {
         if (row.differs)
             markDifference(registers + i);
     }
-    FitColumns(*rows_);
+    {
+        const QSignalBlocker blocker(rows_->horizontalHeader());
+        FitColumns(*rows_, chosenWidths_[0]);
+    }
     const std::size_t differing = shown_.Differing();
     summary_->setText(differing == 0   ? QStringLiteral("No differences")
                       : differing == 1 ? QStringLiteral("1 field differs")

@@ -3,7 +3,11 @@
 #include "ops/TarsionDoc.h"
 #include "registers/RegisterCompare.h"
 
+#include <QByteArray>
+#include <QMap>
 #include <QWidget>
+
+#include <array>
 
 class QCheckBox;
 class QComboBox;
@@ -33,6 +37,9 @@ public:
     void Recompare();
     QTableWidget& Rows() { return *rows_; }
     QTableWidget& History() { return *history_; }
+    // The column widths the user dragged, as the settings keep them across runs.
+    QByteArray ColumnWidths() const;
+    void RestoreColumnWidths(const QByteArray& text);
 
     // The history and a compare with the board now follow the register writes: once per turn of
     // the event loop, and only while the view shows.
@@ -78,6 +85,8 @@ private:
     BoardComparison shown_;
     bool refreshPending_ = false;
     bool stale_ = false;
+    // Per table (compare rows, history): column -> width the user dragged.
+    std::array<QMap<int, int>, 2> chosenWidths_;
 };
 
 } // namespace tarsion

@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include "app/AppSettings.h"
+#include "app/CompareView.h"
 #include "app/HelpWindow.h"
 #include "app/LogWindow.h"
 #include "app/StatusStrip.h"
@@ -15,12 +16,15 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <utility>
 
 namespace tarsion {
 
@@ -152,6 +156,8 @@ void CMainFrame::ShowPage(int index) {
         chosenPageHeight_ = chosenPageHeight_.value_or(sizes.value(0));
     FitPage();
     ActivatePane(false);
+    if (paneMarked_)
+        MarkActivePane();
 }
 
 void CMainFrame::StepPage(int step) {
@@ -165,13 +171,22 @@ bool CMainFrame::RestoreLayout() {
     return pageHeightChosen_;
 }
 
+// A scroll area's own size hint stops at 24 lines of text, less than most pages need: the height
+// of its controls is that of the widget it scrolls.
+int CMainFrame::NeededPageHeight() const {
+    const auto* scroll = qobject_cast<const QScrollArea*>(page_);
+    if (!scroll || !scroll->widget())
+        return page_->sizeHint().height();
+    return scroll->widget()->sizeHint().height() + 2 * scroll->frameWidth();
+}
+
 void CMainFrame::FitPage() {
     // The log keeps a few lines in view however tall the page would like to be.
     const int logLeast =
         logWindow_->fontMetrics().lineSpacing() * kLogLinesKept + logWindow_->minimumSizeHint().height();
     const int room = splitter_->height() - splitter_->handleWidth() - logLeast;
     // The page gets what its controls need, or the height the user chose when that is more.
-    int wanted = page_->sizeHint().height();
+    int wanted = NeededPageHeight();
     if (pageHeightChosen_) {
         chosenPageHeight_ = chosenPageHeight_.value_or(splitter_->sizes().value(0));
         wanted = std::max(wanted, *chosenPageHeight_);
@@ -217,6 +232,25 @@ void CMainFrame::ActivatePane(bool logWindow) {
     }
     logWindowActive_ = logWindow;
     UpdateEditActions();
+}
+
+void CMainFrame::MarkActivePane() {
+    if (!std::exchange(paneMarked_, true))
+        splitter_->setStyleSheet(QStringLiteral(
+            "QAbstractScrollArea[activePane=\"true\"] { border: 2px solid palette(highlight); }"));
+    for (QWidget* pane : {static_cast<QWidget*>(logWindow_), page_}) {
+        pane->setProperty("activePane", (pane == logWindow_) == logWindowActive_);
+        pane->style()->unpolish(pane);
+        pane->style()->polish(pane);
+    }
+    if (logWindowActive_)
+        return;
+    const QList<QWidget*> controls = page_->findChildren<QWidget*>();
+    const auto first = std::find_if(controls.begin(), controls.end(), [](const QWidget* control) {
+        return control->isVisible() && control->isEnabled() && (control->focusPolicy() & Qt::TabFocus);
+    });
+    if (first != controls.end())
+        (*first)->setFocus(Qt::TabFocusReason);
 }
 
 void CMainFrame::SaveConfiguration() {
@@ -269,6 +303,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         splitter_->setSizes({*chosenPageHeight_, std::max(total - *chosenPageHeight_, 0)});
     }
     CWindowLayout::Save(settings_, *this, *splitter_);
+    if (compareView_)
+        settings_.WriteBytes(QStringLiteral("CompareColumns"), compareView_->ColumnWidths());
     settings_.WriteInt(QStringLiteral("x"), pos().x());
     settings_.WriteInt(QStringLiteral("y"), pos().y());
     event->accept();

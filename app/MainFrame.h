@@ -115,6 +115,10 @@ private:
     void PrintSetup();
     void ShowHelp();
     void ActivatePane(bool logWindow);
+    // After F6: the pane that has the focus is framed in the highlight colour, and on a page the
+    // first control takes the focus with its focus frame.
+    void MarkActivePane();
+    int NeededPageHeight() const;
     void UpdateWindowTitle();
     QPrinter& Printer();
     void UpdateRegisterUndo();
@@ -137,6 +141,7 @@ private:
     bool pageHeightChosen_ = false;       // dragged or restored: every page gets the same height
     std::optional<int> chosenPageHeight_; // that height, once known
     bool logWindowActive_ = true;
+    bool paneMarked_ = false;
     QString documentTitle_;
     QString boardId_;
     CStatusStrip* status_ = nullptr;

@@ -226,7 +226,10 @@ void CMainFrame::CreateShortcuts() {
     QAction* nextPane =
         AddAction(nullptr, QStringLiteral("nextPane"), QStringLiteral("Next Pane"), QString());
     nextPane->setShortcuts({QKeySequence(Qt::Key_F6), QKeySequence(QStringLiteral("Shift+F6"))});
-    connect(nextPane, &QAction::triggered, this, [this] { ActivatePane(!logWindowActive_); });
+    connect(nextPane, &QAction::triggered, this, [this] {
+        ActivatePane(!logWindowActive_);
+        MarkActivePane();
+    });
     QAction* nextPage =
         AddAction(nullptr, QStringLiteral("nextPage"), QStringLiteral("Next Page"), QString());
     nextPage->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});

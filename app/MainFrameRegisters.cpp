@@ -1,3 +1,4 @@
+#include "app/AppSettings.h"
 #include "app/CompareView.h"
 #include "app/FieldFinder.h"
 #include "app/FileChooser.h"
@@ -43,6 +44,7 @@ void CMainFrame::AttachRegisters(CRegisterSession& session) {
     connect(find, &QAction::triggered, this, &CMainFrame::FindField);
 
     compareView_ = new CCompareView(session, ops_, fileCommands_.Files(), this);
+    compareView_->RestoreColumnWidths(settings_.ReadBytes(QStringLiteral("CompareColumns")));
     connect(compareView_, &CCompareView::goToField, this, &CMainFrame::GoToField);
     auto* dock = new QDockWidget(QStringLiteral("Compare"), this);
     dock->setObjectName(QStringLiteral("viewCompareDock"));

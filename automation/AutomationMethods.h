@@ -1,8 +1,9 @@
 #pragma once
 
+#include "ops/CallArguments.h"
+
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
 #include <variant>
 
@@ -11,7 +12,7 @@ struct DBusMessage;
 namespace tarsion {
 
 class CBoardOperations;
-class CCallArguments;
+class CBusArguments;
 
 // A reply that the method composes itself (container types), or a D-Bus error when `errorName` is set.
 struct AutomationReply {
@@ -25,6 +26,9 @@ struct AutomationReply {
 using AutomationResult = std::variant<std::monostate, bool, std::int16_t, double, AutomationReply>;
 using AutomationWork = std::function<AutomationResult()>;
 
+// The work of a call of the script's interface, answering as the bus does.
+AutomationWork FromCall(CallWork work);
+
 // What the methods act on: the board operations, and the new-document step with the views'
 // initial update that a creation request performs.
 struct AutomationTarget {
@@ -34,20 +38,17 @@ struct AutomationTarget {
     std::function<std::string()> lastResult;
 };
 
-// One method of the automation object. Failures of the board methods are results (false, 0, 0.0),
-// never bus errors; the versioned interfaces answer a failure with an error.
+// One method served on the automation object, as its interface description gives it. Failures of
+// the board methods are results (false, 0, 0.0), never bus errors; the versioned interfaces answer
+// a failure with an error.
 struct AutomationMethod {
     const char* interface;
     const char* name;
-    const char* signature;     // the arguments' D-Bus types
-    const char* argumentNames; // blank-separated, for the introspection data
-    const char* result;        // the result's D-Bus type, empty for none
+    const char* signature; // the in-arguments' D-Bus types
     // Reads the arguments (the call's signature is the method's) and returns the work to run.
-    AutomationWork (*bind)(CCallArguments& arguments, AutomationTarget& target);
-    // Blank-separated names of the results when there are several or `result` is a container.
-    const char* resultNames = nullptr;
+    AutomationWork (*bind)(CBusArguments& in, AutomationTarget& target);
     // Answered at once, even while an operation runs: the method reads state and touches no board.
-    bool immediate = false;
+    bool immediate;
 };
 
 // The method of that name in `interface`, or in any of ours when the call names no interface.
@@ -55,10 +56,6 @@ const AutomationMethod* FindAutomationMethod(const char* interface, const char* 
 
 // Whether `interface` is one of the automation object's own.
 bool IsAutomationInterface(const char* interface);
-
-// Reads a call whose signature is the method's and returns its work.
-AutomationWork BindAutomationCall(const AutomationMethod& method, DBusMessage* call,
-                                  AutomationTarget& target);
 
 // Appends a result to a method reply.
 void AppendAutomationResult(DBusMessage* reply, const AutomationResult& result);

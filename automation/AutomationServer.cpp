@@ -2,6 +2,7 @@
 
 #include "automation/ActivationFile.h"
 #include "automation/AutomationCallGate.h"
+#include "automation/BusArguments.h"
 #include "automation/BusConnection.h"
 #include "ops/BoardOperations.h"
 #include "ops/LogCapture.h"
@@ -91,10 +92,13 @@ void CAutomationServer::Answer(DBusMessage* call) {
     } else if (!method || std::strcmp(signature, method->signature) != 0) {
         // The arguments don't match: refused before anything runs.
         ReplyUnknownMethod(call);
-    } else if (method->immediate) {
-        gate_->AnswerNow(CBusMessage(call), BindAutomationCall(*method, call, target_));
     } else {
-        gate_->Submit(CBusMessage(call), BindAutomationCall(*method, call, target_));
+        CBusArguments arguments(call);
+        AutomationWork work = method->bind(arguments, target_);
+        if (method->immediate)
+            gate_->AnswerNow(CBusMessage(call), work);
+        else
+            gate_->Submit(CBusMessage(call), std::move(work));
     }
 }
 

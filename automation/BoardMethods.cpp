@@ -1,6 +1,7 @@
-#include "automation/BoardMethods.h"
-
-#include "automation/CallArguments.h"
+// The adaptors of com.tessaric.Tarsion.Board1: batch register transfers, memory contents in
+// replies, a register wait and the program's status. A failure is a D-Bus error that names the item
+// and the log's reason.
+#include "automation/ObjectInterfaces.h"
 #include "ops/BoardOperations.h"
 #include "ops/MemoryTransfer.h"
 #include "ops/RegisterBatch.h"
@@ -9,14 +10,12 @@
 #include <QString>
 #include <QTimer>
 
-#include <array>
 #include <dbus/dbus.h>
 
 namespace tarsion {
 
 namespace {
 
-constexpr const char* kInterface = "com.tessaric.Tarsion.Board1";
 constexpr const char* kFailed = "com.tessaric.Tarsion.Error.Failed";
 // Between two reads of WaitForBits the program serves its events for this long.
 constexpr int kPollIntervalMs = 1;
@@ -50,10 +49,15 @@ AutomationResult FixedArrayReply(std::vector<T> values) {
                            {}};
 }
 
-template <typename First, typename Second, RegisterWrite (*Make)(First, Second),
+template <typename Value, RegisterWrite (*Make)(std::uint8_t, Value),
           BatchOutcome (CRegisterBatch::*Operation)(const std::vector<RegisterWrite>&)>
-AutomationWork WriteMany(CCallArguments& in, AutomationTarget& target) {
-    return [&ops = target.ops, items = in.Pairs(Make)] {
+AutomationWork WriteMany(AutomationTarget& target,
+                         const std::vector<std::tuple<std::uint8_t, Value>>& writes) {
+    std::vector<RegisterWrite> items;
+    items.reserve(writes.size());
+    for (const auto& [reg, value] : writes)
+        items.push_back(Make(reg, value));
+    return [&ops = target.ops, items = std::move(items)] {
         const BatchOutcome failure = (CRegisterBatch(ops).*Operation)(items);
         return failure ? Failure(*failure) : Done();
     };
@@ -61,8 +65,8 @@ AutomationWork WriteMany(CCallArguments& in, AutomationTarget& target) {
 
 template <int Type, typename T,
           BatchOutcome (CRegisterBatch::*Operation)(const std::vector<std::uint8_t>&, std::vector<T>&)>
-AutomationWork ReadMany(CCallArguments& in, AutomationTarget& target) {
-    return [&ops = target.ops, addresses = in.ByteArray()] {
+AutomationWork ReadMany(AutomationTarget& target, std::vector<std::uint8_t> addresses) {
+    return [&ops = target.ops, addresses = std::move(addresses)] {
         std::vector<T> values;
         const BatchOutcome failure = (CRegisterBatch(ops).*Operation)(addresses, values);
         return failure ? Failure(*failure) : FixedArrayReply<Type>(std::move(values));
@@ -77,10 +81,28 @@ void AppendWords(DBusMessageIter& into, const std::vector<MemoryWord>& words) {
     dbus_message_iter_close_container(&into, &array);
 }
 
-AutomationWork ReadMemory(CCallArguments& in, AutomationTarget& target) {
-    std::string which = in.Text();
-    const std::uint32_t first = in.Unsigned();
-    const std::uint32_t count = in.Unsigned();
+} // namespace
+
+AutomationWork board1::PokeMany(AutomationTarget& target,
+                                std::vector<std::tuple<std::uint8_t, std::uint32_t>> writes) {
+    return WriteMany<std::uint32_t, RegisterWrite::Chip, &CRegisterBatch::PokeMany>(target, writes);
+}
+
+AutomationWork board1::PeekMany(AutomationTarget& target, std::vector<std::uint8_t> addresses) {
+    return ReadMany<DBUS_TYPE_UINT32, std::uint32_t, &CRegisterBatch::PeekMany>(target, std::move(addresses));
+}
+
+AutomationWork board1::PldWriteMany(AutomationTarget& target,
+                                    std::vector<std::tuple<std::uint8_t, std::uint8_t>> writes) {
+    return WriteMany<std::uint8_t, RegisterWrite::Pld, &CRegisterBatch::PldWriteMany>(target, writes);
+}
+
+AutomationWork board1::PldReadMany(AutomationTarget& target, std::vector<std::uint8_t> registers) {
+    return ReadMany<DBUS_TYPE_BYTE, std::uint8_t, &CRegisterBatch::PldReadMany>(target, std::move(registers));
+}
+
+AutomationWork board1::ReadMemory(AutomationTarget& target, std::string which, std::uint32_t first,
+                                  std::uint32_t count) {
     return [&ops = target.ops, which = std::move(which), first, count] {
         std::vector<MemoryWord> words;
         if (const BatchOutcome failure = CMemoryTransfer(ops).Read(which, first, count, words))
@@ -95,17 +117,16 @@ AutomationWork ReadMemory(CCallArguments& in, AutomationTarget& target) {
     };
 }
 
-AutomationWork WriteMemory(CCallArguments& in, AutomationTarget& target) {
-    std::string which = in.Text();
-    const std::uint32_t first = in.Unsigned();
-    return [&ops = target.ops, which = std::move(which), first, words = in.ByteArrays()] {
+AutomationWork board1::WriteMemory(AutomationTarget& target, std::string which, std::uint32_t first,
+                                   std::vector<std::vector<std::uint8_t>> words) {
+    return [&ops = target.ops, which = std::move(which), first, words = std::move(words)] {
         const BatchOutcome failure = CMemoryTransfer(ops).Write(which, first, words);
         return failure ? Failure(*failure) : Done();
     };
 }
 
-AutomationWork Verify(CCallArguments& in, AutomationTarget& target) {
-    return [&ops = target.ops, which = in.Text()] {
+AutomationWork board1::Verify(AutomationTarget& target, std::string which) {
+    return [&ops = target.ops, which = std::move(which)] {
         std::vector<MemoryDifference> differences;
         if (const BatchOutcome failure = CMemoryTransfer(ops).Verify(which, differences))
             return Failure(*failure);
@@ -133,6 +154,8 @@ AutomationWork Verify(CCallArguments& in, AutomationTarget& target) {
     };
 }
 
+namespace {
+
 // Serves the program's events, but not the user's input, for a moment between two polls.
 void ServeEventsBriefly() {
     QEventLoop loop;
@@ -140,12 +163,11 @@ void ServeEventsBriefly() {
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
-AutomationWork WaitForBits(CCallArguments& in, AutomationTarget& target) {
-    const std::uint8_t address = in.UnsignedByte();
-    const std::uint32_t mask = in.Unsigned();
-    const std::uint32_t value = in.Unsigned();
-    const std::chrono::milliseconds timeout{in.Unsigned()};
-    return [&ops = target.ops, address, mask, value, timeout] {
+} // namespace
+
+AutomationWork board1::WaitForBits(AutomationTarget& target, std::uint8_t address, std::uint32_t mask,
+                                   std::uint32_t value, std::uint32_t timeout_ms) {
+    return [&ops = target.ops, address, mask, value, timeout = std::chrono::milliseconds(timeout_ms)] {
         BatchOutcome failure;
         const bool matched =
             CRegisterBatch(ops).WaitForBits(address, mask, value, timeout, ServeEventsBriefly, failure);
@@ -154,6 +176,8 @@ AutomationWork WaitForBits(CCallArguments& in, AutomationTarget& target) {
         return AutomationResult{matched};
     };
 }
+
+namespace {
 
 void AppendEntry(DBusMessageIter& dict, const char* key, int type, const void* value) {
     const char signature[] = {static_cast<char>(type), '\0'};
@@ -167,7 +191,9 @@ void AppendEntry(DBusMessageIter& dict, const char* key, int type, const void* v
     dbus_message_iter_close_container(&dict, &entry);
 }
 
-AutomationWork Status(CCallArguments&, AutomationTarget& target) {
+} // namespace
+
+AutomationWork board1::Status(AutomationTarget& target) {
     return [&ops = target.ops] {
         // D-Bus strings are UTF-8; a state file's name need not be.
         const std::string boardId = QString::fromStdString(ops.Doc().boardId).toStdString();
@@ -199,7 +225,7 @@ AutomationWork Status(CCallArguments&, AutomationTarget& target) {
     };
 }
 
-AutomationWork LastResult(CCallArguments&, AutomationTarget& target) {
+AutomationWork board1::LastResult(AutomationTarget& target) {
     return [&target] {
         // D-Bus strings are UTF-8; a file name in the log need not be.
         std::string text =
@@ -212,29 +238,6 @@ AutomationWork LastResult(CCallArguments&, AutomationTarget& target) {
                                                 {},
                                                 {}}};
     };
-}
-
-const std::array<AutomationMethod, 10> kMethods = {{
-    {kInterface, "PokeMany", "a(yu)", "writes", "",
-     WriteMany<std::uint8_t, std::uint32_t, RegisterWrite::Chip, &CRegisterBatch::PokeMany>},
-    {kInterface, "PeekMany", "ay", "addresses", "au",
-     ReadMany<DBUS_TYPE_UINT32, std::uint32_t, &CRegisterBatch::PeekMany>, "values"},
-    {kInterface, "PldWriteMany", "a(yy)", "writes", "",
-     WriteMany<std::uint8_t, std::uint8_t, RegisterWrite::Pld, &CRegisterBatch::PldWriteMany>},
-    {kInterface, "PldReadMany", "ay", "registers", "ay",
-     ReadMany<DBUS_TYPE_BYTE, std::uint8_t, &CRegisterBatch::PldReadMany>, "values"},
-    {kInterface, "ReadMemory", "suu", "which first count", "aay", ReadMemory, "words"},
-    {kInterface, "WriteMemory", "suaay", "which first words", "", WriteMemory},
-    {kInterface, "Verify", "s", "which", "ba(uayay)", Verify, "same differences"},
-    {kInterface, "WaitForBits", "yuuu", "address mask value timeout_ms", "b", WaitForBits, "matched"},
-    {kInterface, "Status", "", "", "a{sv}", Status, "status", true},
-    {kInterface, "LastResult", "", "", "s", LastResult, "lines"},
-}};
-
-} // namespace
-
-std::span<const AutomationMethod> BoardInterfaceMethods() {
-    return kMethods;
 }
 
 } // namespace tarsion

@@ -1,19 +1,17 @@
-#include "automation/RegisterMethods.h"
-
-#include "automation/CallArguments.h"
+// The adaptors of com.tessaric.Tarsion.Registers1: snapshots of the register workflow, their
+// comparison, and Undo.
+#include "automation/ObjectInterfaces.h"
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
 #include "registers/RegisterCompare.h"
 #include "registers/RegisterSession.h"
 
-#include <array>
 #include <dbus/dbus.h>
 
 namespace tarsion {
 
 namespace {
 
-constexpr const char* kInterface = "com.tessaric.Tarsion.Registers1";
 constexpr const char* kFailed = "com.tessaric.Tarsion.Error.Failed";
 constexpr const char* kNoSession = "the register workflow is not served";
 
@@ -37,8 +35,10 @@ AutomationResult TextReply(std::string text) {
                            {}};
 }
 
-AutomationWork TakeSnapshot(CCallArguments& in, AutomationTarget& target) {
-    return [registers = CRegisterSession::Of(target.ops), name = in.Text()]() mutable {
+} // namespace
+
+AutomationWork registers1::TakeSnapshot(AutomationTarget& target, std::string name) {
+    return [registers = CRegisterSession::Of(target.ops), name = std::move(name)]() mutable {
         if (!registers)
             return Failure(kNoSession);
         std::string error;
@@ -47,18 +47,18 @@ AutomationWork TakeSnapshot(CCallArguments& in, AutomationTarget& target) {
     };
 }
 
-AutomationWork SaveSnapshot(CCallArguments& in, AutomationTarget& target) {
-    std::string id = in.Text();
-    return [registers = CRegisterSession::Of(target.ops), id = std::move(id), file = in.Path()] {
-        std::string error;
-        if (!registers)
-            return Failure(kNoSession);
-        return registers->Save(id, file, error) ? AutomationResult{true} : Failure(error);
-    };
+AutomationWork registers1::SaveSnapshot(AutomationTarget& target, std::string id, std::string file) {
+    return
+        [registers = CRegisterSession::Of(target.ops), id = std::move(id), file = CallPath(std::move(file))] {
+            std::string error;
+            if (!registers)
+                return Failure(kNoSession);
+            return registers->Save(id, file, error) ? AutomationResult{true} : Failure(error);
+        };
 }
 
-AutomationWork OpenSnapshot(CCallArguments& in, AutomationTarget& target) {
-    return [registers = CRegisterSession::Of(target.ops), file = in.Path()] {
+AutomationWork registers1::OpenSnapshot(AutomationTarget& target, std::string file) {
+    return [registers = CRegisterSession::Of(target.ops), file = CallPath(std::move(file))] {
         if (!registers)
             return Failure(kNoSession);
         // Calls of a configuration that failed on the private board still leave a snapshot.
@@ -68,18 +68,17 @@ AutomationWork OpenSnapshot(CCallArguments& in, AutomationTarget& target) {
     };
 }
 
-AutomationWork Compare(CCallArguments& in, AutomationTarget& target) {
-    std::string before = in.Text();
-    return [registers = CRegisterSession::Of(target.ops), before = std::move(before),
-            after = in.Text()]() -> AutomationResult {
-        CRegisterSnapshot a;
-        CRegisterSnapshot b;
+AutomationWork registers1::Compare(AutomationTarget& target, std::string a, std::string b) {
+    return [registers = CRegisterSession::Of(target.ops), before = std::move(a),
+            after = std::move(b)]() -> AutomationResult {
+        CRegisterSnapshot first;
+        CRegisterSnapshot second;
         if (!registers)
             return Failure(kNoSession);
-        if (!registers->Find(before, a) || !registers->Find(after, b))
-            return Failure("no snapshot " + (registers->Find(before, a) ? after : before));
+        if (!registers->Find(before, first) || !registers->Find(after, second))
+            return Failure("no snapshot " + (registers->Find(before, first) ? after : before));
         return AutomationReply{
-            [rows = CompareSnapshots(a, b, false)](DBusMessage* reply) {
+            [rows = CompareSnapshots(first, second, false)](DBusMessage* reply) {
                 DBusMessageIter iter;
                 dbus_message_iter_init_append(reply, &iter);
                 DBusMessageIter array;
@@ -105,7 +104,7 @@ AutomationWork Compare(CCallArguments& in, AutomationTarget& target) {
     };
 }
 
-AutomationWork Registers(CCallArguments&, AutomationTarget& target) {
+AutomationWork registers1::Registers(AutomationTarget& target) {
     return [&ops = target.ops] {
         std::vector<std::pair<std::uint8_t, std::uint32_t>> words;
         for (const std::uint8_t reg : kValueRegisters)
@@ -132,25 +131,10 @@ AutomationWork Registers(CCallArguments&, AutomationTarget& target) {
     };
 }
 
-AutomationWork Undo(CCallArguments&, AutomationTarget& target) {
+AutomationWork registers1::Undo(AutomationTarget& target) {
     return [registers = CRegisterSession::Of(target.ops)] {
         return registers ? AutomationResult{registers->Journal().Undo()} : Failure(kNoSession);
     };
-}
-
-const std::array<AutomationMethod, 6> kRegisterMethods = {{
-    {kInterface, "TakeSnapshot", "s", "name", "s", TakeSnapshot, "id"},
-    {kInterface, "SaveSnapshot", "ss", "id file", "b", SaveSnapshot},
-    {kInterface, "OpenSnapshot", "s", "file", "s", OpenSnapshot, "id"},
-    {kInterface, "Compare", "ss", "a b", "a(ysssuu)", Compare, "fields"},
-    {kInterface, "Registers", "", "", "a{yu}", Registers, "registers"},
-    {kInterface, "Undo", "", "", "b", Undo},
-}};
-
-} // namespace
-
-std::span<const AutomationMethod> RegisterInterfaceMethods() {
-    return kRegisterMethods;
 }
 
 } // namespace tarsion

@@ -2,6 +2,7 @@
 #include "base/TextHelpers.h"
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
+#include "ops/Trm90627Interface.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,7 +20,7 @@ constexpr const char* kInvalidHex = "Error: Invalid Hexadecimal Number";
 constexpr std::size_t kAddressDigits = 2;
 constexpr std::size_t kDataDigits = 8;
 
-char ToLower(char c) {
+constexpr char ToLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
@@ -75,41 +76,61 @@ std::optional<unsigned long> ParseHex(CBoardOperations& ops, std::string_view te
     return value;
 }
 
+// The number of arguments of the automation object's method that a console command stands for: the
+// console takes the arguments the method does (as hexadecimal text). A command word that names no
+// method fails the build.
+constexpr std::size_t ArgumentsOf(std::string_view word) {
+    for (const CallMethod& method : kTrm90627Calls) {
+        const std::string_view name = method.name;
+        if (name.size() == word.size() && std::equal(name.begin(), name.end(), word.begin(),
+                                                     [](char a, char b) { return ToLower(a) == b; }))
+            return method.arguments;
+    }
+    throw "a console command that is no method of the automation object";
+}
+
 struct ConsoleCommand {
+    using Call = bool (*)(CBoardOperations& ops, const std::array<std::string, 4>& slots);
+
+    constexpr ConsoleCommand(std::string_view command, Call operation, std::string_view usageText,
+                             std::string_view purposeText)
+        : word(command), arguments(ArgumentsOf(command)), call(operation), usage(usageText),
+          purpose(purposeText) {}
+
     std::string_view word;
-    int arguments;
-    bool (*call)(CBoardOperations& ops, const std::array<std::string, 4>& slots);
+    std::size_t arguments;
+    Call call;
     // The command with its arguments, and what it does (the help list).
     std::string_view usage;
     std::string_view purpose;
 };
 
-const ConsoleCommand kCommands[] = {
-    {"poke", 2, [](CBoardOperations& ops, const auto& s) { return ops.Poke(s[1], s[2]); },
+constexpr ConsoleCommand kCommands[] = {
+    {"poke", [](CBoardOperations& ops, const auto& s) { return ops.Poke(s[1], s[2]); },
      "poke <address> <data>", "write a chip register"},
-    {"write", 2, [](CBoardOperations& ops, const auto& s) { return ops.Write(s[1], s[2]); },
+    {"write", [](CBoardOperations& ops, const auto& s) { return ops.Write(s[1], s[2]); },
      "write <register> <byte>", "write a bridge register"},
-    {"pldwrite", 2, [](CBoardOperations& ops, const auto& s) { return ops.PldWrite(s[1], s[2]); },
+    {"pldwrite", [](CBoardOperations& ops, const auto& s) { return ops.PldWrite(s[1], s[2]); },
      "pldwrite <register> <byte>", "write a PLD register"},
-    {"peek", 1, [](CBoardOperations& ops, const auto& s) { return ops.Peek(s[1]); }, "peek <address>",
+    {"peek", [](CBoardOperations& ops, const auto& s) { return ops.Peek(s[1]); }, "peek <address>",
      "read a chip register"},
-    {"read", 1, [](CBoardOperations& ops, const auto& s) { return ops.Read(s[1]); }, "read <register>",
+    {"read", [](CBoardOperations& ops, const auto& s) { return ops.Read(s[1]); }, "read <register>",
      "read a bridge register"},
-    {"pldread", 1, [](CBoardOperations& ops, const auto& s) { return ops.PldRead(s[1]); },
-     "pldread <register>", "read a PLD register"},
-    {"softreset", 0, [](CBoardOperations& ops, const auto&) { return ops.SoftReset(); }, "softreset",
+    {"pldread", [](CBoardOperations& ops, const auto& s) { return ops.PldRead(s[1]); }, "pldread <register>",
+     "read a PLD register"},
+    {"softreset", [](CBoardOperations& ops, const auto&) { return ops.SoftReset(); }, "softreset",
      "pulse the chip's SoftReset bit"},
-    {"reset", 0, [](CBoardOperations& ops, const auto&) { return ops.Reset(); }, "reset",
+    {"reset", [](CBoardOperations& ops, const auto&) { return ops.Reset(); }, "reset",
      "pulse the board's reset line"},
-    {"setbits", 2, [](CBoardOperations& ops, const auto& s) { return ops.SetBits(s[1], s[2]); },
+    {"setbits", [](CBoardOperations& ops, const auto& s) { return ops.SetBits(s[1], s[2]); },
      "setbits <address> <mask>", "set the mask's bits of a chip register"},
-    {"resetbits", 2, [](CBoardOperations& ops, const auto& s) { return ops.ResetBits(s[1], s[2]); },
+    {"resetbits", [](CBoardOperations& ops, const auto& s) { return ops.ResetBits(s[1], s[2]); },
      "resetbits <address> <mask>", "clear the mask's bits of a chip register"},
-    {"modifybits", 3, [](CBoardOperations& ops, const auto& s) { return ops.ModifyBits(s[1], s[2], s[3]); },
+    {"modifybits", [](CBoardOperations& ops, const auto& s) { return ops.ModifyBits(s[1], s[2], s[3]); },
      "modifybits <address> <data> <mask>", "write the data's bits under the mask"},
-    {"send", 0, [](CBoardOperations& ops, const auto&) { return ops.Send(); }, "send",
+    {"send", [](CBoardOperations& ops, const auto&) { return ops.Send(); }, "send",
      "start sending the pattern memory"},
-    {"stop", 0, [](CBoardOperations& ops, const auto&) { return ops.Stop(); }, "stop", "stop sending"},
+    {"stop", [](CBoardOperations& ops, const auto&) { return ops.Stop(); }, "stop", "stop sending"},
 };
 
 constexpr std::string_view kHelpWords[] = {"help", "?"};
@@ -187,7 +208,7 @@ bool CBoardOperations::Console(std::string_view line) {
 
     // Only the blank separates words; a tab stays inside its word.
     std::string_view rest = lowered;
-    int arguments = 0;
+    std::size_t arguments = 0;
     for (std::size_t slot = 0;; ++slot) {
         if (slot == slots_.size()) {
             Log("Too Many Arguments", 1);
@@ -197,7 +218,7 @@ bool CBoardOperations::Console(std::string_view line) {
         const std::size_t blank = rest.find(' ');
         if (blank == std::string_view::npos) {
             slots_[slot] = rest;
-            arguments = static_cast<int>(slot);
+            arguments = slot;
             break;
         }
         slots_[slot] = Trim(rest.substr(0, blank));

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QFile>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -58,6 +59,38 @@ TEST_F(RegisterWorkflow, CtrlZOnAPageUndoesTheEditAsAPokeAndCtrlYRedoesIt) {
     // In the log window Ctrl+Z stays the log's own text undo.
     window_->LogWindow().setFocus();
     QTest::keyClick(&window_->LogWindow(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(board_->ChipRegister(kCarrier), 0x20000000u);
+}
+
+// Ctrl+Z in the Compare view undoes the register write and leaves every logged line; Ctrl+Shift+Z
+// redoes it. The Edit menu shows Ctrl+Z beside the item that performs it where the focus is.
+TEST_F(RegisterWorkflow, CtrlZInTheCompareViewUndoesTheWriteAndNeverReachesTheLog) {
+    ASSERT_TRUE(host_->Ops().Poke(kCarrier, 0x20000000));
+    window_->LogWindow().BringUpToDate();
+    window_->findChild<QDockWidget*>(QStringLiteral("viewCompareDock"))->show();
+    QTableWidget& rows = window_->CompareView()->Rows();
+    rows.setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(Action("registerUndo").shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
+    EXPECT_EQ(Action("editUndo").text(), QStringLiteral("&Undo"));
+    window_->LogWindow().BringUpToDate();
+    const QString logged = window_->LogWindow().toPlainText();
+
+    QTest::keyClick(&rows, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(board_->ChipRegister(kCarrier), 0u);
+    window_->LogWindow().BringUpToDate();
+    EXPECT_TRUE(window_->LogWindow().toPlainText().startsWith(logged));
+    QTest::keyClick(&rows, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(board_->ChipRegister(kCarrier), 0x20000000u);
+
+    window_->LogWindow().setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(Action("editUndo").text(), QStringLiteral("&Undo\tCtrl+Z"));
+    EXPECT_TRUE(Action("registerUndo").shortcut().isEmpty());
+    const QString before = window_->LogWindow().toPlainText();
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(&window_->LogWindow(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(window_->LogWindow().toPlainText(), before);
     EXPECT_EQ(board_->ChipRegister(kCarrier), 0x20000000u);
 }
 

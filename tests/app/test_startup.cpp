@@ -199,8 +199,9 @@ TEST_F(StartUpTest, SettingsWrittenAtExitAreUsedAtTheNextStart) {
     }
     QSettings raw(QStringLiteral("Tessaric"), QStringLiteral("Tarsion"));
     raw.beginGroup(QStringLiteral("Settings"));
-    // x, y, the base address, the port, eleven steps and three of the window layout.
-    EXPECT_EQ(raw.childKeys().size(), 18);
+    // x, y, the base address, the port, eleven steps, three of the window layout and the Compare
+    // view's column widths.
+    EXPECT_EQ(raw.childKeys().size(), 19);
     EXPECT_EQ(raw.value(QStringLiteral("BaseAddress")).toInt(), 632);
     // Another base chosen: a program started by activation is to find this board.
     EXPECT_EQ(raw.value(QStringLiteral("Port")).toString(), QStringLiteral("auto"));

@@ -37,7 +37,11 @@ output="$(cd / && dbus-run-session -- bash -c '
     "$1" "$2"
     status=$?
     program="$(owner_pid)"
-    [ -n "$program" ] && kill "$program"
+    # It saves its settings as it ends: the next step writes them first.
+    if [ -n "$program" ]; then
+        kill "$program"
+        while kill -0 "$program" 2>/dev/null; do sleep 0.1; done
+    fi
     exit $status
 ' second "$script_host" "$work/activate.js")" || fail "script run failed: $output"
 [ "$output" = "305419896 90" ] || fail "script printed: $output"

@@ -92,6 +92,25 @@ TEST_F(MemoryMarks, PatternWordsWrittenOverALoadAreWhatVerifyExpects) {
               "changed since the generated pattern was loaded (WriteMemory T)");
 }
 
+// A memory changed since its load is not what its load line would restore: Save Configuration
+// names it with the change, and a clean one it leaves unnamed.
+TEST_F(MemoryMarks, SaveConfigurationNamesAMemoryChangedSinceItsLoad) {
+    ASSERT_TRUE(rig.ops.LoadConstellationRam(rig.WriteFile("qam16.hex", "0011\n")));
+    const std::string path = (rig.dir / "c.js").string();
+    ASSERT_TRUE(rig.ops.SaveSettings(path));
+    ASSERT_EQ(rig.prompt.messages.size(), 1u);
+    EXPECT_EQ(rig.prompt.messages[0].find("Constellation RAM"), std::string::npos);
+
+    ASSERT_FALSE(transfer.Write("constellation", 1, {{0x22}}));
+    rig.prompt.messages.clear();
+    ASSERT_TRUE(rig.ops.SaveSettings(path));
+    ASSERT_EQ(rig.prompt.messages.size(), 1u);
+    EXPECT_NE(
+        rig.prompt.messages[0].find("\nConstellation RAM: changed since qam16.hex was loaded (WriteMemory "),
+        std::string::npos)
+        << rig.prompt.messages[0];
+}
+
 // What Save Configuration can't restore it names; a memory read from the board it restores from a
 // file beside the configuration (or the writes that repeat its words), word for word.
 TEST_F(MemoryMarks, SaveConfigurationRestoresWhatWasReadFromTheBoard) {

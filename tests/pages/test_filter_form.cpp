@@ -1,9 +1,12 @@
 #include "PageBench.h"
+#include "ops/MemoryTransfer.h"
 #include "pages/FilterForm.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <cstdio>
@@ -72,6 +75,31 @@ double BestFitGainOfOneTap(double tap, double rate) {
     for (int adjustment = 0; adjustment < 31 && std::fabs(tap * gain) > kPhaseLimit; ++adjustment)
         gain = gain * kPhaseLimit / std::fabs(tap * gain);
     return gain;
+}
+
+// A word written with WriteMemory: the page names the file the RAM no longer holds, and how and
+// when it changed; a new load clears the note.
+TEST_F(FilterFormTest, WriteMemoryMarksThePageUntilALoad) {
+    const std::string map = folder_ + "/qam16.hex";
+    std::ofstream(map) << "0011\n0122\n";
+    ASSERT_TRUE(ops_->LoadConstellationRam(map));
+    CatchUp();
+    auto* state = Find<QLabel>("memoryState");
+    EXPECT_FALSE(state->isVisibleTo(page_.get()));
+
+    ASSERT_FALSE(CMemoryTransfer(*ops_).Write("constellation", 2, {{0x33}}));
+    CatchUp();
+    EXPECT_TRUE(state->isVisibleTo(page_.get()));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^Constellation RAM: changed since qam16.hex was loaded "
+                                                  "\\(WriteMemory \\d\\d:\\d\\d:\\d\\d\\)$"))
+                    .match(state->text())
+                    .hasMatch())
+        << state->text().toStdString();
+    EXPECT_EQ(Edit("constellationFile")->text().toStdString(), map);
+
+    ASSERT_TRUE(ops_->LoadConstellationRam(map));
+    CatchUp();
+    EXPECT_FALSE(state->isVisibleTo(page_.get()));
 }
 
 TEST_F(FilterFormTest, BestFitLoadShowsTheGainUsedAndTheNewDcGain) {

@@ -1,4 +1,4 @@
-#include "automation/AutomationNumber.h"
+#include "ops/CallNumber.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +36,32 @@ TEST(AutomationNumber, AddressesAndBytesUseTheLowEightBitsWordsTheLowThirtyTwo) 
     EXPECT_EQ(AutomationWord(-1.0), 0xFFFFFFFFu);
     EXPECT_EQ(AutomationWord(1e20), 0x63100000u);
     EXPECT_EQ(AutomationWord(std::nan("")), 0u);
+}
+
+// From the bus every number converts; a replayed script's number must be whole and in range.
+TEST(CallNumber, BusNumbersConvertReplayedNumbersMustFit) {
+    EXPECT_EQ(CCallNumber(266.0).Byte(), 0x0A);
+    EXPECT_EQ(CCallNumber(-1.0).Word(), 0xFFFFFFFFu);
+    struct Case {
+        double value;
+        bool byteFits;
+        bool wordFits;
+    };
+    const Case cases[] = {
+        {0.0, true, true},           {255.0, true, true},          {256.0, false, true},
+        {4294967295.0, false, true}, {4294967296.0, false, false}, {-1.0, false, false},
+        {1.5, false, false},         {std::nan(""), false, false},
+    };
+    for (const Case& c : cases) {
+        bool byteRefused = false;
+        bool wordRefused = false;
+        const std::uint8_t byte = CCallNumber(c.value, byteRefused).Byte();
+        const std::uint32_t word = CCallNumber(c.value, wordRefused).Word();
+        EXPECT_EQ(byteRefused, !c.byteFits) << c.value;
+        EXPECT_EQ(wordRefused, !c.wordFits) << c.value;
+        EXPECT_EQ(byte, c.byteFits ? static_cast<std::uint8_t>(c.value) : 0) << c.value;
+        EXPECT_EQ(word, c.wordFits ? static_cast<std::uint32_t>(c.value) : 0u) << c.value;
+    }
 }
 
 } // namespace

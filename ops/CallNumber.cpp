@@ -1,4 +1,4 @@
-#include "automation/AutomationNumber.h"
+#include "ops/CallNumber.h"
 
 #include <cmath>
 
@@ -25,6 +25,23 @@ std::uint8_t AutomationByte(double value) {
 
 std::uint32_t AutomationWord(double value) {
     return static_cast<std::uint32_t>(AutomationInteger(value));
+}
+
+bool CCallNumber::Within(double largest) const {
+    if (!refused_)
+        return true;
+    if (value_ == std::floor(value_) && value_ >= 0 && value_ <= largest)
+        return true;
+    *refused_ = true;
+    return false;
+}
+
+std::uint8_t CCallNumber::Byte() const {
+    return Within(0xff) ? AutomationByte(value_) : 0;
+}
+
+std::uint32_t CCallNumber::Word() const {
+    return Within(0xffffffff) ? AutomationWord(value_) : 0;
 }
 
 } // namespace tarsion

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "ops/CallArguments.h"
+
+#include <cstdint>
+#include <dbus/dbus.h>
+#include <string>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace tarsion {
+
+// Reads a call's arguments in order into the C++ types the interface descriptions give them
+// (basic types, strings, variant numbers, arrays, structs as tuples, dictionaries as pairs). The
+// call's signature has been checked against the method's, so every read finds its type.
+class CBusArguments final : public CCallArguments {
+public:
+    explicit CBusArguments(DBusMessage* call) { dbus_message_iter_init(call, &iter_); }
+
+    template <typename T>
+    T Read() {
+        T value = ReadAt<T>(iter_);
+        dbus_message_iter_next(&iter_);
+        return value;
+    }
+
+    CCallNumber Number() override { return Read<CCallNumber>(); }
+    std::int16_t Short() override { return Read<std::int16_t>(); }
+    std::int32_t Int() override { return Read<std::int32_t>(); }
+    double Double() override { return Read<double>(); }
+    bool Bool() override { return Read<bool>(); }
+    std::string String() override { return Read<std::string>(); }
+
+private:
+    template <typename T>
+    struct IsVector : std::false_type {};
+    template <typename T>
+    struct IsVector<std::vector<T>> : std::true_type {};
+    template <typename T>
+    struct IsTuple : std::false_type {};
+    template <typename... T>
+    struct IsTuple<std::tuple<T...>> : std::true_type {};
+    template <typename K, typename V>
+    struct IsTuple<std::pair<K, V>> : std::true_type {};
+
+    // The value at `iter`, which stays where it is.
+    template <typename T>
+    static T ReadAt(DBusMessageIter& iter) {
+        if constexpr (std::is_same_v<T, CCallNumber>) {
+            return CCallNumber(VariantNumber(iter));
+        } else if constexpr (std::is_same_v<T, bool>) {
+            dbus_bool_t value = 0;
+            dbus_message_iter_get_basic(&iter, &value);
+            return value != 0;
+        } else if constexpr (std::is_same_v<T, std::string>) {
+            const char* text = nullptr;
+            dbus_message_iter_get_basic(&iter, &text);
+            return text ? text : "";
+        } else if constexpr (std::is_arithmetic_v<T>) {
+            T value{};
+            dbus_message_iter_get_basic(&iter, &value);
+            return value;
+        } else if constexpr (IsVector<T>::value) {
+            return ReadArray<typename T::value_type>(iter);
+        } else {
+            static_assert(IsTuple<T>::value, "no D-Bus type reads into this C++ type");
+            DBusMessageIter members;
+            dbus_message_iter_recurse(&iter, &members);
+            return ReadMembers<T>(members, std::make_index_sequence<std::tuple_size_v<T>>());
+        }
+    }
+
+    template <typename T, std::size_t... I>
+    static T ReadMembers(DBusMessageIter& members, std::index_sequence<I...>) {
+        // A braced list runs its reads in order.
+        return T{ReadMember<std::tuple_element_t<I, T>>(members)...};
+    }
+    template <typename T>
+    static T ReadMember(DBusMessageIter& members) {
+        T value = ReadAt<T>(members);
+        dbus_message_iter_next(&members);
+        return value;
+    }
+
+    template <typename T>
+    static std::vector<T> ReadArray(DBusMessageIter& iter) {
+        DBusMessageIter items;
+        dbus_message_iter_recurse(&iter, &items);
+        if constexpr (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) {
+            const T* data = nullptr;
+            int count = 0;
+            dbus_message_iter_get_fixed_array(&items, &data, &count);
+            return data ? std::vector<T>(data, data + count) : std::vector<T>{};
+        } else {
+            std::vector<T> values;
+            for (; dbus_message_iter_get_arg_type(&items) != DBUS_TYPE_INVALID;
+                 dbus_message_iter_next(&items))
+                values.push_back(ReadAt<T>(items));
+            return values;
+        }
+    }
+
+    // A variant counts by its own type: int16, int32 and double give their value, anything else 0.
+    // Nothing is parsed, so a string holding digits counts as 0.
+    static double VariantNumber(DBusMessageIter& iter) {
+        DBusMessageIter inner;
+        dbus_message_iter_recurse(&iter, &inner);
+        switch (dbus_message_iter_get_arg_type(&inner)) {
+        case DBUS_TYPE_INT16:
+            return ReadAt<dbus_int16_t>(inner);
+        case DBUS_TYPE_INT32:
+            return ReadAt<dbus_int32_t>(inner);
+        case DBUS_TYPE_DOUBLE:
+            return ReadAt<double>(inner);
+        default:
+            return 0.0;
+        }
+    }
+
+    DBusMessageIter iter_;
+};
+
+} // namespace tarsion
