@@ -127,9 +127,15 @@ QStringList CAppSettings::LoadSteps(StepSettings& steps, double& clockPin) {
     for (const StepEntry& entry : StepEntries(steps, clockPin)) {
         const QString text = settings_.value(kSection + entry.key, kEmpty).toString();
         std::optional<double> parsed = text == kEmpty ? std::nullopt : ParseStep(text);
+        // Every frequency and step computed from it would be nonsense ("nanHz", "infGHz").
+        const bool isClockPin = &entry.value == &clockPin;
         if (parsed && !std::isfinite(*parsed)) {
-            // Every frequency and step computed from it would be nonsense ("nanHz").
-            refused.append(QString::fromLatin1(entry.key) + u'=' + text);
+            refused.append(QString::fromLatin1(entry.key) + u'=' + text +
+                           QStringLiteral(" is not a finite number"));
+            parsed.reset();
+        } else if (parsed && isClockPin && !RegisterShadow::UsableClockPin(*parsed)) {
+            refused.append(QString::fromLatin1(entry.key) + u'=' + text +
+                           QStringLiteral(" is too large a frequency"));
             parsed.reset();
         }
         entry.value = parsed.value_or(entry.fallback);

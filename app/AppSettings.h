@@ -37,8 +37,8 @@ public:
     void SetPort(const QString& port);
 
     // The eleven step values in their stored order; "EMPTY", missing or unparsable text gives
-    // the default of each. So does a value that is not finite ("nan", "inf"): such values are
-    // returned as "key=text" for the log.
+    // the default of each. So does a value that is not finite ("nan", "inf"), and a clock pin
+    // whose SysClk would not be: such values are returned as "key=text is ..." for the log.
     QStringList LoadSteps(StepSettings& steps, double& clockPin);
     void SaveSteps(const StepSettings& steps, double clockPin);
 

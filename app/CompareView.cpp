@@ -1,6 +1,7 @@
 #include "app/CompareView.h"
 
 #include "app/FileChooser.h"
+#include "base/ReplacementFile.h"
 #include "ops/BoardOperations.h"
 #include "registers/RegisterSession.h"
 
@@ -182,9 +183,10 @@ CCompareView::CCompareView(CRegisterSession& session, CBoardOperations& ops, IFi
                                                          QStringLiteral("csv"), "");
                 if (path.isEmpty())
                     return;
-                QFile file(path);
-                const QByteArray csv = QByteArray::fromStdString(session_.Journal().Csv());
-                if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(csv) != csv.size())
+                // Whole or not at all, like every file the program writes.
+                CReplacementFile file(QFile::encodeName(path).toStdString(),
+                                      CReplacementFile::Links::WriteThrough);
+                if (!file.Commit(session_.Journal().Csv()))
                     Complain(QStringLiteral("Could not write %1").arg(path));
             });
     historyActions->addStretch();
@@ -380,7 +382,12 @@ void CCompareView::TakeSnapshot() {
         QStringLiteral("Snapshot %1").arg(session_.Snapshots().size() + 1), &ok);
     if (!ok)
         return;
-    const std::string id = session_.TakeSnapshot(name.toStdString());
+    std::string error;
+    const std::string id = session_.TakeSnapshot(name.toStdString(), error);
+    if (id.empty()) {
+        Complain(Text(error));
+        return;
+    }
     CompareIds(Text(id), QString::fromLatin1(CRegisterSession::kBoardId));
 }
 

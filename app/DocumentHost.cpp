@@ -20,7 +20,7 @@ bool CDocumentHost::StartUp(CAppSettings& settings, const ReadOutFailureHandler&
     CBoardLink& link = Link();
     double clockPin = doc.Shadow().ClockPin();
     for (const QString& refused : settings.LoadSteps(doc.steps, clockPin))
-        Ops().Log("Setting " + refused.toStdString() + " is not a finite number: the default is used", 0);
+        Ops().Log("Setting " + refused.toStdString() + ": the default is used", 0);
     doc.Shadow().SetClockPin(clockPin);
     doc.ResetLoadSettings();
     doc.lastFolders = settings.LastFolders();

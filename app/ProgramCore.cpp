@@ -32,7 +32,9 @@ PortBinding BindNamedPort(const BoardChoice& board) {
     // The board's state is read only once nobody else can change it.
     if (!board.lockPath.empty()) {
         std::string error;
-        lock = CBoardLock::Take(board.lockPath, {0, board.id, board.spec}, error);
+        const BoardHolder self{0, board.id, board.spec};
+        lock = board.statePath.empty() ? CBoardLock::Take(board.lockPath, self, error)
+                                       : CBoardLock::TakeFile(board.statePath, board.lockPath, self, error);
         if (!lock) {
             PortBinding refused{nullptr, error};
             refused.boardHeld = true;
@@ -40,6 +42,8 @@ PortBinding BindNamedPort(const BoardChoice& board) {
         }
     }
     PortBinding binding = BindPortIo(board.spec, CAppSettings().BaseAddress());
+    if (binding.keptState && lock)
+        binding.keptState->KeepLockedBy(*lock);
     binding.lock = std::move(lock);
     return binding;
 }
@@ -114,7 +118,7 @@ bool CProgramCore::CreateDocument() {
     const BoardIdentity identity = IdentifyBoard(portSpec_, startBase_, PortLockFolder(), ParportDeviceAt);
     const std::string boardId = options_.boardId.empty() ? identity.defaultId : options_.boardId;
     const std::string portName = portSpec_.empty() ? "auto" : portSpec_;
-    PortBinding binding = bindPort_({portSpec_, boardId, identity.lockPath});
+    PortBinding binding = bindPort_({portSpec_, boardId, identity.lockPath, identity.statePath});
     if (binding.boardHeld) {
         const std::string message =
             "The board " + boardId + " (" + portName + ") can't be used: " + binding.error;

@@ -41,6 +41,8 @@ struct BoardChoice {
     std::string spec;
     std::string id;
     std::string lockPath;
+    // A virtual board's state file, which is locked itself.
+    std::string statePath;
 };
 
 // The automation runtime (the D-Bus session bus), and the board locked and its port bound.

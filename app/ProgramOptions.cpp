@@ -90,8 +90,8 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {
         else if (name == "port")
             return refuse("--port needs a port, such as /dev/parport0 or sim:FILE");
         else if (name == "board-id")
-            return refuse("--board-id \"" + *value +
-                          "\" is no board id: use letters, digits, _ and - (no digit or - first), at most " +
+            return refuse("--board-id " + QuotedBoardId(*value) +
+                          " is no board id: use letters, digits, _ and - (no digit or - first), at most " +
                           std::to_string(kBoardIdLimit) + " characters");
         else if (name == "platform")
             options.qtPlatform = *value;

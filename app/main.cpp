@@ -150,6 +150,8 @@ int main(int argc, char** argv) {
     if (options.automation && !tarsion::RedirectOutputToFile(tarsion::UserStateFolder() + kActivationLog,
                                                              kActivationLogLimit, error))
         std::cerr << "tarsion: " << error << "; the log goes to the bus daemon's output\n";
+    if (options.automation && !tarsion::LeaveRootFolder(tarsion::UserStateFolder(), error))
+        std::cerr << "tarsion: " << error << "; files of relative names go to /\n";
     if (headless)
         return RunHeadless(argc, argv);
     return RunWindowed(argc, argv);

@@ -39,7 +39,11 @@ AutomationResult TextReply(std::string text) {
 
 AutomationWork registers1::TakeSnapshot(AutomationTarget& target, std::string name) {
     return [registers = CRegisterSession::Of(target.ops), name = std::move(name)]() mutable {
-        return registers ? TextReply(registers->TakeSnapshot(std::move(name))) : Failure(kNoSession);
+        if (!registers)
+            return Failure(kNoSession);
+        std::string error;
+        std::string id = registers->TakeSnapshot(std::move(name), error);
+        return id.empty() ? Failure(error) : TextReply(std::move(id));
     };
 }
 

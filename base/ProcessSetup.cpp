@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sstream>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -110,6 +111,18 @@ std::string UserStateFolder() {
     if (!state.empty() && state.front() == '/')
         return state + "/tarsion";
     return Environment("HOME") + "/.local/state/tarsion";
+}
+
+bool LeaveRootFolder(const std::string& folder, std::string& error) {
+    char here[2] = {};
+    // A longer name than "/" does not fit: the program is elsewhere.
+    if (::getcwd(here, sizeof here) == nullptr || std::string_view(here) != "/")
+        return true;
+    if (!MakeFolders(folder) || ::chdir(folder.c_str()) != 0) {
+        error = "can't work in " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 bool RedirectOutputToFile(const std::string& path, std::size_t limit, std::string& error) {

@@ -19,6 +19,12 @@ bool EnsureHomeFolder(std::string& error);
 // ~/.local/state/tarsion.
 std::string UserStateFolder();
 
+// A program started by D-Bus activation starts in the bus daemon's folder, often `/`, where the
+// files it writes beside relative names (dumps, the bit listing) have no place: from `/` it moves
+// to `folder` (made, private, when missing). False, with the reason, when it can't; a program
+// started anywhere else stays where it is.
+bool LeaveRootFolder(const std::string& folder, std::string& error);
+
 // Standard output and error go to the file `path`, appended, its folder made (private) when
 // missing. A file that reached `limit` bytes is first renamed to path + ".1", so two runs' worth
 // is kept; a planted link in its place is not followed. False, with the reason, when the file

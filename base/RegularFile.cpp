@@ -76,6 +76,29 @@ FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string
     }
 }
 
+std::string WhyNotRead(const std::string& path, FileRead result, std::size_t limit) {
+    if (result == FileRead::TooLarge) {
+        const bool megabytes = limit % (1u << 20) == 0;
+        return "it is larger than the limit of " + std::to_string(megabytes ? limit >> 20 : limit) +
+               (megabytes ? " MB" : " bytes");
+    }
+    if (!UsableFileName(path))
+        return "the name is empty, holds a NUL character or is longer than the system allows";
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::strerror(errno);
+    if (S_ISFIFO(info.st_mode))
+        return "it is a FIFO";
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return "it is a device";
+    if (S_ISDIR(info.st_mode))
+        return "it is a folder";
+    if (S_ISSOCK(info.st_mode))
+        return "it is a socket";
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    return file.Get() < 0 ? std::strerror(errno) : "it could not be read";
+}
+
 std::string FinalLinkTarget(const std::string& path) {
     namespace fs = std::filesystem;
     constexpr int kMostLinks = 40; // as the kernel allows

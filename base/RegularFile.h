@@ -22,6 +22,10 @@ bool UsableFileName(std::string_view path);
 // file. A FIFO is opened without waiting for a writer and then refused.
 FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string& contents);
 
+// Why ReadRegularFile gave `result` for `path` with `limit`: "it is a FIFO", "it is a device",
+// "it is larger than the limit of 1 MB", or the system's reason ("No such file or directory").
+std::string WhyNotRead(const std::string& path, FileRead result, std::size_t limit);
+
 // Where a chain of links starting at `path` ends: the first name that is no link, whether or not it
 // exists; `path` itself when it is no link. Empty for a loop (or a chain too long to follow).
 std::string FinalLinkTarget(const std::string& path);

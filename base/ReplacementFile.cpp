@@ -58,7 +58,8 @@ CReplacementFile::CReplacementFile(std::string target, Links links)
         temporary_.clear();
         return;
     }
-    ::fchmod(fd_, NewFileMode());
+    // A file saved over keeps its permission bits (a private 0600 file stays private).
+    ::fchmod(fd_, found == 0 && S_ISREG(info.st_mode) ? info.st_mode & 0777 : NewFileMode());
 }
 
 CReplacementFile::~CReplacementFile() {

@@ -8,7 +8,8 @@ namespace tarsion {
 // A file written in full or not at all: the text goes to a new file created exclusively beside the
 // target under a name nobody else uses, which replaces the target only once everything has been
 // written. Whatever sits at the target (a planted link, a FIFO) is never written through, and a
-// leftover of an earlier run never stands in the way. An uncommitted file is removed.
+// leftover of an earlier run never stands in the way. A file saved over keeps its permission bits;
+// a new one gets 0666 less the umask. An uncommitted file is removed.
 class CReplacementFile {
 public:
     enum class Links {
@@ -22,6 +23,8 @@ public:
     CReplacementFile& operator=(const CReplacementFile&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
+    // The new file, open until Commit: for a lock that is to move on with it.
+    int Descriptor() const { return fd_; }
     // Writes `text`, closes the file and puts it in place of the target.
     bool Commit(std::string_view text);
     // Why opening or committing failed.

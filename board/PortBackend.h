@@ -39,6 +39,8 @@ public:
     // Writes the state if it changed since it was last written, or was never written or failed to
     // be; false with a reason on failure.
     virtual bool SaveChangedState(std::string& error) = 0;
+    // The lock on the state file, which every new state file takes over before it replaces the old.
+    virtual void KeepLockedBy(CBoardLock& lock) = 0;
 };
 
 // Result of binding the port I/O named by TARSION_PORT. On failure `backend` is empty and

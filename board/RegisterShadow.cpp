@@ -10,6 +10,11 @@ constexpr std::uint8_t kFirstNotifyingBridgeReg = 8;
 constexpr std::uint8_t kPatternSenderReg = 12;
 } // namespace
 
+bool RegisterShadow::UsableClockPin(double hz) {
+    constexpr double kLargestPllGain = 128.0;
+    return std::isfinite(hz * kLargestPllGain);
+}
+
 double RegisterShadow::SysClkFor(double clockPin, std::uint32_t value) {
     const bool analogPll = ((value >> 24) & 0x3) == 0x3;
     if (!analogPll)

@@ -32,6 +32,9 @@ public:
     // SysClk from the clock pin and the analog PLL fields of register 0x07 as the shadow holds it.
     void RecomputeSysClk();
     static double SysClkFor(double clockPin, std::uint32_t lockDetectControl);
+    // A clock pin whose SysClk is finite however the analog PLL is set (up to 2^7 times the pin):
+    // any other would show every frequency as "infHz".
+    static bool UsableClockPin(double hz);
 
 private:
     void Notify() const;

@@ -109,6 +109,7 @@ public:
     // least, and again after a failed write.
     void SetChangeListener(std::function<void()> listener) override;
     bool SaveChangedState(std::string& error) override;
+    void KeepLockedBy(CBoardLock& lock) override { lock_ = &lock; }
 
 private:
     using Strobe = CpldStrobe;
@@ -177,6 +178,7 @@ private:
     std::uint64_t cycles_ = 0;
     CpldProtocolMonitor protocol_;
     std::string stateFile_;
+    CBoardLock* lock_ = nullptr;
     bool changed_ = false; // since the state file was last written
     bool saved_ = false;   // the file holds the state as it is now
     std::function<void()> changeListener_;

@@ -19,6 +19,7 @@
 // The file is replaced as a whole (a new file renamed over it), so a crash never leaves half of it.
 #include "base/RegularFile.h"
 #include "base/ReplacementFile.h"
+#include "board/BoardLock.h"
 #include "board/VirtualBoard.h"
 
 #include <algorithm>
@@ -225,14 +226,8 @@ bool VirtualBoard::LoadState(const std::string& path, std::string& error) {
     if (!std::filesystem::exists(path, ec))
         return true;
     std::string text;
-    switch (ReadRegularFile(path, kStateFileLimit, text)) {
-    case FileRead::Ok:
-        break;
-    case FileRead::CannotOpen:
-        error = "cannot open the file, or it is no regular file";
-        return false;
-    case FileRead::TooLarge:
-        error = "the file is larger than a board's state can be";
+    if (const FileRead read = ReadRegularFile(path, kStateFileLimit, text); read != FileRead::Ok) {
+        error = "cannot read the file: " + WhyNotRead(path, read, kStateFileLimit);
         return false;
     }
     return LoadStateText(text, error);
@@ -286,7 +281,14 @@ bool VirtualBoard::SaveState(const std::string& path, std::string& error) const 
         std::filesystem::create_directories(folder, ec);
     // A link is written through: the state lands where the user keeps it.
     CReplacementFile file(path, CReplacementFile::Links::WriteThrough);
-    if (!file.Commit(StateText())) {
+    if (lock_ && file.IsOpen() && !lock_->LockReplacement(file.Descriptor())) {
+        error = "cannot save the virtual board's state to " + path + ": the new file can't be locked";
+        return false;
+    }
+    const bool replaced = file.Commit(StateText());
+    if (lock_)
+        lock_->ReplacementEnded(replaced);
+    if (!replaced) {
         error = "cannot save the virtual board's state to " + path + ": " + file.Error();
         return false;
     }

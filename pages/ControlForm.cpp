@@ -1,6 +1,7 @@
 #include "pages/ControlForm.h"
 
 #include "board/ChipRegisters.h"
+#include "board/RegisterShadow.h"
 #include "ops/BoardOperations.h"
 #include "pages/PageLayout.h"
 
@@ -86,7 +87,7 @@ void CControlForm::BuildNcoGroups(QVBoxLayout* column) {
                 AddEdit(
                     "clockPin", [this] { return FrequencyText(Doc().Shadow().ClockPin()); },
                     [this](const QString& text) {
-                        if (const auto hz = FrequencyOf(text)) {
+                        if (const auto hz = FrequencyOf(text); hz && RegisterShadow::UsableClockPin(*hz)) {
                             Doc().Shadow().SetClockPin(*hz);
                             Doc().Shadow().RecomputeSysClk();
                         }

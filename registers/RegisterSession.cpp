@@ -2,9 +2,11 @@
 
 #include "base/RegularFile.h"
 #include "base/ReplacementFile.h"
+#include "base/TextHelpers.h"
 #include "ops/BoardOperations.h"
 #include "ops/PrivateBoard.h"
 #include "ops/ScriptReplay.h"
+#include "ops/UserPrompt.h"
 
 #include <algorithm>
 #include <map>
@@ -31,7 +33,12 @@ CRegisterSession* CRegisterSession::Of(const CBoardOperations& ops) {
     return found == Sessions().end() ? nullptr : found->second;
 }
 
-std::string CRegisterSession::TakeSnapshot(std::string name) {
+std::string CRegisterSession::TakeSnapshot(std::string name, std::string& error) {
+    if (!SnapshotNameFits(name)) {
+        error = FormatText("the snapshot name is longer than %zu characters as a snapshot file writes it",
+                           kLongestSnapshotName);
+        return {};
+    }
     return Add(CRegisterSnapshot::Take(ops_.Doc(), std::move(name)));
 }
 
@@ -50,10 +57,9 @@ std::string CRegisterSession::Add(CRegisterSnapshot snapshot) {
 
 std::string CRegisterSession::Open(const std::string& path, std::string& error) {
     std::string text;
-    if (!UsableFileName(path) ||
-        ReadRegularFile(path, std::max(kLargestSnapshotText, CScriptReplay::kLargestScript), text) !=
-            FileRead::Ok) {
-        error = "Could not read " + path;
+    const std::size_t limit = std::max(kLargestSnapshotText, CScriptReplay::kLargestScript);
+    if (const FileRead read = ReadRegularFile(path, limit, text); read != FileRead::Ok) {
+        error = "Could not read " + path + ": " + WhyNotRead(path, read, limit);
         return {};
     }
     const std::string base = path.substr(path.find_last_of('/') + 1);
@@ -66,9 +72,21 @@ std::string CRegisterSession::Open(const std::string& path, std::string& error) 
         return Add(std::move(*reading.snapshot));
     }
     // A saved configuration: what it would leave on a board of the same clock and folder.
-    CPrivateBoard board(ops_.Doc());
+    // Run in steps like a long load: the program counts as busy, so calls wait in line, while its
+    // prompt serves events between the steps and is where the user or a signal stops the replay.
+    const CBoardOperations::Scope busy(ops_);
+    IUserPrompt& prompt = ops_.Prompt();
+    CPrivateBoard board(ops_.Doc(), &prompt);
     CScriptReplay replay(board.Ops());
-    if (!replay.Run(text)) {
+    const bool replayed = replay.Run(text, [&](std::size_t done, std::size_t total) {
+        return !board.Cancelled() && prompt.ReportProgress("OpenSnapshot", done, total);
+    });
+    prompt.EndProgress();
+    if (replay.Stopped()) {
+        error = path + ": the replay was cancelled (" + replay.Error() + ")";
+        return {};
+    }
+    if (!replayed) {
         error = path + " is neither a snapshot file nor a saved configuration: " + replay.Error();
         return {};
     }
@@ -92,8 +110,13 @@ bool CRegisterSession::Save(const std::string& id, const std::string& path, std:
         error = "Could not write " + path;
         return false;
     }
+    const std::string text = SnapshotText(snapshot);
+    if (const SnapshotReading reading = ReadSnapshotText(text); !reading.snapshot) {
+        error = "Could not write " + path + ": the snapshot would not read back (" + reading.error + ")";
+        return false;
+    }
     CReplacementFile file(path);
-    if (!file.IsOpen() || !file.Commit(SnapshotText(snapshot))) {
+    if (!file.IsOpen() || !file.Commit(text)) {
         error = "Could not write " + path + ": " + file.Error();
         return false;
     }
@@ -101,6 +124,8 @@ bool CRegisterSession::Save(const std::string& id, const std::string& path, std:
 }
 
 bool CRegisterSession::Rename(const std::string& id, std::string name) {
+    if (!SnapshotNameFits(name))
+        return false;
     for (Entry& entry : snapshots_) {
         if (entry.id == id) {
             entry.snapshot.name = std::move(name);

@@ -37,14 +37,16 @@ public:
     };
     const std::vector<Entry>& Snapshots() const { return snapshots_; }
 
-    // Returns the new snapshot's id.
-    std::string TakeSnapshot(std::string name);
+    // Returns the new snapshot's id; empty, with `error` saying why, for a name longer than a
+    // snapshot file keeps.
+    std::string TakeSnapshot(std::string name, std::string& error);
     std::string Add(CRegisterSnapshot snapshot);
     // A snapshot file, or a saved configuration run on a private board. Empty id on failure,
     // with `error` saying why (and, for a configuration, calls that failed).
     std::string Open(const std::string& path, std::string& error);
-    // Writes the snapshot file whole or not at all.
+    // Writes the snapshot file whole or not at all, and only as a file Open reads back.
     bool Save(const std::string& id, const std::string& path, std::string& error) const;
+    // False for an unknown id or a name longer than a snapshot file keeps.
     bool Rename(const std::string& id, std::string name);
     // The snapshot of that id, or the board now for "board"; false when there is none.
     bool Find(const std::string& id, CRegisterSnapshot& out) const;

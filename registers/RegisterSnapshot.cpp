@@ -2,6 +2,7 @@
 
 #include "base/TextHelpers.h"
 #include "board/ChipRegisters.h"
+#include "board/RegisterShadow.h"
 #include "ops/TarsionDoc.h"
 
 #include <algorithm>
@@ -192,6 +193,8 @@ private:
         if (key == "name" || key == "time") {
             if (!First(std::string(key)))
                 return "repeated line";
+            if (rest.size() > kLongestSnapshotName)
+                return "the text is longer than 1024 characters";
             const auto text = Unescaped(rest);
             if (!text)
                 return "bad escape in text";
@@ -200,7 +203,7 @@ private:
         }
         if (key == "clockpin") {
             const auto hz = FiniteNumber(NextWord(rest));
-            if (!hz || *hz < 0 || !rest.empty())
+            if (!hz || *hz < 0 || !RegisterShadow::UsableClockPin(*hz) || !rest.empty())
                 return "bad clock pin frequency";
             if (!First("clockpin"))
                 return "repeated line";
@@ -371,6 +374,10 @@ std::string SnapshotText(const CRegisterSnapshot& s) {
             Number(p.qAmplitude) + ' ' + Number(p.samplesPerCycle) + ' ' + Number(p.numberOfSamples) + ' ' +
             Escaped(p.fileName) + '\n';
     return text + "end\n";
+}
+
+bool SnapshotNameFits(std::string_view name) {
+    return Escaped(name).size() <= kLongestSnapshotName;
 }
 
 SnapshotReading ReadSnapshotText(std::string_view text) {

@@ -48,7 +48,11 @@ struct SnapshotReading {
     // Why the text was refused: "line 4: ...".
     std::string error;
 };
-inline constexpr std::size_t kLargestSnapshotText = 64 * 1024;
+// Room for the longest name and four file names of the longest a system takes, escaped.
+inline constexpr std::size_t kLargestSnapshotText = 128 * 1024;
+// A snapshot's name as the file writes it, escapes included.
+inline constexpr std::size_t kLongestSnapshotName = 1024;
+bool SnapshotNameFits(std::string_view name);
 SnapshotReading ReadSnapshotText(std::string_view text);
 // Whether the text starts as a snapshot file does (rather than as a script).
 bool LooksLikeSnapshot(std::string_view text);

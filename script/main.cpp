@@ -83,8 +83,8 @@ int ParseOptions(int argc, char** argv, Options& options) {
             return UsageError("unknown option " + std::string(argument));
         if (value.empty())
             return UsageError("no board id given with " + std::string(argument));
-        return UsageError("\"" + std::string(value) +
-                          "\" is no board id: use letters, digits, _ and - (no digit or - first)");
+        return UsageError(tarsion::QuotedBoardId(value) +
+                          " is no board id: use letters, digits, _ and - (no digit or - first)");
     }
     if (i >= argc)
         return UsageError("no script named");

@@ -97,7 +97,8 @@ TEST_F(RegisterWorkflow, CtrlZInTheCompareViewUndoesTheWriteAndNeverReachesTheLo
 TEST_F(RegisterWorkflow, CompareViewShowsTheChangedFieldAndAppliesTheOtherSide) {
     CCompareView& view = *window_->CompareView();
     window_->findChild<QDockWidget*>(QStringLiteral("viewCompareDock"))->show();
-    const std::string id = host_->Registers().TakeSnapshot("before");
+    std::string error;
+    const std::string id = host_->Registers().TakeSnapshot("before", error);
     ASSERT_TRUE(host_->Ops().Poke(0x01, 0x00000010));
     view.CompareIds(QString::fromStdString(id), QStringLiteral("board"));
     ASSERT_EQ(view.Rows().rowCount(), 1);
@@ -119,7 +120,8 @@ TEST_F(RegisterWorkflow, CompareViewShowsTheChangedFieldAndAppliesTheOtherSide) 
 TEST_F(RegisterWorkflow, CompareViewListsLoadSettingsThatCanBeFoundButNotApplied) {
     CCompareView& view = *window_->CompareView();
     window_->findChild<QDockWidget*>(QStringLiteral("viewCompareDock"))->show();
-    const std::string id = host_->Registers().TakeSnapshot("before");
+    std::string error;
+    const std::string id = host_->Registers().TakeSnapshot("before", error);
     view.CompareIds(QString::fromStdString(id), QStringLiteral("board"));
     ASSERT_EQ(view.Rows().rowCount(), 0);
 

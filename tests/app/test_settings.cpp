@@ -76,7 +76,8 @@ TEST_F(SettingsTest, NonFiniteValuesAreRefusedForTheDefaultAndReported) {
     QStringList expected;
     for (const Row& row : rows) {
         if (row.refused)
-            expected.append(QString::fromLatin1(row.key) + u'=' + QString::fromLatin1(row.text));
+            expected.append(QString::fromLatin1(row.key) + u'=' + QString::fromLatin1(row.text) +
+                            QStringLiteral(" is not a finite number"));
     }
     EXPECT_EQ(refused.size(), expected.size()) << refused.join(u',').toStdString();
     for (const QString& line : expected)

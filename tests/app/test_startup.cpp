@@ -235,6 +235,17 @@ TEST_F(StartUpTest, ANonFiniteClockPinSettingGivesTheDefaultAndALogLine) {
               QStringLiteral("8e+07"));
 }
 
+TEST_F(StartUpTest, AClockPinSettingTooLargeForAFiniteSysClkGivesTheDefault) {
+    QSettings(QStringLiteral("Tessaric"), QStringLiteral("Tarsion"))
+        .setValue(QStringLiteral("Settings/ClockPin"), QStringLiteral("1e308"));
+    AppRun run;
+    ASSERT_TRUE(run.Start());
+    EXPECT_EQ(run.Shadow().ClockPin(), 80e6);
+    EXPECT_TRUE(run.app->MainWindow().LogWindow().toPlainText().contains(
+        QStringLiteral("Setting ClockPin=1e308 is too large a frequency: the default is used")));
+    run.Exit();
+}
+
 TEST_F(StartUpTest, ExitInDemoModeStillClosesThePort) {
     AppRun run;
     run.prepareBoard = [](VirtualBoard& board) { board.InjectFault(VirtualBoard::Fault::NotConnected); };

@@ -5,6 +5,7 @@
 #include "base/ProcessSetup.h"
 #include "board/BoardLock.h"
 #include "board/PortBackend.h"
+#include "board/VirtualBoard.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -68,6 +69,39 @@ TEST(ProgramOptions, TakesOwnAndQtOptionsAndRefusesTheRest) {
         EXPECT_EQ(options.boardId, c.boardId) << label;
         EXPECT_EQ(options.files.size(), c.files) << label;
     }
+}
+
+// A refused board id is shown as far as an id goes, escaped, so a hostile argument can neither
+// flood the message nor reach the terminal as control codes.
+TEST(ProgramOptions, ARefusedBoardIdIsShownBoundedAndEscaped) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\x1b[2J\n\"b\\", "\"a\\x1b[2J\\x0a\\x22b\\x5c\""},
+        {std::string(kBoardIdLimit, 'a') + "!", "\"" + std::string(kBoardIdLimit, 'a') + "...\""},
+        {std::string(100000, 'a') + "\x1b", "\"" + std::string(kBoardIdLimit, 'a') + "...\""},
+        {"caf\xc3\xa9", "\"caf\\xc3\\xa9\""},
+    };
+    for (const auto& [id, shown] : cases) {
+        const ProgramOptions options = ParseProgramOptions({"--board-id", id});
+        EXPECT_EQ(options.action, Action::Refuse);
+        EXPECT_EQ(options.error.rfind("--board-id " + shown + " is no board id", 0), 0u) << options.error;
+        EXPECT_LT(options.error.size(), 400u);
+    }
+}
+
+// An activated program started in / works in its state folder; one started elsewhere stays.
+TEST(ProcessSetup, OnlyAProgramStartedInTheRootFolderMovesToItsStateFolder) {
+    QTemporaryDir dir;
+    const std::filesystem::path before = std::filesystem::current_path();
+    const std::string state = dir.path().toStdString() + "/state/tarsion";
+    std::string error;
+    std::filesystem::current_path(dir.path().toStdString());
+    EXPECT_TRUE(LeaveRootFolder(state, error)) << error;
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(dir.path().toStdString()));
+    EXPECT_FALSE(std::filesystem::exists(state));
+    std::filesystem::current_path("/");
+    EXPECT_TRUE(LeaveRootFolder(state, error)) << error;
+    EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(state));
+    std::filesystem::current_path(before);
 }
 
 // Sends this process's output to `path` and writes `text` there, then puts standard output and
@@ -186,6 +220,51 @@ TEST(BoardLock, APlantedLinkIsNotFollowed) {
     EXPECT_FALSE(std::filesystem::exists(target));
     std::filesystem::create_directory(dir.filePath(QStringLiteral("dir.lock")).toStdString());
     EXPECT_EQ(CBoardLock::Take(dir.filePath(QStringLiteral("dir.lock")).toStdString(), {}, error), nullptr);
+}
+
+// A virtual board is its state file: a link, a hard link or a deleted lock file reach the same
+// board, before and after its holder has replaced the file with a newer state.
+TEST(BoardLock, EveryNameOfAStateFileIsOneBoardHeldUntilItsHolderEnds) {
+    QTemporaryDir dir;
+    const std::filesystem::path folder = dir.path().toStdString();
+    const std::string state = (folder / "board.txt").string();
+    const std::string card = state + ".lock";
+    std::string error;
+    auto held = CBoardLock::TakeFile(state, card, {0, "sim-board", "sim:board.txt"}, error);
+    ASSERT_NE(held, nullptr) << error;
+    ASSERT_TRUE(std::filesystem::is_regular_file(state)); // a fresh board's empty file
+    std::filesystem::create_symlink(state, folder / "link.txt");
+    std::filesystem::create_hard_link(state, folder / "hard.txt");
+    const std::string holder = "pid " + std::to_string(getpid());
+    const auto refusedAt = [&](const std::string& name, const char* stage) {
+        std::string why;
+        EXPECT_EQ(CBoardLock::TakeFile((folder / name).string(), (folder / name).string() + ".lock", {}, why),
+                  nullptr)
+            << name << " " << stage;
+        EXPECT_NE(why.find("the board is in use by tarsion (" + holder), std::string::npos)
+            << name << " " << stage << ": " << why;
+    };
+    for (const char* name : {"board.txt", "link.txt", "hard.txt"})
+        refusedAt(name, "at the start");
+
+    // Each save puts a new file in place; the old one (still hard.txt) stays locked too.
+    VirtualBoard board;
+    board.KeepLockedBy(*held);
+    board.SetChipRegister(0x0a, 0x1234);
+    struct stat before {};
+    struct stat after {};
+    ASSERT_EQ(::stat(state.c_str(), &before), 0);
+    for (int save = 0; save < 3; ++save)
+        ASSERT_TRUE(board.SaveState(state, error)) << error;
+    ASSERT_EQ(::stat(state.c_str(), &after), 0);
+    ASSERT_NE(before.st_ino, after.st_ino);
+    for (const char* name : {"board.txt", "link.txt", "hard.txt"})
+        refusedAt(name, "after saves");
+    std::filesystem::remove(card);
+    refusedAt("board.txt", "without its lock file");
+
+    held.reset();
+    EXPECT_NE(CBoardLock::TakeFile((folder / "link.txt").string(), card, {}, error), nullptr) << error;
 }
 
 TEST(ProcessSetup, AnUnsetHomeComesFromTheUserDatabase) {

@@ -23,14 +23,16 @@ expected="$(printf '[D-BUS Service]\nName=com.tessaric.Tarsion\nExec=%s --automa
     "$(readlink -f "$tarsion")" "$("$tarsion" --version | head -n 1 | cut -d' ' -f2)")"
 [ "$(cat "$service")" = "$expected" ] || fail "activation file reads: $(cat "$service")"
 
-# 2. A script with no program running starts one and drives its board.
+# 2. A script with no program running starts one and drives its board. The bus daemon runs in /:
+# the program it starts keeps the files of relative names in its state folder instead.
 cat >"$work/activate.js" <<'JS'
 var Tarsion = WScript.CreateObject("Trm90627");
 Tarsion.Poke(0x0a, 0x12345678);
 Tarsion.write(0x0b, 0x5a);
+Tarsion.DumpConstellationRam("tarsion-activation-dump.hex");
 WScript.Echo(Tarsion.Peek(0x0a), Tarsion.Read(0x0b));
 JS
-output="$(dbus-run-session -- bash -c '
+output="$(cd / && dbus-run-session -- bash -c '
     [ -z "$(owner_pid)" ] || { echo "a program already runs"; exit 1; }
     "$1" "$2"
     status=$?
@@ -43,6 +45,11 @@ output="$(dbus-run-session -- bash -c '
     exit $status
 ' second "$script_host" "$work/activate.js")" || fail "script run failed: $output"
 [ "$output" = "305419896 90" ] || fail "script printed: $output"
+if [ -e /tarsion-activation-dump.hex ]; then
+    rm -f /tarsion-activation-dump.hex
+    fail "the activated program wrote its dump into /"
+fi
+[ -s "$XDG_STATE_HOME/tarsion/tarsion-activation-dump.hex" ] || fail "no dump in the state folder"
 echo "activation works: $output"
 
 # 3. A run's --port is that run's: a headless test fixture leaves the Port setting alone, and

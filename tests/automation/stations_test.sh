@@ -49,6 +49,17 @@ dbus-run-session -- bash -c '
     status=0
     "$tarsion" --headless --port "sim:$work/a.txt" --board-id third >"$work/third.out" 2>"$work/third.err" || status=$?
     echo "$status $first" >"$work/third.status"
+    # Every name of the state file is the same board, the lock file deleted or not.
+    ln -s a.txt "$work/a-link.txt"
+    ln "$work/a.txt" "$work/a-hard.txt"
+    for name in a-link.txt a-hard.txt a.txt; do
+        [ "$name" = a.txt ] && rm "$work/a.txt.lock"
+        status=0
+        # A program that did start would serve until the time-out ends it.
+        timeout 20 "$tarsion" --headless --port "sim:$work/$name" >"$work/other.out" 2>"$work/other.err" || status=$?
+        [ "$status" = 4 ] || { echo "sim:$name beside the holder ended with $status"; exit 1; }
+        grep -q "in use by tarsion (pid $first" "$work/other.err" || { echo "sim:$name: $(cat "$work/other.err")"; exit 1; }
+    done
     kill -TERM "$first" "$second"
     wait "$first" "$second"
 ' || fail "two boards: $(cat "$work"/*.log)"
@@ -71,7 +82,7 @@ read -r status holder <"$work/third.status"
 [ "$status" = 4 ] || fail "a third program on a held board ended with $status"
 grep -q "pid $holder, board id sim-a" "$work/third.err" || fail "the refusal names no holder: $(cat "$work/third.err")"
 ! grep -q '^Peek\|^Poke' "$work/third.out" || fail "the refused program reached the board"
-echo "two boards served side by side; a third refused on a held board"
+echo "two boards served side by side; a third refused on a held board, by any name of its file"
 
 # 2. The bus goes away: the server ends, its board's state written, the board free again.
 bus="$(dbus-daemon --session --fork --print-address=1 --print-pid=1)"

@@ -166,9 +166,11 @@ QString CallLine(const DescribedMethod& method, qsizetype arguments, qsizetype w
 // position, and the methods that write files. Every script here is refused, so nothing runs.
 TEST(InterfaceDescription, TheReplayTakesTheDescribedArguments) {
     test::AutomationBench bench;
+    // Every line below follows the line that makes the script's automation object.
     const auto refusal = [&bench](const QString& script) {
         CScriptReplay replay(*bench.ops);
-        EXPECT_FALSE(replay.Run(script.toStdString())) << qPrintable(script);
+        const QString whole = QStringLiteral("var Tarsion = WScript.CreateObject(\"Trm90627\");\n") + script;
+        EXPECT_FALSE(replay.Run(whole.toStdString())) << qPrintable(script);
         return QString::fromStdString(replay.Error());
     };
     const QString refusedLine = QStringLiteral("\nTarsion.NoSuchMethod();");
@@ -178,17 +180,17 @@ TEST(InterfaceDescription, TheReplayTakesTheDescribedArguments) {
             continue;
         if (method.annotations.contains(QStringLiteral("com.tessaric.Tarsion.WritesFiles=true"))) {
             EXPECT_EQ(refusal(CallLine(method, method.in.size())),
-                      "line 1: not a method that changes the board");
+                      "line 2: not a method that changes the board");
             continue;
         }
         ++replayed;
-        const QString bad = QStringLiteral("line 1: bad arguments to ") + method.name;
+        const QString bad = QStringLiteral("line 2: bad arguments to ") + method.name;
         // The line passes; the next one refuses the script.
         EXPECT_EQ(refusal(CallLine(method, method.in.size()) + refusedLine),
-                  "line 2: not a method that changes the board");
+                  "line 3: not a method that changes the board");
         const QString lowerCase =
             CallLine(method, method.in.size()).replace(method.name, method.name.toLower());
-        EXPECT_EQ(refusal(lowerCase + refusedLine), "line 2: not a method that changes the board")
+        EXPECT_EQ(refusal(lowerCase + refusedLine), "line 3: not a method that changes the board")
             << "names are matched without regard to case";
         EXPECT_EQ(refusal(CallLine(method, method.in.size() + 1)), bad);
         if (!method.in.isEmpty()) {

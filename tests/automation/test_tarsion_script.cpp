@@ -2,6 +2,7 @@
 
 #include "AutomationBench.h"
 #include "base/RegularFile.h"
+#include "ops/ScriptReplay.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,6 +35,18 @@ QByteArray CoefficientFile(int taps) {
         text += QByteArray::number(0.0004 * (tap + 1), 'f', 6) + "\n";
     return text;
 }
+
+// Every line the operations log, as the document forms it.
+class LoggedLines final : public IDocumentObserver {
+public:
+    explicit LoggedLines(CTarsionDoc& doc) : doc_(doc) { doc_.AddObserver(this); }
+    ~LoggedLines() override { doc_.RemoveObserver(this); }
+    void OnDocumentUpdate() override { text += doc_.PendingLogText(); }
+    std::string text;
+
+private:
+    CTarsionDoc& doc_;
+};
 
 class TarsionScript : public ::testing::Test {
 protected:
@@ -195,6 +208,62 @@ TEST_F(TarsionScript, HostileFileNamesReplayAsTheSameNameAndRunNothing) {
     }
     QDir::setCurrent(previous);
     EXPECT_FALSE(QFileInfo::exists(Path("injected")));
+}
+
+// The compare's replay of a configuration against the script host itself: for each line, the
+// operations the replay makes are those the host's run makes, or the replay refuses the file.
+TEST_F(TarsionScript, TheReplayMakesTheCallsTheHostMakesOrRefuses) {
+    const std::string object = "var Tarsion = WScript.CreateObject(\"Trm90627\");\n";
+    const std::string filter = test::WriteText(Path("lp.coe"), CoefficientFile(32)).toStdString();
+    struct Case {
+        std::string script;
+        bool replayed;
+    };
+    const Case cases[] = {
+        // What a comment hides from a reader that splits at line feeds only, JavaScript runs.
+        {object + "Tarsion.Poke(0x0a,0x1); // c\rTarsion.Poke(0x0b,0x2);", true},
+        {object + "// c\xE2\x80\xA8Tarsion.Poke(0x0b,0x3)", true},
+        {object + "// c\xE2\x80\xA9Tarsion.Poke(0x0b,0x4)\r\n", true},
+        {object + "Tarsion.Poke ( 0x0a,0xffffffff );\r\nData = Tarsion.Peek(0x0a)", true},
+        {object + "Tarsion.pOKE(10, 4294967295)\nTarsion.ModifyBits(0x0b,0x00f0,0x0ff0);", true},
+        {object + "Tarsion.LoadExternalMem(1,0,-0.500000,0.000000,16.000000,32.000000);", true},
+        {object + "Tarsion.LoadConstellationRam(\"\\u00e9\\x41\\t\\\"x \");", true},
+        {object + "Tarsion.LoadCoefficientRam( 0,'" + filter + " ',1,0.500000,1,0,0,0 ); ", true},
+        {object + "Tarsion.Write(9,2);\nTarsion.PldWrite(12,0);\nData = Tarsion.PldRead(12);", true},
+        // Read otherwise by the host: refused.
+        {object + "Tarsion.Poke(0x0a,true);", false},
+        {object + "Tarsion.Poke(010,5);", false},
+        {object + "Tarsion.Poke(0x0a,1e1);", false},
+        {object + "Tarsion.LoadConstellationRam('a\\bc');", false},
+        {object + "// c\rWScript.Echo('hidden');", false},
+        {object + "Tarsion.Poke(0x0a,0x1)\n(Tarsion.Poke(0x0b,2))", false},
+        {"var WScript = WScript.CreateObject(\"Trm90627\");\n" + object + "Tarsion.Poke(0x0a,1);", false},
+        {"Tarsion.Poke(0x0a,1);", false},
+    };
+    int replayed = 0;
+    for (const Case& c : cases) {
+        std::string seen;
+        bool accepted = false;
+        {
+            test::AutomationBench compare;
+            LoggedLines log(compare.doc);
+            CScriptReplay replay(*compare.ops);
+            accepted = replay.Run(c.script);
+            EXPECT_EQ(accepted, c.replayed) << c.script << ": " << replay.Error();
+            seen = log.text;
+        }
+        if (!accepted)
+            continue;
+        ++replayed;
+        test::AutomationBench host;
+        LoggedLines log(host.doc);
+        host.Serve();
+        const test::ScriptResult result = test::RunScript(test::WriteText(Path("case.js"), c.script.c_str()));
+        EXPECT_EQ(result.exitCode, 0) << c.script << qPrintable(result.err);
+        EXPECT_FALSE(seen.empty()) << c.script;
+        EXPECT_EQ(log.text, seen) << c.script;
+    }
+    EXPECT_EQ(replayed, 9);
 }
 
 TEST_F(TarsionScript, ReadsUtf16ScriptsWithCrLfLineEnds) {

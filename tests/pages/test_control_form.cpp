@@ -125,6 +125,20 @@ TEST_F(ControlFormTest, SysClkFollowsTheAnalogPllRegister) {
     EXPECT_EQ(Chip(0x0a), 0x80000000u);
 }
 
+// A clock pin whose SysClk could be infinite (the analog PLL multiplies by up to 2^7) is refused;
+// the largest below that still shows.
+TEST_F(ControlFormTest, AClockPinThatWouldGiveAnInfiniteSysClkIsRefused) {
+    ASSERT_TRUE(ops_->Poke(0x07, 0x73000000)); // both PLL bits, VCO divider 128, clock divider 1
+    CatchUp();
+    Type("clockPin", "1e306");
+    EXPECT_EQ(doc_.Shadow().ClockPin(), 1e306);
+    for (const char* text : {"1e308", "1e307", "2e306"}) {
+        Type("clockPin", text);
+        EXPECT_EQ(doc_.Shadow().ClockPin(), 1e306) << text;
+        EXPECT_FALSE(Text("sysClk").contains(QStringLiteral("inf"))) << text;
+    }
+}
+
 TEST_F(ControlFormTest, WithoutClockFrequenciesReadZeroAndNothingIsWritten) {
     Preset(0x0a, 0x20000000);
     Preset(0x0b, 0x40000000);

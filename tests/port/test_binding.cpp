@@ -94,10 +94,13 @@ TEST(BindPortIo, AStateFileThatIsNoRegularFileIsRefusedAtOnce) {
     const fs::path fifo = dir / "board.fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     ::alarm(60); // a blocked open would otherwise hang the suite
-    for (const std::string& file : {fifo.string(), std::string("/dev/zero")}) {
+    // The reason names what the file is.
+    const std::pair<std::string, const char*> cases[] = {{fifo.string(), "it is a FIFO"},
+                                                         {"/dev/zero", "it is a device"}};
+    for (const auto& [file, reason] : cases) {
         const PortBinding binding = BindPortIo("sim:" + file);
         EXPECT_FALSE(binding.backend) << file;
-        EXPECT_NE(binding.error.find("no regular file"), std::string::npos) << binding.error;
+        EXPECT_NE(binding.error.find(reason), std::string::npos) << binding.error;
     }
     ::alarm(0);
     EXPECT_TRUE(fs::is_fifo(fifo));
