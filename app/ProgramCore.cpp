@@ -24,7 +24,10 @@ bool ConnectSessionBus() {
     // The same kind of connection the automation object is served on, closed again: no Qt D-Bus
     // connection and thread kept for nothing.
     QString error;
-    return CBusConnection::OpenSession(error) != nullptr;
+    if (CBusConnection::OpenSession(error))
+        return true;
+    std::cerr << "tarsion: can't use the D-Bus session bus: " << error.toStdString() << std::endl;
+    return false;
 }
 
 PortBinding BindNamedPort(const BoardChoice& board) {

@@ -6,6 +6,7 @@
 #include "app/TarsionApp.h"
 #include "app/TerminationSignals.h"
 #include "automation/ActivationRefusal.h"
+#include "automation/BusConnection.h"
 #include "base/ProcessSetup.h"
 #include "board/PortBackend.h"
 #include "board/PortDiscovery.h"
@@ -66,6 +67,8 @@ int RunHeadless(int argc, char** argv) {
     // A log reader that goes away (tarsion --headless | head) costs the rest of the log, not the run.
     std::signal(SIGPIPE, SIG_IGN);
     tarsion::CTerminationSignals termination;
+    // A start-up wait for a bus that does not answer ends with the first signal.
+    tarsion::CBusConnection::SetStopCheck([&termination] { return termination.Requested(); });
     tarsion::CHeadlessServer server;
     // A load in progress stops after the word in hand.
     QObject::connect(&termination, &tarsion::CTerminationSignals::interruptRequested, &application,
@@ -90,6 +93,8 @@ int RunWindowed(int argc, char** argv) {
     // The main window's close ends the run, whatever other windows (help) are open.
     QApplication::setQuitOnLastWindowClosed(false);
     tarsion::CTerminationSignals termination;
+    // A start-up wait for a bus that does not answer ends with the first signal.
+    tarsion::CBusConnection::SetStopCheck([&termination] { return termination.Requested(); });
     tarsion::CTarsionApp app;
     // Dialogs close at once, the start-up's too; a load stops after the word in hand.
     QObject::connect(&termination, &tarsion::CTerminationSignals::interruptRequested, &app,

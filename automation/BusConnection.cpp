@@ -1,9 +1,12 @@
 #include "automation/BusConnection.h"
 
+#include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cstdlib>
 #include <dbus/dbus.h>
+#include <filesystem>
 #include <utility>
 
 namespace tarsion {
@@ -150,17 +153,103 @@ struct BusCallbacks {
     }
 };
 
+namespace {
+
+std::function<bool()>& StopCheck() {
+    static std::function<bool()> stop;
+    return stop;
+}
+
+// The session bus's address as libdbus finds it: the environment, the user's runtime folder, else
+// autolaunch.
+std::string SessionBusAddress() {
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
+        return address;
+    std::error_code ignored;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        runtime && *runtime && std::filesystem::exists(std::string(runtime) + "/bus", ignored))
+        return std::string("unix:path=") + runtime + "/bus";
+    return "autolaunch:";
+}
+
+} // namespace
+
+void CBusConnection::SetStopCheck(std::function<bool()> stop) {
+    StopCheck() = std::move(stop);
+}
+
 std::unique_ptr<CBusConnection> CBusConnection::OpenSession(QString& error) {
     // Qt D-Bus uses libdbus from its own thread in this process too.
     dbus_threads_init_default();
     DBusError dbusError;
     dbus_error_init(&dbusError);
-    DBusConnection* connection = dbus_bus_get_private(DBUS_BUS_SESSION, &dbusError);
+    DBusConnection* connection = dbus_connection_open_private(SessionBusAddress().c_str(), &dbusError);
     if (!connection) {
         error = TakeError(dbusError, "no D-Bus session bus");
         return nullptr;
     }
-    return std::unique_ptr<CBusConnection>(new CBusConnection(connection));
+    std::unique_ptr<CBusConnection> bus(new CBusConnection(connection));
+    // The bus's own Hello, sent as dbus_bus_register would but without blocking the event loop.
+    DBusMessage* hello =
+        dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "Hello");
+    DBusMessage* reply = hello ? bus->CallBus(hello, error) : nullptr;
+    if (hello)
+        dbus_message_unref(hello);
+    const char* name = nullptr;
+    const bool named = reply &&
+                       dbus_message_get_args(reply, nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID) &&
+                       dbus_bus_set_unique_name(connection, name);
+    if (reply)
+        dbus_message_unref(reply);
+    if (!named) {
+        if (error.isEmpty())
+            error = QStringLiteral("the session bus gave no name to this connection");
+        return nullptr;
+    }
+    return bus;
+}
+
+DBusMessage* CBusConnection::CallBus(DBusMessage* call, QString& error) {
+    DBusPendingCall* pending = nullptr;
+    if (!dbus_connection_send_with_reply(connection_, call, &pending, kBusCallTimeoutMs) || !pending) {
+        error = QStringLiteral("the session bus connection is closed");
+        return nullptr;
+    }
+    QEventLoop loop;
+    QTimer check;
+    const auto finished = [&] {
+        return dbus_pending_call_get_completed(pending) || (StopCheck() && StopCheck()());
+    };
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (finished())
+            loop.quit();
+    });
+    check.start(10);
+    // Once the reply (or libdbus's own time-out) completes the call, or a signal stops the wait.
+    if (!finished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    DBusMessage* reply =
+        dbus_pending_call_get_completed(pending) ? dbus_pending_call_steal_reply(pending) : nullptr;
+    if (!reply)
+        dbus_pending_call_cancel(pending);
+    dbus_pending_call_unref(pending);
+    if (!reply) {
+        error = QStringLiteral("a termination signal ended the wait for the session bus");
+        return nullptr;
+    }
+    if (dbus_message_get_type(reply) == DBUS_MESSAGE_TYPE_ERROR) {
+        DBusError dbusError;
+        dbus_error_init(&dbusError);
+        dbus_set_error_from_message(&dbusError, reply);
+        dbus_message_unref(reply);
+        const bool timedOut = dbus_error_has_name(&dbusError, DBUS_ERROR_NO_REPLY);
+        error = timedOut ? QStringLiteral("the D-Bus session bus did not answer within %1 s")
+                               .arg(kBusCallTimeoutMs / 1000)
+                         : TakeError(dbusError, "the session bus refused the call");
+        dbus_error_free(&dbusError);
+        return nullptr;
+    }
+    return reply;
 }
 
 CBusConnection::CBusConnection(DBusConnection* connection) : connection_(connection) {
@@ -178,11 +267,17 @@ CBusConnection::CBusConnection(DBusConnection* connection) : connection_(connect
 
 CBusConnection::~CBusConnection() {
     if (!claimedName_.empty() && dbus_connection_get_is_connected(connection_)) {
-        // Released before the connection goes, so a program started right after can claim it.
-        DBusError ignored;
-        dbus_error_init(&ignored);
-        dbus_bus_release_name(connection_, claimedName_.c_str(), &ignored);
-        dbus_error_free(&ignored);
+        // Released before the connection goes, so a program started right after can claim it; the
+        // answer is not waited for.
+        if (DBusMessage* release = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS,
+                                                                DBUS_INTERFACE_DBUS, "ReleaseName")) {
+            const char* name = claimedName_.c_str();
+            dbus_message_append_args(release, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID);
+            dbus_message_set_no_reply(release, TRUE);
+            dbus_connection_send(connection_, release, nullptr);
+            dbus_connection_flush(connection_);
+            dbus_message_unref(release);
+        }
     }
     for (const auto& [path, handler] : handlers_)
         dbus_connection_unregister_object_path(connection_, path.c_str());
@@ -208,19 +303,32 @@ bool CBusConnection::ServePath(const std::string& path, CallHandler handler, QSt
 }
 
 bool CBusConnection::ClaimName(const std::string& name, QString& error) {
-    DBusError dbusError;
-    dbus_error_init(&dbusError);
-    const int result =
-        dbus_bus_request_name(connection_, name.c_str(), DBUS_NAME_FLAG_DO_NOT_QUEUE, &dbusError);
-    if (result == DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER || result == DBUS_REQUEST_NAME_REPLY_ALREADY_OWNER) {
+    DBusMessage* request =
+        dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "RequestName");
+    if (!request) {
+        error = QStringLiteral("out of memory");
+        return false;
+    }
+    const char* text = name.c_str();
+    const dbus_uint32_t flags = DBUS_NAME_FLAG_DO_NOT_QUEUE;
+    dbus_message_append_args(request, DBUS_TYPE_STRING, &text, DBUS_TYPE_UINT32, &flags, DBUS_TYPE_INVALID);
+    DBusMessage* reply = CallBus(request, error);
+    dbus_message_unref(request);
+    dbus_uint32_t result = 0;
+    const bool answered =
+        reply && dbus_message_get_args(reply, nullptr, DBUS_TYPE_UINT32, &result, DBUS_TYPE_INVALID);
+    if (reply)
+        dbus_message_unref(reply);
+    if (answered && (result == DBUS_REQUEST_NAME_REPLY_PRIMARY_OWNER ||
+                     result == DBUS_REQUEST_NAME_REPLY_ALREADY_OWNER)) {
         claimedName_ = name;
         return true;
     }
-    error = result == DBUS_REQUEST_NAME_REPLY_EXISTS
-                ? QStringLiteral("the bus name %1 is already owned by another program")
-                      .arg(QString::fromStdString(name))
-                : TakeError(dbusError, "the bus refused the name");
-    dbus_error_free(&dbusError);
+    if (answered)
+        error = result == DBUS_REQUEST_NAME_REPLY_EXISTS
+                    ? QStringLiteral("the bus name %1 is already owned by another program")
+                          .arg(QString::fromStdString(name))
+                    : QStringLiteral("the bus refused the name");
     return false;
 }
 

@@ -38,9 +38,15 @@ class CBusConnection final : public QObject {
     Q_OBJECT
 public:
     using CallHandler = std::function<void(DBusMessage* call)>;
+    // How long a call to the bus itself (Hello, RequestName) may take: a bus that accepts the
+    // connection but never answers must not hold the start-up.
+    static constexpr int kBusCallTimeoutMs = 5000;
 
-    // Null, with the reason in `error`, when the session bus can't be reached.
+    // Null, with the reason in `error`, when the session bus can't be reached or does not answer.
+    // The event loop runs meanwhile (not the user's input), so a termination signal is caught.
     static std::unique_ptr<CBusConnection> OpenSession(QString& error);
+    // A wait for the bus gives up at once once `stop` says so (a termination signal was caught).
+    static void SetStopCheck(std::function<bool()> stop);
     ~CBusConnection() override;
 
     // Method calls to `path` go to `handler`. The handler runs from the event loop, after libdbus
@@ -63,6 +69,9 @@ private:
     friend struct BusCallbacks;
 
     explicit CBusConnection(DBusConnection* connection);
+    // Sends a call to the bus and waits, serving events, for its reply; null, with the reason in
+    // `error`, on an error reply, after kBusCallTimeoutMs or on a stop.
+    DBusMessage* CallBus(DBusMessage* call, QString& error);
     void ScheduleDispatch();
     void Dispatch();
     // Runs a watch's or timer's work and then dispatches what it read at once, without another

@@ -188,7 +188,11 @@ bool CRegisterBatch::WaitForBits(std::uint8_t address, std::uint32_t mask, std::
                         static_cast<long long>(timeout.count())),
              0);
     ISteadyClock& clock = ops_.Link().Clock();
-    const ISteadyClock::time_point end = clock.Now() + timeout;
+    const ISteadyClock::time_point start = clock.Now();
+    const ISteadyClock::time_point end = start + timeout;
+    // A long wait shows its progress like a load: the window is served, and Cancel or a termination
+    // signal ends it at once.
+    CWordProgress progress(ops_, "WaitForBits", static_cast<std::size_t>(timeout.count()), "ms");
     for (;;) {
         std::uint32_t read = 0;
         if (!ops_.Link().ReadChipReg(address, read)) {
@@ -205,6 +209,9 @@ bool CRegisterBatch::WaitForBits(std::uint8_t address, std::uint32_t mask, std::
             ops_.Log(FormatText("Timed Out, Returned %.8x", read), 1);
             return false;
         }
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(clock.Now() - start);
+        if (!progress.Advance(static_cast<std::size_t>(waited.count())))
+            return false;
         if (betweenPolls)
             betweenPolls();
     }

@@ -43,8 +43,9 @@ public:
 
     // Reads the chip register until (read AND mask) equals (value AND mask) or the time is up
     // (the board's steady clock). `betweenPolls` runs after each read that did not match, so the
-    // caller can serve its events. True when it matched; false on time-out, or with `failure` set
-    // when a read failed.
+    // caller can serve its events; the wait reports its progress in ms to the prompt, and a cancel
+    // there ends it ("Cancelled after 1200 of 60000 ms"). True when it matched; false on time-out or
+    // cancel, or with `failure` set when a read failed.
     bool WaitForBits(std::uint8_t address, std::uint32_t mask, std::uint32_t value,
                      std::chrono::milliseconds timeout, const std::function<void()>& betweenPolls,
                      BatchOutcome& failure);

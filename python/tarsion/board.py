@@ -354,7 +354,7 @@ class Board:
 
     def wait_for_bits(self, address: int, mask: int, value: int, timeout: float = 1.0) -> bool:
         """Waits until (register AND mask) = (value AND mask): True, or False after `timeout`
-        seconds (0 to 60)."""
+        seconds (0 to 60) or when the wait was cancelled in the program (its Cancel, a signal)."""
         address = check.integer("address", address, check.CHIP_ADDRESSES)
         mask = check.integer("mask", mask, check.WORD)
         value = check.integer("value", value, check.WORD)

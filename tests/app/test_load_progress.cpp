@@ -1,10 +1,12 @@
 // Long loads on a board with the timing of a real port: a modal progress dialog after half a
-// second, a window that keeps running, and a Cancel that stops the load after the word in hand.
+// second, a window that keeps running, and a Cancel that stops the load after the word in hand. A
+// long register wait shows the same dialog.
 
 #include "app/DocumentHost.h"
 #include "app/QtUserPrompt.h"
 #include "board/PacedPort.h"
 #include "board/VirtualBoard.h"
+#include "ops/RegisterBatch.h"
 #include "support/LogView.h"
 
 #include <QApplication>
@@ -133,6 +135,36 @@ TEST_F(LoadProgressTest, CancelStopsAPacedPatternLoadAfterTheWordInHand) {
     EXPECT_EQ(virtualBoard.ChipRegister(0x0A), 0x42u);
     EXPECT_TRUE(host.Ops().LoadExternalMem(1, 1, 0.5, 0.5, 16, 64));
     EXPECT_NE(virtualBoard.PatternWord(kTop - 1), kUntouched);
+}
+
+// The wait never matches: the dialog shows while the window runs on, and its Cancel ends the wait
+// at once with false and the log line saying how long it waited.
+TEST_F(LoadProgressTest, CancelEndsALongRegisterWaitWithFalse) {
+    CDocumentHost host(std::make_unique<VirtualBoard>(), prompt_);
+    test::LogView log(host.Doc());
+    bool shown = false;
+    QTimer::singleShot(CLoadProgress::kShowAfterMs + 300, [&] {
+        QProgressDialog* dialog = prompt_.Progress().Dialog();
+        shown = dialog && dialog->isVisible() && QApplication::activeModalWidget() == dialog &&
+                dialog->labelText().startsWith(QStringLiteral("WaitForBits"));
+        if (dialog)
+            dialog->findChild<QPushButton*>()->click();
+    });
+    BatchOutcome failure;
+    EXPECT_FALSE(CRegisterBatch(host.Ops())
+                     .WaitForBits(
+                         0x08, 0x4, 0x4, CRegisterBatch::kLongestWait, [] { QTest::qWait(1); }, failure));
+    EXPECT_FALSE(failure);
+    EXPECT_TRUE(shown);
+    const std::string prefix = "\tCancelled after ";
+    const std::size_t at = log.text.rfind(prefix);
+    ASSERT_NE(at, std::string::npos) << log.text;
+    const std::size_t waited = std::stoul(log.text.substr(at + prefix.size()));
+    EXPECT_EQ(log.text.substr(at), prefix + std::to_string(waited) + " of 60000 ms\r\n");
+    EXPECT_GE(waited, static_cast<std::size_t>(CLoadProgress::kShowAfterMs));
+    EXPECT_LT(waited, 60000u);
+    EXPECT_EQ(prompt_.Progress().Dialog(), nullptr);
+    EXPECT_TRUE(CommandsEnabled());
 }
 
 } // namespace

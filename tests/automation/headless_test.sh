@@ -4,7 +4,8 @@
 # The headless server and the termination signals end to end, as CI runs them: tarsion starts on a
 # virtual board with a state file, a script drives it through tarsion-script, a signal ends it;
 # then the board's state file and the settings must hold what a File > Exit leaves. Last, D-Bus
-# activation with no display at all starts the headless server.
+# activation with no display at all starts the headless server, and a session bus that never
+# answers ends the start-up.
 # Usage: headless_test.sh TARSION TARSION_SCRIPT
 set -euo pipefail
 tarsion="$(readlink -f "$1")"
@@ -102,3 +103,48 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM TARSION_PORT="sim:$work/sta
 [ "$(cat "$work/script-out")" = "305419896 90" ] || fail "activated: script printed $(cat "$work/script-out")"
 grep -qx 'chip 0a 12345678' "$work/state.txt" || fail "activated: board state not written"
 echo "activation without a display runs headless"
+
+# A session bus that accepts the connection but never answers: the start-up gives up after its
+# time-out with a message and a failure status, and a signal ends the wait at once. The fake bus
+# notes each connection it takes in silent-bus.log.
+python3 - "$work/silent-bus" <<'PY' &
+import socket, sys, time
+server = socket.socket(socket.AF_UNIX)
+server.bind(sys.argv[1])
+server.listen(8)
+server.settimeout(0.5)
+held = []
+end = time.time() + 120
+while time.time() < end:
+    try:
+        held.append(server.accept()[0])
+        with open(sys.argv[1] + ".log", "a") as log:
+            log.write("connected\n")
+    except socket.timeout:
+        pass
+PY
+silent_bus=$!
+trap 'kill "$silent_bus" 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 50); do [ -S "$work/silent-bus" ] && break; sleep 0.1; done
+silent() {
+    exec env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS="unix:path=$work/silent-bus" \
+        "$tarsion" --headless --port sim >"$work/silent.out" 2>"$work/silent.err"
+}
+status=0
+timeout 60 bash -c "$(declare -f silent); silent" || status=$?
+[ "$status" = 1 ] || fail "a silent bus: status $status: $(cat "$work/silent.err")"
+grep -qxF "tarsion: can't use the D-Bus session bus: the D-Bus session bus did not answer within 5 s" \
+    "$work/silent.err" || fail "a silent bus: $(cat "$work/silent.err")"
+rm -f "$work/silent-bus.log"
+silent &
+program=$!
+for _ in $(seq 100); do [ -s "$work/silent-bus.log" ] && break; sleep 0.1; done
+kill -TERM "$program"
+for _ in $(seq 30); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$program" 2>/dev/null && { kill -KILL "$program"; fail "SIGTERM did not end a start-up waiting for a silent bus"; }
+status=0
+wait "$program" || status=$?
+[ "$status" = 1 ] || fail "a silent bus, SIGTERM: status $status: $(cat "$work/silent.err")"
+grep -qF "a termination signal ended the wait for the session bus" "$work/silent.err" ||
+    fail "a silent bus, SIGTERM: $(cat "$work/silent.err")"
+echo "a silent session bus ends the start-up with a message; SIGTERM ends the wait"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # SPDX-FileCopyrightText: 2026 Tessaric
-# SIGTERM while the program waits in a dialog or runs a long load, end to end: the program ends at
-# once as File > Exit does (status 0, settings saved, the board's state file written), a load in
-# progress stops after the word in hand, and a call queued behind it still runs. Meanwhile the bus
+# SIGTERM while the program waits in a dialog, runs a long load or waits for register bits, end to
+# end: the program ends at once as File > Exit does (status 0, settings saved, the board's state
+# file written), a load in progress stops after the word in hand, a wait answers false, and a call
+# queued behind it still runs. Meanwhile the bus
 # is served: Peer and introspection answer during the load, in the window and headless alike.
 # Prints how long each program took to end after the signal.
 # Usage: signal_dialogs_test.sh TARSION
@@ -42,6 +43,8 @@ cases=(
     "progress windowed load"
     "progress headless load"
     "message windowed message"
+    "wait windowed wait"
+    "wait headless wait"
 )
 for entry in "${cases[@]}"; do
     read -r kind mode how <<<"$entry"
@@ -61,6 +64,10 @@ for entry in "${cases[@]}"; do
         if [ "$how" = load ]; then
             # A full pattern memory at the pace of a real port: about 30 s.
             call LoadExternalMem 1 1 0.5 0.5 16.0 131072.0 >"$work/load" 2>&1 &
+        elif [ "$how" = wait ]; then
+            # Bit 2 of register 08 is never set: a wait of its whole 60 s.
+            gdbus call --session --dest com.tessaric.Tarsion --object-path /Trm90627 --timeout 600 \
+                --method com.tessaric.Tarsion.Board1.WaitForBits 0x08 4 4 60000 >"$work/load" 2>&1 &
         else
             call LoadCoefficientRam 0 "\"$work/missing.coe\"" true 1.0 false 0 false false >"$work/load" 2>&1 &
         fi
@@ -90,6 +97,10 @@ for entry in "${cases[@]}"; do
     if [ "$how" = load ] && [ "$mode" = headless ]; then
         grep -q $'^\tCancelled after [0-9]* of 262144 words' "$work/out" ||
             fail "headless: the load did not stop at a word: $(tail -3 "$work/out")"
+    fi
+    if [ "$how" = wait ] && [ "$mode" = headless ]; then
+        grep -q $'^\tCancelled after [0-9]* of 60000 ms' "$work/out" ||
+            fail "headless: the wait did not say why it ended: $(tail -3 "$work/out")"
     fi
     echo "$kind ($mode): ended $took ms after SIGTERM, state kept"
 done
