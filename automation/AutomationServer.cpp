@@ -91,6 +91,12 @@ void CAutomationServer::Answer(DBusMessage* call) {
     } else {
         CBusArguments arguments(call);
         AutomationWork work = method->bind(arguments, target_);
+        if (arguments.OverLimit()) {
+            bus_->ReplyError(call, DBUS_ERROR_LIMITS_EXCEEDED,
+                             QStringLiteral("The call's arrays hold more than %1 elements in all")
+                                 .arg(CBusArguments::kMostElements));
+            return;
+        }
         if (method->immediate)
             gate_->AnswerNow(CBusMessage(call), work);
         else

@@ -17,7 +17,15 @@ namespace tarsion {
 // call's signature has been checked against the method's, so every read finds its type.
 class CBusArguments final : public CCallArguments {
 public:
+    // The elements a call's arrays may hold in all, nested ones counted too: a whole pattern memory
+    // as WriteMemory words (262,144 words of 3 bytes). Reading more would hold the event loop for
+    // seconds, so the reads stop there and read empty arrays from then on.
+    static constexpr std::size_t kMostElements = 1u << 20;
+
     explicit CBusArguments(DBusMessage* call) { dbus_message_iter_init(call, &iter_); }
+
+    // The call's arrays held more than kMostElements: what was read is not the call's.
+    bool OverLimit() const { return overLimit_; }
 
     template <typename T>
     T Read() {
@@ -47,7 +55,7 @@ private:
 
     // The value at `iter`, which stays where it is.
     template <typename T>
-    static T ReadAt(DBusMessageIter& iter) {
+    T ReadAt(DBusMessageIter& iter) {
         if constexpr (std::is_same_v<T, CCallNumber>) {
             return CCallNumber(VariantNumber(iter));
         } else if constexpr (std::is_same_v<T, bool>) {
@@ -73,38 +81,51 @@ private:
     }
 
     template <typename T, std::size_t... I>
-    static T ReadMembers(DBusMessageIter& members, std::index_sequence<I...>) {
+    T ReadMembers(DBusMessageIter& members, std::index_sequence<I...>) {
         // A braced list runs its reads in order.
         return T{ReadMember<std::tuple_element_t<I, T>>(members)...};
     }
     template <typename T>
-    static T ReadMember(DBusMessageIter& members) {
+    T ReadMember(DBusMessageIter& members) {
         T value = ReadAt<T>(members);
         dbus_message_iter_next(&members);
         return value;
     }
 
     template <typename T>
-    static std::vector<T> ReadArray(DBusMessageIter& iter) {
+    std::vector<T> ReadArray(DBusMessageIter& iter) {
         DBusMessageIter items;
         dbus_message_iter_recurse(&iter, &items);
         if constexpr (std::is_arithmetic_v<T> && !std::is_same_v<T, bool>) {
             const T* data = nullptr;
             int count = 0;
             dbus_message_iter_get_fixed_array(&items, &data, &count);
-            return data ? std::vector<T>(data, data + count) : std::vector<T>{};
+            if (!data || !CountElements(static_cast<std::size_t>(count)))
+                return {};
+            return std::vector<T>(data, data + count);
         } else {
             std::vector<T> values;
             for (; dbus_message_iter_get_arg_type(&items) != DBUS_TYPE_INVALID;
-                 dbus_message_iter_next(&items))
+                 dbus_message_iter_next(&items)) {
+                if (!CountElements(1))
+                    return {};
                 values.push_back(ReadAt<T>(items));
+            }
             return values;
         }
     }
 
+    // False once the call's arrays hold more than kMostElements with these.
+    bool CountElements(std::size_t count) {
+        overLimit_ = overLimit_ || count > kMostElements - elements_;
+        if (!overLimit_)
+            elements_ += count;
+        return !overLimit_;
+    }
+
     // A variant counts by its own type: int16, int32 and double give their value, anything else 0.
     // Nothing is parsed, so a string holding digits counts as 0.
-    static double VariantNumber(DBusMessageIter& iter) {
+    double VariantNumber(DBusMessageIter& iter) {
         DBusMessageIter inner;
         dbus_message_iter_recurse(&iter, &inner);
         switch (dbus_message_iter_get_arg_type(&inner)) {
@@ -120,6 +141,8 @@ private:
     }
 
     DBusMessageIter iter_;
+    std::size_t elements_ = 0;
+    bool overLimit_ = false;
 };
 
 } // namespace tarsion

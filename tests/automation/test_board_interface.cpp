@@ -1,6 +1,7 @@
 // The versioned board interface as a D-Bus client sees it, on a fresh virtual board.
 
 #include "AutomationBench.h"
+#include "automation/BusArguments.h"
 #include "ops/MemoryTransfer.h"
 #include "ops/PatternMemory.h"
 #include "ops/RegisterBatch.h"
@@ -14,6 +15,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <tuple>
+#include <vector>
 
 namespace tarsion {
 
@@ -286,6 +291,20 @@ TEST_F(BoardInterface, MemoryCallsRefuseWhatTheMemoryCannotHold) {
     EXPECT_EQ(bench.board->ConstellationRam(0), 0x77) << "a refused write changed the RAM";
 }
 
+// A call is refused before its arrays are read past their limit, and nothing of it runs.
+TEST_F(BoardInterface, ACallWhoseArraysHoldTooMuchIsRefusedBeforeItRuns) {
+    test::LogView log(bench.doc);
+    const QDBusMessage reply =
+        Call("PeekMany", {QByteArray(static_cast<qsizetype>(CBusArguments::kMostElements) + 1, '\x0a')});
+    ASSERT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.LimitsExceeded"));
+    EXPECT_EQ(reply.errorMessage(),
+              QStringLiteral("The call's arrays hold more than 1048576 elements in all"));
+    EXPECT_EQ(log.text.find("PeekMany"), std::string::npos) << log.text;
+    const QDBusMessage next = Call("PeekMany", {Bytes({0x0A})});
+    EXPECT_EQ(next.type(), QDBusMessage::ReplyMessage) << qPrintable(next.errorMessage());
+}
+
 // Written words land on the board; Verify then reports what differs from the last load and writes.
 TEST_F(BoardInterface, WriteMemoryThenVerifyReportsTheDifferences) {
     const QDBusMessage written =
@@ -371,6 +390,98 @@ TEST(BoardInterfaceRecording, RecordedBatchesReplayToTheSameBoard) {
     EXPECT_EQ(settings(test::BoardState(*replay.board)), settings(recordedState));
     EXPECT_TRUE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("batch_1.hex"))));
     EXPECT_TRUE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("batch_2.pat"))));
+}
+
+// A call message whose arguments `append` writes.
+template <typename Append>
+DBusMessage* CallWith(Append append) {
+    DBusMessage* call = dbus_message_new_method_call("com.tessaric.Tarsion", "/Trm90627", nullptr, "Any");
+    DBusMessageIter iter;
+    dbus_message_iter_init_append(call, &iter);
+    append(iter);
+    return call;
+}
+
+void AppendBytes(DBusMessageIter& into, std::size_t count) {
+    const std::vector<std::uint8_t> bytes(count, 7);
+    const std::uint8_t* data = bytes.data();
+    DBusMessageIter array;
+    dbus_message_iter_open_container(&into, DBUS_TYPE_ARRAY, "y", &array);
+    dbus_message_iter_append_fixed_array(&array, DBUS_TYPE_BYTE, &data, static_cast<int>(count));
+    dbus_message_iter_close_container(&into, &array);
+}
+
+// `words` byte arrays of `size` bytes, the last of `lastSize`.
+void AppendWords(DBusMessageIter& into, std::size_t words, std::size_t size, std::size_t lastSize) {
+    DBusMessageIter array;
+    dbus_message_iter_open_container(&into, DBUS_TYPE_ARRAY, "ay", &array);
+    for (std::size_t word = 0; word < words; ++word)
+        AppendBytes(array, word + 1 == words ? lastSize : size);
+    dbus_message_iter_close_container(&into, &array);
+}
+
+void AppendPairs(DBusMessageIter& into, std::size_t count) {
+    DBusMessageIter array;
+    dbus_message_iter_open_container(&into, DBUS_TYPE_ARRAY, "(yu)", &array);
+    for (std::size_t item = 0; item < count; ++item) {
+        DBusMessageIter pair;
+        const std::uint8_t address = 0x0A;
+        const dbus_uint32_t value = static_cast<dbus_uint32_t>(item);
+        dbus_message_iter_open_container(&array, DBUS_TYPE_STRUCT, nullptr, &pair);
+        dbus_message_iter_append_basic(&pair, DBUS_TYPE_BYTE, &address);
+        dbus_message_iter_append_basic(&pair, DBUS_TYPE_UINT32, &value);
+        dbus_message_iter_close_container(&array, &pair);
+    }
+    dbus_message_iter_close_container(&into, &array);
+}
+
+// The elements of a call's arrays are counted in all, nested ones too: a whole pattern memory of
+// words is the most, one element more reads as over the limit, with empty arrays.
+TEST(BusArgumentLimit, ArraysAreReadUpToTheirElementsInAll) {
+    constexpr std::size_t kMost = CBusArguments::kMostElements;
+    constexpr std::size_t kPatternWords = 262144;
+    using Words = std::vector<std::vector<std::uint8_t>>;
+    using Pairs = std::vector<std::tuple<std::uint8_t, std::uint32_t>>;
+    struct Case {
+        const char* what;
+        std::function<void(DBusMessageIter&)> append;
+        std::function<std::size_t(CBusArguments&)> read; // the elements read
+        bool over;
+    };
+    const auto bytes = [](CBusArguments& in) { return in.Read<std::vector<std::uint8_t>>().size(); };
+    const auto words = [](CBusArguments& in) {
+        std::size_t count = 0;
+        for (const auto& word : in.Read<Words>())
+            count += 1 + word.size();
+        return count;
+    };
+    const Case cases[] = {
+        {"bytes at the limit", [&](DBusMessageIter& i) { AppendBytes(i, kMost); }, bytes, false},
+        {"bytes over the limit", [&](DBusMessageIter& i) { AppendBytes(i, kMost + 1); }, bytes, true},
+        {"a pattern memory of words", [&](DBusMessageIter& i) { AppendWords(i, kPatternWords, 3, 3); }, words,
+         false},
+        {"one byte more in its last word", [&](DBusMessageIter& i) { AppendWords(i, kPatternWords, 3, 4); },
+         words, true},
+        {"pairs over the limit", [&](DBusMessageIter& i) { AppendPairs(i, kMost + 1); },
+         [](CBusArguments& in) { return in.Read<Pairs>().size(); }, true},
+        {"two arrays over the limit together",
+         [&](DBusMessageIter& i) {
+             AppendBytes(i, kMost / 2);
+             AppendBytes(i, kMost / 2 + 1);
+         },
+         [&](CBusArguments& in) { return bytes(in) + bytes(in); }, true},
+    };
+    for (const Case& c : cases) {
+        DBusMessage* call = CallWith(c.append);
+        CBusArguments in(call);
+        const std::size_t read = c.read(in);
+        EXPECT_EQ(in.OverLimit(), c.over) << c.what;
+        if (!c.over)
+            EXPECT_EQ(read, kMost) << c.what;
+        else
+            EXPECT_LT(read, kMost) << c.what; // what was read is cut short, never the call
+        dbus_message_unref(call);
+    }
 }
 
 } // namespace
