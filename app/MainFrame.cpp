@@ -5,6 +5,7 @@
 #include "app/HelpWindow.h"
 #include "app/LogWindow.h"
 #include "app/StatusStrip.h"
+#include "app/ViewSettingsStore.h"
 #include "app/WindowLayout.h"
 #include "ops/BoardOperations.h"
 #include "pages/PageFactory.h"

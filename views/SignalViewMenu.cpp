@@ -12,9 +12,10 @@
 
 namespace tarsion {
 
-CSignalViewMenu::CSignalViewMenu(QMainWindow& window, CTarsionDoc& doc, CBoardOperations& ops, QMenu& menu)
+CSignalViewMenu::CSignalViewMenu(QMainWindow& window, CTarsionDoc& doc, CBoardOperations& ops,
+                                 IViewSettings& settings, QMenu& menu)
     : QObject(&window) {
-    filterView_ = new CFilterResponseView(doc, ops);
+    filterView_ = new CFilterResponseView(doc, ops, settings);
     patternView_ = new CPatternView(doc, ops);
     filterDock_ =
         AddDock(window, filterView_, QStringLiteral("Filter Response"), QStringLiteral("viewFilterResponse"),
