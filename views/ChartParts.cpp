@@ -114,6 +114,28 @@ QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t fir
     }
     return points;
 }
+QString FigureText(double value, int decimals, const QString& unit) {
+    return std::isnan(value) ? NoFigure() : QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(unit);
+}
+
+QString NoFigure() {
+    return QString(QChar(0x2014));
+}
+
+QString CompactFrequency(double hz) {
+    const struct {
+        double scale;
+        const char* unit;
+    } units[] = {{1e9, "GHz"}, {1e6, "MHz"}, {1e3, "kHz"}};
+    for (const auto& unit : units) {
+        if (std::abs(hz) >= unit.scale)
+            return QStringLiteral("%1 %2")
+                .arg(hz / unit.scale, 0, 'g', 7)
+                .arg(QString::fromLatin1(unit.unit));
+    }
+    return QStringLiteral("%1 Hz").arg(hz, 0, 'g', 7);
+}
+
 QLabel* CreateFiguresLabel(QWidget* parent, const QString& objectName) {
     auto* label = new QLabel(parent);
     label->setObjectName(objectName);

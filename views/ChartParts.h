@@ -51,6 +51,12 @@ int TickDecimals(double interval);
 
 ChartParts CreateChart(QWidget* parent, const QString& title, const QString& xTitle, const QString& yTitle);
 
+// A figure beside the plots: "12.34 dB" with `decimals`, a dash for a figure without a value (NaN).
+QString FigureText(double value, int decimals, const QString& unit);
+QString NoFigure();
+// A frequency in a figure table: seven digits and the unit that reads best, "1.234567 MHz".
+QString CompactFrequency(double hz);
+
 // The figures beside a view's plots: top-aligned, selectable, wrapped in a narrow column.
 QLabel* CreateFiguresLabel(QWidget* parent, const QString& objectName);
 

@@ -1,6 +1,7 @@
 #include "views/FilterMeritPanel.h"
 
 #include "registers/PageConversions.h"
+#include "views/ChartParts.h"
 #include "views/RelativeFrequencyEdit.h"
 
 #include <QFormLayout>
@@ -21,10 +22,6 @@ const QString kRolloffKey = QStringLiteral("FilterRolloff");
 const QString kPassbandKey = QStringLiteral("FilterPassbandEdge");
 const QString kStopbandKey = QStringLiteral("FilterStopbandEdge");
 
-QString Dash() {
-    return QString(QChar(0x2014));
-}
-
 // A stored number; anything that is not a finite number reads as none.
 std::optional<double> StoredNumber(const QString& text) {
     bool ok = false;
@@ -36,24 +33,6 @@ QString StoredText(const std::optional<double>& value) {
     return value ? QString::number(*value, 'g', 17) : QString();
 }
 
-// "1.23457 MHz": six digits are plenty beside a figure.
-QString Hertz(double hz) {
-    const struct {
-        double scale;
-        const char* unit;
-    } units[] = {{1e9, "GHz"}, {1e6, "MHz"}, {1e3, "kHz"}};
-    for (const auto& unit : units) {
-        if (std::abs(hz) >= unit.scale)
-            return QStringLiteral("%1 %2")
-                .arg(hz / unit.scale, 0, 'g', 6)
-                .arg(QString::fromLatin1(unit.unit));
-    }
-    return QStringLiteral("%1 Hz").arg(hz, 0, 'g', 6);
-}
-
-QString Figure(double value, int decimals, const QString& unit) {
-    return std::isnan(value) ? Dash() : QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(unit);
-}
 } // namespace
 
 CFilterMeritPanel::CFilterMeritPanel(IViewSettings& settings, QWidget* parent)
@@ -237,10 +216,11 @@ void CFilterMeritPanel::UseRolloffEdges() {
 
 QString CFilterMeritPanel::FrequencyText(double cyclesPerSample, int rate) const {
     if (std::isnan(cyclesPerSample))
-        return Dash();
+        return NoFigure();
     const double multiple = cyclesPerSample * rate;
     const std::optional<double> reference = SymbolRateHz();
-    return reference ? Hertz(multiple * *reference) : QStringLiteral("%1 x Rs").arg(multiple, 0, 'g', 5);
+    return reference ? CompactFrequency(multiple * *reference)
+                     : QStringLiteral("%1 x Rs").arg(multiple, 0, 'g', 5);
 }
 
 void CFilterMeritPanel::ShowFigures(const std::vector<Column>& columns, int rate) {
@@ -253,20 +233,22 @@ void CFilterMeritPanel::ShowFigures(const std::vector<Column>& columns, int rate
         std::function<QString(const FilterMerit&)> text;
     };
     const Row rows[] = {
-        {"DC gain", [](const FilterMerit& m) { return Figure(m.dcGainDb, 4, QStringLiteral("dB")); }},
+        {"DC gain", [](const FilterMerit& m) { return FigureText(m.dcGainDb, 4, QStringLiteral("dB")); }},
         {"Pass band ripple",
-         [](const FilterMerit& m) { return Figure(m.rippleDb, 4, QStringLiteral("dB")); }},
+         [](const FilterMerit& m) { return FigureText(m.rippleDb, 4, QStringLiteral("dB")); }},
         {"Stop band attenuation",
-         [](const FilterMerit& m) { return Figure(-m.stopbandDb, 2, QStringLiteral("dB")); }},
+         [](const FilterMerit& m) { return FigureText(-m.stopbandDb, 2, QStringLiteral("dB")); }},
         {"-3 dB point", [this, rate](const FilterMerit& m) { return FrequencyText(m.f3db, rate); }},
         {"-6 dB point", [this, rate](const FilterMerit& m) { return FrequencyText(m.f6db, rate); }},
         {"Group delay",
-         [](const FilterMerit& m) { return Figure(m.groupDelay, 2, QStringLiteral("samples")); }},
+         [](const FilterMerit& m) { return FigureText(m.groupDelay, 2, QStringLiteral("samples")); }},
         {"Group delay variation",
-         [](const FilterMerit& m) { return Figure(m.groupDelayVariation, 3, QStringLiteral("samples")); }},
+         [](const FilterMerit& m) {
+             return FigureText(m.groupDelayVariation, 3, QStringLiteral("samples"));
+         }},
         {"ISI EVM floor",
-         [](const FilterMerit& m) { return Figure(m.isiEvmPercent, 4, QStringLiteral("%")); }},
-        {"", [](const FilterMerit& m) { return Figure(m.isiEvmDb, 2, QStringLiteral("dB")); }},
+         [](const FilterMerit& m) { return FigureText(m.isiEvmPercent, 4, QStringLiteral("%")); }},
+        {"", [](const FilterMerit& m) { return FigureText(m.isiEvmDb, 2, QStringLiteral("dB")); }},
     };
     QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\"><tr><th></th>");
     for (const Column& column : columns)

@@ -16,7 +16,7 @@ CSignalViewMenu::CSignalViewMenu(QMainWindow& window, CTarsionDoc& doc, CBoardOp
                                  IViewSettings& settings, QMenu& menu)
     : QObject(&window) {
     filterView_ = new CFilterResponseView(doc, ops, settings);
-    patternView_ = new CPatternView(doc, ops);
+    patternView_ = new CPatternView(doc, ops, settings);
     filterDock_ =
         AddDock(window, filterView_, QStringLiteral("Filter Response"), QStringLiteral("viewFilterResponse"),
                 QStringLiteral("Shows the frequency and impulse response of the loaded filters"), menu);
