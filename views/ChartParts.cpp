@@ -2,6 +2,7 @@
 
 #include "signal/SignalAnalysis.h"
 
+#include <QBoxLayout>
 #include <QChart>
 #include <QChartView>
 #include <QLabel>
@@ -115,7 +116,10 @@ QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t fir
     return points;
 }
 QString FigureText(double value, int decimals, const QString& unit) {
-    return std::isnan(value) ? NoFigure() : QStringLiteral("%1 %2").arg(value, 0, 'f', decimals).arg(unit);
+    if (std::isnan(value))
+        return NoFigure();
+    const QString number = QString::number(value, 'f', decimals);
+    return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
 }
 
 QString NoFigure() {
@@ -134,6 +138,15 @@ QString CompactFrequency(double hz) {
                 .arg(QString::fromLatin1(unit.unit));
     }
     return QStringLiteral("%1 Hz").arg(hz, 0, 'g', 7);
+}
+
+QVBoxLayout* AddSideColumn(QWidget* parent, QBoxLayout& row, int width) {
+    auto* column = new QWidget(parent);
+    column->setFixedWidth(width);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    row.addWidget(column);
+    return layout;
 }
 
 QLabel* CreateFiguresLabel(QWidget* parent, const QString& objectName) {

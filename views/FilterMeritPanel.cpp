@@ -2,6 +2,7 @@
 
 #include "registers/PageConversions.h"
 #include "views/ChartParts.h"
+#include "views/FigureTable.h"
 #include "views/RelativeFrequencyEdit.h"
 
 #include <QFormLayout>
@@ -68,13 +69,13 @@ CFilterMeritPanel::CFilterMeritPanel(IViewSettings& settings, QWidget* parent)
     defaults->setObjectName(QStringLiteral("figureEdgesFromRolloff"));
     layout->addWidget(defaults, 0, Qt::AlignLeft);
     note_ = new QLabel(this);
-    note_->setWordWrap(true);
     note_->hide();
     layout->addWidget(note_);
-    table_ = new QLabel(this);
-    table_->setObjectName(QStringLiteral("filterMeritTable"));
-    table_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    table_ = new CFigureTable(QStringLiteral("filterMeritTable"), this);
     layout->addWidget(table_);
+    bandNote_ = new QLabel(this);
+    bandNote_->hide();
+    layout->addWidget(bandNote_);
 
     connect(symbolRateEdit_, &QLineEdit::editingFinished, this, &CFilterMeritPanel::CommitSymbolRate);
     connect(rolloffEdit_, &QLineEdit::editingFinished, this, &CFilterMeritPanel::CommitRolloff);
@@ -154,8 +155,8 @@ void CFilterMeritPanel::CommitSymbolRate() {
     if (!text.isEmpty()) {
         rate = pageconv::ParseFrequency(text.toStdString());
         if (!rate || !(*rate > 0)) {
-            note_->setText(QStringLiteral("The symbol rate must be a frequency above 0 (\"2.5M\"); empty "
-                                          "takes the chip's."));
+            note_->setText(QStringLiteral("The symbol rate must be a frequency above 0\n(\"2.5M\"); "
+                                          "empty takes the chip's."));
             note_->show();
             ShowInputs();
             return;
@@ -193,7 +194,7 @@ void CFilterMeritPanel::CommitEdges() {
     const double passMultiple = pass.value_or((1.0 - rolloff_) / 2.0);
     const double stopMultiple = stop.value_or((1.0 + rolloff_) / 2.0);
     if (!(passMultiple > 0 && passMultiple < stopMultiple)) {
-        note_->setText(QStringLiteral("The pass band edge must be above 0 and below the stop band edge."));
+        note_->setText(QStringLiteral("The pass band edge must be above 0\nand below the stop band edge."));
         note_->show();
         ShowInputs();
         return;
@@ -225,53 +226,52 @@ QString CFilterMeritPanel::FrequencyText(double cyclesPerSample, int rate) const
 
 void CFilterMeritPanel::ShowFigures(const std::vector<Column>& columns, int rate) {
     if (columns.empty()) {
-        table_->clear();
+        table_->Show({}, {});
+        bandNote_->hide();
         return;
     }
     struct Row {
         const char* name;
         std::function<QString(const FilterMerit&)> text;
     };
+    const auto number = [](double value, int decimals) { return FigureText(value, decimals, QString()); };
     const Row rows[] = {
-        {"DC gain", [](const FilterMerit& m) { return FigureText(m.dcGainDb, 4, QStringLiteral("dB")); }},
-        {"Pass band ripple",
-         [](const FilterMerit& m) { return FigureText(m.rippleDb, 4, QStringLiteral("dB")); }},
-        {"Stop band attenuation",
-         [](const FilterMerit& m) { return FigureText(-m.stopbandDb, 2, QStringLiteral("dB")); }},
-        {"-3 dB point", [this, rate](const FilterMerit& m) { return FrequencyText(m.f3db, rate); }},
-        {"-6 dB point", [this, rate](const FilterMerit& m) { return FrequencyText(m.f6db, rate); }},
-        {"Group delay",
-         [](const FilterMerit& m) { return FigureText(m.groupDelay, 2, QStringLiteral("samples")); }},
-        {"Group delay variation",
-         [](const FilterMerit& m) {
-             return FigureText(m.groupDelayVariation, 3, QStringLiteral("samples"));
-         }},
-        {"ISI EVM floor",
-         [](const FilterMerit& m) { return FigureText(m.isiEvmPercent, 4, QStringLiteral("%")); }},
-        {"", [](const FilterMerit& m) { return FigureText(m.isiEvmDb, 2, QStringLiteral("dB")); }},
+        {"DC gain (dB)", [&](const FilterMerit& m) { return number(m.dcGainDb, 4); }},
+        {"Ripple (dB)", [&](const FilterMerit& m) { return number(m.rippleDb, 4); }},
+        {"Stop band (dB)", [&](const FilterMerit& m) { return number(-m.stopbandDb, 2); }},
+        {"-3 dB point", [&](const FilterMerit& m) { return FrequencyText(m.f3db, rate); }},
+        {"-6 dB point", [&](const FilterMerit& m) { return FrequencyText(m.f6db, rate); }},
+        {"Group delay", [&](const FilterMerit& m) { return number(m.groupDelay, 2); }},
+        {"GD variation", [&](const FilterMerit& m) { return number(m.groupDelayVariation, 3); }},
+        {"ISI EVM (%)", [&](const FilterMerit& m) { return number(m.isiEvmPercent, 4); }},
+        {"ISI EVM (dB)", [&](const FilterMerit& m) { return number(m.isiEvmDb, 2); }},
     };
-    QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\"><tr><th></th>");
+    QStringList headings = {QString()};
     for (const Column& column : columns)
-        html += QStringLiteral("<th align=\"right\">%1</th>").arg(column.heading.toHtmlEscaped());
-    html += QStringLiteral("</tr>");
+        headings.append(column.heading);
+    std::vector<QStringList> cells;
     for (const Row& row : rows) {
-        html += QStringLiteral("<tr><td>%1</td>").arg(QString::fromLatin1(row.name));
+        QStringList line = {QString::fromLatin1(row.name)};
         for (const Column& column : columns)
-            html += QStringLiteral("<td align=\"right\">%1</td>").arg(row.text(column.merit).toHtmlEscaped());
-        html += QStringLiteral("</tr>");
+            line.append(row.text(column.merit));
+        cells.push_back(line);
     }
+    table_->Show(headings, cells);
     const FilterBandEdges edges = Edges(rate);
-    html +=
-        QStringLiteral("</table><p>Pass band to %1, stop band from %2 (roll-off %3); group delay in output "
-                       "samples at %4 x the symbol rate.</p>")
+    // Short lines, no wrapping: the panel's height is then known before it is laid out.
+    bandNote_->setText(
+        QStringLiteral("Ripple: peak to peak, DC to %1.<br>Stop band: worst level below DC from %2."
+                       "<br>Roll-off %3, %4 output samples a symbol;<br>group delay and its "
+                       "variation in those samples.<br>ISI EVM: the floor a matched pair of these taps"
+                       "<br>leaves at the symbol instants.")
             .arg(FrequencyText(edges.passband, rate), FrequencyText(edges.stopband, rate))
             .arg(rolloff_, 0, 'g', 6)
-            .arg(rate);
-    table_->setText(html);
+            .arg(rate));
+    bandNote_->show();
 }
 
 QString CFilterMeritPanel::FiguresText() const {
-    return table_->text();
+    return table_->isHidden() ? QString() : table_->Text() + QLatin1Char('\n') + bandNote_->text();
 }
 
 QString CFilterMeritPanel::NoteText() const {

@@ -13,6 +13,7 @@ class QLineEdit;
 
 namespace tarsion {
 
+class CFigureTable;
 class CRelativeFrequencyEdit;
 
 // The filter figures beside the response plot, and the band they are taken over: the symbol rate
@@ -41,6 +42,7 @@ public:
     double StopbandMultiple() const;
 
     void ShowFigures(const std::vector<Column>& columns, int rate);
+    // The table as text (tab-separated, headings first) and the band it was taken over.
     QString FiguresText() const;
     QString NoteText() const;
 
@@ -71,7 +73,8 @@ private:
     QLabel* passLabel_ = nullptr;
     QLabel* stopLabel_ = nullptr;
     QLabel* note_ = nullptr;
-    QLabel* table_ = nullptr;
+    CFigureTable* table_ = nullptr;
+    QLabel* bandNote_ = nullptr;
 };
 
 } // namespace tarsion

@@ -33,6 +33,8 @@ const QColor kQuantizedColor(0x1f, 0x77, 0xb4);
 const QColor kIdealColor(0xd6, 0x27, 0x28);
 const QColor kReadColor(0x2c, 0xa0, 0x2c);
 constexpr double kWheelZoom = 0.8;
+// The constellation chart's width.
+constexpr int kSideWidth = 360;
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text).toHtmlEscaped();
@@ -91,12 +93,12 @@ CFilterResponseView::CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops
     figures_ = CreateFiguresLabel(this, QStringLiteral("filterFigures"));
     meritPanel_ = new CFilterMeritPanel(settings, this);
     constellation_ = std::make_unique<CConstellationChart>(this);
-    auto* side = new QVBoxLayout();
+    middle->addWidget(plots_, 1);
+    QVBoxLayout* side = AddSideColumn(this, *middle, kSideWidth);
+    figures_->setMaximumWidth(kSideWidth);
     side->addWidget(meritPanel_);
     side->addWidget(figures_, 1);
     side->addWidget(constellation_->View());
-    middle->addWidget(plots_, 1);
-    middle->addLayout(side);
     layout->addLayout(middle, 1);
 
     layout->addWidget(CreateExportButtons(
@@ -324,7 +326,7 @@ void CFilterResponseView::ShowMerits(const FilterGeometry& g) {
     if (merits_.file)
         columns.push_back({QStringLiteral("File taps"), *merits_.file});
     if (merits_.read)
-        columns.push_back({QStringLiteral("Read from board"), *merits_.read});
+        columns.push_back({QStringLiteral("Read back"), *merits_.read});
     meritPanel_->ShowFigures(columns, g.rate);
 }
 

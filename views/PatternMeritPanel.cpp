@@ -1,6 +1,7 @@
 #include "views/PatternMeritPanel.h"
 
 #include "views/ChartParts.h"
+#include "views/FigureTable.h"
 #include "views/RelativeFrequencyEdit.h"
 
 #include <QComboBox>
@@ -71,17 +72,14 @@ CPatternMeritPanel::CPatternMeritPanel(IViewSettings& settings, QWidget* parent)
     form->addRow(offsetsLabel_, offsets_);
     layout->addLayout(form);
     note_ = new QLabel(this);
-    note_->setWordWrap(true);
     note_->hide();
     layout->addWidget(note_);
-    table_ = new QLabel(this);
-    table_->setObjectName(QStringLiteral("patternMeritTable"));
-    table_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    table_->setWordWrap(true);
+    windows_ = new QLabel(this);
+    windows_->setObjectName(QStringLiteral("patternWindows"));
+    layout->addWidget(windows_);
+    table_ = new CFigureTable(QStringLiteral("patternMeritTable"), this);
     layout->addWidget(table_);
-    peakTable_ = new QLabel(this);
-    peakTable_->setObjectName(QStringLiteral("patternPeakTable"));
-    peakTable_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    peakTable_ = new CFigureTable(QStringLiteral("patternPeakTable"), this);
     layout->addWidget(peakTable_);
     Restore();
     SetSampleRate(std::nullopt);
@@ -150,8 +148,8 @@ void CPatternMeritPanel::CommitChannel() {
         const std::vector<double> stored = StoredNumbers(settings_.ViewSetting(kWidthKey), 1.0);
         width_->SetValues(stored.size() == 1 ? stored : std::vector<double>{});
         offsets_->SetValues(StoredNumbers(settings_.ViewSetting(kOffsetsKey), 1.0));
-        note_->setText(QStringLiteral("The channel width must be above 0 and, like each offset, at most the "
-                                      "sample rate."));
+        note_->setText(QStringLiteral(
+            "The channel width must be above 0 and,\nlike each offset, at most the sample rate."));
         note_->show();
         return;
     }
@@ -171,81 +169,72 @@ QString CPatternMeritPanel::FrequencyText(double cyclesPerSample) const {
 void CPatternMeritPanel::ShowFigures(const PatternMeritSet* merits) {
     merits_ = merits ? std::optional<PatternMeritSet>(*merits) : std::nullopt;
     if (!merits) {
-        table_->clear();
-        peakTable_->clear();
+        windows_->clear();
+        table_->Show({}, {});
+        peakTable_->Show({}, {});
         return;
     }
     const PatternMerit* columns[] = {&merits->i, &merits->q, &merits->iq};
+    const auto window = [](const PatternMerit& m) { return QString::fromLatin1(WindowName(m.window)); };
+    windows_->setText(merits->i.window == merits->q.window && merits->q.window == merits->iq.window
+                          ? QStringLiteral("Window: %1").arg(window(merits->i))
+                          : QStringLiteral("Windows: I %1, Q %2,\nI+jQ %3")
+                                .arg(window(merits->i), window(merits->q), window(merits->iq)));
     struct Row {
         QString name;
         std::function<QString(const PatternMerit&)> text;
     };
+    const auto number = [](double value, int decimals) { return FigureText(value, decimals, QString()); };
     std::vector<Row> rows = {
-        {QStringLiteral("Window"),
-         [](const PatternMerit& m) { return QString::fromLatin1(WindowName(m.window)); }},
         {QStringLiteral("Tone"),
          [this](const PatternMerit& m) { return FrequencyText(m.fundamentalFrequency); }},
-        {QString(),
-         [](const PatternMerit& m) { return FigureText(m.fundamentalDbfs, 2, QStringLiteral("dBFS")); }},
-        {QStringLiteral("SFDR"),
-         [](const PatternMerit& m) { return FigureText(m.sfdrDb, 2, QStringLiteral("dB")); }},
-        {QStringLiteral("SNR"),
-         [](const PatternMerit& m) { return FigureText(m.snrDb, 2, QStringLiteral("dB")); }},
-        {QStringLiteral("SINAD"),
-         [](const PatternMerit& m) { return FigureText(m.sinadDb, 2, QStringLiteral("dB")); }},
-        {QStringLiteral("THD"),
-         [](const PatternMerit& m) { return FigureText(m.thdDb, 2, QStringLiteral("dB")); }},
-        {QStringLiteral("ENOB"),
-         [](const PatternMerit& m) { return FigureText(m.enob, 2, QStringLiteral("bits")); }},
+        {QStringLiteral("Tone (dBFS)"), [&](const PatternMerit& m) { return number(m.fundamentalDbfs, 2); }},
+        {QStringLiteral("SFDR (dB)"), [&](const PatternMerit& m) { return number(m.sfdrDb, 2); }},
+        {QStringLiteral("SNR (dB)"), [&](const PatternMerit& m) { return number(m.snrDb, 2); }},
+        {QStringLiteral("SINAD (dB)"), [&](const PatternMerit& m) { return number(m.sinadDb, 2); }},
+        {QStringLiteral("THD (dB)"), [&](const PatternMerit& m) { return number(m.thdDb, 2); }},
+        {QStringLiteral("ENOB (bits)"), [&](const PatternMerit& m) { return number(m.enob, 2); }},
     };
     const PatternMeritOptions options = Options();
     if (options.channelWidth) {
-        rows.push_back({QStringLiteral("Channel power"), [](const PatternMerit& m) {
-                            return m.channelPowerDbfs
-                                       ? FigureText(*m.channelPowerDbfs, 2, QStringLiteral("dBFS"))
-                                       : NoFigure();
+        rows.push_back({QStringLiteral("Channel (dBFS)"), [&](const PatternMerit& m) {
+                            return m.channelPowerDbfs ? number(*m.channelPowerDbfs, 2) : NoFigure();
                         }});
         const std::vector<double> offsets =
             options.channelOffsets.empty()
                 ? std::vector<double>{-*options.channelWidth, *options.channelWidth}
                 : options.channelOffsets;
         for (std::size_t k = 0; k < offsets.size(); ++k)
-            rows.push_back(
-                {QStringLiteral("ACLR at %1").arg(FrequencyText(offsets[k])), [k](const PatternMerit& m) {
-                     return k < m.aclrDb.size() ? FigureText(m.aclrDb[k], 2, QStringLiteral("dB"))
-                                                : NoFigure();
-                 }});
+            rows.push_back({QStringLiteral("ACLR %1 (dB)").arg(FrequencyText(offsets[k])),
+                            [&, k](const PatternMerit& m) {
+                                return k < m.aclrDb.size() ? number(m.aclrDb[k], 2) : NoFigure();
+                            }});
     }
-    QString html =
-        QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\"><tr><th></th><th align=\"right\">I</th>"
-                       "<th align=\"right\">Q</th><th align=\"right\">I+jQ</th></tr>");
+    std::vector<QStringList> cells;
     for (const Row& row : rows) {
-        html += QStringLiteral("<tr><td>%1</td>").arg(row.name.toHtmlEscaped());
+        QStringList line = {row.name};
         for (const PatternMerit* column : columns)
-            html += QStringLiteral("<td align=\"right\">%1</td>").arg(row.text(*column).toHtmlEscaped());
-        html += QStringLiteral("</tr>");
+            line.append(row.text(*column));
+        cells.push_back(line);
     }
-    table_->setText(html + QStringLiteral("</table>"));
+    table_->Show({QString(), QStringLiteral("I"), QStringLiteral("Q"), QStringLiteral("I+jQ")}, cells);
 
     const PatternMerit& chosen = *columns[channel_->currentIndex()];
-    QString peaks =
-        QStringLiteral("<b>Peaks of %1</b> (window: %2)<table cellspacing=\"0\" cellpadding=\"2\">"
-                       "<tr><th></th><th align=\"right\">Frequency</th><th align=\"right\">dBFS</th></tr>")
-            .arg(channel_->currentText(), QString::fromLatin1(WindowName(chosen.window)));
+    std::vector<QStringList> peaks;
     for (std::size_t k = 0; k < chosen.peaks.size(); ++k)
-        peaks += QStringLiteral("<tr><td>%1</td><td align=\"right\">%2</td><td align=\"right\">%3</td></tr>")
-                     .arg(k + 1)
-                     .arg(FrequencyText(chosen.peaks[k].frequency).toHtmlEscaped())
-                     .arg(chosen.peaks[k].dbfs, 0, 'f', 2);
-    peakTable_->setText(peaks + QStringLiteral("</table>"));
+        peaks.push_back({QString::number(k + 1), FrequencyText(chosen.peaks[k].frequency),
+                         number(chosen.peaks[k].dbfs, 2)});
+    peakTable_->Show({QStringLiteral("Peak of %1").arg(channel_->currentText()), QStringLiteral("Frequency"),
+                      QStringLiteral("dBFS")},
+                     peaks);
 }
 
 QString CPatternMeritPanel::FiguresText() const {
-    return table_->text();
+    return windows_->text() + QLatin1Char('\n') + table_->Text();
 }
 
 QString CPatternMeritPanel::PeaksText() const {
-    return peakTable_->text();
+    return peakTable_->Text();
 }
 
 QString CPatternMeritPanel::NoteText() const {

@@ -13,6 +13,7 @@ class QSpinBox;
 
 namespace tarsion {
 
+class CFigureTable;
 class CRelativeFrequencyEdit;
 
 // The pattern figures beside the spectrum: a table of SFDR, SNR, SINAD, THD, ENOB, channel power and
@@ -29,6 +30,7 @@ public:
     // DataClk, when known: frequencies are typed and shown in hertz.
     void SetSampleRate(std::optional<double> hz);
     void ShowFigures(const PatternMeritSet* merits);
+    // The window line and the tables as text (tab-separated, headings first).
     QString FiguresText() const;
     QString PeaksText() const;
     QString NoteText() const;
@@ -56,8 +58,9 @@ private:
     QLabel* widthLabel_ = nullptr;
     QLabel* offsetsLabel_ = nullptr;
     QLabel* note_ = nullptr;
-    QLabel* table_ = nullptr;
-    QLabel* peakTable_ = nullptr;
+    QLabel* windows_ = nullptr;
+    CFigureTable* table_ = nullptr;
+    CFigureTable* peakTable_ = nullptr;
 };
 
 } // namespace tarsion

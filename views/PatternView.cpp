@@ -33,6 +33,7 @@ const QColor kMarkerColor(0x2c, 0xa0, 0x2c);
 constexpr double kSpectrumTop = 10.0;
 constexpr double kSpectrumBottom = -150.0;
 constexpr double kWheelZoom = 0.8;
+constexpr int kSideWidth = 320;
 constexpr std::size_t kFewestShown = 8;
 constexpr int kFallbackColumns = 1000;
 constexpr std::size_t kShownMismatches = 8;
@@ -80,12 +81,12 @@ CPatternView::CPatternView(CTarsionDoc& doc, CBoardOperations& ops, IViewSetting
     figures_ = CreateFiguresLabel(this, QStringLiteral("patternFigures"));
     markers_ = new CSpectrumMarkers(spectrum_, this);
     meritPanel_ = new CPatternMeritPanel(settings, this);
-    auto* side = new QVBoxLayout();
+    middle->addWidget(plots_, 1);
+    QVBoxLayout* side = AddSideColumn(this, *middle, kSideWidth);
+    figures_->setMaximumWidth(kSideWidth);
     side->addWidget(markers_);
     side->addWidget(meritPanel_);
     side->addWidget(figures_, 1);
-    middle->addWidget(plots_, 1);
-    middle->addLayout(side);
     layout->addLayout(middle, 1);
 
     auto* bottom = new QHBoxLayout();

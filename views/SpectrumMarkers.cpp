@@ -68,6 +68,9 @@ CSpectrumMarkers::CSpectrumMarkers(const ChartParts& spectrum, QWidget* parent)
     table_->setHorizontalHeaderLabels(
         {QStringLiteral("Marker"), QStringLiteral("Frequency"), QStringLiteral("Level")});
     table_->verticalHeader()->hide();
+    table_->setToolTip(
+        QStringLiteral("The level of the bin under each marker: a tone between two bins reads a "
+                       "little below the level the peak table gives its whole lobe"));
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table_->setFixedHeight(table_->horizontalHeader()->sizeHint().height() + 2 * table_->rowHeight(0) +

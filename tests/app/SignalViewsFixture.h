@@ -33,6 +33,16 @@ protected:
         ASSERT_TRUE(QTest::qWaitFor([&] { return !pending(); }, 2000));
     }
 
+    // The cells of the line of a figure table's text whose first cell is `name`; empty when none is.
+    static QStringList RowOf(const QString& table, const QString& name) {
+        for (const QString& line : table.split(QLatin1Char('\n'))) {
+            const QStringList cells = line.split(QLatin1Char('\t'));
+            if (cells.front() == name)
+                return cells;
+        }
+        return {};
+    }
+
     std::filesystem::path previous_;
 };
 

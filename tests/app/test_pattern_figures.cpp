@@ -117,13 +117,19 @@ TEST_F(PatternFiguresTest, FiguresOfTheMemoryAreItsNumerics) {
     ASSERT_TRUE(dataClk);
     const QString table = View().MeritPanel().FiguresText();
     EXPECT_TRUE(table.contains(QStringLiteral("Blackman-Harris 7-term")));
-    EXPECT_TRUE(table.contains(QStringLiteral("%1 dB").arg(expected.i.sfdrDb, 0, 'f', 2)));
-    EXPECT_TRUE(table.contains(QStringLiteral("%1 dB").arg(expected.iq.snrDb, 0, 'f', 2)));
-    EXPECT_TRUE(table.contains(QStringLiteral("%1 bits").arg(expected.q.enob, 0, 'f', 2)));
+    EXPECT_EQ(RowOf(table, QStringLiteral("SFDR (dB)")),
+              (QStringList{QStringLiteral("SFDR (dB)"), QString::number(expected.i.sfdrDb, 'f', 2),
+                           QString::number(expected.q.sfdrDb, 'f', 2),
+                           QString::number(expected.iq.sfdrDb, 'f', 2)}));
+    EXPECT_EQ(RowOf(table, QStringLiteral("SNR (dB)")).value(3), QString::number(expected.iq.snrDb, 'f', 2));
+    EXPECT_EQ(RowOf(table, QStringLiteral("ENOB (bits)")).value(2), QString::number(expected.q.enob, 'f', 2));
     EXPECT_FALSE(table.contains(QStringLiteral("ACLR")));
     const QString peaks = View().MeritPanel().PeaksText();
-    EXPECT_TRUE(peaks.contains(CompactFrequency(expected.i.peaks[0].frequency * *dataClk)));
-    EXPECT_TRUE(peaks.contains(QStringLiteral("%1").arg(expected.i.peaks[1].dbfs, 0, 'f', 2)));
+    EXPECT_EQ(RowOf(peaks, QStringLiteral("1")),
+              (QStringList{QStringLiteral("1"), CompactFrequency(expected.i.peaks[0].frequency * *dataClk),
+                           QString::number(expected.i.peaks[0].dbfs, 'f', 2)}));
+    EXPECT_EQ(RowOf(peaks, QStringLiteral("2")).value(2), QString::number(expected.i.peaks[1].dbfs, 'f', 2));
+    EXPECT_EQ(RowOf(peaks, QStringLiteral("10")).size(), 3);
     EXPECT_TRUE(View().Spectrum().chart->title().contains(QStringLiteral("Blackman-Harris 7-term")));
 
     // Peaks, a channel width and offsets; typed in hertz, the figures take them per sample.
@@ -144,8 +150,11 @@ TEST_F(PatternFiguresTest, FiguresOfTheMemoryAreItsNumerics) {
     ExpectSameMerit(View().ShownMerits()->iq, expected.iq, "I+jQ with a channel");
     EXPECT_EQ(View().ShownMerits()->i.peaks.size(), 3u);
     ASSERT_EQ(expected.iq.aclrDb.size(), 2u);
-    EXPECT_TRUE(View().MeritPanel().FiguresText().contains(
-        QStringLiteral("%1 dB").arg(expected.iq.aclrDb[1], 0, 'f', 2)));
+    const QString name = QStringLiteral("ACLR %1 (dB)").arg(CompactFrequency(-0.2 * *dataClk));
+    EXPECT_EQ(RowOf(View().MeritPanel().FiguresText(), name).value(3),
+              QString::number(expected.iq.aclrDb[1], 'f', 2));
+    EXPECT_EQ(RowOf(View().MeritPanel().FiguresText(), QStringLiteral("Channel (dBFS)")).value(1),
+              QString::number(*expected.i.channelPowerDbfs, 'f', 2));
     // A width beyond the sample rate is refused: the figures keep theirs.
     Type("figureChannelWidth", QString::fromStdString(pageconv::FormatFrequency(2 * *dataClk)));
     EXPECT_FALSE(View().MeritPanel().NoteText().isEmpty());

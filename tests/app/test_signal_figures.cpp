@@ -92,12 +92,16 @@ TEST_F(FilterFiguresTest, FiguresOfWrittenFileAndReadBackTapsAreTheirNumerics) {
     // Rounding to 18-bit fields costs something, and the table shows both side by side.
     EXPECT_NE(shown.written->stopbandDb, shown.file->stopbandDb);
     const QString table = View().MeritPanel().FiguresText();
-    EXPECT_TRUE(table.contains(QStringLiteral(">As written<")));
-    EXPECT_TRUE(table.contains(QStringLiteral(">File taps<")));
-    EXPECT_FALSE(table.contains(QStringLiteral("Read from board")));
-    EXPECT_TRUE(table.contains(QStringLiteral("%1 dB").arg(-written.stopbandDb, 0, 'f', 2)));
-    EXPECT_TRUE(table.contains(QStringLiteral("%1 %").arg(written.isiEvmPercent, 0, 'f', 4)));
-    EXPECT_TRUE(table.contains(QStringLiteral("%1 dB").arg(-shown.file->stopbandDb, 0, 'f', 2)));
+    EXPECT_TRUE(table.contains(QStringLiteral("\tAs written\t")));
+    EXPECT_TRUE(table.contains(QStringLiteral("\tFile taps")));
+    EXPECT_FALSE(table.contains(QStringLiteral("Read back")));
+    EXPECT_EQ(RowOf(table, QStringLiteral("Stop band (dB)")),
+              (QStringList{QStringLiteral("Stop band (dB)"), QString::number(-written.stopbandDb, 'f', 2),
+                           QString::number(-shown.file->stopbandDb, 'f', 2)}));
+    EXPECT_EQ(RowOf(table, QStringLiteral("ISI EVM (%)")).value(1),
+              QString::number(written.isiEvmPercent, 'f', 4));
+    EXPECT_EQ(RowOf(table, QStringLiteral("GD variation")).value(2),
+              QString::number(shown.file->groupDelayVariation, 'f', 3));
 
     ReadFromBoard();
     ASSERT_TRUE(View().ShownMerits().read);
@@ -118,9 +122,11 @@ TEST_F(FilterFiguresTest, FiguresOfWrittenFileAndReadBackTapsAreTheirNumerics) {
     EXPECT_GT(std::abs(after.read->dcGainDb - written.dcGainDb), 1e-3);
     EXPECT_GT(std::abs(after.read->isiEvmPercent - written.isiEvmPercent), 1e-3);
     const QString both = View().MeritPanel().FiguresText();
-    EXPECT_TRUE(both.contains(QStringLiteral(">Read from board<")));
-    EXPECT_TRUE(both.contains(QStringLiteral("%1 dB").arg(changed.dcGainDb, 0, 'f', 4)));
-    EXPECT_TRUE(both.contains(QStringLiteral("%1 dB").arg(written.dcGainDb, 0, 'f', 4)));
+    EXPECT_TRUE(both.contains(QStringLiteral("\tRead back")));
+    EXPECT_EQ(RowOf(both, QStringLiteral("DC gain (dB)")),
+              (QStringList{QStringLiteral("DC gain (dB)"), QString::number(written.dcGainDb, 'f', 4),
+                           QString::number(after.file->dcGainDb, 'f', 4),
+                           QString::number(changed.dcGainDb, 'f', 4)}));
 }
 
 // The band follows the roll-off until an edge is typed; edges typed in hertz once a symbol rate is
@@ -146,7 +152,7 @@ TEST_F(FilterFiguresTest, BandEdgesFollowTheRolloffAndAreRemembered) {
     EXPECT_DOUBLE_EQ(edges.passband, 0.375 / 4);
     ExpectSameMerit(*View().ShownMerits().written,
                     FilterMeritOf(BoardWords(), FilterGeometry::For(0, false), edges, fft_), "typed edge");
-    EXPECT_TRUE(View().MeritPanel().FiguresText().contains(QStringLiteral("stop band from 1.5 MHz")));
+    EXPECT_TRUE(View().MeritPanel().FiguresText().contains(QStringLiteral("below DC from 1.5 MHz.")));
 
     // A stop band edge below the pass band's is refused, and said why.
     Type("figureStopbandEdge", QStringLiteral("500k"));
