@@ -78,7 +78,7 @@ std::optional<std::string> Inflate(std::string_view data, std::uint64_t size, st
         stream.next_out = &probe;
         stream.avail_out = 1;
         result = inflate(&stream, Z_FINISH);
-        if (result != Z_STREAM_END || stream.avail_out == 0)
+        if (result != Z_STREAM_END)
             result = Z_DATA_ERROR;
     }
     const bool whole = result == Z_STREAM_END && stream.total_out == size;

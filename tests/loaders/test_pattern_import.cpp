@@ -146,13 +146,14 @@ struct PatternImport : ::testing::Test {
 
 TEST_F(PatternImport, CsvFormsRoundTripIntoTheMemory) {
     // Two hexadecimal columns under a header: words keep their 16 bits, 0xffff and -0x1 are -1.
-    auto report = Import("hex.csv", "I,Q\r\n0x7fff,0x8000\r\n0xffff;-0x1\n\n# note\n0x0001 0x1234\n");
+    auto report =
+        Import("hex.csv", "I,Q\r\n0x7fff,0x8000\r\n0xffff;-0x1\n\n# note\n0x0001 0x1234\n-0x8000 +0x2\n");
     ASSERT_TRUE(report);
-    EXPECT_EQ(report->pairs, 3u);
+    EXPECT_EQ(report->pairs, 4u);
     EXPECT_EQ(report->clipped, 0u);
-    EXPECT_EQ(report->firstAddress, kTop - 6);
+    EXPECT_EQ(report->firstAddress, kTop - 8);
     EXPECT_EQ(report->layout, "CSV, 2 columns, hexadecimal, header line skipped");
-    ExpectMemory({{0x7fff, -32768}, {-1, -1}, {1, 0x1234}});
+    ExpectMemory({{0x7fff, -32768}, {-1, -1}, {1, 0x1234}, {-32768, 2}});
 
     // One column of floating point, as is: 1.0 and 2.0 clip to 32767, -3 to -32767 (as a pattern
     // file's real values do); Q is 0.
@@ -290,7 +291,9 @@ TEST_F(RefusedImport, UnknownLayoutsSayWhich) {
               "Refused r.csv: unknown layout: line 2 has 1 columns, line 1 had 2");
     EXPECT_EQ(Refusal("m.csv", "0x10,1\n"),
               "Refused m.csv: unknown layout: line 1 mixes hexadecimal and decimal numbers");
+    // Only the first line can be a header.
     EXPECT_EQ(Refusal("h.csv", "name\nvalue\n"), "Refused h.csv: line 2: \"value\" is not a number");
+    EXPECT_EQ(Refusal("l.csv", "0.5\nI\n"), "Refused l.csv: line 2: \"I\" is not a number");
     EXPECT_EQ(Refusal("w.csv", "0x10000\n"), "Refused w.csv: line 1: 0x10000 is wider than 16 bits");
     EXPECT_EQ(Refusal("e.csv", "I,Q\n"), "Refused e.csv: unknown layout: no samples found");
     EXPECT_EQ(Refusal("3d.npy", Npy("<f8", "(2, 3)", Doubles({0, 0, 0, 0, 0, 0}))),
