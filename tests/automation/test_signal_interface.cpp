@@ -216,6 +216,11 @@ TEST_F(SignalInterface, APatternWordChangedOnTheBoardShowsAsItsImpulsesNoise) {
     EXPECT_GT(Number(written, "snr_db"), 90);
     EXPECT_EQ(written.value(QStringLiteral("aclr_db")).value<QDBusArgument>().currentSignature(),
               QStringLiteral("ad"));
+    // A script's list of numbers arrives as variants each; the same offsets.
+    QVariantMap listed = options;
+    listed[QStringLiteral("channel_offsets")] = QVariantList{0.2, -0.2};
+    EXPECT_EQ(qdbus_cast<QList<double>>(PatternFigures("written", listed).value(QStringLiteral("aclr_db"))),
+              qdbus_cast<QList<double>>(written.value(QStringLiteral("aclr_db"))));
     const QVariantMap board = PatternFigures("board", options);
     for (const char* key : {"snr_db", "sfdr_db", "sinad_db", "thd_db", "enob", "channel_power_dbfs"})
         EXPECT_EQ(Number(board, key), Number(written, key)) << key;
