@@ -137,9 +137,14 @@ ImportPreview PreviewImport(const std::string& startDirectory, const std::string
         preview.refusal = "Refused " + FileNameOf(preview.path) + ": " + contents.refusal;
         return preview;
     }
-    preview.prepared = PrepareImport(*contents.signal, scaling);
-    preview.prepared->report.file = FileNameOf(preview.path);
+    preview.signal = std::move(contents.signal);
+    Rescale(preview, scaling);
     return preview;
+}
+
+void Rescale(ImportPreview& preview, ImportScaling scaling) {
+    preview.prepared = PrepareImport(*preview.signal, scaling);
+    preview.prepared->report.file = FileNameOf(preview.path);
 }
 
 } // namespace tarsion

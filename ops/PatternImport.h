@@ -80,11 +80,14 @@ PreparedImport PrepareImport(const ImportedSignal& signal, ImportScaling scaling
 // Reads and prepares `path` (taken against the start directory) without touching the board. A
 // symbolic link, a file too large for the memory, NaN or an unknown layout is refused with `refusal`.
 struct ImportPreview {
+    std::optional<ImportedSignal> signal;
     std::optional<PreparedImport> prepared;
     std::string path;
     std::string refusal;
 };
 ImportPreview PreviewImport(const std::string& startDirectory, const std::string& file,
                             ImportScaling scaling);
+// Prepares the signal of an accepted preview again with another scaling.
+void Rescale(ImportPreview& preview, ImportScaling scaling);
 
 } // namespace tarsion
