@@ -1,6 +1,9 @@
 #include "views/FigureTable.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 
 #include <algorithm>
 
@@ -73,6 +76,22 @@ QString CFigureTable::Text() const {
         lines.append(cells.join(QLatin1Char('\t')));
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+void CFigureTable::keyPressEvent(QKeyEvent* event) {
+    if (!event->matches(QKeySequence::Copy) || selectedRanges().isEmpty()) {
+        QTableWidget::keyPressEvent(event);
+        return;
+    }
+    const QTableWidgetSelectionRange range = selectedRanges().front();
+    QStringList lines;
+    for (int row = range.topRow(); row <= range.bottomRow(); ++row) {
+        QStringList cells;
+        for (int column = range.leftColumn(); column <= range.rightColumn(); ++column)
+            cells.append(item(row, column) ? item(row, column)->text() : QString());
+        lines.append(cells.join(QLatin1Char('\t')));
+    }
+    QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
 }
 
 } // namespace tarsion

@@ -25,6 +25,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Copy (Ctrl+C) puts the selected cells on the clipboard as tab-separated lines.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace tarsion

@@ -154,21 +154,15 @@ void CPatternView::showEvent(QShowEvent* event) {
     redraw_.Shown();
 }
 
-const std::vector<SamplePair>* CPatternView::ShownPairs() const {
-    if (const auto& read = doc_.loaded.PatternRead())
-        return &read->contents.pairs;
-    const std::optional<LoadedPattern>& pattern = doc_.loaded.Pattern();
-    return pattern ? &pattern->pairs : nullptr;
-}
-
 void CPatternView::Analyse() {
     analysedGeneration_ = doc_.loaded.Generation();
     const std::optional<LoadedPattern>& pattern = doc_.loaded.Pattern();
     // What the board holds, once read, is what the plots show.
     const auto& read = doc_.loaded.PatternRead();
-    const std::vector<SamplePair>* pairs = ShownPairs();
-    i_ = pairs ? ChannelSamples(*pairs, false) : std::vector<double>{};
-    q_ = pairs ? ChannelSamples(*pairs, true) : std::vector<double>{};
+    // As written: the load and the words written over it since, as the figures for scripts take it.
+    pairs_ = read ? read->contents.pairs : pattern ? PairsAsWritten(*pattern) : std::vector<SamplePair>{};
+    i_ = ChannelSamples(pairs_, false);
+    q_ = ChannelSamples(pairs_, true);
     time_.chart->setTitle(read ? QStringLiteral("Pattern memory, read from the board at %1")
                                      .arg(QString::fromStdString(read->readAt))
                           : pattern ? QStringLiteral("Pattern memory, as written")
@@ -183,13 +177,12 @@ void CPatternView::Analyse() {
 
 void CPatternView::AnalyseMerits() {
     analysedOptions_ = options_;
-    const std::vector<SamplePair>* pairs = ShownPairs();
-    if (!pairs || pairs->empty()) {
+    if (pairs_.empty()) {
         merits_.reset();
         return;
     }
     ++meritAnalyses_;
-    merits_ = PatternMeritsOf(*pairs, meritPanel_->Options(), fft_);
+    merits_ = PatternMeritsOf(pairs_, meritPanel_->Options(), fft_);
 }
 
 void CPatternView::TraceSpectra() {

@@ -77,8 +77,6 @@ private:
         bool operator==(const DrawnState&) const = default;
     };
     DrawnState CurrentState() const;
-    // The pairs the plots show: as read back from the board once read, else as written.
-    const std::vector<SamplePair>* ShownPairs() const;
     void Analyse();
     void AnalyseMerits();
     void TraceSpectra();
@@ -100,6 +98,8 @@ private:
     std::uint64_t channelChoices_ = 0; // and of the channel shown
     CDeferredRedraw redraw_;
     FftwTransform fft_;
+    // The pairs shown: as read back from the board once read, else as written.
+    std::vector<SamplePair> pairs_;
     std::vector<double> i_;
     std::vector<double> q_;
     std::optional<PatternMeritSet> merits_;
