@@ -78,6 +78,15 @@ QString CFigureTable::Text() const {
     return lines.join(QLatin1Char('\n'));
 }
 
+bool CFigureTable::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        event->accept();
+        return true;
+    }
+    return QTableWidget::event(event);
+}
+
 void CFigureTable::keyPressEvent(QKeyEvent* event) {
     if (!event->matches(QKeySequence::Copy) || selectedRanges().isEmpty()) {
         QTableWidget::keyPressEvent(event);

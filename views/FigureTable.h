@@ -25,7 +25,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Copy (Ctrl+C) puts the selected cells on the clipboard as tab-separated lines.
+    // Copy (Ctrl+C) puts the selected cells on the clipboard as tab-separated lines; the window's
+    // own Copy does not take the key from it.
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };
 

@@ -5,8 +5,11 @@
 #include "views/FilterMeritPanel.h"
 #include "views/FilterResponseView.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -102,6 +105,12 @@ TEST_F(FilterFiguresTest, FiguresOfWrittenFileAndReadBackTapsAreTheirNumerics) {
               QString::number(written.isiEvmPercent, 'f', 4));
     EXPECT_EQ(RowOf(table, QStringLiteral("GD variation")).value(2),
               QString::number(shown.file->groupDelayVariation, 'f', 3));
+
+    // Copy puts the selected cells on the clipboard, as the text shows them.
+    auto* cells = View().findChild<QTableWidget*>(QStringLiteral("filterMeritTable"));
+    cells->selectAll();
+    QTest::keySequence(cells, QKeySequence::Copy);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), table.section(QLatin1Char('\n'), 1, 9));
 
     ReadFromBoard();
     ASSERT_TRUE(View().ShownMerits().read);
