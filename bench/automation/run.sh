@@ -11,12 +11,13 @@
 # tarsion-script drives one of them per run, so its runs alternate, four of each.
 # The "headless" rows serve the same calls from `tarsion --headless` (no window at all). Every call,
 # Ping included, is read and answered by the program's GUI thread.
-# Every process of a row (bus, program, do-nothing server, client) runs on one processor, so that a
-# call costs the sum of what each does for it, wherever the scheduler would have put them; each row
-# is measured three times and the run with the median Poke ratio is shown.
+# Each row is measured three times and the run with the median Poke ratio is shown. With
+# TARSION_BENCH_CPU every process of a row (bus, program, do-nothing server, client) runs on that one
+# processor, so that a call costs the sum of what each does for it, wherever the scheduler would
+# have put them: the strictest measure of what the program adds to a call.
 # Usage: bench/automation/run.sh [BUILD_DIR] [CALLS] [PAGE]
 #   (build with -DCMAKE_BUILD_TYPE=Release for figures; PAGE is a tab index, DataFlow is 2)
-#   TARSION_BENCH_CPU: the processor (default 0; "none": let the scheduler choose);
+#   TARSION_BENCH_CPU: a processor number (default "none": the scheduler chooses);
 #   TARSION_BENCH_CLIENTS: the clients (default "script python"); TARSION_BENCH_RUNS: runs per row.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -88,7 +89,7 @@ row() {
         "$(ratio "$peek" "$nullPeek")" "$(ratio "$poke" "$ping")"
 }
 
-cpu="${TARSION_BENCH_CPU:-0}"
+cpu="${TARSION_BENCH_CPU:-none}"
 pin=""
 [ "$cpu" != none ] && command -v taskset >/dev/null && pin="taskset -c $cpu"
 runs="${TARSION_BENCH_RUNS:-3}"
