@@ -4,10 +4,12 @@
 #include "app/CompareView.h"
 #include "app/HelpWindow.h"
 #include "app/LogWindow.h"
+#include "app/PatternImportDialog.h"
 #include "app/StatusStrip.h"
 #include "app/WindowLayout.h"
 #include "ops/BoardOperations.h"
 #include "pages/PageFactory.h"
+#include "signal/SignalAnalysis.h"
 
 #include <QAction>
 #include <QApplication>
@@ -55,7 +57,7 @@ CMainFrame::CMainFrame(CTarsionDoc& doc, CBoardOperations& ops, IUserPrompt& pro
         tabs_->addTab(title);
     splitter_ = new QSplitter(Qt::Vertical, client);
     splitter_->setChildrenCollapsible(false);
-    page_ = CreateRegisterPage(0, PageContext{doc_, ops_}, splitter_);
+    page_ = CreateRegisterPage(0, PageContextFor(), splitter_);
     logWindow_ = new CLogWindow(doc_, ops_, splitter_);
     splitter_->addWidget(page_);
     splitter_->addWidget(logWindow_);
@@ -138,6 +140,12 @@ void CMainFrame::SetRecordingIndicator(bool recording) {
     status_->Refresh();
 }
 
+PageContext CMainFrame::PageContextFor() {
+    return {doc_, ops_, [this](ImportPreview preview) {
+                return ReviewImport(std::move(preview), DataClkHz(doc_.Shadow()), this);
+            }};
+}
+
 void CMainFrame::ShowPage(int index) {
     if (index < 0 || index >= kPages)
         index = 0;
@@ -148,7 +156,7 @@ void CMainFrame::ShowPage(int index) {
         focus->clearFocus();
     const QList<int> sizes = splitter_->sizes();
     delete page_;
-    page_ = CreateRegisterPage(index, PageContext{doc_, ops_}, splitter_);
+    page_ = CreateRegisterPage(index, PageContextFor(), splitter_);
     splitter_->insertWidget(0, page_);
     currentPage_ = index;
     // A restored position is known in pixels only once the window was laid out: at the first switch.

@@ -3,6 +3,7 @@
 #include "app/FileCommands.h"
 #include "app/RecentFileList.h"
 #include "pages/FramePacer.h"
+#include "pages/PageFactory.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -99,6 +100,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // What a new page works with; the Board page's imports are previewed in a dialog over the window.
+    PageContext PageContextFor();
     void CreateMenus();
     void CreateFileMenu();
     void CreateEditMenu();

@@ -47,12 +47,13 @@ bool FileNameTooLong(std::string_view path) {
     return false;
 }
 
-FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string& contents) {
+FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string& contents, FileLinks links) {
     contents.clear();
     if (!UsableFileName(path))
         return FileRead::CannotOpen;
     // Non-blocking, so that a FIFO without a writer opens at once and can be refused.
-    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    const int noFollow = links == FileLinks::Refuse ? O_NOFOLLOW : 0;
+    const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | noFollow));
     struct stat info {};
     if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode))
         return FileRead::CannotOpen;
@@ -76,7 +77,7 @@ FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string
     }
 }
 
-std::string WhyNotRead(const std::string& path, FileRead result, std::size_t limit) {
+std::string WhyNotRead(const std::string& path, FileRead result, std::size_t limit, FileLinks links) {
     if (result == FileRead::TooLarge) {
         const bool megabytes = limit % (1u << 20) == 0;
         return "it is larger than the limit of " + std::to_string(megabytes ? limit >> 20 : limit) +
@@ -85,6 +86,8 @@ std::string WhyNotRead(const std::string& path, FileRead result, std::size_t lim
     if (!UsableFileName(path))
         return "the name is empty, holds a NUL character or is longer than the system allows";
     struct stat info {};
+    if (links == FileLinks::Refuse && ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+        return "it is a symbolic link";
     if (::stat(path.c_str(), &info) != 0)
         return std::strerror(errno);
     if (S_ISFIFO(info.st_mode))

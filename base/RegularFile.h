@@ -10,6 +10,8 @@ namespace tarsion {
 // files are read, never a FIFO or a device that would block or never end, and never more than a
 // limit far above any real file of that kind.
 enum class FileRead { Ok, CannotOpen, TooLarge };
+// Whether a link as the last component of a name is followed.
+enum class FileLinks { Follow, Refuse };
 
 // True when the system would refuse the name anyway (longer than PATH_MAX, or a component longer
 // than NAME_MAX); checked before anything is opened.
@@ -18,13 +20,17 @@ bool FileNameTooLong(std::string_view path);
 // Not empty, no NUL character (the system would see a shorter name), not too long.
 bool UsableFileName(std::string_view path);
 
-// Reads the whole of `path` into `contents`. Links are followed; what they lead to must be a regular
-// file. A FIFO is opened without waiting for a writer and then refused.
-FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string& contents);
+// Reads the whole of `path` into `contents`. Links are followed unless `links` refuses a link as the
+// last component; what they lead to must be a regular file. A FIFO is opened without waiting for a
+// writer and then refused.
+FileRead ReadRegularFile(const std::string& path, std::size_t limit, std::string& contents,
+                         FileLinks links = FileLinks::Follow);
 
 // Why ReadRegularFile gave `result` for `path` with `limit`: "it is a FIFO", "it is a device",
-// "it is larger than the limit of 1 MB", or the system's reason ("No such file or directory").
-std::string WhyNotRead(const std::string& path, FileRead result, std::size_t limit);
+// "it is a symbolic link" (when `links` refuses them), "it is larger than the limit of 1 MB", or the
+// system's reason ("No such file or directory").
+std::string WhyNotRead(const std::string& path, FileRead result, std::size_t limit,
+                       FileLinks links = FileLinks::Follow);
 
 // Where a chain of links starting at `path` ends: the first name that is no link, whether or not it
 // exists; `path` itself when it is no link. Empty for a loop (or a chain too long to follow).

@@ -15,6 +15,8 @@
 
 namespace tarsion {
 
+struct ImportPreview;
+
 // The files a coefficient load writes for inspection beside its work: the bit listing "temp.ram"
 // and the RAM image files. A private board writes none.
 enum class InspectionFiles { Written, Skipped };
@@ -103,6 +105,9 @@ public:
     bool LoadConstellationRam(const std::string& file);
     bool DumpConstellationRam(const std::string& file);
     bool LoadExternalMemory(const std::string& file);
+    // Writes a pattern imported from CSV, NumPy or WAV (see PreviewImport) as a pattern file load
+    // writes its pairs; logs the refusal of one that was refused.
+    bool ImportPattern(const ImportPreview& preview);
     bool LoadExternalMem(std::int32_t iKind, std::int32_t qKind, double iAmplitude, double qAmplitude,
                          double samplesPerCycle, double numberOfSamples);
     bool SaveSettings(const std::string& path);

@@ -125,20 +125,32 @@ void CConfigurationScript::ChooseRestores(const std::string& path) {
                                   "configuration.");
 }
 
-std::string CConfigurationScript::PatternLines(std::uint8_t dataClkSource) {
+std::optional<std::string> CConfigurationScript::PatternLines(std::uint8_t dataClkSource,
+                                                              const std::string& path) {
     CTarsionDoc& doc = ops_.Doc();
     PatternSettings& pattern = doc.pattern;
     const std::optional<std::vector<std::string>>& restore =
         restores_[static_cast<std::size_t>(ChipMemory::Pattern)];
     if (pattern.fileName == kUnknownFile && !restore)
-        return {};
+        return std::string();
     // With the DataClk source tristated an external generator may drive Din[15:0] instead.
     if (dataClkSource == bridgereg::kDataClkTristated &&
         ops_.Prompt().AskYesNo(kExternalGenerator, kExternalGenerator))
-        return {};
+        return std::string();
     std::string lines = "\nTarsion.write(9,0);\n";
     if (restore)
         return lines + Lines(*restore).substr(1);
+    const std::optional<LoadedPattern>& loaded = doc.loaded.Pattern();
+    if (loaded && loaded->imported) {
+        // The loaders read no CSV, NumPy or WAV: the words imported are restored as a pattern file.
+        const std::string file = WithForwardSlashes(CompanionBase(path) + "_pattern.pat");
+        std::string error;
+        if (WriteCompanionFile(
+                file, PatternFileText(loaded->pairs, "Pattern imported from " + pattern.fileName), error))
+            return lines + LoadExternalMemoryCall(file);
+        ops_.Log("Couldn't write " + file + ": " + error, 1);
+        return std::nullopt;
+    }
     if (pattern.fileName == kGeneratedPattern) {
         return lines + LoadExternalMemCall(pattern.iKind, pattern.qKind, pattern.iAmplitude,
                                            pattern.qAmplitude, pattern.samplesPerCycle,
@@ -219,7 +231,10 @@ bool CConfigurationScript::Save(const std::string& path) {
     }
     ChooseRestores(path);
     std::string text = kHeader;
-    text += PatternLines(boardControl & bridgereg::kDataClkMask);
+    const std::optional<std::string> pattern = PatternLines(boardControl & bridgereg::kDataClkMask, path);
+    if (!pattern)
+        return false;
+    text += *pattern;
     text += MemoryLoadLines();
     if (!AppendChipRegisters(text))
         return false;

@@ -26,7 +26,8 @@ private:
     // is offered as a file beside the configuration (or as the writes that repeat its words).
     void ChooseRestores(const std::string& path);
     std::optional<std::vector<std::string>> RestoreFromRead(ChipMemory memory, const std::string& path);
-    std::string PatternLines(std::uint8_t dataClkSource);
+    // Empty when the pattern file of an imported pattern could not be written beside `path`.
+    std::optional<std::string> PatternLines(std::uint8_t dataClkSource, const std::string& path);
     std::string MemoryLoadLines();
     static std::string CoefficientLine(int which, CoefficientSettings& settings);
     bool AppendChipRegisters(std::string& text);

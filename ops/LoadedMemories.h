@@ -45,6 +45,8 @@ struct LoadedPattern {
     // Words written after the load that no sample pair describes (address, 24 bits), inside the
     // pattern or below it.
     std::map<std::uint32_t, std::uint32_t> writtenWords;
+    // Imported from a CSV, NumPy or WAV file: restored from a pattern file of its pairs.
+    bool imported = false;
 };
 
 // What a memory held when it was read back, and the local time of the read ("14:03:27").

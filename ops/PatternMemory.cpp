@@ -6,6 +6,8 @@
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
 #include "ops/FilePaths.h"
+#include "ops/MemoryRestore.h"
+#include "ops/PatternImport.h"
 #include "ops/PldGuard.h"
 #include "ops/ScriptText.h"
 #include "ops/WordProgress.h"
@@ -271,6 +273,44 @@ bool CPatternMemory::LoadFile(const std::string& file) {
     return true;
 }
 
+void CPatternMemory::RecordImport(const std::vector<SamplePair>& pairs, const std::string& file) {
+    CTarsionDoc& doc = ops_.Doc();
+    if (!doc.IsRecording())
+        return;
+    const std::string path = doc.CompanionFileName(".pat");
+    std::string error;
+    if (WriteCompanionFile(path, PatternFileText(pairs, "Pattern imported from " + file), error))
+        ops_.Record(LoadExternalMemoryCall(path));
+    else
+        ops_.Log("Couldn't write " + path + " for the recording: " + error, 1);
+}
+
+bool CPatternMemory::LoadImport(const ImportPreview& preview) {
+    ops_.Log("ImportPattern   " + preview.path, 0);
+    if (!preview.prepared) {
+        ops_.Log(preview.refusal, 1);
+        return false;
+    }
+    const PreparedImport& prepared = *preview.prepared;
+    const ImportReport& report = prepared.report;
+    RecordImport(prepared.pairs, report.file);
+    PldGuard guard(ops_);
+    if (!guard.Begin())
+        return false;
+    const long words = static_cast<long>(2 * prepared.pairs.size());
+    ops_.Log(FormatText("%li Vectors Found", words), 1);
+    ops_.Log(FormatText("%s, %s, scale %.6g, %zu samples clipped", report.layout.c_str(),
+                        ImportScalingName(report.scaling), report.scale, report.clipped),
+             1);
+    if (!WritePattern(prepared.pairs, guard, report.file) || !guard.End(kRestoreFailed))
+        return false;
+    CTarsionDoc& doc = ops_.Doc();
+    doc.pattern.fileName = StoredFileName(doc.startDirectory, preview.path);
+    doc.loaded.SetPattern({prepared.pairs, false, doc.pattern, fifoControl_, {}, true});
+    ops_.Log(FormatText("Loaded  %li  vectors", words), 1);
+    return true;
+}
+
 const char* CPatternMemory::GenerateRefusal(std::int32_t iKind, std::int32_t qKind, double iAmplitude,
                                             double qAmplitude, double samplesPerCycle,
                                             double numberOfSamples) {
@@ -318,6 +358,11 @@ bool CPatternMemory::Generate(std::int32_t iKind, std::int32_t qKind, double iAm
 bool CBoardOperations::LoadExternalMemory(const std::string& file) {
     Scope scope(*this);
     return CPatternMemory(*this).LoadFile(file);
+}
+
+bool CBoardOperations::ImportPattern(const ImportPreview& preview) {
+    Scope scope(*this);
+    return CPatternMemory(*this).LoadImport(preview);
 }
 
 bool CBoardOperations::LoadExternalMem(std::int32_t iKind, std::int32_t qKind, double iAmplitude,

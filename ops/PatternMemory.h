@@ -10,6 +10,7 @@ namespace tarsion {
 
 class CBoardOperations;
 class PldGuard;
+struct ImportPreview;
 
 // Both samples of one pair as signed 32-bit integers; bits 15..0 go to Din[15:0].
 struct SamplePair {
@@ -57,6 +58,8 @@ public:
     explicit CPatternMemory(CBoardOperations& ops) : ops_(ops) {}
 
     bool LoadFile(const std::string& file);
+    // Writes an imported pattern as a pattern file is loaded; a refused import writes nothing.
+    bool LoadImport(const ImportPreview& preview);
     bool Generate(std::int32_t iKind, std::int32_t qKind, double iAmplitude, double qAmplitude,
                   double samplesPerCycle, double numberOfSamples);
 
@@ -68,6 +71,8 @@ private:
     // DataClk; a failure or a cancel marks the memory as partly loaded from `source`.
     bool WritePattern(const std::vector<SamplePair>& pairs, PldGuard& guard, const std::string& source);
     void MarkPartlyLoaded(std::string note);
+    // Records an import as the load of a pattern file of its words, written beside the recording.
+    void RecordImport(const std::vector<SamplePair>& pairs, const std::string& file);
     bool WriteStart(std::uint32_t start);
     bool WriteSample(const char* logFormat, std::int32_t sample, bool qWord, std::uint32_t address,
                      bool logSample);

@@ -2,6 +2,8 @@
 
 #include "board/ChipRegisters.h"
 #include "ops/BoardOperations.h"
+#include "ops/FilePaths.h"
+#include "ops/PatternImport.h"
 #include "ops/PatternMemory.h"
 #include "pages/PageLayout.h"
 
@@ -93,7 +95,8 @@ CBoardForm::CBoardForm(PageContext context, QWidget* parent)
       patternFile_(Named(new QLineEdit, "patternFile")), iKind_(MakeKindList("iKind")),
       iAmplitude_(MakeNumberEdit("iAmplitude")), qKind_(MakeKindList("qKind")),
       qAmplitude_(MakeNumberEdit("qAmplitude")), samplesPerCycle_(MakeNumberEdit("samplesPerCycle")),
-      numberOfSamples_(MakeNumberEdit("numberOfSamples")), patternState_(Named(new QLabel, "patternState")) {
+      numberOfSamples_(MakeNumberEdit("numberOfSamples")), patternState_(Named(new QLabel, "patternState")),
+      reviewImport_(std::move(context.reviewImport)) {
     connect(dataClk_, &QComboBox::activated, this, [this](int index) { SelectDataClk(index); });
     connect(patternMemory_, &QCheckBox::clicked, this, [this] { DrivePatternSender(true); });
     connect(ground_, &QCheckBox::clicked, this, [this] { DrivePatternSender(false); });
@@ -244,8 +247,11 @@ void CBoardForm::SelectPort(int index) {
 }
 
 void CBoardForm::Browse() {
-    const QString path = ChooseFile("patterns", QStringLiteral("Pattern Files (*.pat *.imp);;All Files (*)"),
-                                    QStringLiteral("pat"));
+    const QString path =
+        ChooseFile("patterns",
+                   QStringLiteral("Pattern Files (*.pat *.imp);;Test Patterns (*.csv *.npy *.npz "
+                                  "*.wav);;All Files (*)"),
+                   QStringLiteral("pat"));
     if (!path.isEmpty())
         patternFile_->setText(path);
 }
@@ -269,7 +275,29 @@ bool CBoardForm::RunLoad(const std::function<bool()>& load) {
 
 void CBoardForm::LoadFile() {
     const std::string file = patternFile_->text().toStdString();
+    if (IsImportFileName(WithoutTrailingBlanks(file))) {
+        ImportFile(file);
+        return;
+    }
     if (!RunLoad([this, &file] { return Ops().LoadExternalMemory(file); }))
+        return;
+    if (StartSending())
+        ShowMessage(QStringLiteral("File DownLoad to External Memory Complete"));
+}
+
+void CBoardForm::ImportFile(const std::string& file) {
+    ImportPreview preview = PreviewImport(Doc().startDirectory, file, ImportScaling::AsIs);
+    if (!preview.prepared) {
+        // Logged like any refused load; the memory stays as it was.
+        Ops().ImportPattern(preview);
+        ShowMessage(QString::fromStdString(preview.refusal) +
+                    QStringLiteral("\nThe pattern memory is unchanged."));
+        return;
+    }
+    if (!reviewImport_)
+        return;
+    const std::optional<ImportPreview> confirmed = reviewImport_(std::move(preview));
+    if (!confirmed || !RunLoad([this, &confirmed] { return Ops().ImportPattern(*confirmed); }))
         return;
     if (StartSending())
         ShowMessage(QStringLiteral("File DownLoad to External Memory Complete"));

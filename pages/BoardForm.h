@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 
 class QLabel;
 class QPushButton;
@@ -30,6 +31,8 @@ private:
     void SelectPort(int index);
     void Browse();
     void LoadFile();
+    // A CSV, NumPy or WAV file: previewed, and written once the user confirms.
+    void ImportFile(const std::string& file);
     void LoadPattern();
     void Suggest();
     // Runs a pattern load with the page's pattern settings held; on failure shows why, with what the
@@ -51,6 +54,7 @@ private:
     QLineEdit* samplesPerCycle_;
     QLineEdit* numberOfSamples_;
     QLabel* patternState_;
+    ImportReviewer reviewImport_;
     int shownDataClk_ = -1;
     // The document's pattern settings when the page's last load began; kept while that load runs
     // and after it failed.

@@ -1,17 +1,28 @@
 #pragma once
 
+#include "ops/PatternImport.h"
+
 #include <QStringList>
 #include <QWidget>
+
+#include <functional>
+#include <optional>
 
 namespace tarsion {
 
 class CBoardOperations;
 class CTarsionDoc;
 
-// What a register page works with: the document (shadow and settings) and the operation layer.
+// Shows the preview of an import and gives back what the user confirmed, with the scaling chosen;
+// nothing when the user cancels. Without one, nothing is imported.
+using ImportReviewer = std::function<std::optional<ImportPreview>(ImportPreview preview)>;
+
+// What a register page works with: the document (shadow and settings), the operation layer, and
+// the preview of imported patterns (the application's dialog).
 struct PageContext {
     CTarsionDoc& doc;
     CBoardOperations& ops;
+    ImportReviewer reviewImport = {};
 };
 
 // Tab texts in tab order: "NCO/Status", "FIFO/IO", "DataFlow", "PLLs", "Filter", "Board".

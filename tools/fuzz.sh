@@ -10,7 +10,8 @@ build=build-fuzz
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DTARSION_FUZZ=ON -DTARSION_BUILD_GUI=OFF -DTARSION_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j"$(nproc)" --target fuzz_targets
-for target in console_line coefficient_file constellation_file pattern_file script_text snapshot_file state_file; do
+for target in console_line coefficient_file constellation_file pattern_file script_text snapshot_file state_file \
+    import_file; do
     exe="$build/bin/fuzz_$target"
     [ -x "$exe" ] || continue
     corpus="tests/fuzz/corpus/${target%_*}"

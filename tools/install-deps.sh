@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-declarative-dev libgl-dev
-    qt6-charts-dev qt6-svg-dev libfftw3-dev libdbus-1-dev
+    qt6-charts-dev qt6-svg-dev libfftw3-dev libdbus-1-dev zlib1g-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     dbus dbus-x11 xvfb xauth fontconfig fonts-dejavu-core
     clang libclang-rt-14-dev

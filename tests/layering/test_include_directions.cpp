@@ -34,7 +34,8 @@ const std::map<std::string, std::set<std::string>> kAllowed = {
 // Below the widgets: the C++ standard library, these system headers and the named libraries.
 const std::set<std::string> kSystemHeaders = {"unistd.h", "fcntl.h", "pwd.h",    "signal.h", "stdint.h",
                                               "errno.h",  "poll.h",  "dirent.h", "time.h"};
-const std::map<std::string, std::set<std::string>> kLibraryHeaders = {{"signal", {"fftw3.h"}}};
+const std::map<std::string, std::set<std::string>> kLibraryHeaders = {{"signal", {"fftw3.h"}},
+                                                                      {"ops", {"zlib.h"}}};
 const std::set<std::string> kStandardLibraryOnly = {"base", "board", "ops", "registers", "signal"};
 
 struct Include {

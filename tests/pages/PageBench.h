@@ -33,7 +33,7 @@ protected:
     }
 
     void Open(int index) {
-        page_.reset(CreateRegisterPage(index, PageContext{doc_, *ops_}, nullptr));
+        page_.reset(CreateRegisterPage(index, PageContext{doc_, *ops_, reviewImport_}, nullptr));
         page_->resize(550, 400);
     }
     // Puts a register on the board and into the shadow, as a read would.
@@ -114,6 +114,8 @@ protected:
     CBoardLink* link_ = &stack_.Link();
     CBoardOperations* ops_ = &stack_.Ops();
     LogView log_{doc_};
+    // The Board page's import preview; empty: nothing is imported.
+    ImportReviewer reviewImport_;
     std::unique_ptr<QWidget> page_;
     QString dialogTitle_;
     // A message box's text and informative text, on two lines.

@@ -217,5 +217,71 @@ TEST_F(BoardFileTest, LoadFileWithDataClkTristatedFailsInTheLoader) {
     EXPECT_EQ(board_->BridgeRegister(9), 3);
 }
 
+// Load File with a CSV, NumPy or WAV file: a preview first, the board written only once confirmed.
+class BoardImportTest : public BoardFormTest {
+protected:
+    void SetUp() override {
+        reviewImport_ = [this](ImportPreview preview) -> std::optional<ImportPreview> {
+            reviewed_.push_back(preview.prepared->report);
+            if (!confirm_)
+                return std::nullopt;
+            Rescale(preview, ImportScaling::FullScale);
+            return preview;
+        };
+        BoardFormTest::SetUp();
+    }
+    void TearDown() override { std::remove(path_.c_str()); }
+    void Choose(const std::string& content) {
+        std::ofstream(path_) << content;
+        Edit("patternFile")->setText(QString::fromStdString(path_));
+    }
+
+    std::string path_ = "/tmp/boardform-" + std::to_string(getpid()) + ".csv";
+    std::vector<ImportReport> reviewed_;
+    bool confirm_ = true;
+};
+
+TEST_F(BoardImportTest, AConfirmedImportIsWrittenWithTheScalingChosenAndSent) {
+    Choose("I,Q\n0.25,-0.5\n0.125,0\n");
+    Click("loadFile");
+    ASSERT_EQ(reviewed_.size(), 1u);
+    EXPECT_EQ(reviewed_[0].pairs, 2u);
+    EXPECT_EQ(reviewed_[0].scaling, ImportScaling::AsIs);
+    // Full scale: -0.5 becomes -32767, 0.25 half of it (16383.5 rounded away from zero).
+    EXPECT_EQ(SampleFromEnd(4), 16384u);
+    EXPECT_EQ(SampleFromEnd(3), 0x8001u);
+    EXPECT_EQ(SampleFromEnd(2), 8192u);
+    EXPECT_EQ(SampleFromEnd(1), 0u);
+    EXPECT_EQ(board_->FifoResets(), 1);
+    EXPECT_TRUE(board_->Sending());
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0], "File DownLoad to External Memory Complete");
+    EXPECT_EQ(Text("patternFile").toStdString(), path_);
+}
+
+TEST_F(BoardImportTest, ACancelledPreviewWritesNothing) {
+    confirm_ = false;
+    Choose("0x1234\n");
+    Click("loadFile");
+    EXPECT_EQ(reviewed_.size(), 1u);
+    EXPECT_EQ(SampleFromEnd(2), 0u);
+    EXPECT_EQ(board_->PatternStart(), 0u);
+    EXPECT_FALSE(board_->Sending());
+    EXPECT_TRUE(prompt_.messages.empty());
+    EXPECT_EQ(Count("ImportPattern"), 0u);
+}
+
+TEST_F(BoardImportTest, ARefusedFileIsNamedAndNeverPreviewed) {
+    Choose("0.5\nnan\n");
+    Click("loadFile");
+    EXPECT_TRUE(reviewed_.empty());
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0],
+              "Refused " + path_.substr(5) + ": it holds NaN at line 2\nThe pattern memory is unchanged.");
+    EXPECT_EQ(Count("\tRefused "), 1u);
+    EXPECT_EQ(board_->PatternStart(), 0u);
+    EXPECT_FALSE(board_->Sending());
+}
+
 } // namespace
 } // namespace tarsion::test
