@@ -317,7 +317,7 @@ TEST_F(RefusedImport, UnknownLayoutsSayWhich) {
         "Refused 3.npz: unknown layout: the archive holds 3 arrays (a.npy, b.npy, c.npy); one array, or two "
         "named i and q, expected");
     EXPECT_EQ(Refusal("x.dat", "1\n"),
-              "Refused x.dat: unknown layout: neither CSV (.csv, .txt), NumPy (.npy, .npz) nor WAV");
+              "Refused x.dat: unknown layout: neither CSV (.csv), NumPy (.npy, .npz) nor WAV");
     ExpectUnchanged();
 }
 
