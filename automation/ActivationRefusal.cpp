@@ -33,7 +33,7 @@ void RefuseWaitingCalls(const std::string& reason) {
         !bus->ClaimName(CAutomationServer::kService, error))
         return;
     QTimer::singleShot(kWindowMs, &loop, &QEventLoop::quit);
-    QObject::connect(bus.get(), &CBusConnection::lost, &loop, &QEventLoop::quit);
+    bus->OnLost([&loop] { loop.quit(); });
     loop.exec();
 }
 

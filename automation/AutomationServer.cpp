@@ -67,7 +67,7 @@ bool CAutomationServer::Register(QString& error) {
 }
 
 void CAutomationServer::OnBusLost(std::function<void()> lost) {
-    QObject::connect(bus_.get(), &CBusConnection::lost, bus_.get(), std::move(lost));
+    bus_->OnLost(std::move(lost));
 }
 
 void CAutomationServer::Answer(DBusMessage* call) {

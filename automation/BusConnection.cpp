@@ -139,7 +139,13 @@ struct BusCallbacks {
         CBusConnection& self = Self(data);
         if (dbus_message_is_signal(message, DBUS_INTERFACE_LOCAL, "Disconnected") && !self.lost_) {
             self.lost_ = true;
-            QMetaObject::invokeMethod(&self, &CBusConnection::lost, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &self,
+                [&self] {
+                    self.lostAnnounced_ = true;
+                    emit self.lost();
+                },
+                Qt::QueuedConnection);
         }
         return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
     }
@@ -287,6 +293,13 @@ CBusConnection::~CBusConnection() {
     dbus_connection_set_watch_functions(connection_, nullptr, nullptr, nullptr, nullptr, nullptr);
     dbus_connection_set_timeout_functions(connection_, nullptr, nullptr, nullptr, nullptr, nullptr);
     dbus_connection_unref(connection_);
+}
+
+void CBusConnection::OnLost(std::function<void()> lost) {
+    if (lostAnnounced_)
+        QMetaObject::invokeMethod(this, std::move(lost), Qt::QueuedConnection);
+    else
+        QObject::connect(this, &CBusConnection::lost, this, std::move(lost));
 }
 
 bool CBusConnection::ServePath(const std::string& path, CallHandler handler, QString& error) {

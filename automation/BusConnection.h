@@ -61,6 +61,10 @@ public:
     void Reply(DBusMessage* call, const std::function<void(DBusMessage* reply)>& fill);
     void ReplyError(DBusMessage* call, const char* name, const QString& text);
 
+    // Calls `lost` once when the bus goes away, also when it went while the caller was still
+    // setting up (a start-up call to the bus serves events, so the loss can come before this).
+    void OnLost(std::function<void()> lost);
+
 signals:
     // The bus went away (its daemon ended, the socket closed); emitted once, from the event loop.
     void lost();
@@ -85,6 +89,7 @@ private:
     bool dispatchScheduled_ = false;
     bool handling_ = false;
     bool lost_ = false;
+    bool lostAnnounced_ = false;
 };
 
 } // namespace tarsion

@@ -3,14 +3,17 @@
 #include "AutomationBench.h"
 #include "automation/ActivationFile.h"
 #include "automation/AutomationCallGate.h"
+#include "automation/BusConnection.h"
 #include "registers/RegisterSession.h"
 #include "support/LogView.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusVariant>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
@@ -530,6 +533,36 @@ TEST_F(AutomationBus, RegisterInterfaceComparesSnapshotsAndUndoesTheScriptsWrite
     EXPECT_FALSE(RegisterCall("Undo").arguments().value(0).toBool());
     // The script's write is journalled as the script's.
     EXPECT_EQ(registers.Journal().Entries().front().source, "script");
+}
+
+// A bus lost while the program was still taking its names (a start-up call serves events) must
+// still end automation: who asks to hear of the loss after it was announced hears of it too.
+TEST(BusLoss, IsHeardByWhoAsksAfterItWasAnnounced) {
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                 QStringLiteral("--print-address=1")});
+    ASSERT_TRUE(daemon.waitForReadyRead(5000));
+    const QByteArray address = daemon.readLine().trimmed();
+    const QByteArray sessionBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    QString error;
+    std::unique_ptr<CBusConnection> bus = CBusConnection::OpenSession(error);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", sessionBus);
+    ASSERT_TRUE(bus) << qPrintable(error);
+    int early = 0;
+    int late = 0;
+    bus->OnLost([&early] { ++early; });
+    daemon.kill();
+    daemon.waitForFinished();
+    const auto spinUntil = [](const std::function<bool()>& done) {
+        for (QDeadlineTimer deadline(5000); !done() && !deadline.hasExpired();)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    };
+    spinUntil([&early] { return early > 0; });
+    bus->OnLost([&late] { ++late; });
+    spinUntil([&late] { return late > 0; });
+    EXPECT_EQ(early, 1);
+    EXPECT_EQ(late, 1);
 }
 
 } // namespace
