@@ -67,7 +67,9 @@ bool CAutomationServer::Register(QString& error) {
 }
 
 void CAutomationServer::OnBusLost(std::function<void()> lost) {
-    bus_->OnLost(std::move(lost));
+    // A server that never got its bus has none to lose.
+    if (bus_)
+        bus_->OnLost(std::move(lost));
 }
 
 void CAutomationServer::Answer(DBusMessage* call) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "automation/BusOptions.h"
 #include "ops/CallArguments.h"
 
 #include <cstdint>
@@ -13,7 +14,8 @@
 namespace tarsion {
 
 // Reads a call's arguments in order into the C++ types the interface descriptions give them
-// (basic types, strings, variant numbers, arrays, structs as tuples, dictionaries as pairs). The
+// (basic types, strings, variants as numbers or as values, arrays, structs as tuples, dictionaries
+// as pairs). The
 // call's signature has been checked against the method's, so every read finds its type.
 class CBusArguments final : public CCallArguments {
 public:
@@ -58,6 +60,8 @@ private:
     T ReadAt(DBusMessageIter& iter) {
         if constexpr (std::is_same_v<T, CCallNumber>) {
             return CCallNumber(VariantNumber(iter));
+        } else if constexpr (std::is_same_v<T, BusValue>) {
+            return VariantValue(iter);
         } else if constexpr (std::is_same_v<T, bool>) {
             dbus_bool_t value = 0;
             dbus_message_iter_get_basic(&iter, &value);
@@ -138,6 +142,75 @@ private:
         default:
             return 0.0;
         }
+    }
+
+    static bool IsNumber(int type) {
+        switch (type) {
+        case DBUS_TYPE_BYTE:
+        case DBUS_TYPE_INT16:
+        case DBUS_TYPE_UINT16:
+        case DBUS_TYPE_INT32:
+        case DBUS_TYPE_UINT32:
+        case DBUS_TYPE_INT64:
+        case DBUS_TYPE_UINT64:
+        case DBUS_TYPE_DOUBLE:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // The number at `iter`, of a type IsNumber accepts.
+    double NumberAt(DBusMessageIter& iter) {
+        switch (dbus_message_iter_get_arg_type(&iter)) {
+        case DBUS_TYPE_BYTE:
+            return ReadAt<std::uint8_t>(iter);
+        case DBUS_TYPE_INT16:
+            return ReadAt<dbus_int16_t>(iter);
+        case DBUS_TYPE_UINT16:
+            return ReadAt<dbus_uint16_t>(iter);
+        case DBUS_TYPE_INT32:
+            return ReadAt<dbus_int32_t>(iter);
+        case DBUS_TYPE_UINT32:
+            return ReadAt<dbus_uint32_t>(iter);
+        case DBUS_TYPE_INT64:
+            return static_cast<double>(ReadAt<dbus_int64_t>(iter));
+        case DBUS_TYPE_UINT64:
+            return static_cast<double>(ReadAt<dbus_uint64_t>(iter));
+        default:
+            return ReadAt<double>(iter);
+        }
+    }
+
+    // A variant of the versioned interfaces as its own type gives it. An array counts when it holds
+    // only numbers, directly or each in a variant of its own (as scripting languages send lists).
+    BusValue VariantValue(DBusMessageIter& iter) {
+        DBusMessageIter inner;
+        dbus_message_iter_recurse(&iter, &inner);
+        const int type = dbus_message_iter_get_arg_type(&inner);
+        if (type == DBUS_TYPE_BOOLEAN)
+            return ReadAt<bool>(inner);
+        if (type == DBUS_TYPE_STRING)
+            return ReadAt<std::string>(inner);
+        if (IsNumber(type))
+            return NumberAt(inner);
+        const int element = type == DBUS_TYPE_ARRAY ? dbus_message_iter_get_element_type(&inner) : 0;
+        if (!IsNumber(element) && element != DBUS_TYPE_VARIANT)
+            return std::monostate{};
+        std::vector<double> values;
+        DBusMessageIter items;
+        dbus_message_iter_recurse(&inner, &items);
+        for (; dbus_message_iter_get_arg_type(&items) != DBUS_TYPE_INVALID; dbus_message_iter_next(&items)) {
+            if (!CountElements(1))
+                return std::monostate{};
+            DBusMessageIter number = items;
+            if (element == DBUS_TYPE_VARIANT)
+                dbus_message_iter_recurse(&items, &number);
+            if (!IsNumber(dbus_message_iter_get_arg_type(&number)))
+                return std::monostate{};
+            values.push_back(NumberAt(number));
+        }
+        return values;
     }
 
     DBusMessageIter iter_;

@@ -314,6 +314,18 @@ PatternMerit MeritOf(ChannelTransforms& transforms, PatternChannel channel,
 }
 } // namespace
 
+std::vector<SamplePair> PairsAsWritten(const LoadedPattern& pattern) {
+    std::vector<SamplePair> pairs = pattern.pairs;
+    const std::size_t start = kPatternMemoryWords - 2 * pairs.size();
+    for (const auto& [address, value] : pattern.writtenWords) {
+        if (address < start || address >= kPatternMemoryWords)
+            continue;
+        SamplePair& pair = pairs[(address - start) / 2];
+        ((address - start) % 2 == 1 ? pair.q : pair.i) = static_cast<std::int32_t>(value & 0xFFFF);
+    }
+    return pairs;
+}
+
 PatternMerit PatternMeritOf(const std::vector<SamplePair>& pairs, PatternChannel channel,
                             const PatternMeritOptions& options, IRealFourierTransform& fft) {
     ChannelTransforms transforms(pairs, fft);

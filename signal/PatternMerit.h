@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ops/LoadedMemories.h"
 #include "ops/PatternMemory.h"
 #include "signal/PowerSpectrum.h"
 #include "signal/SignalAnalysis.h"
@@ -44,6 +45,10 @@ struct PatternMerit {
     std::optional<double> channelPowerDbfs; // within width / 2 of DC (a real channel: |f|)
     std::vector<double> aclrDb;             // each adjacent channel's power over the channel power
 };
+
+// The pairs the last pattern load and the writes since left in the memory: a written word that no
+// sample form describes (other marker bits) still carries its sample in its low 16 bits.
+std::vector<SamplePair> PairsAsWritten(const LoadedPattern& pattern);
 
 // Figures of one channel of the pairs, each sample as SampleFraction takes it.
 PatternMerit PatternMeritOf(const std::vector<SamplePair>& pairs, PatternChannel channel,

@@ -32,6 +32,7 @@ for file in ./usr/bin/tarsion ./usr/bin/tarsion-script ./usr/share/applications/
     ./usr/lib/python3/dist-packages/tarsion/py.typed ./usr/lib/python3/dist-packages/tarsion-1.06.dist-info/METADATA \
     ./usr/lib/systemd/user/tarsion@.service ./usr/share/doc/tarsion/README.Debian \
     ./usr/share/dbus-1/interfaces/com.tessaric.Tarsion.Registers1.xml \
+    ./usr/share/dbus-1/interfaces/com.tessaric.Tarsion.Signal1.xml \
     ./usr/share/man/man1/tarsion-script.1.gz ./usr/share/tarsion/examples/run-all.sh \
     ./usr/lib/modules-load.d/tarsion.conf; do
     grep -qx "$file" <<<"$contents" || { echo "FAIL: the package lacks $file" >&2; exit 1; }

@@ -48,13 +48,15 @@ CPP_KEYWORDS = {
     "while", "xor",
 }
 
-# The C++ type each basic D-Bus type is read into. A variant is a number that counts by its own
-# type (CCallNumber); the other types the automation object takes are read as they are.
+# The C++ type each basic D-Bus type is read into. A variant of the script's interface is a number
+# that counts by its own type (CCallNumber); the versioned interfaces read a variant as the value
+# its own type gives (BusValue). The other types the automation object takes are read as they are.
 BASIC_TYPES = {
     "y": "std::uint8_t", "b": "bool", "n": "std::int16_t", "q": "std::uint16_t",
     "i": "std::int32_t", "u": "std::uint32_t", "x": "std::int64_t", "t": "std::uint64_t",
     "d": "double", "s": "std::string", "v": "CCallNumber",
 }
+VERSIONED_VARIANT = "BusValue"
 # What a replayed script's literals (numbers, strings, booleans) can stand for.
 CALL_TYPES = {"v", "n", "i", "d", "b", "s"}
 # The results a call of the replayed interface gives.
@@ -127,17 +129,20 @@ def complete_type_end(signature, at):
     raise DescriptionError(f"signature {signature!r} has the unknown type {c!r}")
 
 
-def cpp_type(signature):
-    """The C++ type a complete D-Bus type is read into."""
+def cpp_type(signature, variant=BASIC_TYPES["v"]):
+    """The C++ type a complete D-Bus type is read into; a variant into `variant`."""
+    if signature == "v":
+        return variant
     if signature in BASIC_TYPES:
         return BASIC_TYPES[signature]
     if signature.startswith("a{"):
         key, value = split_signature(signature[2:-1])
-        return f"std::vector<std::pair<{cpp_type(key)}, {cpp_type(value)}>>"
+        return f"std::vector<std::pair<{cpp_type(key, variant)}, {cpp_type(value, variant)}>>"
     if signature.startswith("a"):
-        return f"std::vector<{cpp_type(signature[1:])}>"
+        return f"std::vector<{cpp_type(signature[1:], variant)}>"
     if signature.startswith("("):
-        return "std::tuple<" + ", ".join(cpp_type(member) for member in split_signature(signature[1:-1])) + ">"
+        members = split_signature(signature[1:-1])
+        return "std::tuple<" + ", ".join(cpp_type(member, variant) for member in members) + ">"
     raise DescriptionError(f"type {signature!r} can't be read into C++")
 
 
@@ -174,18 +179,18 @@ def namespace_of(interface):
     return identifier(interface.rsplit(".", 1)[-1].lower(), "interface")
 
 
-def parameters(method, first):
-    return ", ".join([first] + [f"{cpp_type(arg.signature)} {identifier(arg.name, 'argument')}"
+def parameters(method, first, variant=BASIC_TYPES["v"]):
+    return ", ".join([first] + [f"{cpp_type(arg.signature, variant)} {identifier(arg.name, 'argument')}"
                                 for arg in method.inputs])
 
 
-def read_arguments(method, reader):
+def read_arguments(method, reader, variant=BASIC_TYPES["v"]):
     """Reads the in-arguments into locals: the order of a call's arguments is fixed, the order in
     which C++ evaluates function arguments is not."""
     lines = []
     for arg in method.inputs:
         name = identifier(arg.name, "argument")
-        lines.append(f"    {cpp_type(arg.signature)} {name} = {reader(arg.signature)};\n")
+        lines.append(f"    {cpp_type(arg.signature, variant)} {name} = {reader(arg.signature)};\n")
     return "".join(lines)
 
 
@@ -292,7 +297,7 @@ def dispatch(calls_interface, calls_header, stem, paths):
     calls_space = namespace_of(calls_interface)
 
     header = ["#pragma once\n", HEADER_NOTE, "\n",
-              '#include "automation/AutomationMethods.h"\n\n',
+              '#include "automation/AutomationMethods.h"\n#include "automation/BusOptions.h"\n\n',
               "#include <cstdint>\n#include <span>\n#include <string>\n#include <tuple>\n#include <utility>\n"
               "#include <vector>\n\n",
               "namespace tarsion {\n\n"]
@@ -304,7 +309,8 @@ def dispatch(calls_interface, calls_header, stem, paths):
                       "// the work of the call.\n")
         header.append(f"namespace {space} {{\n")
         for method in methods:
-            header.append(f"AutomationWork {method.name}({parameters(method, 'AutomationTarget& target')});\n")
+            header.append(f"AutomationWork {method.name}"
+                          f"({parameters(method, 'AutomationTarget& target', VERSIONED_VARIANT)});\n")
         header.append(f"}} // namespace {space}\n\n")
     header.append("// Every method served on the object, interface by interface in the order of the descriptions.\n"
                   "std::span<const AutomationMethod> ObjectMethods();\n\n"
@@ -323,7 +329,8 @@ def dispatch(calls_interface, calls_header, stem, paths):
             if name == calls_interface:
                 source.append(f"    return FromCall(k{calls_space.capitalize()}Calls[{index}].bind(in, target.ops));\n}}\n")
             else:
-                source.append(read_arguments(method, lambda sig: f"in.Read<{cpp_type(sig)}>()"))
+                source.append(read_arguments(method, lambda sig: f"in.Read<{cpp_type(sig, VERSIONED_VARIANT)}>()",
+                                             VERSIONED_VARIANT))
                 if not method.inputs:
                     source.append("    (void)in;\n")
                 source.append(f"    return {namespace_of(name)}::{method.name}(target{moved_arguments(method)});\n}}\n")

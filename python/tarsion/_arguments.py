@@ -55,6 +55,23 @@ def real(name: str, value, above: float | None = None) -> float:
     return number
 
 
+def within(name: str, value, low: float, high: float) -> float:
+    """`value` as a float from `low` to `high`."""
+    number = real(name, value)
+    if not low <= number <= high:
+        raise ArgumentError(f"{name} must be from {low:g} to {high:g}, not {number:g}")
+    return number
+
+
+def word(name: str, value, words: tuple[str, ...]) -> str:
+    """One of `words`, matched without regard to case; the spelling of `words`."""
+    if isinstance(value, str):
+        for known in words:
+            if value.lower() == known.lower():
+                return known
+    raise ArgumentError(f"{name} must be one of {', '.join(repr(w) for w in words)}, not {value!r}")
+
+
 def path(name: str, value) -> str:
     """A file name as text: str, bytes or os.PathLike, without NUL characters."""
     try:

@@ -10,6 +10,7 @@ AUTOMATION = "com.tessaric.Tarsion.Automation"
 TRM90627 = "com.tessaric.Trm90627"
 BOARD1 = "com.tessaric.Tarsion.Board1"
 REGISTERS1 = "com.tessaric.Tarsion.Registers1"
+SIGNAL1 = "com.tessaric.Tarsion.Signal1"
 
 INTERFACES = {
     AUTOMATION: {
@@ -57,6 +58,10 @@ INTERFACES = {
         "Compare": ((("a", "s"), ("b", "s")), ("a(ysssuu)",)),
         "Registers": ((), ("a{yu}",)),
         "Undo": ((), ("b",)),
+    },
+    SIGNAL1: {
+        "FilterFigures": ((("which", "s"), ("source", "s"), ("options", "a{sv}")), ("a{sd}",)),
+        "PatternFigures": ((("source", "s"), ("options", "a{sv}")), ("a{sv}",)),
     },
 }
 

@@ -135,6 +135,8 @@ class Board:
             if index.startswith("item ") and index[5:].isdigit():
                 return OperationFailed(method, reason, int(index[5:]))
             return OperationFailed(method, text)
+        if name == "org.freedesktop.DBus.Error.InvalidArgs":
+            return ArgumentError(f"{method}: {text}")
         if name == "org.freedesktop.DBus.Error.NoReply" and elapsed >= seconds * 0.95:
             return Timeout(method, seconds)
         if name == _UNAVAILABLE or name in _GONE or name.startswith("org.freedesktop.DBus.Error.Spawn."):
@@ -402,3 +404,69 @@ class Board:
         """Takes back the last register write; False when there is nothing to undo."""
         return bool(self._call("Undo"))
 
+    # com.tessaric.Tarsion.Signal1
+
+    def filter_figures(self, which: str, source: str = "written", *, passband_edge: float | None = None,
+                       stopband_edge: float | None = None, rolloff: float | None = None,
+                       call_timeout: float | None = None) -> dict[str, float]:
+        """The figures of merit of the "I" or "Q" shaping filter, as the Filter view gives them.
+        `source`: "written" (the RAM as loaded and written since), "board" (read back first, as
+        Read from Board) or "file" (the file's taps times the load's gain). Frequencies are in cycles
+        per output sample (the symbol rate is 1/R); band edges not given come from `rolloff`
+        (default 0.35): (1 - rolloff) / 2R and (1 + rolloff) / 2R. Keys: dc_gain_db, ripple_db,
+        stopband_db (negative), f3db, f6db, group_delay, group_delay_variation (output samples),
+        isi_evm_percent, isi_evm_db, passband_edge, stopband_edge; NaN where a figure has no value."""
+        which = check.word("which", which, ("I", "Q"))
+        source = check.word("source", source, ("written", "board", "file"))
+        options = {}
+        for name, value, high in (("passband_edge", passband_edge, 0.5), ("stopband_edge", stopband_edge, 0.5),
+                                  ("rolloff", rolloff, 1.0)):
+            if value is not None:
+                options[name] = dbus.Double(check.within(name, value, 0.0, high))
+        figures = self._call("FilterFigures", which, source, dbus.Dictionary(options, signature="sv"),
+                             call_timeout=call_timeout)
+        return {str(key): float(value) for key, value in figures.items()}
+
+    def pattern_figures(self, source: str = "written", *, channel: str = "I", peaks: int = 10,
+                        channel_width: float | None = None, channel_offsets=None,
+                        call_timeout: float | None = None) -> dict:
+        """The figures of merit of the pattern memory, as the Pattern view gives them. `source`:
+        "written" or "board" (read back first, as Read from Board); `channel` "I", "Q" or "IQ"
+        (I + jQ, with negative frequencies). Frequencies in cycles per sample pair. Keys: peaks (a
+        list of (frequency, dBFS), largest first), window ("Blackman-Harris 7-term" or "none"),
+        fundamental_frequency, fundamental_dbfs, sfdr_db, snr_db, sinad_db, thd_db, enob, pairs;
+        with `channel_width` also channel_power_dbfs and aclr_db (a list, one per offset of
+        `channel_offsets`, default one width either side); data_clk_hz when DataClk is known."""
+        source = check.word("source", source, ("written", "board"))
+        options = {"channel": dbus.String(check.word("channel", channel, ("I", "Q", "IQ"))),
+                   "peaks": dbus.UInt32(check.integer("peaks", peaks, (0, 1000), hexadecimal=False))}
+        if channel_width is not None:
+            width = check.within("channel_width", channel_width, 0.0, 1.0)
+            if not width > 0:
+                raise ArgumentError("channel_width must be above 0")
+            options["channel_width"] = dbus.Double(width)
+        if channel_offsets is not None:
+            try:
+                offsets = [check.within(f"channel_offsets[{index}]", value, -1.0, 1.0)
+                           for index, value in enumerate(channel_offsets)]
+            except TypeError:
+                raise ArgumentError(f"channel_offsets must be a list of numbers, not {channel_offsets!r}") from None
+            if len(offsets) > 64:
+                raise ArgumentError(f"channel_offsets holds at most 64 offsets, not {len(offsets)}")
+            options["channel_offsets"] = dbus.Array(offsets, signature="d")
+        figures = self._call("PatternFigures", source, dbus.Dictionary(options, signature="sv"),
+                             call_timeout=call_timeout)
+        result = {}
+        for key, value in figures.items():
+            key = str(key)
+            if key == "peaks":
+                result[key] = [(float(frequency), float(level)) for frequency, level in value]
+            elif key == "aclr_db":
+                result[key] = [float(ratio) for ratio in value]
+            elif key == "window":
+                result[key] = str(value)
+            elif key == "pairs":
+                result[key] = int(value)
+            else:
+                result[key] = float(value)
+        return result

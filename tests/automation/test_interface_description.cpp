@@ -14,7 +14,8 @@ namespace tarsion {
 namespace {
 
 const char* const kDescriptionFiles[] = {"com.tessaric.Trm90627.xml", "com.tessaric.Tarsion.Board1.xml",
-                                         "com.tessaric.Tarsion.Registers1.xml"};
+                                         "com.tessaric.Tarsion.Registers1.xml",
+                                         "com.tessaric.Tarsion.Signal1.xml"};
 
 struct DescribedMethod {
     QString interface;
@@ -105,6 +106,7 @@ TEST(InterfaceDescription, MatchesTheObjectsIntrospection) {
          20},
         {kDescriptionFiles[1], {QStringLiteral("com.tessaric.Tarsion.Board1")}, 10},
         {kDescriptionFiles[2], {QStringLiteral("com.tessaric.Tarsion.Registers1")}, 6},
+        {kDescriptionFiles[3], {QStringLiteral("com.tessaric.Tarsion.Signal1")}, 2},
     };
     test::AutomationBench bench;
     bench.Serve();

@@ -253,6 +253,20 @@ TEST(PatternMerit, ChannelPowerOfBandLimitedNoiseAndItsNeighbours) {
     EXPECT_GT(defaults.aclrDb[1], -30);
 }
 
+TEST(PatternMerit, WordsWrittenOverALoadCarryTheirSamplesInTheirLow16Bits) {
+    LoadedPattern pattern;
+    pattern.pairs = {{1, 2}, {3, 4}};
+    const std::uint32_t start = kPatternMemoryWords - 4;
+    // Q of pair 0 with other marker bits, I of pair 1, and a word below the pattern.
+    pattern.writtenWords = {{start + 1, 0x2FFFF}, {start + 2, 0x10005}, {start - 1, 0x7}};
+    const std::vector<SamplePair> pairs = PairsAsWritten(pattern);
+    ASSERT_EQ(pairs.size(), 2u);
+    EXPECT_EQ(pairs[0].i, 1);
+    EXPECT_EQ(pairs[0].q, 0xFFFF);
+    EXPECT_EQ(pairs[1].i, 5);
+    EXPECT_EQ(pairs[1].q, 4);
+}
+
 TEST(PatternMerit, PatternsWithoutATone) {
     FftwTransform fft;
     const PatternMerit empty = PatternMeritOf({}, PatternChannel::IQ, {}, fft);
