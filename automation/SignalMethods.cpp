@@ -4,9 +4,12 @@
 #include "automation/ObjectInterfaces.h"
 #include "ops/BoardOperations.h"
 #include "ops/MemoryReadBack.h"
+#include "ops/PatternImport.h"
 #include "signal/FftwTransform.h"
 #include "signal/FilterMerit.h"
 #include "signal/PatternMerit.h"
+
+#include <QString>
 
 #include <algorithm>
 #include <cctype>
@@ -275,6 +278,67 @@ AutomationWork signal1::PatternFigures(AutomationTarget& target, std::string sou
         FftwTransform fft;
         return PatternReply(PatternMeritOf(pairs, *channel, settings, fft), pairs.size(),
                             settings.sampleRateHz);
+    };
+}
+
+namespace {
+
+// The report of an import as the bus gives it.
+AutomationResult ImportReply(const ImportReport& report, bool written) {
+    return AutomationReply{
+        [report, written](DBusMessage* reply) {
+            DBusMessageIter iter;
+            DBusMessageIter dict;
+            dbus_message_iter_init_append(reply, &iter);
+            dbus_message_iter_open_container(&iter, DBUS_TYPE_ARRAY, "{sv}", &dict);
+            AppendVariant<DBUS_TYPE_UINT32>(dict, "pairs", static_cast<dbus_uint32_t>(report.pairs));
+            AppendVariant<DBUS_TYPE_UINT32>(dict, "clipped", static_cast<dbus_uint32_t>(report.clipped));
+            AppendVariant<DBUS_TYPE_DOUBLE>(dict, "scale", report.scale);
+            AppendVariant<DBUS_TYPE_DOUBLE>(dict, "min", report.min);
+            AppendVariant<DBUS_TYPE_DOUBLE>(dict, "max", report.max);
+            AppendVariant<DBUS_TYPE_INT32>(dict, "sample_min", static_cast<dbus_int32_t>(report.sampleMin));
+            AppendVariant<DBUS_TYPE_INT32>(dict, "sample_max", static_cast<dbus_int32_t>(report.sampleMax));
+            AppendVariant<DBUS_TYPE_UINT32>(dict, "first_address",
+                                            static_cast<dbus_uint32_t>(report.firstAddress));
+            // D-Bus strings are UTF-8; a file's name need not be.
+            for (const auto& [key, text] : std::vector<std::pair<const char*, std::string>>{
+                     {"scaling", ImportScalingName(report.scaling)},
+                     {"negatives", report.negatives},
+                     {"layout", QString::fromStdString(report.layout).toStdString()},
+                     {"file", QString::fromStdString(report.file).toStdString()}})
+                AppendVariant<DBUS_TYPE_STRING>(dict, key, text.c_str());
+            AppendVariant<DBUS_TYPE_BOOLEAN>(dict, "written", static_cast<dbus_bool_t>(written));
+            dbus_message_iter_close_container(&iter, &dict);
+        },
+        {},
+        {}};
+}
+
+} // namespace
+
+AutomationWork signal1::ImportPattern(AutomationTarget& target, std::string file, BusOptionEntries options) {
+    return [&target, file = std::move(file), options = std::move(options)]() mutable -> AutomationResult {
+        CBusOptions read(std::move(options));
+        const bool preview = read.Flag("preview").value_or(false);
+        const std::optional<std::string> scalingName = read.Text("scaling");
+        if (const auto problem = read.Problem())
+            return Refusal(kInvalidArgs, *problem);
+        const std::optional<ImportScaling> scaling =
+            scalingName ? ParseImportScaling(Lower(*scalingName)) : ImportScaling::AsIs;
+        if (!scaling)
+            return Refusal(kInvalidArgs, "option \"scaling\" must be \"as is\" or \"full scale\"");
+        CBoardOperations& ops = target.ops;
+        const ImportPreview import = PreviewImport(ops.Doc().startDirectory, CallPath(file), *scaling);
+        if (import.prepared && preview)
+            return ImportReply(import.prepared->report, false);
+        // A refused import is logged as a refused load is; a preview writes and logs nothing.
+        if (!import.prepared && preview)
+            return Refusal(kFailed, QString::fromStdString(import.refusal).toStdString());
+        if (!ops.ImportPattern(import)) {
+            const std::string lines = target.lastResult ? target.lastResult() : import.refusal;
+            return Refusal(kFailed, QString::fromStdString(lines).toStdString());
+        }
+        return ImportReply(import.prepared->report, true);
     };
 }
 

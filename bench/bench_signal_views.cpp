@@ -1,5 +1,6 @@
 #include "app/AppSettings.h"
 #include "app/DocumentHost.h"
+#include "app/PatternImportDialog.h"
 #include "app/ViewSettingsStore.h"
 #include "board/VirtualBoard.h"
 #include "coefficient/CoefficientTestFiles.h"
@@ -10,7 +11,10 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace tarsion {
@@ -83,6 +87,36 @@ void BM_SignalViewNewData(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SignalViewNewData)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The import preview of a whole memory (131,072 pairs of a two-tone CSV file) from reading the file
+// to the painted dialog: what the user waits for between choosing Load File and seeing the preview.
+void BM_ImportPreviewDialog(benchmark::State& state) {
+    test::TempFolder folder;
+    const std::string path = folder / "tones.csv";
+    {
+        std::ofstream out(path);
+        char line[64];
+        for (int k = 0; k < 131072; ++k) {
+            const double angle = 2 * 3.14159265358979 * k / 131072.0;
+            std::snprintf(line, sizeof line, "%.9f,%.9f\n", 0.5 * std::cos(1001 * angle),
+                          0.5 * std::sin(3001 * angle));
+            out << line;
+        }
+    }
+    for (auto _ : state) {
+        ImportPreview preview = PreviewImport("/", path, ImportScaling::AsIs);
+        if (!preview.prepared) {
+            state.SkipWithError(preview.refusal.c_str());
+            break;
+        }
+        CPatternImportDialog dialog(std::move(preview), 20e6);
+        dialog.resize(760, 560);
+        dialog.show();
+        QApplication::processEvents();
+        dialog.repaint();
+    }
+}
+BENCHMARK(BM_ImportPreviewDialog)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace tarsion

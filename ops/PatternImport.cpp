@@ -67,9 +67,9 @@ ImportRead ReadImportedPattern(std::string_view name, std::string_view bytes, st
     if (bytes.starts_with("RIFF"))
         return ReadWavPattern(bytes, maxPairs);
     const std::string extension = LoweredExtension(name);
-    if (extension == ".csv" || extension == ".txt")
+    if (extension == ".csv")
         return ReadCsvPattern(bytes, maxPairs);
-    return {std::nullopt, "unknown layout: neither CSV (.csv, .txt), NumPy (.npy, .npz) nor WAV"};
+    return {std::nullopt, "unknown layout: neither CSV (.csv), NumPy (.npy, .npz) nor WAV"};
 }
 
 const char* ImportScalingName(ImportScaling scaling) {

@@ -36,7 +36,7 @@ ImportRead ReadCsvPattern(std::string_view text, std::size_t maxPairs = kMaxPatt
 ImportRead ReadNpyPattern(std::string_view bytes, std::size_t maxPairs = kMaxPatternPairs);
 ImportRead ReadNpzPattern(std::string_view bytes, std::size_t maxPairs = kMaxPatternPairs);
 ImportRead ReadWavPattern(std::string_view bytes, std::size_t maxPairs = kMaxPatternPairs);
-// By the file's first bytes (NumPy, zip, RIFF) or else its name (".csv", ".txt").
+// By the file's first bytes (NumPy, zip, RIFF) or else its name (".csv").
 ImportRead ReadImportedPattern(std::string_view name, std::string_view bytes,
                                std::size_t maxPairs = kMaxPatternPairs);
 // Whether Load File treats `name` as an import rather than a pattern file.

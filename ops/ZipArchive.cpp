@@ -18,6 +18,9 @@ constexpr std::uint32_t kZip64Marker = 0xFFFFFFFF;
 constexpr std::uint16_t kEncrypted = 0x0001;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
+// Deflate packs at most 1032 bytes into one: a member claiming more is damaged, and is refused
+// before room for it is taken.
+constexpr std::uint64_t kMostDeflateRatio = 1032;
 
 // Little-endian fields at `at`; the caller has checked the bounds.
 std::uint16_t U16(std::string_view bytes, std::size_t at) {
@@ -185,6 +188,10 @@ std::optional<std::string> ZipMemberData(std::string_view archive, const ZipMemb
         }
         contents = std::string(packed);
     } else {
+        if (member.size > kMostDeflateRatio * member.compressedSize + kMostDeflateRatio) {
+            error = "member " + member.name + " claims more than its compressed data can hold";
+            return std::nullopt;
+        }
         contents = Inflate(packed, member.size, error);
         if (!contents) {
             error = "member " + member.name + ": " + error;

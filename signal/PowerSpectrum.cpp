@@ -56,12 +56,14 @@ WindowedTransform TransformUnder(const std::vector<double>& samples, const std::
     if (weights.empty()) {
         transform.bins = fft.Forward(samples);
         transform.windowPower = static_cast<double>(samples.size());
+        transform.windowSum = static_cast<double>(samples.size());
         return transform;
     }
     std::vector<double> windowed(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
         windowed[i] = samples[i] * weights[i];
         transform.windowPower += weights[i] * weights[i];
+        transform.windowSum += weights[i];
     }
     transform.bins = fft.Forward(windowed);
     return transform;

@@ -17,10 +17,12 @@ int LobeHalfWidth(SpectrumWindow window);
 // The window's weights for n samples; none for no window.
 std::vector<double> WindowWeights(SpectrumWindow window, std::size_t n);
 
-// The transform of one channel under a window, with the window's power sum (sum of w^2).
+// The transform of one channel under a window, with the window's power sum (sum of w^2) and its
+// coherent sum (sum of w: a tone on a bin centre reads A / 2 times it there).
 struct WindowedTransform {
     std::vector<std::complex<double>> bins; // 0..n/2
     double windowPower = 0;
+    double windowSum = 0;
 };
 // `weights` as WindowWeights gives them: empty for no window, else one per sample.
 WindowedTransform TransformUnder(const std::vector<double>& samples, const std::vector<double>& weights,

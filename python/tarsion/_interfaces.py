@@ -62,6 +62,7 @@ INTERFACES = {
     SIGNAL1: {
         "FilterFigures": ((("which", "s"), ("source", "s"), ("options", "a{sv}")), ("a{sd}",)),
         "PatternFigures": ((("source", "s"), ("options", "a{sv}")), ("a{sv}",)),
+        "ImportPattern": ((("file", "s"), ("options", "a{sv}")), ("a{sv}",)),
     },
 }
 

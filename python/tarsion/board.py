@@ -470,3 +470,21 @@ class Board:
             else:
                 result[key] = float(value)
         return result
+
+    def import_pattern(self, file, *, scaling: str = "as is", preview: bool = False,
+                       call_timeout: float | None = None) -> dict:
+        """Imports a test pattern from CSV, NumPy (.npy, .npz) or WAV into the pattern memory, as
+        Load File on the Board page does; relative names are taken against Tarsion's start folder.
+        `scaling`: "as is" (integers are samples, other values fractions of full scale) or "full
+        scale" (the largest magnitude becomes 32767). With preview=True nothing is written. The
+        report: pairs, clipped, scale, min, max, sample_min, sample_max, first_address, scaling,
+        negatives, layout, file, written. A refused file (NaN, too large for the memory, an unknown
+        layout) raises OperationFailed with the reason; the memory then stays as it was."""
+        options = {"scaling": dbus.String(check.word("scaling", scaling, ("as is", "full scale"))),
+                   "preview": dbus.Boolean(bool(preview))}
+        report = self._call("ImportPattern", check.path("file", file), dbus.Dictionary(options, signature="sv"),
+                            call_timeout=call_timeout)
+        return {str(key): bool(value) if isinstance(value, dbus.Boolean) else
+                str(value) if isinstance(value, dbus.String) else
+                float(value) if isinstance(value, dbus.Double) else int(value)
+                for key, value in report.items()}

@@ -106,7 +106,7 @@ TEST(InterfaceDescription, MatchesTheObjectsIntrospection) {
          20},
         {kDescriptionFiles[1], {QStringLiteral("com.tessaric.Tarsion.Board1")}, 10},
         {kDescriptionFiles[2], {QStringLiteral("com.tessaric.Tarsion.Registers1")}, 6},
-        {kDescriptionFiles[3], {QStringLiteral("com.tessaric.Tarsion.Signal1")}, 2},
+        {kDescriptionFiles[3], {QStringLiteral("com.tessaric.Tarsion.Signal1")}, 3},
     };
     test::AutomationBench bench;
     bench.Serve();

@@ -196,6 +196,18 @@ TEST_F(SignalInterface, BandEdgesComeFromTheOptionsAndBadArgumentsAreRefusedByNa
         QStringLiteral("option \"peaks\" must be a whole number"));
 }
 
+TEST_F(SignalInterface, InDemoModeTheBoardsFiguresFailWithTheLogsReason) {
+    bench.link->EnterDemoMode();
+    for (const auto& reply :
+         {Call("FilterFigures", {QStringLiteral("Q"), QStringLiteral("board"), QVariantMap()}),
+          Call("PatternFigures", {QStringLiteral("board"), QVariantMap()})}) {
+        const auto [name, message] = Error(reply);
+        EXPECT_EQ(name, QStringLiteral("com.tessaric.Tarsion.Error.Failed"));
+        EXPECT_TRUE(message.endsWith(QStringLiteral("failed: Demo Mode: there is no board to read back")))
+            << qPrintable(message);
+    }
+}
+
 // One sample of a generated sine set to full scale on the board: an impulse whose power, under the
 // window at its place, is all the board's noise.
 TEST_F(SignalInterface, APatternWordChangedOnTheBoardShowsAsItsImpulsesNoise) {

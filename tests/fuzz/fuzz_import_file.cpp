@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr const char* kNames[] = {"f.csv", "f.npy", "f.npz", "f.wav"};
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
     const ImportRead read = ReadImportedPattern(kNames[data[0] % 4], bytes, kLimit);
-    if (read.signal.has_value() == read.refusal.empty())
+    if (read.signal.has_value() != read.refusal.empty())
         __builtin_trap();
     if (!read.signal)
         return 0;

@@ -317,7 +317,7 @@ TEST_F(RefusedImport, UnknownLayoutsSayWhich) {
         "Refused 3.npz: unknown layout: the archive holds 3 arrays (a.npy, b.npy, c.npy); one array, or two "
         "named i and q, expected");
     EXPECT_EQ(Refusal("x.dat", "1\n"),
-              "Refused x.dat: unknown layout: neither CSV (.csv, .txt), NumPy (.npy, .npz) nor WAV");
+              "Refused x.dat: unknown layout: neither CSV (.csv), NumPy (.npy, .npz) nor WAV");
     ExpectUnchanged();
 }
 
@@ -326,6 +326,9 @@ TEST_F(RefusedImport, DamagedArchivesAreRefused) {
     // A member that inflates to more than it declares, one whose CRC is wrong, one cut short.
     EXPECT_EQ(Refusal("bomb.npz", Zip({{"a.npy", array, true, -100}})),
               "Refused bomb.npz: unknown layout: member a.npy: its compressed data is damaged");
+    EXPECT_EQ(
+        Refusal("claim.npz", Zip({{"a.npy", array, true, 40 << 20}})),
+        "Refused claim.npz: unknown layout: member a.npy claims more than its compressed data can hold");
     EXPECT_EQ(Refusal("crc.npz", Zip({{"a.npy", array, true, 0, 1}})),
               "Refused crc.npz: unknown layout: member a.npy fails its CRC check");
     const std::string whole = Zip({{"a.npy", array}});

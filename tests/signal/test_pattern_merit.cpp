@@ -191,6 +191,32 @@ double WindowedPower(const std::vector<double>& re, const std::vector<double>& i
     return sum / weight;
 }
 
+// sum of w^2 of the 7-term Blackman-Harris window over n samples: a0^2 + (a1^2 + ... + a6^2) / 2 each.
+double WindowedPowerSum(std::size_t n) {
+    constexpr double a[] = {0.27105140069342, 0.43329793923448, 0.21812299954311, 0.06592544638803,
+                            0.01081174209837, 0.00077658482522, 0.00001388721735};
+    double sum = a[0] * a[0];
+    for (int k = 1; k < 7; ++k)
+        sum += a[k] * a[k] / 2;
+    return sum * static_cast<double>(n);
+}
+
+TEST(PatternMerit, ATransformUnderTheWindowKnowsItsSums) {
+    FftwTransform fft;
+    constexpr std::size_t kN = 1000;
+    const std::vector<double> tone = Tones(kN, {{37, 0.5}});
+    const WindowedTransform plain = TransformUnder(tone, WindowWeights(SpectrumWindow::None, kN), fft);
+    EXPECT_EQ(plain.windowSum, 1000.0);
+    EXPECT_EQ(plain.windowPower, 1000.0);
+    const WindowedTransform windowed =
+        TransformUnder(tone, WindowWeights(SpectrumWindow::BlackmanHarris7, kN), fft);
+    // The cosine terms of a periodic window sum to nothing over whole periods: only a0 is left.
+    EXPECT_NEAR(windowed.windowSum, 0.27105140069342 * kN, 1e-9);
+    EXPECT_NEAR(windowed.windowPower, WindowedPowerSum(kN), 1e-9);
+    // On its bin centre a tone reads A / 2 times the coherent sum.
+    EXPECT_NEAR(std::abs(windowed.bins[37]), 0.25 * windowed.windowSum, 1e-9);
+}
+
 TEST(PatternMerit, ChannelPowerOfBandLimitedNoiseAndItsNeighbours) {
     FftwTransform fft;
     constexpr std::size_t kN = 32768;
