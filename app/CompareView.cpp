@@ -22,7 +22,6 @@
 #include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -249,10 +248,9 @@ CCompareView::~CCompareView() {
     ops_.Doc().RemoveObserver(this);
 }
 
-void CCompareView::OnDocumentSettled(bool) {
-    const QLatin1String board(CRegisterSession::kBoardId);
-    if (before_->currentData().toString() == board || after_->currentData().toString() == board)
-        JournalChanged();
+void CCompareView::OnDocumentSettled(bool operationEnded) {
+    boardStale_ = true;
+    Follow(operationEnded);
 }
 
 void CCompareView::FillSides() {
@@ -325,28 +323,35 @@ void CCompareView::Recompare() {
 }
 
 void CCompareView::JournalChanged() {
-    // A script may write thousands of registers in a row: the tables follow at most once a turn.
-    if (refreshPending_)
+    historyStale_ = true;
+    Follow(true);
+}
+
+// A script may write thousands of registers in a row: the tables follow at most once a frame. A
+// hidden view catches up when it shows.
+void CCompareView::Follow(bool operationEnded) {
+    if (!isVisible())
         return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshPending_ = false;
-        if (!isVisible()) {
-            stale_ = true;
-            return;
-        }
+    pacer_.MarkStale();
+    pacer_.Settle(operationEnded);
+}
+
+void CCompareView::CatchUp() {
+    if (!isVisible())
+        return;
+    const bool history = std::exchange(historyStale_, false);
+    const bool board = std::exchange(boardStale_, false);
+    const QLatin1String boardId(CRegisterSession::kBoardId);
+    if (history)
         FillHistory();
+    if (history || (board && (before_->currentData().toString() == boardId ||
+                              after_->currentData().toString() == boardId)))
         Recompare();
-    });
 }
 
 void CCompareView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (stale_) {
-        stale_ = false;
-        FillHistory();
-        Recompare();
-    }
+    CatchUp();
 }
 
 void CCompareView::FillHistory() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ops/TarsionDoc.h"
+#include "pages/FramePacer.h"
 #include "registers/RegisterCompare.h"
 
 #include <QByteArray>
@@ -41,9 +42,11 @@ public:
     QByteArray ColumnWidths() const;
     void RestoreColumnWidths(const QByteArray& text);
 
-    // The history and a compare with the board now follow the register writes: once per turn of
-    // the event loop, and only while the view shows.
+    // The history and a compare with the board now follow the register writes: at most once a
+    // frame, and only while the view shows.
     void JournalChanged();
+    // Catches up now with the writes not yet shown.
+    void BringUpToDate() { pacer_.Flush(); }
 
     void TakeSnapshot();
     void OpenSnapshot();
@@ -62,6 +65,9 @@ private:
     void OnDocumentSettled(bool operationEnded) override;
 
 private:
+    void Follow(bool operationEnded);
+    // The history after journal changes, the rows after changes of a side that is the board.
+    void CatchUp();
     void FillSides();
     void FillHistory();
     void ApplySide(bool before);
@@ -83,10 +89,11 @@ private:
     QPushButton* applyAfter_ = nullptr;
     // The register rows come first, then the settings rows.
     BoardComparison shown_;
-    bool refreshPending_ = false;
-    bool stale_ = false;
+    bool historyStale_ = false;
+    bool boardStale_ = false;
     // Per table (compare rows, history): column -> width the user dragged.
     std::array<QMap<int, int>, 2> chosenWidths_;
+    CFramePacer pacer_{[this] { CatchUp(); }};
 };
 
 } // namespace tarsion

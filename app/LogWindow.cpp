@@ -75,12 +75,8 @@ void CLogWindow::AppendPending() {
     pendingLength_ = 0;
     QString run;
     qsizetype runLength = 0;
-    qsizetype lastLine = 0;
     const auto insertRun = [&] {
-        // Undo takes back the last line only, as when each line was appended on its own.
-        if (lastLine > 0)
-            Insert(run.left(lastLine));
-        Insert(run.mid(lastLine));
+        Insert(run);
         run.clear();
         runLength = 0;
     };
@@ -93,7 +89,6 @@ void CLogWindow::AppendPending() {
             Append(text);
             continue;
         }
-        lastLine = run.size();
         run += text;
         runLength += length;
     }

@@ -2,6 +2,7 @@
 
 #include "app/FileCommands.h"
 #include "app/RecentFileList.h"
+#include "pages/FramePacer.h"
 #include "pages/PageFactory.h"
 
 #include <QMainWindow>
@@ -49,6 +50,9 @@ public:
     CRecentFileList& RecentFiles() { return recentFiles_; }
     CSignalViewMenu& SignalViews() { return *signalViews_; }
     CStatusStrip& Status() { return *status_; }
+    // The log, the status bar, the Edit menu's register undo and the Compare view follow the
+    // operations at most once a frame; this brings them up to date now.
+    void BringUpToDate();
     QAction& Action(const QString& objectName) const;
 
     // Title: "Tessaric - " and the document title, then the board's id in brackets when known.
@@ -161,6 +165,9 @@ private:
     CCompareView* compareView_ = nullptr;
     QAction* registerUndo_ = nullptr;
     QAction* registerRedo_ = nullptr;
+    // A script's stream of writes changes the journal thousands of times a second; the undo items
+    // follow it once a frame (and before any input reaches the menu or a shortcut).
+    CFramePacer registerUndoPacer_{[this] { UpdateRegisterUndo(); }};
 };
 
 } // namespace tarsion

@@ -2,7 +2,9 @@
 #include "app/CompareView.h"
 #include "app/FieldFinder.h"
 #include "app/FileChooser.h"
+#include "app/LogWindow.h"
 #include "app/MainFrame.h"
+#include "app/StatusStrip.h"
 #include "base/ReplacementFile.h"
 #include "ops/BoardOperations.h"
 #include "registers/RegisterExport.h"
@@ -70,12 +72,14 @@ void CMainFrame::AttachRegisters(CRegisterSession& session) {
 
     session.Journal().SetChangeHandler([this] {
         compareView_->JournalChanged();
-        UpdateRegisterUndo();
+        registerUndoPacer_.MarkStale();
+        registerUndoPacer_.Settle(true);
     });
     UpdateRegisterUndo();
 }
 
 void CMainFrame::UpdateRegisterUndo() {
+    registerUndoPacer_.MarkUpToDate();
     if (!registers_)
         return;
     CRegisterJournal& journal = registers_->Journal();
@@ -88,11 +92,20 @@ void CMainFrame::UpdateRegisterUndo() {
     // In a text entry (the log window, a page's edit) Ctrl+Z and Ctrl+Shift+Z stay the entry's own;
     // anywhere else (a page's buttons, the Compare view) they undo and redo register writes, and the
     // menu shows them beside these items.
+    static const QKeySequence undoKey(QStringLiteral("Ctrl+Z"));
+    static const QList<QKeySequence> redoKeys{QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
+                                              QKeySequence(QStringLiteral("Ctrl+Y"))};
     const bool inText = FocusInTextEntry();
-    registerUndo_->setShortcut(inText ? QKeySequence() : QKeySequence(QStringLiteral("Ctrl+Z")));
-    registerRedo_->setShortcuts(inText ? QList<QKeySequence>{}
-                                       : QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
-                                                             QKeySequence(QStringLiteral("Ctrl+Y"))});
+    registerUndo_->setShortcut(inText ? QKeySequence() : undoKey);
+    registerRedo_->setShortcuts(inText ? QList<QKeySequence>{} : redoKeys);
+}
+
+void CMainFrame::BringUpToDate() {
+    logWindow_->BringUpToDate();
+    status_->BringUpToDate();
+    registerUndoPacer_.Flush();
+    if (compareView_)
+        compareView_->BringUpToDate();
 }
 
 bool CMainFrame::FocusInTextEntry() const {

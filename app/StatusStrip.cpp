@@ -50,6 +50,7 @@ CStatusStrip::~CStatusStrip() {
 }
 
 void CStatusStrip::Refresh() {
+    pacer_.MarkUpToDate();
     SetField(*port_, QString::fromStdString(link_.DescribePort()));
     const bool demo = link_.IsDemo();
     const std::optional<bool> answering = link_.Answering();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ops/TarsionDoc.h"
+#include "pages/FramePacer.h"
 
 #include <QObject>
 #include <QString>
@@ -14,7 +15,8 @@ class CBoardLink;
 
 // The permanent fields of the status bar: the port in use, the board id when one is named,
 // whether a board answers or the program runs in demo mode, the recording, and the load running.
-// They follow the document: every change that settles refreshes them.
+// They follow the document: a change that settles refreshes them, at most once a frame while a
+// script's operations stream in.
 class CStatusStrip final : public QObject, public IDocumentObserver {
     Q_OBJECT
 public:
@@ -27,9 +29,14 @@ public:
     ~CStatusStrip() override;
 
     void OnDocumentUpdate() override {}
-    void OnDocumentSettled(bool) override { Refresh(); }
+    void OnDocumentSettled(bool operationEnded) override {
+        pacer_.MarkStale();
+        pacer_.Settle(operationEnded);
+    }
     // Reads the port, the mode and the recording again.
     void Refresh();
+    // Refreshes now if a change is still to be shown.
+    void BringUpToDate() { pacer_.Flush(); }
     // The load or dump that shows its progress; empty once it has ended.
     void SetOperation(const QString& task);
     // Empty hides the field.
@@ -56,6 +63,7 @@ private:
     QLabel* operation_;
     QLabel* clock_;
     bool demo_ = false;
+    CFramePacer pacer_{[this] { Refresh(); }};
 };
 
 } // namespace tarsion

@@ -6,6 +6,20 @@
 
 namespace tarsion {
 
+namespace {
+// The document's views wait for as long as it lives, and settle when it ends.
+class ViewHold {
+public:
+    explicit ViewHold(CTarsionDoc& doc) : doc_(doc) { doc_.HoldViews(); }
+    ~ViewHold() { doc_.ReleaseViews(); }
+    ViewHold(const ViewHold&) = delete;
+    ViewHold& operator=(const ViewHold&) = delete;
+
+private:
+    CTarsionDoc& doc_;
+};
+} // namespace
+
 CAutomationCallGate::CAutomationCallGate(CBusConnection& bus, CBoardOperations& ops) : bus_(bus), ops_(ops) {
     // Posted, not run inside the operation's own clean-up, so the next call starts from the loop;
     // and only when calls wait, so a stream of calls costs no extra turn of the loop per call.
@@ -38,8 +52,10 @@ void CAutomationCallGate::RunWaiting() {
     while (!waiting_.empty() && !ops_.IsBusy()) {
         auto [call, work] = std::move(waiting_.front());
         waiting_.pop_front();
-        // Writes made for a script are journalled as the script's.
+        // Writes made for a script are journalled as the script's. The caller has its answer
+        // before the views settle: what they do then is not part of the call.
         const CWriteSourceScope source(ops_, WriteSource::Script);
+        const ViewHold hold(ops_.Doc());
         Answer(call, work());
     }
     running_ = false;

@@ -38,18 +38,24 @@ inline std::string FixedSix(double value) {
     return std::string(text, result.ptr);
 }
 
-// printf-style formatting into a string of whatever length the values need.
+// printf-style formatting into a string of whatever length the values need. A log line usually
+// fits the stack buffer, so the values are formatted once.
 [[gnu::format(printf, 1, 2)]] inline std::string FormatText(const char* format, ...) {
+    char buffer[256];
     std::va_list args;
     va_start(args, format);
-    std::va_list sizing;
-    va_copy(sizing, args);
-    const int length = std::vsnprintf(nullptr, 0, format, sizing);
-    va_end(sizing);
-    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-    if (length > 0)
-        std::vsnprintf(text.data(), text.size() + 1, format, args);
+    std::va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
+    std::string text;
+    if (length > 0 && static_cast<std::size_t>(length) < sizeof buffer) {
+        text.assign(buffer, static_cast<std::size_t>(length));
+    } else if (length > 0) {
+        text.resize(static_cast<std::size_t>(length));
+        std::vsnprintf(text.data(), text.size() + 1, format, again);
+    }
+    va_end(again);
     return text;
 }
 

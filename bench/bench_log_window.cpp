@@ -7,6 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -75,6 +76,36 @@ void BM_LogAppendTriggeringTrim(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LogAppendTriggeringTrim);
+
+// One frame of a script's stream: the lines of range(0) Pokes logged while the log waits for its
+// frame, then appended at once, as the frame pacer does; the log filled to capacity when range(1)
+// is 1 (every frame then trims), else emptied every 100 frames.
+void BM_LogFrameOfPokes(benchmark::State& state) {
+    LogRig rig;
+    const bool full = state.range(1) != 0;
+    if (full)
+        rig.FillToCapacity();
+    int frames = 0;
+    CTarsionDoc& doc = rig.host->Doc();
+    const auto pokes = state.range(0);
+    for (auto _ : state) {
+        doc.HoldViews();
+        for (std::int64_t i = 0; i < pokes; ++i) {
+            doc.LogLine("Poke 0a 12345678 ", 0);
+            doc.LogLine("Done", 1);
+        }
+        doc.ReleaseViews();
+        rig.log->BringUpToDate();
+        if (!full && ++frames == 100) {
+            state.PauseTiming();
+            rig.log->clear();
+            frames = 0;
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * pokes);
+}
+BENCHMARK(BM_LogFrameOfPokes)->ArgsProduct({{10, 400}, {0, 1}})->Unit(benchmark::kMicrosecond);
 
 // From the application object to the shown main window with the board read out.
 void BM_StartUpToShownWindow(benchmark::State& state) {

@@ -1,4 +1,5 @@
 #include "BenchStack.h"
+#include "registers/RegisterSession.h"
 
 #include <benchmark/benchmark.h>
 
@@ -59,6 +60,20 @@ void BM_PokeOperation(benchmark::State& state) {
     ReportPortAccesses(state, bench.Board());
 }
 BENCHMARK(BM_PokeOperation);
+
+// The Poke a script's call makes in the program: with the register session's journal following
+// the writes (history and undo), as the window and the headless program have it.
+void BM_PokeOperationJournaled(benchmark::State& state) {
+    PokeBench bench;
+    CRegisterSession session(bench.Ops());
+    bench.Board().ResetCounters();
+    std::uint32_t data = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bench.Ops().Poke(0x0A, data++));
+    ReportPortAccesses(state, bench.Board());
+    state.counters["journal_entries"] = static_cast<double>(session.Journal().Entries().size());
+}
+BENCHMARK(BM_PokeOperationJournaled);
 
 // The same register write straight on the board link: subtracted from the above, the operation
 // layer's own cost (formatting, log notification, recording).

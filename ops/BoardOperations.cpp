@@ -294,9 +294,12 @@ bool CBoardOperations::PldRead(std::uint8_t reg, std::uint8_t& value) {
 
 bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t data) {
     const bool numeric = form == Form::Numeric;
+    // A script pokes thousands of times a second: its line is only formed while recording.
     Announce(form, FormatText("Poke %.2x %.8x ", address, data),
-             FormatText(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );" : "Tarsion.Poke ( 0x%.2x, 0x%.8x );",
-                        address, data));
+             doc_.IsRecording() ? FormatText(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );"
+                                                     : "Tarsion.Poke ( 0x%.2x, 0x%.8x );",
+                                             address, data)
+                                : std::string());
     RegisterWrite write = RegisterWrite::Chip(address, data);
     const double sysClk = doc_.Shadow().SysClk();
     if (!TransferRegister(write)) {
@@ -312,7 +315,8 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
 }
 
 bool CBoardOperations::DoPeek(Form form, std::uint8_t address, std::uint32_t& value) {
-    Announce(form, FormatText("Peek %.2x", address), FormatText("Data=Tarsion.Peek(0x%.2x);", address));
+    Announce(form, FormatText("Peek %.2x", address),
+             doc_.IsRecording() ? FormatText("Data=Tarsion.Peek(0x%.2x);", address) : std::string());
     if (!link_.ReadChipReg(address, value)) {
         value = 0;
         Log(FormatText(form == Form::Numeric ? "Couldn't Peek Rgister %.2x" : "Couldn't Peek Register 0x%.2x",

@@ -45,6 +45,7 @@ TEST_F(RegisterWorkflow, CtrlZOnAPageUndoesTheEditAsAPokeAndCtrlYRedoesIt) {
     QTest::keyClicks(hex, QStringLiteral("20000000"));
     QTest::keyClick(hex, Qt::Key_Return);
     ASSERT_EQ(board_->ChipRegister(kCarrier), 0x20000000u);
+    window_->BringUpToDate();
     EXPECT_EQ(Action("registerUndo").text(), QStringLiteral("Undo Poke 0a 20000000"));
 
     // Focus on the page, not in a text field: Ctrl+Z is the register undo.
@@ -52,6 +53,7 @@ TEST_F(RegisterWorkflow, CtrlZOnAPageUndoesTheEditAsAPokeAndCtrlYRedoesIt) {
     QTest::keyClick(window_->Page(), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(board_->ChipRegister(kCarrier), 0u);
     EXPECT_NE(Log().find("Poke 0a 00000000"), std::string::npos) << Log();
+    window_->BringUpToDate();
     EXPECT_EQ(Action("registerRedo").text(), QStringLiteral("Redo Poke 0a 20000000"));
 
     QTest::keyClick(window_->Page(), Qt::Key_Y, Qt::ControlModifier);
@@ -94,6 +96,30 @@ TEST_F(RegisterWorkflow, CtrlZInTheCompareViewUndoesTheWriteAndNeverReachesTheLo
     EXPECT_EQ(board_->ChipRegister(kCarrier), 0x20000000u);
 }
 
+// A stream of writes: the Edit menu's undo items and the Compare view's history follow it at most
+// once a frame, yet a key reaching the window finds them current; a hidden history catches up when
+// it shows.
+TEST_F(RegisterWorkflow, UndoItemsAndHistoryAreCurrentWhenAKeyArrivesAfterAStreamOfWrites) {
+    auto* dock = window_->findChild<QDockWidget*>(QStringLiteral("viewCompareDock"));
+    dock->show();
+    QTableWidget& history = window_->CompareView()->History();
+    const int before = history.rowCount();
+    for (std::uint32_t value = 1; value <= 20; ++value)
+        ASSERT_TRUE(host_->Ops().Poke(kCarrier, value));
+    QTest::keyClick(window_->Page(), Qt::Key_Shift);
+    EXPECT_EQ(Action("registerUndo").text(), QStringLiteral("Undo Poke 0a 00000014"));
+    ASSERT_EQ(history.rowCount(), before + 20);
+    EXPECT_EQ(history.item(0, 5)->text(), QStringLiteral("Poke 0a 00000014"));
+
+    dock->hide();
+    ASSERT_TRUE(host_->Ops().Poke(kCarrier, 0x15));
+    window_->BringUpToDate();
+    EXPECT_EQ(history.rowCount(), before + 20);
+    dock->show();
+    ASSERT_EQ(history.rowCount(), before + 21);
+    EXPECT_EQ(history.item(0, 5)->text(), QStringLiteral("Poke 0a 00000015"));
+}
+
 TEST_F(RegisterWorkflow, CompareViewShowsTheChangedFieldAndAppliesTheOtherSide) {
     CCompareView& view = *window_->CompareView();
     window_->findChild<QDockWidget*>(QStringLiteral("viewCompareDock"))->show();
@@ -109,7 +135,7 @@ TEST_F(RegisterWorkflow, CompareViewShowsTheChangedFieldAndAppliesTheOtherSide) 
 
     view.Rows().selectRow(0);
     view.findChild<QPushButton*>(QStringLiteral("applyBefore"))->click();
-    QCoreApplication::processEvents();
+    window_->BringUpToDate();
     EXPECT_EQ(board_->ChipRegister(0x01), 0u);
     EXPECT_EQ(view.Rows().rowCount(), 0);
     // Both writes are in the history, newest first.
@@ -127,10 +153,10 @@ TEST_F(RegisterWorkflow, CompareViewListsLoadSettingsThatCanBeFoundButNotApplied
 
     // A memory load is no register write: the view follows the board now all the same.
     ASSERT_TRUE(host_->Ops().LoadExternalMem(2, 0, 1.0, 0.0, 16, 16));
-    QCoreApplication::processEvents();
+    window_->BringUpToDate();
     EXPECT_FALSE(view.Rows().findItems(QStringLiteral("Pattern File"), Qt::MatchExactly).isEmpty());
     ASSERT_TRUE(host_->Ops().Poke(0x01, 0x00000010));
-    QCoreApplication::processEvents();
+    window_->BringUpToDate();
     QStringList settings;
     int settingRow = -1;
     int registerRow = -1;

@@ -46,7 +46,10 @@ struct Bench {
     bool ReadOut() {
         return host->StartUp(settings, [] { return ReadOutChoice::EnterDemoMode; });
     }
-    const CStatusStrip& Status() { return window->Status(); }
+    const CStatusStrip& Status() {
+        window->BringUpToDate();
+        return window->Status();
+    }
 
     test::ScriptedPrompt prompt;
     test::ScriptedFileChooser files;

@@ -121,6 +121,8 @@ TEST_F(AutomationApp, AfterABurstOfCallsThePageAndTheLogShowTheLastStateAndEvery
     auto* gain = app->MainWindow().Page()->findChild<QLineEdit*>(QStringLiteral("gainHex"));
     ASSERT_NE(gain, nullptr);
     EXPECT_EQ(gain->text(), QString::asprintf("0x%.8x", last));
+    EXPECT_EQ(app->MainWindow().Action(QStringLiteral("registerUndo")).text(),
+              QString::asprintf("Undo Poke 05 %.8x", last));
 }
 
 TEST_F(AutomationApp, CallsDuringTheStartUpReadOutDialogAreServedAtOnce) {
