@@ -331,9 +331,7 @@ AutomationWork signal1::ImportPattern(AutomationTarget& target, std::string file
         const ImportPreview import = PreviewImport(ops.Doc().startDirectory, CallPath(file), *scaling);
         if (import.prepared && preview)
             return ImportReply(import.prepared->report, false);
-        // A refused import is logged as a refused load is; a preview writes and logs nothing.
-        if (!import.prepared && preview)
-            return Refusal(kFailed, QString::fromStdString(import.refusal).toStdString());
+        // A refused file is logged as a refused load is, previewed or not, as Load File does.
         if (!ops.ImportPattern(import)) {
             const std::string lines = target.lastResult ? target.lastResult() : import.refusal;
             return Refusal(kFailed, QString::fromStdString(lines).toStdString());

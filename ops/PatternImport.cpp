@@ -28,13 +28,17 @@ struct Scaled {
     bool clipped = false;
 };
 
-Scaled ScaleValue(double value, const ImportedSignal& signal, ImportScaling scaling, double scale) {
+// `peak`: the largest magnitude of the file, for full scale.
+Scaled ScaleValue(double value, const ImportedSignal& signal, ImportScaling scaling, double peak) {
     if (scaling == ImportScaling::AsIs && !signal.integers) {
         // As a floating-point pattern file converts it.
         const double x = value * 32768.0 + 0.5;
         return {SampleFromReal(value), !(x < 32768.0) || x <= -32768.0};
     }
-    const double x = std::round(value * scale);
+    // Divided first: for a peak so small that 32767 / peak overflows, value / peak is still at most 1.
+    const double x = scaling == ImportScaling::AsIs ? value
+                     : peak > 0                     ? std::round(value / peak * kFullScale)
+                                                    : 0.0;
     if (x > kFullScale)
         return {32767, true};
     if (x < -32768.0)
@@ -107,8 +111,8 @@ PreparedImport PrepareImport(const ImportedSignal& signal, ImportScaling scaling
     report.sampleMin = 32767;
     report.sampleMax = -32768;
     for (std::size_t k = 0; k < report.pairs; ++k) {
-        const Scaled i = ScaleValue(signal.i[k], signal, scaling, report.scale);
-        const Scaled q = ScaleValue(signal.q[k], signal, scaling, report.scale);
+        const Scaled i = ScaleValue(signal.i[k], signal, scaling, peak);
+        const Scaled q = ScaleValue(signal.q[k], signal, scaling, peak);
         report.clipped += (i.clipped ? 1 : 0) + (q.clipped ? 1 : 0);
         for (const std::int32_t sample : {i.sample, signal.twoChannels ? q.sample : i.sample}) {
             report.sampleMin = std::min(report.sampleMin, sample);

@@ -182,6 +182,10 @@ TEST_F(PatternImport, FullScaleMakesTheLargestMagnitude32767) {
     EXPECT_EQ(report->sampleMax, 16384);
     // 200 x 32767/400 = 16383.5 rounds away from zero; -100 gives -8191.75.
     ExpectMemory({{16384, -8192}, {-32767, 82}});
+
+    // Values so small that 32767 over the largest overflows still scale to full scale.
+    ASSERT_TRUE(Import("tiny.csv", "1e-310,-5e-311\n0,2.5e-311\n", ImportScaling::FullScale));
+    ExpectMemory({{32767, -16384}, {0, 8192}});
 }
 
 TEST_F(PatternImport, NumpyArraysRoundTrip) {
