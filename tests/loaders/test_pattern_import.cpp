@@ -308,10 +308,14 @@ TEST_F(RefusedImport, TooLargeForTheMemory) {
 }
 
 TEST_F(RefusedImport, UnknownLayoutsSayWhich) {
-    EXPECT_EQ(Refusal("3.csv", "1,2,3\n"),
-              "Refused 3.csv: unknown layout: line 1 has 3 columns; one (I) or two (I and Q) expected");
+    EXPECT_EQ(
+        Refusal("3.csv", "1,2,3\n"),
+        "Refused 3.csv: unknown layout: line 1 has more than two columns; one (I) or two (I and Q) expected");
     EXPECT_EQ(Refusal("r.csv", "1,2\n3\n"),
               "Refused r.csv: unknown layout: line 2 has 1 columns, line 1 had 2");
+    EXPECT_EQ(
+        Refusal("5.csv", "1\n2 3 4 5 6\n"),
+        "Refused 5.csv: unknown layout: line 2 has more than two columns; one (I) or two (I and Q) expected");
     EXPECT_EQ(Refusal("m.csv", "0x10,1\n"),
               "Refused m.csv: unknown layout: line 1 mixes hexadecimal and decimal numbers");
     // Only the first line can be a header.
