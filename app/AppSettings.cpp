@@ -106,6 +106,15 @@ void CAppSettings::WriteBytes(const QString& key, const QByteArray& value) {
     settings_.setValue(kSection + key, value);
 }
 
+QString CAppSettings::ReadText(const QString& key) {
+    const QVariant value = settings_.value(kSection + key);
+    return value.typeId() == QMetaType::QString ? value.toString() : QString();
+}
+
+void CAppSettings::WriteText(const QString& key, const QString& value) {
+    settings_.setValue(kSection + key, value);
+}
+
 std::uint16_t CAppSettings::BaseAddress() {
     return static_cast<std::uint16_t>(ReadInt(QStringLiteral("BaseAddress"), kDefaultBaseAddress));
 }

@@ -16,7 +16,8 @@
 namespace tarsion {
 
 // The per-user settings of section "Settings": window position, port base address, the ten step
-// sizes and the clock-pin frequency; and the recent-file list of section "Recent File List".
+// sizes and the clock-pin frequency, what the signal views were given; and the recent-file list of
+// section "Recent File List".
 class CAppSettings {
 public:
     static constexpr int kDefaultBaseAddress = 888;
@@ -30,6 +31,9 @@ public:
     // Binary values (the window layout); anything but bytes gives an empty array.
     QByteArray ReadBytes(const QString& key);
     void WriteBytes(const QString& key, const QByteArray& value);
+    // Text values ("FilterRolloff"); anything but text gives an empty string.
+    QString ReadText(const QString& key);
+    void WriteText(const QString& key, const QString& value);
     // The parallel port's base address ("BaseAddress").
     std::uint16_t BaseAddress();
     // The board ("Port"), as --port and TARSION_PORT name it; empty when never set.

@@ -6,6 +6,7 @@
 #include "app/LogWindow.h"
 #include "app/PatternImportDialog.h"
 #include "app/StatusStrip.h"
+#include "app/ViewSettingsStore.h"
 #include "app/WindowLayout.h"
 #include "ops/BoardOperations.h"
 #include "pages/PageFactory.h"

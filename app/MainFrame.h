@@ -28,6 +28,7 @@ class CRegisterSession;
 class CSignalViewMenu;
 class CStatusStrip;
 class CTarsionDoc;
+class CViewSettingsStore;
 class IFileChooser;
 class IUserPrompt;
 
@@ -156,6 +157,8 @@ private:
     QAction* recentFilesEnd_ = nullptr;
     QList<QAction*> recentFileEntries_;
     QPointer<CHelpWindow> help_;
+    // The views read and write it only on the user's commits, while the window runs.
+    std::unique_ptr<CViewSettingsStore> viewSettings_;
     CSignalViewMenu* signalViews_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
     QMenu* editMenu_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/AboutDialog.h"
 #include "app/LogWindow.h"
 #include "app/MainFrame.h"
+#include "app/ViewSettingsStore.h"
 #include "ops/BoardOperations.h"
 #include "views/SignalViewMenu.h"
 
@@ -38,7 +39,8 @@ void CMainFrame::CreateMenus() {
     CreateFileMenu();
     CreateEditMenu();
     viewMenu_ = menuBar()->addMenu(QStringLiteral("&View"));
-    signalViews_ = new CSignalViewMenu(*this, doc_, ops_, *viewMenu_);
+    viewSettings_ = std::make_unique<CViewSettingsStore>(settings_);
+    signalViews_ = new CSignalViewMenu(*this, doc_, ops_, *viewSettings_, *viewMenu_);
     CreateDumpMenu();
     CreateActionsMenu();
     CreateHelpMenu();

@@ -1,5 +1,7 @@
+#include "app/AppSettings.h"
 #include "app/DocumentHost.h"
 #include "app/PatternImportDialog.h"
+#include "app/ViewSettingsStore.h"
 #include "board/VirtualBoard.h"
 #include "coefficient/CoefficientTestFiles.h"
 #include "support/ScriptedPrompt.h"
@@ -33,30 +35,58 @@ struct LoadedBoard {
     test::TempFolder folder;
     test::ScriptedPrompt prompt;
     CDocumentHost host{std::make_unique<VirtualBoard>(), prompt};
+    CAppSettings settings;
+    CViewSettingsStore viewSettings{settings};
 };
+
+std::unique_ptr<QWidget> ShownView(LoadedBoard& board, bool pattern) {
+    std::unique_ptr<QWidget> view;
+    if (pattern)
+        view = std::make_unique<CPatternView>(board.host.Doc(), board.host.Ops(), board.viewSettings);
+    else
+        view = std::make_unique<CFilterResponseView>(board.host.Doc(), board.host.Ops(), board.viewSettings);
+    view->resize(1280, 800);
+    view->show();
+    QApplication::processEvents();
+    return view;
+}
+
+void RedrawAndPaint(QWidget& view) {
+    if (auto* filter = qobject_cast<CFilterResponseView*>(&view))
+        filter->Redraw();
+    else
+        qobject_cast<CPatternView*>(&view)->Redraw();
+    view.repaint();
+}
 
 // One redraw of a view shown at 1280 x 800, painting included: each view draws the numbers it
 // computed once for the load (BM_FilterResponse and BM_PatternViewPrepare time computing them).
 void BM_SignalViewRedraw(benchmark::State& state) {
     LoadedBoard board;
-    std::unique_ptr<QWidget> view;
-    if (state.range(0) == 0)
-        view = std::make_unique<CFilterResponseView>(board.host.Doc(), board.host.Ops());
-    else
-        view = std::make_unique<CPatternView>(board.host.Doc(), board.host.Ops());
-    view->resize(1280, 800);
-    view->show();
-    QApplication::processEvents();
-    for (auto _ : state) {
-        if (auto* filter = qobject_cast<CFilterResponseView*>(view.get()))
-            filter->Redraw();
-        else
-            qobject_cast<CPatternView*>(view.get())->Redraw();
-        view->repaint();
-    }
+    const std::unique_ptr<QWidget> view = ShownView(board, state.range(0) == 1);
+    for (auto _ : state)
+        RedrawAndPaint(*view);
 }
 // 0: filter response view, 1: pattern view.
 BENCHMARK(BM_SignalViewRedraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The redraw after the memory changed: the responses or spectra and every figure of merit taken again
+// (a full RAM of 256 taps; a full pattern memory of 131,072 pairs, I, Q and I + jQ), then painted.
+void BM_SignalViewNewData(benchmark::State& state) {
+    LoadedBoard board;
+    const bool pattern = state.range(0) == 1;
+    const std::unique_ptr<QWidget> view = ShownView(board, pattern);
+    LoadedMemories& loaded = board.host.Doc().loaded;
+    for (auto _ : state) {
+        // The same contents as a new load: the generation moves on.
+        if (pattern)
+            loaded.SetPattern(*loaded.Pattern());
+        else
+            loaded.SetCoefficients(0, *loaded.Coefficients(0));
+        RedrawAndPaint(*view);
+    }
+}
+BENCHMARK(BM_SignalViewNewData)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The import preview of a whole memory (131,072 pairs of a two-tone CSV file) from reading the file
 // to the painted dialog: what the user waits for between choosing Load File and seeing the preview.

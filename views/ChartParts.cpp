@@ -2,6 +2,7 @@
 
 #include "signal/SignalAnalysis.h"
 
+#include <QBoxLayout>
 #include <QChart>
 #include <QChartView>
 #include <QLabel>
@@ -114,6 +115,40 @@ QList<QPointF> EnvelopePoints(const std::vector<double>& values, std::size_t fir
     }
     return points;
 }
+QString FigureText(double value, int decimals, const QString& unit) {
+    if (std::isnan(value))
+        return NoFigure();
+    const QString number = QString::number(value, 'f', decimals);
+    return unit.isEmpty() ? number : number + QLatin1Char(' ') + unit;
+}
+
+QString NoFigure() {
+    return QString(QChar(0x2014));
+}
+
+QString CompactFrequency(double hz) {
+    const struct {
+        double scale;
+        const char* unit;
+    } units[] = {{1e9, "GHz"}, {1e6, "MHz"}, {1e3, "kHz"}};
+    for (const auto& unit : units) {
+        if (std::abs(hz) >= unit.scale)
+            return QStringLiteral("%1 %2")
+                .arg(hz / unit.scale, 0, 'g', 7)
+                .arg(QString::fromLatin1(unit.unit));
+    }
+    return QStringLiteral("%1 Hz").arg(hz, 0, 'g', 7);
+}
+
+QVBoxLayout* AddSideColumn(QWidget* parent, QBoxLayout& row, int width) {
+    auto* column = new QWidget(parent);
+    column->setFixedWidth(width);
+    auto* layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    row.addWidget(column);
+    return layout;
+}
+
 QLabel* CreateFiguresLabel(QWidget* parent, const QString& objectName) {
     auto* label = new QLabel(parent);
     label->setObjectName(objectName);

@@ -9,11 +9,13 @@
 #include <optional>
 #include <vector>
 
+class QBoxLayout;
 class QChart;
 class QLabel;
 class QChartView;
 class QLineSeries;
 class QValueAxis;
+class QVBoxLayout;
 class QWidget;
 
 namespace tarsion {
@@ -50,6 +52,17 @@ double RoundTickInterval(double span, bool integers);
 int TickDecimals(double interval);
 
 ChartParts CreateChart(QWidget* parent, const QString& title, const QString& xTitle, const QString& yTitle);
+
+// A figure beside the plots: "12.34 dB" with `decimals` ("12.34" without a unit), a dash for a figure
+// without a value (NaN).
+QString FigureText(double value, int decimals, const QString& unit);
+QString NoFigure();
+// A frequency in a figure table: seven digits and the unit that reads best, "1.234567 MHz".
+QString CompactFrequency(double hz);
+
+// The column beside a view's plots, added to `row`, of one width for all it holds: a wrapped text then
+// takes the height it needs at the width it is shown at, and the tables above it keep theirs.
+QVBoxLayout* AddSideColumn(QWidget* parent, QBoxLayout& row, int width);
 
 // The figures beside a view's plots: top-aligned, selectable, wrapped in a narrow column.
 QLabel* CreateFiguresLabel(QWidget* parent, const QString& objectName);

@@ -6,6 +6,7 @@
 #include "ops/MemoryReadBack.h"
 #include "registers/PageConversions.h"
 #include "views/ConstellationChart.h"
+#include "views/FilterMeritPanel.h"
 #include "views/PlotExport.h"
 
 #include <QChart>
@@ -32,6 +33,8 @@ const QColor kQuantizedColor(0x1f, 0x77, 0xb4);
 const QColor kIdealColor(0xd6, 0x27, 0x28);
 const QColor kReadColor(0x2c, 0xa0, 0x2c);
 constexpr double kWheelZoom = 0.8;
+// The constellation chart's width.
+constexpr int kSideWidth = 360;
 
 QString Text(const std::string& text) {
     return QString::fromStdString(text).toHtmlEscaped();
@@ -43,7 +46,8 @@ QString Decibels(double db) {
 }
 } // namespace
 
-CFilterResponseView::CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent)
+CFilterResponseView::CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops, IViewSettings& settings,
+                                         QWidget* parent)
     : QWidget(parent), doc_(doc), ops_(ops), redraw_([this] { Redraw(); }) {
     setObjectName(QStringLiteral("filterResponseView"));
     auto* layout = new QVBoxLayout(this);
@@ -87,12 +91,14 @@ CFilterResponseView::CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops
     plotLayout->addWidget(magnitude_.view, 3);
     plotLayout->addWidget(impulse_.view, 2);
     figures_ = CreateFiguresLabel(this, QStringLiteral("filterFigures"));
+    meritPanel_ = new CFilterMeritPanel(settings, this);
     constellation_ = std::make_unique<CConstellationChart>(this);
-    auto* side = new QVBoxLayout();
+    middle->addWidget(plots_, 1);
+    QVBoxLayout* side = AddSideColumn(this, *middle, kSideWidth);
+    figures_->setMaximumWidth(kSideWidth);
+    side->addWidget(meritPanel_);
     side->addWidget(figures_, 1);
     side->addWidget(constellation_->View());
-    middle->addWidget(plots_, 1);
-    middle->addLayout(side);
     layout->addLayout(middle, 1);
 
     layout->addWidget(CreateExportButtons(
@@ -105,6 +111,10 @@ CFilterResponseView::CFilterResponseView(CTarsionDoc& doc, CBoardOperations& ops
     connect(verify, &QPushButton::clicked, this, [this] { Verify(ShownMemory()); });
     connect(verifyConstellation, &QPushButton::clicked, this, [this] { Verify(ChipMemory::Constellation); });
     connect(read, &QPushButton::clicked, this, &CFilterResponseView::ReadFromBoard);
+    connect(meritPanel_, &CFilterMeritPanel::bandChanged, this, [this] {
+        ++band_;
+        OnDocumentUpdate();
+    });
     connect(resetZoom, &QPushButton::clicked, this, &CFilterResponseView::ResetZoom);
     connect(magnitude_.x, &QValueAxis::rangeChanged, this, [this](double min, double max) {
         // The rubber band and its right-click zoom-out move the axis; follow them.
@@ -123,7 +133,7 @@ CFilterResponseView::~CFilterResponseView() {
 
 CFilterResponseView::DrawnState CFilterResponseView::CurrentState() const {
     return {doc_.loaded.Generation(), channel_, doc_.Shadow().FetchChipReg(chipreg::kSymbolFrequency),
-            doc_.Shadow().SysClk()};
+            doc_.Shadow().SysClk(), band_};
 }
 
 void CFilterResponseView::OnDocumentUpdate() {
@@ -163,6 +173,8 @@ void CFilterResponseView::DrawNothing() {
     idealTaps_.clear();
     readDb_.clear();
     readTaps_.clear();
+    merits_ = {};
+    meritPanel_->ShowFigures({}, 1);
     figures_->setText(QStringLiteral("<b>%1</b><p>Not loaded since the program started. The board may still "
                                      "hold a filter: Read from Board shows it.</p>%2%3")
                           .arg(channelChoice_->currentText(), PartialLine(), VerifyLines()));
@@ -215,10 +227,15 @@ void CFilterResponseView::Redraw() {
     const FilterGeometry g =
         loaded ? loaded->geometry : FilterGeometry::For(settings.interpolation, settings.twoBitMode);
     // A new symbol rate or SysClk only rescales the frequency axis: the taps are the same.
-    if (drawn_.generation != previous.generation || drawn_.channel != previous.channel)
+    const bool dataChanged = drawn_.generation != previous.generation || drawn_.channel != previous.channel;
+    if (dataChanged)
         Analyse(loaded ? &*loaded : nullptr, read ? &read->contents : nullptr, g);
-
     const std::optional<double> symbolRate = SymbolRateHz(doc_.Shadow());
+    meritPanel_->SetChipSymbolRate(symbolRate);
+    if (dataChanged || drawn_.band != previous.band)
+        AnalyseMerits(loaded ? &*loaded : nullptr, read ? &read->contents : nullptr, g);
+    ShowMerits(g);
+
     const FrequencyAxisScale scale =
         FrequencyAxisFor(symbolRate, g.rate / 2.0, QStringLiteral("symbol rate"));
     if (scale.perMultiple != frequencyScale_ || drawn_.channel != previous.channel)
@@ -286,6 +303,31 @@ void CFilterResponseView::Redraw() {
         text += QStringLiteral("<p>Read from the board at %1</p>").arg(QString::fromStdString(read->readAt));
     text += QStringLiteral("<p>Symbol rate: %1</p>").arg(edge);
     figures_->setText(text + VerifyLines());
+}
+
+void CFilterResponseView::AnalyseMerits(const LoadedCoefficients* loaded, const CoefficientRamImage* read,
+                                        const FilterGeometry& g) {
+    ++meritAnalyses_;
+    const FilterBandEdges edges = meritPanel_->Edges(g.rate);
+    merits_ = {};
+    if (loaded) {
+        merits_.written = FilterMeritOf(loaded->words, g, edges, fft_);
+        merits_.file = FilterMeritOf(loaded->idealTaps, g.rate, edges, fft_);
+    }
+    if (read)
+        merits_.read = FilterMeritOf(*read, g, edges, fft_);
+}
+
+void CFilterResponseView::ShowMerits(const FilterGeometry& g) {
+    // The file's taps stand beside both: what rounding to the RAM's words costs reads across a row.
+    std::vector<CFilterMeritPanel::Column> columns;
+    if (merits_.written)
+        columns.push_back({QStringLiteral("As written"), *merits_.written});
+    if (merits_.file)
+        columns.push_back({QStringLiteral("File taps"), *merits_.file});
+    if (merits_.read)
+        columns.push_back({QStringLiteral("Read back"), *merits_.read});
+    meritPanel_->ShowFigures(columns, g.rate);
 }
 
 void CFilterResponseView::DrawMagnitude() {

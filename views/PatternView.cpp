@@ -3,7 +3,9 @@
 #include "board/ChipRegisters.h"
 #include "ops/MemoryReadBack.h"
 #include "registers/PageConversions.h"
+#include "views/PatternMeritPanel.h"
 #include "views/PlotExport.h"
+#include "views/SpectrumMarkers.h"
 
 #include <QChart>
 #include <QChartView>
@@ -18,7 +20,9 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 
 namespace tarsion {
 
@@ -29,6 +33,7 @@ const QColor kMarkerColor(0x2c, 0xa0, 0x2c);
 constexpr double kSpectrumTop = 10.0;
 constexpr double kSpectrumBottom = -150.0;
 constexpr double kWheelZoom = 0.8;
+constexpr int kSideWidth = 320;
 constexpr std::size_t kFewestShown = 8;
 constexpr int kFallbackColumns = 1000;
 constexpr std::size_t kShownMismatches = 8;
@@ -46,7 +51,7 @@ const char* KindName(std::int32_t kind) {
 
 } // namespace
 
-CPatternView::CPatternView(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent)
+CPatternView::CPatternView(CTarsionDoc& doc, CBoardOperations& ops, IViewSettings& settings, QWidget* parent)
     : QWidget(parent), doc_(doc), ops_(ops), redraw_([this] { Redraw(); }) {
     setObjectName(QStringLiteral("patternView"));
     auto* layout = new QVBoxLayout(this);
@@ -64,8 +69,7 @@ CPatternView::CPatternView(CTarsionDoc& doc, CBoardOperations& ops, QWidget* par
     time_.view->installEventFilter(this);
     time_.view->setFocusPolicy(Qt::StrongFocus);
     pan_ = new QScrollBar(Qt::Horizontal, plots_);
-    spectrum_ =
-        CreateChart(plots_, QStringLiteral("Spectrum (Hann window)"), QString(), QStringLiteral("dBFS"));
+    spectrum_ = CreateChart(plots_, QStringLiteral("Spectrum"), QString(), QStringLiteral("dBFS"));
     iSpectrum_ = spectrum_.AddSeries(QStringLiteral("I"), kIColor);
     qSpectrum_ = spectrum_.AddSeries(QStringLiteral("Q"), kQColor);
     marker_ = spectrum_.AddSeries(QStringLiteral("Pattern frequency"), kMarkerColor, Qt::DashLine);
@@ -75,8 +79,14 @@ CPatternView::CPatternView(CTarsionDoc& doc, CBoardOperations& ops, QWidget* par
     plotLayout->addWidget(pan_);
     plotLayout->addWidget(spectrum_.view, 1);
     figures_ = CreateFiguresLabel(this, QStringLiteral("patternFigures"));
+    markers_ = new CSpectrumMarkers(spectrum_, this);
+    meritPanel_ = new CPatternMeritPanel(settings, this);
     middle->addWidget(plots_, 1);
-    middle->addWidget(figures_);
+    QVBoxLayout* side = AddSideColumn(this, *middle, kSideWidth);
+    figures_->setMaximumWidth(kSideWidth);
+    side->addWidget(markers_);
+    side->addWidget(meritPanel_);
+    side->addWidget(figures_, 1);
     layout->addLayout(middle, 1);
 
     auto* bottom = new QHBoxLayout();
@@ -105,6 +115,14 @@ CPatternView::CPatternView(CTarsionDoc& doc, CBoardOperations& ops, QWidget* par
     connect(pan_, &QScrollBar::valueChanged, this,
             [this](int value) { ShowSamples(static_cast<std::size_t>(std::max(value, 0)), count_); });
     connect(time_.x, &QValueAxis::rangeChanged, this, &CPatternView::OnTimeRangeChanged);
+    connect(meritPanel_, &CPatternMeritPanel::optionsChanged, this, [this] {
+        ++options_;
+        OnDocumentUpdate();
+    });
+    connect(meritPanel_, &CPatternMeritPanel::channelChanged, this, [this] {
+        ++channelChoices_;
+        OnDocumentUpdate();
+    });
     doc_.AddObserver(this);
     redraw_.MarkStale(false);
 }
@@ -115,8 +133,13 @@ CPatternView::~CPatternView() {
 
 CPatternView::DrawnState CPatternView::CurrentState() const {
     const RegisterShadow& shadow = doc_.Shadow();
-    return {doc_.loaded.Generation(), shadow.FetchBridgeReg(bridgereg::kBoardControl),
-            shadow.FetchChipReg(chipreg::kSymbolFrequency), shadow.SysClk(), shadow.ClockPin()};
+    return {doc_.loaded.Generation(),
+            shadow.FetchBridgeReg(bridgereg::kBoardControl),
+            shadow.FetchChipReg(chipreg::kSymbolFrequency),
+            shadow.SysClk(),
+            shadow.ClockPin(),
+            options_,
+            channelChoices_};
 }
 
 void CPatternView::OnDocumentUpdate() {
@@ -136,9 +159,10 @@ void CPatternView::Analyse() {
     const std::optional<LoadedPattern>& pattern = doc_.loaded.Pattern();
     // What the board holds, once read, is what the plots show.
     const auto& read = doc_.loaded.PatternRead();
-    analysis_ = read      ? AnalysePattern(read->contents.pairs, fft_)
-                : pattern ? AnalysePattern(pattern->pairs, fft_)
-                          : PatternAnalysis{};
+    // As written: the load and the words written over it since, as the figures for scripts take it.
+    pairs_ = read ? read->contents.pairs : pattern ? PairsAsWritten(*pattern) : std::vector<SamplePair>{};
+    i_ = ChannelSamples(pairs_, false);
+    q_ = ChannelSamples(pairs_, true);
     time_.chart->setTitle(read ? QStringLiteral("Pattern memory, read from the board at %1")
                                      .arg(QString::fromStdString(read->readAt))
                           : pattern ? QStringLiteral("Pattern memory, as written")
@@ -147,12 +171,76 @@ void CPatternView::Analyse() {
         pattern && pattern->generated ? GeneratedPatternFrequency(pattern->settings) : std::nullopt;
     first_ = 0;
     count_ = PatternLength();
+    AnalyseMerits();
+    TraceSpectra();
+}
+
+void CPatternView::AnalyseMerits() {
+    analysedOptions_ = options_;
+    if (pairs_.empty()) {
+        merits_.reset();
+        return;
+    }
+    ++meritAnalyses_;
+    merits_ = PatternMeritsOf(pairs_, meritPanel_->Options(), fft_);
+}
+
+void CPatternView::TraceSpectra() {
+    iTrace_ = qTrace_ = iqTrace_ = SpectrumTrace{};
+    const std::size_t n = PatternLength();
+    if (!merits_ || n == 0)
+        return;
+    // Each spectrum under the window its figures were taken with; a window's transforms are made once.
+    struct Transforms {
+        WindowedTransform i;
+        WindowedTransform q;
+        double sum = 0;
+    };
+    std::map<SpectrumWindow, Transforms> made;
+    const auto under = [&](SpectrumWindow window) -> const Transforms& {
+        auto found = made.find(window);
+        if (found == made.end()) {
+            const std::vector<double> weights = WindowWeights(window, n);
+            found = made.emplace(window, Transforms{TransformUnder(i_, weights, fft_),
+                                                    TransformUnder(q_, weights, fft_), WindowSum(weights, n)})
+                        .first;
+        }
+        return found->second;
+    };
+    const Transforms& i = under(merits_->i.window);
+    iTrace_ = RealTrace(i.i, i.sum, n);
+    const Transforms& q = under(merits_->q.window);
+    qTrace_ = RealTrace(q.q, q.sum, n);
+    const Transforms& iq = under(merits_->iq.window);
+    iqTrace_ = ComplexTrace(iq.i, iq.q, iq.sum, n);
+}
+
+const SpectrumTrace& CPatternView::ShownTrace() const {
+    switch (meritPanel_->Channel()) {
+    case PatternChannel::Q:
+        return qTrace_;
+    case PatternChannel::IQ:
+        return iqTrace_;
+    default:
+        return iTrace_;
+    }
 }
 
 void CPatternView::Redraw() {
     drawn_ = CurrentState();
-    if (analysedGeneration_ != drawn_.generation)
+    if (analysedGeneration_ != drawn_.generation) {
         Analyse();
+    } else if (analysedOptions_ != drawn_.options) {
+        // The options change the figures; the spectra only where a window comes out otherwise.
+        const auto windows = [this] {
+            return merits_ ? std::array{merits_->i.window, merits_->q.window, merits_->iq.window}
+                           : std::array<SpectrumWindow, 3>{};
+        };
+        const auto before = windows();
+        AnalyseMerits();
+        if (windows() != before)
+            TraceSpectra();
+    }
     DrawTime();
     DrawSpectrum();
     DrawFigures();
@@ -161,8 +249,8 @@ void CPatternView::Redraw() {
 void CPatternView::DrawTime() {
     const int width = static_cast<int>(time_.chart->plotArea().width());
     const std::size_t columns = static_cast<std::size_t>(width > 0 ? width : kFallbackColumns);
-    iTime_->replace(EnvelopePoints(analysis_.i, first_, count_, columns, 1.0, false));
-    qTime_->replace(EnvelopePoints(analysis_.q, first_, count_, columns, 1.0, false));
+    iTime_->replace(EnvelopePoints(i_, first_, count_, columns, 1.0, false));
+    qTime_->replace(EnvelopePoints(q_, first_, count_, columns, 1.0, false));
     settingRange_ = true;
     SetRoundTicks(time_.x, static_cast<double>(first_),
                   static_cast<double>(first_ + std::max<std::size_t>(count_, 2) - 1), true);
@@ -179,22 +267,39 @@ void CPatternView::DrawTime() {
 void CPatternView::DrawSpectrum() {
     const std::optional<double> dataClk = DataClkHz(doc_.Shadow());
     const FrequencyAxisScale scale = FrequencyAxisFor(dataClk, 0.5, QStringLiteral("DataClk"));
-    const std::size_t bins = analysis_.iSpectrumDbfs.size();
-    const double binStep =
-        PatternLength() > 0 ? scale.perMultiple / static_cast<double>(PatternLength()) : 0.0;
+    const bool complex = meritPanel_->Channel() == PatternChannel::IQ;
     const int width = static_cast<int>(spectrum_.chart->plotArea().width());
     const std::size_t columns = static_cast<std::size_t>(width > 0 ? width : kFallbackColumns);
+    const double binStep =
+        PatternLength() > 0 ? scale.perMultiple / static_cast<double>(PatternLength()) : 0.0;
     // Peaks matter in a spectrum: a column shows its largest bin.
-    iSpectrum_->replace(EnvelopePoints(analysis_.iSpectrumDbfs, 0, bins, columns, binStep, true));
-    qSpectrum_->replace(EnvelopePoints(analysis_.qSpectrumDbfs, 0, bins, columns, binStep, true));
+    const auto points = [&](const SpectrumTrace& trace) {
+        QList<QPointF> list = EnvelopePoints(trace.dbfs, 0, trace.dbfs.size(), columns, binStep, true);
+        const double first = trace.Empty() ? 0.0 : trace.frequency.front() * scale.perMultiple;
+        for (QPointF& point : list)
+            point.rx() += first;
+        return list;
+    };
+    iSpectrum_->setName(complex ? QStringLiteral("I+jQ") : QStringLiteral("I"));
+    iSpectrum_->replace(points(complex ? iqTrace_ : iTrace_));
+    qSpectrum_->replace(complex ? QList<QPointF>{} : points(qTrace_));
+    qSpectrum_->setVisible(!complex);
     spectrum_.x->setTitleText(scale.title);
-    SetRoundTicks(spectrum_.x, 0, 0.5 * scale.perMultiple, false);
-    if (patternFrequency_ && bins > 0) {
+    SetRoundTicks(spectrum_.x, complex ? -0.5 * scale.perMultiple : 0.0, 0.5 * scale.perMultiple, false);
+    const auto window = [](const PatternMerit& m) { return QString::fromLatin1(WindowName(m.window)); };
+    QString title = QStringLiteral("Spectrum");
+    if (merits_)
+        title += complex || merits_->i.window == merits_->q.window
+                     ? QStringLiteral(" (window: %1)").arg(window(complex ? merits_->iq : merits_->i))
+                     : QStringLiteral(" (window: I %1, Q %2)").arg(window(merits_->i), window(merits_->q));
+    spectrum_.chart->setTitle(title);
+    if (patternFrequency_ && !iTrace_.Empty()) {
         const double x = *patternFrequency_ * scale.perMultiple;
         marker_->replace({{x, kSpectrumBottom}, {x, kSpectrumTop}});
     } else {
         marker_->clear();
     }
+    markers_->SetTrace(&ShownTrace(), scale.perMultiple, dataClk);
 }
 
 void CPatternView::DrawFigures() {
@@ -247,19 +352,8 @@ void CPatternView::DrawFigures() {
         text += QStringLiteral("<br>Pattern frequency: %1 x DataClk").arg(*patternFrequency_, 0, 'g', 8) +
                 hertz(*patternFrequency_);
     text += QStringLiteral("</p>");
-    for (const auto& [name, levels] :
-         {std::pair{"I", &analysis_.iSpectrumDbfs}, std::pair{"Q", &analysis_.qSpectrumDbfs}}) {
-        if (levels->empty())
-            continue;
-        const auto peak = std::max_element(levels->begin(), levels->end());
-        const double multiple =
-            static_cast<double>(peak - levels->begin()) / static_cast<double>(PatternLength());
-        text += QStringLiteral("%1 peak: %2 dBFS at %3 x DataClk%4<br>")
-                    .arg(QString::fromLatin1(name))
-                    .arg(*peak, 0, 'f', 2)
-                    .arg(multiple, 0, 'g', 8)
-                    .arg(hertz(multiple));
-    }
+    meritPanel_->SetSampleRate(dataClk);
+    meritPanel_->ShowFigures(merits_ ? &*merits_ : nullptr);
     text += QStringLiteral("<p>Shown: pairs %1 to %2</p>")
                 .arg(first_)
                 .arg(first_ + count_ - (count_ > 0 ? 1 : 0));
@@ -379,16 +473,15 @@ QString CPatternView::CsvText() const {
     const std::optional<double> dataClk = DataClkHz(doc_.Shadow());
     QString csv = QStringLiteral("pair,i,q,bin,frequency_x_dataclk,i_dbfs,q_dbfs");
     csv += dataClk ? QStringLiteral(",frequency_hz\n") : QStringLiteral("\n");
-    const std::size_t bins = analysis_.iSpectrumDbfs.size();
+    const std::size_t bins = std::min(iTrace_.dbfs.size(), qTrace_.dbfs.size());
     for (std::size_t n = 0; n < PatternLength(); ++n) {
-        csv +=
-            QStringLiteral("%1,%2,%3").arg(n).arg(analysis_.i[n], 0, 'g', 10).arg(analysis_.q[n], 0, 'g', 10);
+        csv += QStringLiteral("%1,%2,%3").arg(n).arg(i_[n], 0, 'g', 10).arg(q_[n], 0, 'g', 10);
         if (n < bins)
             csv += QStringLiteral(",%1,%2,%3,%4")
                        .arg(n)
                        .arg(static_cast<double>(n) / static_cast<double>(PatternLength()), 0, 'g', 12)
-                       .arg(analysis_.iSpectrumDbfs[n], 0, 'g', 10)
-                       .arg(analysis_.qSpectrumDbfs[n], 0, 'g', 10);
+                       .arg(iTrace_.dbfs[n], 0, 'g', 10)
+                       .arg(qTrace_.dbfs[n], 0, 'g', 10);
         else
             csv += QStringLiteral(",,,,");
         if (dataClk)

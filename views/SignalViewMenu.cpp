@@ -12,10 +12,11 @@
 
 namespace tarsion {
 
-CSignalViewMenu::CSignalViewMenu(QMainWindow& window, CTarsionDoc& doc, CBoardOperations& ops, QMenu& menu)
+CSignalViewMenu::CSignalViewMenu(QMainWindow& window, CTarsionDoc& doc, CBoardOperations& ops,
+                                 IViewSettings& settings, QMenu& menu)
     : QObject(&window) {
-    filterView_ = new CFilterResponseView(doc, ops);
-    patternView_ = new CPatternView(doc, ops);
+    filterView_ = new CFilterResponseView(doc, ops, settings);
+    patternView_ = new CPatternView(doc, ops, settings);
     filterDock_ =
         AddDock(window, filterView_, QStringLiteral("Filter Response"), QStringLiteral("viewFilterResponse"),
                 QStringLiteral("Shows the frequency and impulse response of the loaded filters"), menu);

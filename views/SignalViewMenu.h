@@ -12,13 +12,15 @@ class CBoardOperations;
 class CFilterResponseView;
 class CPatternView;
 class CTarsionDoc;
+class IViewSettings;
 
 // The View menu: opens the filter response and pattern views as dock widgets beside the register
 // page and the log window, and reads the coefficient and constellation RAMs back to verify them.
 class CSignalViewMenu final : public QObject {
     Q_OBJECT
 public:
-    CSignalViewMenu(QMainWindow& window, CTarsionDoc& doc, CBoardOperations& ops, QMenu& menu);
+    CSignalViewMenu(QMainWindow& window, CTarsionDoc& doc, CBoardOperations& ops, IViewSettings& settings,
+                    QMenu& menu);
 
     CFilterResponseView& FilterView() { return *filterView_; }
     CPatternView& PatternView() { return *patternView_; }

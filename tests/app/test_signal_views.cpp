@@ -1,4 +1,4 @@
-#include "MainWindowFixture.h"
+#include "SignalViewsFixture.h"
 #include "app/LogWindow.h"
 #include "coefficient/CoefficientTestFiles.h"
 #include "support/FullFileSystem.h"
@@ -44,30 +44,7 @@ int PixelsNear(const QImage& image, const QColor& colour) {
 }
 
 const QColor kBlue(0x1f, 0x77, 0xb4);
-
-// The main window over a virtual board, at the size of a small screen, with both views open.
-class SignalViewsTest : public test::MainWindowFixture {
-protected:
-    SignalViewsTest() : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir_.path().toStdString());
-        host_->Doc().startDirectory = dir_.path().toStdString();
-        window_->resize(1280, 800);
-    }
-    ~SignalViewsTest() override { std::filesystem::current_path(previous_); }
-
-    CSignalViewMenu& Views() { return window_->SignalViews(); }
-    void Open(const char* action) { window_->Action(QString::fromLatin1(action)).trigger(); }
-    void LoadFilter() {
-        test::WriteText(dir_.filePath(QStringLiteral("rrc.coe")).toStdString(),
-                        test::CoefficientText(test::RootRaisedCosine(96, 4, 0.35)));
-        ASSERT_TRUE(host_->Ops().LoadCoefficientRam(0, "rrc.coe", true, 1.0, false, 0, false, false));
-    }
-    static void Settle(const std::function<bool()>& pending) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !pending(); }, 2000));
-    }
-
-    std::filesystem::path previous_;
-};
+using test::SignalViewsTest;
 
 TEST_F(SignalViewsTest, ViewMenuSitsBetweenEditAndDump) {
     QStringList titles;
