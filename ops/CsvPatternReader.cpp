@@ -7,11 +7,21 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <sstream>
+#include <istream>
+#include <streambuf>
 
 namespace tarsion {
 
 namespace {
+
+// A stream over text held elsewhere, read without a copy.
+class ViewBuffer final : public std::streambuf {
+public:
+    explicit ViewBuffer(std::string_view text) {
+        char* data = const_cast<char*>(text.data());
+        setg(data, data, data + text.size());
+    }
+};
 
 enum class Token { Hex, Integer, Real, NotNumber, WideHex };
 
@@ -20,13 +30,17 @@ struct Value {
     double number = 0;
 };
 
+// Beyond two columns a line is refused: three fields tell that, and no line of commas grows a list.
+constexpr std::size_t kMostFields = 3;
+
+// The fields of a line, at most kMostFields of them.
 std::vector<std::string_view> Fields(std::string_view line) {
     std::vector<std::string_view> fields;
     const char separator = line.find(',') != std::string_view::npos   ? ','
                            : line.find(';') != std::string_view::npos ? ';'
                                                                       : 0;
     if (separator) {
-        for (std::size_t at = 0;;) {
+        for (std::size_t at = 0; fields.size() < kMostFields;) {
             const std::size_t end = line.find(separator, at);
             fields.push_back(TrimmedText(line.substr(at, end == std::string_view::npos ? end : end - at)));
             if (end == std::string_view::npos)
@@ -35,7 +49,7 @@ std::vector<std::string_view> Fields(std::string_view line) {
         }
         return fields;
     }
-    for (std::size_t at = 0; at < line.size();) {
+    for (std::size_t at = 0; at < line.size() && fields.size() < kMostFields;) {
         const std::size_t first = line.find_first_not_of(" \t", at);
         if (first == std::string_view::npos)
             break;
@@ -98,7 +112,9 @@ const char* KindName(Token kind) {
 } // namespace
 
 ImportRead ReadCsvPattern(std::string_view text, std::size_t maxPairs) {
-    std::istringstream in{std::string(text)};
+    // Read in place: the text may be hundreds of megabytes.
+    ViewBuffer buffer(text);
+    std::istream in(&buffer);
     CTextLines lines(in);
     ImportedSignal signal;
     std::string line;
@@ -140,12 +156,12 @@ ImportRead ReadCsvPattern(std::string_view text, std::size_t maxPairs) {
                                    .substr(0, 40)
                                    .c_str())};
         }
+        if (values.size() > 2)
+            return {std::nullopt,
+                    FormatText("unknown layout: line %zu has more than two columns; one (I) or two (I and Q) "
+                               "expected",
+                               number)};
         if (columns == 0) {
-            if (values.size() > 2)
-                return {
-                    std::nullopt,
-                    FormatText("unknown layout: line %zu has %zu columns; one (I) or two (I and Q) expected",
-                               number, values.size())};
             columns = values.size();
             columnsLine = number;
         } else if (values.size() != columns) {

@@ -22,14 +22,17 @@ std::string Le(std::uint64_t value, int bytes) {
     return out;
 }
 
+// Format version 1 keeps the header length in two bytes, version 2 in four.
 std::string Npy(const std::string& descr, const std::string& shape, const std::string& data,
-                bool fortran = false) {
+                bool fortran = false, int version = 1) {
+    const std::size_t prefix = version == 1 ? 10 : 12;
     std::string header = "{'descr': '" + descr + "', 'fortran_order': " + (fortran ? "True" : "False") +
                          ", 'shape': " + shape + ", }";
-    while ((10 + header.size() + 1) % 64 != 0)
+    while ((prefix + header.size() + 1) % 64 != 0)
         header += ' ';
     header += '\n';
-    return std::string("\x93NUMPY\x01\x00", 8) + Le(header.size(), 2) + header + data;
+    return std::string("\x93NUMPY", 6) + static_cast<char>(version) + '\0' +
+           Le(header.size(), version == 1 ? 2 : 4) + header + data;
 }
 
 std::string Doubles(const std::vector<double>& values) {
@@ -209,6 +212,12 @@ TEST_F(PatternImport, NumpyArraysRoundTrip) {
     EXPECT_EQ(report->clipped, 1u);
     ExpectMemory({{0x4000, -0x2000}, {32767, 0}});
 
+    // Format version 2 keeps the header length in four bytes.
+    report = Import("v2.npy", Npy("<u2", "(2,)", Le(5, 2) + Le(40000, 2), false, 2));
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->clipped, 1u);
+    ExpectMemory({{5, 0}, {32767, 0}});
+
     // Big-endian int16, one column: samples as they are.
     report = Import("i.npy", Npy(">i2", "(3,)", std::string("\x80\x00\xff\xfe\x12\x34", 6)));
     ASSERT_TRUE(report);
@@ -234,6 +243,16 @@ TEST_F(PatternImport, WavPcmAndFloatRoundTrip) {
     ASSERT_TRUE(report);
     EXPECT_EQ(report->layout, "WAV, stereo, 16-bit PCM");
     ExpectMemory({{1000, -1000}, {-32768, 32767}});
+
+    // WAVE_FORMAT_EXTENSIBLE names PCM in its subformat.
+    std::string extensible = Wav(0xFFFE, 1, 16, Pcm16({-7, 7}));
+    const std::string extension = Le(22, 2) + Le(16, 2) + Le(4, 4) + Le(1, 2) + std::string(14, '\x01');
+    extensible.replace(16, 4, Le(40, 4));
+    extensible.insert(36, extension);
+    extensible.replace(4, 4, Le(extensible.size() - 8, 4));
+    report = Import("x.wav", extensible);
+    ASSERT_TRUE(report) << rig.LastLogLine();
+    ExpectMemory({{-7, 0}, {7, 0}});
 
     std::string floats;
     for (const float value : {0.5f, -0.75f, 1.25f})
@@ -289,10 +308,14 @@ TEST_F(RefusedImport, TooLargeForTheMemory) {
 }
 
 TEST_F(RefusedImport, UnknownLayoutsSayWhich) {
-    EXPECT_EQ(Refusal("3.csv", "1,2,3\n"),
-              "Refused 3.csv: unknown layout: line 1 has 3 columns; one (I) or two (I and Q) expected");
+    EXPECT_EQ(
+        Refusal("3.csv", "1,2,3\n"),
+        "Refused 3.csv: unknown layout: line 1 has more than two columns; one (I) or two (I and Q) expected");
     EXPECT_EQ(Refusal("r.csv", "1,2\n3\n"),
               "Refused r.csv: unknown layout: line 2 has 1 columns, line 1 had 2");
+    EXPECT_EQ(
+        Refusal("5.csv", "1\n2 3 4 5 6\n"),
+        "Refused 5.csv: unknown layout: line 2 has more than two columns; one (I) or two (I and Q) expected");
     EXPECT_EQ(Refusal("m.csv", "0x10,1\n"),
               "Refused m.csv: unknown layout: line 1 mixes hexadecimal and decimal numbers");
     // Only the first line can be a header.
