@@ -110,6 +110,28 @@ TEST_F(MemoryVerify, ANewLoadDropsTheOldReport) {
     EXPECT_FALSE(rig.doc.loaded.LastVerify(ChipMemory::Constellation).has_value());
 }
 
+// What a memory was read as belongs to the load it was read over: a new load of the memory drops it.
+TEST_F(MemoryVerify, ANewLoadDropsTheOldReadBackOfEachMemory) {
+    LoadFilter();
+    LoadConstellation();
+    rig.SetBridge(9, 2);
+    ASSERT_TRUE(rig.ops.LoadExternalMem(0, 0, 1.0, 1.0, 16, 32));
+    CMemoryReader reader(rig.ops);
+    ASSERT_TRUE(reader.Read(ChipMemory::CoefficientI));
+    ASSERT_TRUE(reader.Read(ChipMemory::Constellation));
+    ASSERT_TRUE(reader.Read(ChipMemory::Pattern));
+    ASSERT_TRUE(rig.doc.loaded.CoefficientsRead(0).has_value());
+    ASSERT_TRUE(rig.doc.loaded.ConstellationRead().has_value());
+    ASSERT_TRUE(rig.doc.loaded.PatternRead().has_value());
+
+    LoadFilter();
+    LoadConstellation();
+    ASSERT_TRUE(rig.ops.LoadExternalMem(0, 0, 1.0, 1.0, 16, 32));
+    EXPECT_FALSE(rig.doc.loaded.CoefficientsRead(0).has_value());
+    EXPECT_FALSE(rig.doc.loaded.ConstellationRead().has_value());
+    EXPECT_FALSE(rig.doc.loaded.PatternRead().has_value());
+}
+
 // A word changed on the board behind the program's back shows in the read-back and in Verify of
 // every memory; after a restart, Verify compares with a file the user names.
 TEST_F(MemoryVerify, AWordChangedBehindTheProgramsBackShowsInEveryMemory) {
@@ -235,6 +257,31 @@ TEST_F(MemoryVerify, PatternReadBackFollowsTheStartRegistersAndRestoresDataClk) 
     EXPECT_FALSE(CMemoryReader(rig.ops).Read(ChipMemory::Pattern));
     EXPECT_FALSE(rig.doc.loaded.PatternRead().has_value());
     EXPECT_EQ(rig.board.BridgeRegister(9), 2);
+}
+
+// A pattern is a run of pairs from an even address to the top: an odd start register reads from
+// the next even word, the last word's address reads nothing.
+TEST_F(MemoryVerify, AnOddPatternStartReadsFromTheNextEvenWord) {
+    rig.SetBridge(9, 2);
+    rig.board.SetPldRegister(10, 0xFF);
+    rig.board.SetPldRegister(11, 0x03);
+    rig.board.SetPatternWord(0x3FFFC, 0x3FFFF);
+    const struct {
+        std::uint8_t low;
+        std::uint32_t start;
+        std::size_t pairs;
+    } cases[] = {{0xFB, 0x3FFFC, 2}, {0xFC, 0x3FFFC, 2}, {0xFF, 0x40000, 0}};
+    for (const auto& c : cases) {
+        rig.board.SetPldRegister(9, c.low);
+        ASSERT_TRUE(CMemoryReader(rig.ops).Read(ChipMemory::Pattern)) << int(c.low);
+        const auto& read = rig.doc.loaded.PatternRead();
+        ASSERT_TRUE(read.has_value());
+        EXPECT_EQ(read->contents.start, c.start) << int(c.low);
+        ASSERT_EQ(read->contents.pairs.size(), c.pairs) << int(c.low);
+        if (c.pairs > 0) {
+            EXPECT_EQ(read->contents.pairs[0].i, -1) << int(c.low);
+        }
+    }
 }
 
 // The views and the bus compare the pattern memory alike: every one of the 24 bits a word holds

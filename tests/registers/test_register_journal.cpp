@@ -66,9 +66,12 @@ TEST_F(Journal, WritesThatCannotBeTakenBackStayInTheHistoryOnly) {
         const char* line;
         bool undoable;
     };
-    // Interrupt status clears on written ones, strobes hold nothing, bridge 0..7 carry transfers.
+    // Interrupt status clears on written ones, strobes hold nothing, bridge 0..7 and PLD 0..8 carry
+    // transfers; the settings start at bridge 8 and PLD 9.
     const Case cases[] = {{"poke 08 000000ff", false}, {"poke 0e 00000001", false}, {"write 03 12", false},
-                          {"pldwrite 06 01", false},   {"poke 1f 00000001", true},  {"write 0f 01", true}};
+                          {"pldwrite 06 01", false},   {"poke 1f 00000001", true},  {"write 0f 01", true},
+                          {"write 07 01", false},      {"write 08 01", true},       {"pldwrite 08 01", false},
+                          {"pldwrite 09 01", true},    {"pldwrite 0f 01", true}};
     for (const Case& c : cases) {
         OpsRig fresh;
         CRegisterJournal local(fresh.ops);

@@ -204,6 +204,16 @@ TEST(SnapshotLimits, NamesOverTheReadersLimitAreRefusedAndEverySavedFileReopens)
     EXPECT_TRUE(read.SameSettingsAs(saved));
     EXPECT_EQ(read.name, saved.name);
 
+    // A file of the reader's largest size reads, one byte more is refused (blank lines after "end"
+    // are no text).
+    std::string largest = SnapshotText(saved);
+    ASSERT_LT(largest.size(), kLargestSnapshotText);
+    largest.resize(kLargestSnapshotText, '\n');
+    EXPECT_TRUE(ReadSnapshotText(largest).snapshot) << ReadSnapshotText(largest).error;
+    const SnapshotReading over = ReadSnapshotText(largest + "\n");
+    EXPECT_FALSE(over.snapshot);
+    EXPECT_NE(over.error.find("too large"), std::string::npos) << over.error;
+
     // The reader refuses what TakeSnapshot refuses.
     CRegisterSnapshot tooLong = saved;
     tooLong.name = std::string(kLongestSnapshotName + 1, 'n');
@@ -339,7 +349,6 @@ TEST(SnapshotLimits, SavingOverAFileKeepsItsPermissionBits) {
     ::umask(mask);
 }
 
-
 TEST(ScriptReplayRefusal, ScriptsThatAreMoreThanCallsRunNothing) {
     struct Case {
         std::string script;
@@ -382,6 +391,8 @@ TEST(ScriptReplayRefusal, ScriptsThatAreMoreThanCallsRunNothing) {
          "line 1: Tarsion must be the automation object"},
         {"Tarsion.Poke(0x0a,1);\n" + object, "line 1: Tarsion is used before"},
         {object + "WScript = Tarsion.Peek(0x0a);", "line 2: a call's result goes into Data only"},
+        {object + "Data = Other.Poke(0x0a,1);", "line 2: not a recorded call"},
+        {object + "Other.Poke(0x0a,1);", "line 2: not a recorded call"},
         {object + "var Data = WScript.CreateObject(\"Scripting.FileSystemObject\");",
          "line 2: not an object"},
     };
