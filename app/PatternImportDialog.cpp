@@ -57,7 +57,8 @@ CPatternImportDialog::CPatternImportDialog(ImportPreview preview, std::optional<
                  Value(this, QStringLiteral("negatives"), QString::fromStdString(report.negatives)));
     layout->addLayout(form);
     spectrum_ = new CPatternSpectrumChart(this);
-    spectrum_->setMinimumSize(560, 260);
+    // Room for the nine dBFS labels of the axis.
+    spectrum_->setMinimumSize(640, 360);
     layout->addWidget(spectrum_, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     QPushButton* load = buttons->addButton(QStringLiteral("Load"), QDialogButtonBox::AcceptRole);
