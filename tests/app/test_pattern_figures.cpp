@@ -298,3 +298,29 @@ TEST_F(PatternFiguresTest, FiguresAreComputedOnlyWhenShownAndChanged) {
 
 } // namespace
 } // namespace tarsion
+
+namespace tarsion {
+namespace {
+
+// The shortest patterns, odd and even: the views draw and the markers search without a fault.
+TEST_F(PatternFiguresTest, ShortestPatternsDrawAndMarkersSearch) {
+    Open("viewPatternMemory");
+    for (const double pairs : {1.0, 2.0, 3.0}) {
+        ASSERT_TRUE(host_->Ops().LoadExternalMem(1, 2, 1.0, 0.5, 4, pairs));
+        for (const int channel : {0, 2}) {
+            Child<QComboBox>("figureChannel")->setCurrentIndex(channel);
+            Redrawn();
+            ASSERT_TRUE(View().ShownMerits()) << pairs;
+            const SpectrumTrace& trace = View().ShownTrace();
+            EXPECT_EQ(trace.dbfs.size(), channel == 2 ? static_cast<std::size_t>(pairs)
+                                                      : static_cast<std::size_t>(pairs) / 2 + 1);
+            Child<QPushButton>("peakSearch")->click();
+            Child<QPushButton>("nextPeak")->click();
+            ASSERT_TRUE(View().Markers().Marker());
+            EXPECT_LT(*View().Markers().Marker(), trace.dbfs.size());
+        }
+    }
+}
+
+} // namespace
+} // namespace tarsion
