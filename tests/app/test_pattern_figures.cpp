@@ -272,6 +272,9 @@ TEST_F(PatternFiguresTest, OptionsAreRemembered) {
     store.SetViewSetting(QStringLiteral("PatternChannelOffsets"), QStringLiteral("0.1 x"));
     store.SetViewSetting(QStringLiteral("PatternFigureChannel"), QStringLiteral("7"));
     const CPatternMeritPanel fresh(store);
+    // A list longer than the edit takes (each offset a row of figures) is none either.
+    store.SetViewSetting(QStringLiteral("PatternChannelOffsets"), QStringLiteral("0.01 ").repeated(100000));
+    EXPECT_TRUE(CPatternMeritPanel(store).Options().channelOffsets.empty());
     EXPECT_EQ(fresh.Channel(), PatternChannel::I);
     EXPECT_EQ(fresh.Options().peaks, 10);
     EXPECT_FALSE(fresh.Options().channelWidth);
