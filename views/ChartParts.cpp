@@ -126,18 +126,21 @@ QString NoFigure() {
     return QString(QChar(0x2014));
 }
 
-QString CompactFrequency(double hz) {
+FrequencyUnit UnitFor(double hz) {
     const struct {
         double scale;
         const char* unit;
     } units[] = {{1e9, "GHz"}, {1e6, "MHz"}, {1e3, "kHz"}};
     for (const auto& unit : units) {
         if (std::abs(hz) >= unit.scale)
-            return QStringLiteral("%1 %2")
-                .arg(hz / unit.scale, 0, 'g', 7)
-                .arg(QString::fromLatin1(unit.unit));
+            return {unit.scale, QString::fromLatin1(unit.unit)};
     }
-    return QStringLiteral("%1 Hz").arg(hz, 0, 'g', 7);
+    return {1.0, QStringLiteral("Hz")};
+}
+
+QString CompactFrequency(double hz) {
+    const FrequencyUnit unit = UnitFor(hz);
+    return QStringLiteral("%1 %2").arg(hz / unit.hz, 0, 'g', 7).arg(unit.name);
 }
 
 QVBoxLayout* AddSideColumn(QWidget* parent, QBoxLayout& row, int width) {

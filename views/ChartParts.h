@@ -57,6 +57,12 @@ ChartParts CreateChart(QWidget* parent, const QString& title, const QString& xTi
 // without a value (NaN).
 QString FigureText(double value, int decimals, const QString& unit);
 QString NoFigure();
+// The unit a frequency reads best in: GHz, MHz, kHz or Hz.
+struct FrequencyUnit {
+    double hz = 1.0;
+    QString name;
+};
+FrequencyUnit UnitFor(double hz);
 // A frequency in a figure table: seven digits and the unit that reads best, "1.234567 MHz".
 QString CompactFrequency(double hz);
 

@@ -231,27 +231,40 @@ void CFilterMeritPanel::ShowFigures(const std::vector<Column>& columns, int rate
         return;
     }
     struct Row {
-        const char* name;
+        QString name;
         std::function<QString(const FilterMerit&)> text;
     };
     const auto number = [](double value, int decimals) { return FigureText(value, decimals, QString()); };
+    // The frequencies' unit in the row's name keeps four columns within the side column.
+    const std::optional<double> reference = SymbolRateHz();
+    const FrequencyUnit unit =
+        reference ? UnitFor(*reference / 2.0) : FrequencyUnit{1.0, QStringLiteral("x Rs")};
+    const auto frequency = [&](double cyclesPerSample) {
+        if (std::isnan(cyclesPerSample))
+            return NoFigure();
+        const double multiple = cyclesPerSample * rate;
+        return QString::number(reference ? multiple * *reference / unit.hz : multiple, 'g', 7);
+    };
     const Row rows[] = {
-        {"DC gain (dB)", [&](const FilterMerit& m) { return number(m.dcGainDb, 4); }},
-        {"Ripple (dB)", [&](const FilterMerit& m) { return number(m.rippleDb, 4); }},
-        {"Stop band (dB)", [&](const FilterMerit& m) { return number(-m.stopbandDb, 2); }},
-        {"-3 dB point", [&](const FilterMerit& m) { return FrequencyText(m.f3db, rate); }},
-        {"-6 dB point", [&](const FilterMerit& m) { return FrequencyText(m.f6db, rate); }},
-        {"Group delay", [&](const FilterMerit& m) { return number(m.groupDelay, 2); }},
-        {"GD variation", [&](const FilterMerit& m) { return number(m.groupDelayVariation, 3); }},
-        {"ISI EVM (%)", [&](const FilterMerit& m) { return number(m.isiEvmPercent, 4); }},
-        {"ISI EVM (dB)", [&](const FilterMerit& m) { return number(m.isiEvmDb, 2); }},
+        {QStringLiteral("DC gain (dB)"), [&](const FilterMerit& m) { return number(m.dcGainDb, 4); }},
+        {QStringLiteral("Ripple (dB)"), [&](const FilterMerit& m) { return number(m.rippleDb, 4); }},
+        {QStringLiteral("Stop band (dB)"), [&](const FilterMerit& m) { return number(-m.stopbandDb, 2); }},
+        {QStringLiteral("-3 dB (%1)").arg(unit.name),
+         [&](const FilterMerit& m) { return frequency(m.f3db); }},
+        {QStringLiteral("-6 dB (%1)").arg(unit.name),
+         [&](const FilterMerit& m) { return frequency(m.f6db); }},
+        {QStringLiteral("Group delay"), [&](const FilterMerit& m) { return number(m.groupDelay, 2); }},
+        {QStringLiteral("GD variation"),
+         [&](const FilterMerit& m) { return number(m.groupDelayVariation, 3); }},
+        {QStringLiteral("ISI EVM (%)"), [&](const FilterMerit& m) { return number(m.isiEvmPercent, 4); }},
+        {QStringLiteral("ISI EVM (dB)"), [&](const FilterMerit& m) { return number(m.isiEvmDb, 2); }},
     };
     QStringList headings = {QString()};
     for (const Column& column : columns)
         headings.append(column.heading);
     std::vector<QStringList> cells;
     for (const Row& row : rows) {
-        QStringList line = {QString::fromLatin1(row.name)};
+        QStringList line = {row.name};
         for (const Column& column : columns)
             line.append(row.text(column.merit));
         cells.push_back(line);

@@ -9,6 +9,9 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QScrollArea>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace tarsion {
 
@@ -69,13 +72,18 @@ QDockWidget* CSignalViewMenu::AddDock(QMainWindow& window, QWidget* view, const 
     toggle->setStatusTip(prompt);
     menu.addAction(toggle);
     // Opened from the menu, a view comes to the front of the docks it shares its place with.
-    connect(toggle, &QAction::triggered, dock, [&window, dock](bool shown) {
+    connect(toggle, &QAction::triggered, dock, [&window, dock, view](bool shown) {
         if (!shown)
             return;
         dock->raise();
-        // Plots need room: a view opened beside the page takes at least half the window.
-        if (window.dockWidgetArea(dock) == Qt::RightDockWidgetArea && dock->width() < window.width() / 2)
-            window.resizeDocks({dock}, {window.width() / 2}, Qt::Horizontal);
+        // Plots need room: a view opened beside the page takes at least half the window, and at least
+        // its plots' and figures' least width when the window has it.
+        const int whole = view->minimumSizeHint().width() +
+                          dock->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                          2 * dock->style()->pixelMetric(QStyle::PM_DockWidgetFrameWidth);
+        const int wanted = std::min(std::max(window.width() / 2, whole), window.width() * 2 / 3);
+        if (window.dockWidgetArea(dock) == Qt::RightDockWidgetArea && dock->width() < wanted)
+            window.resizeDocks({dock}, {wanted}, Qt::Horizontal);
     });
     return dock;
 }

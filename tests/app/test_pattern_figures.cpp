@@ -211,31 +211,30 @@ TEST_F(PatternFiguresTest, MarkersClickPeakSearchAndDelta) {
     EXPECT_NEAR(trace.frequency[tone1], kTone1, 1.0 / kPairs);
     Child<QPushButton>("nextPeak")->click();
     EXPECT_EQ(*markers.Marker(), tone2);
-    Child<QPushButton>("peakSearch")->click();
 
-    // Delta: starts on the marker, Next Peak moves it alone.
+    // Delta: starts on the marker; the searches then move it alone.
     Child<QPushButton>("deltaMarker")->click();
     ASSERT_TRUE(markers.DeltaMarker());
-    EXPECT_EQ(*markers.DeltaMarker(), tone1);
-    Child<QPushButton>("nextPeak")->click();
-    EXPECT_EQ(*markers.Marker(), tone1);
     EXPECT_EQ(*markers.DeltaMarker(), tone2);
+    Child<QPushButton>("peakSearch")->click();
+    EXPECT_EQ(*markers.Marker(), tone2);
+    EXPECT_EQ(*markers.DeltaMarker(), tone1);
     const std::optional<double> dataClk = DataClkHz(host_->Doc().Shadow());
     const QString delta(QChar(0x0394));
     EXPECT_EQ(Cell(1, 1),
-              delta + CompactFrequency((trace.frequency[tone2] - trace.frequency[tone1]) * *dataClk));
+              delta + CompactFrequency((trace.frequency[tone1] - trace.frequency[tone2]) * *dataClk));
     EXPECT_EQ(Cell(1, 2),
-              delta + QStringLiteral("%1 dB").arg(trace.dbfs[tone2] - trace.dbfs[tone1], 0, 'f', 2));
-    // About -6 dB: the second tone has half the first's amplitude.
-    EXPECT_NEAR(trace.dbfs[tone2] - trace.dbfs[tone1], -6.02, 1.0);
+              delta + QStringLiteral("%1 dB").arg(trace.dbfs[tone1] - trace.dbfs[tone2], 0, 'f', 2));
+    // About 6 dB: the second tone has half the first's amplitude.
+    EXPECT_NEAR(trace.dbfs[tone1] - trace.dbfs[tone2], 6.02, 1.0);
 
     // I + jQ: the markers stay at their frequencies on the two-sided trace.
     Child<QComboBox>("figureChannel")->setCurrentIndex(2);
     Redrawn();
     const SpectrumTrace& complex = View().ShownTrace();
     ASSERT_EQ(complex.dbfs.size(), kPairs);
-    EXPECT_DOUBLE_EQ(complex.frequency[*markers.Marker()], trace.frequency[tone1]);
-    EXPECT_DOUBLE_EQ(complex.frequency[*markers.DeltaMarker()], trace.frequency[tone2]);
+    EXPECT_DOUBLE_EQ(complex.frequency[*markers.Marker()], trace.frequency[tone2]);
+    EXPECT_DOUBLE_EQ(complex.frequency[*markers.DeltaMarker()], trace.frequency[tone1]);
     EXPECT_LT(spectrum.x->min(), 0.0);
 
     Child<QPushButton>("clearMarkers")->click();

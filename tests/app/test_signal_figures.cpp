@@ -162,6 +162,9 @@ TEST_F(FilterFiguresTest, BandEdgesFollowTheRolloffAndAreRemembered) {
     ExpectSameMerit(*View().ShownMerits().written,
                     FilterMeritOf(BoardWords(), FilterGeometry::For(0, false), edges, fft_), "typed edge");
     EXPECT_TRUE(View().MeritPanel().FiguresText().contains(QStringLiteral("below DC from 1.5 MHz.")));
+    // Frequencies in the unit of the row's name: 2 MHz a symbol, 4 samples a symbol.
+    EXPECT_EQ(RowOf(View().MeritPanel().FiguresText(), QStringLiteral("-3 dB (MHz)")).value(1),
+              QString::number(View().ShownMerits().written->f3db * 4 * 2.0, 'g', 7));
 
     // A stop band edge below the pass band's is refused, and said why.
     Type("figureStopbandEdge", QStringLiteral("500k"));
