@@ -294,8 +294,11 @@ void CBoardForm::ImportFile(const std::string& file) {
                     QStringLiteral("\nThe pattern memory is unchanged."));
         return;
     }
-    if (!reviewImport_)
+    // Nothing reaches the board unless the user saw the preview and confirmed it.
+    if (!reviewImport_) {
+        ShowMessage(QStringLiteral("This window has no import preview: the pattern memory is unchanged."));
         return;
+    }
     const std::optional<ImportPreview> confirmed = reviewImport_(std::move(preview));
     if (!confirmed || !RunLoad([this, &confirmed] { return Ops().ImportPattern(*confirmed); }))
         return;

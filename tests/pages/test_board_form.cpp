@@ -271,6 +271,18 @@ TEST_F(BoardImportTest, ACancelledPreviewWritesNothing) {
     EXPECT_EQ(Count("ImportPattern"), 0u);
 }
 
+// A page made without the preview (none of the program's windows) imports nothing, and says so.
+TEST_F(BoardFileTest, WithoutAPreviewNothingIsImported) {
+    const std::string csv = "/tmp/boardform-" + std::to_string(getpid()) + "-nopreview.csv";
+    std::ofstream(csv) << "0.5\n";
+    Edit("patternFile")->setText(QString::fromStdString(csv));
+    Click("loadFile");
+    std::remove(csv.c_str());
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0], "This window has no import preview: the pattern memory is unchanged.");
+    EXPECT_EQ(board_->PatternStart(), 0u);
+}
+
 TEST_F(BoardImportTest, ARefusedFileIsNamedAndNeverPreviewed) {
     Choose("0.5\nnan\n");
     Click("loadFile");
