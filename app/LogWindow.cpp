@@ -9,7 +9,9 @@
 #include <QTextBlock>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
+#include <vector>
 
 namespace tarsion {
 
@@ -68,37 +70,78 @@ void CLogWindow::WriteCapacityNote() {
     BringUpToDate();
 }
 
-// Appends the queued lines as the window would have appended them one by one: consecutive lines
-// that fit go in as one insertion; a line that needs room first trims the log as it always has.
+// Appends the queued lines as the window would have appended them one by one, in one insertion: a
+// line that did not fit would have trimmed the log first, so the trims of the whole queue become
+// one removal of the oldest lines, and lines that would have been trimmed away are never inserted.
 void CLogWindow::AppendPending() {
     const QStringList lines = std::exchange(pending_, {});
     pendingLength_ = 0;
-    QString run;
-    qsizetype runLength = 0;
-    const auto insertRun = [&] {
-        Insert(run);
-        run.clear();
-        runLength = 0;
-    };
-    for (const QString& text : lines) {
-        const qsizetype length = LengthInLog(text);
-        const qsizetype logLength = LogLength() + runLength;
-        if (logLength > 0 && logLength + length > kCapacity) {
-            if (!run.isEmpty())
-                insertRun();
-            Append(text);
-            continue;
-        }
-        run += text;
-        runLength += length;
+    const std::optional<qsizetype> keptFrom = TrimPoint(lines);
+    const QString text = lines.join(QString());
+    if (!keptFrom) {
+        Insert(text);
+        return;
     }
-    if (!run.isEmpty())
-        insertRun();
+    QTextDocument* log = document();
+    const qsizetype logEnd = log->characterCount() - 1;
+    QScrollBar* bar = verticalScrollBar();
+    const int firstVisible = bar->value();
+    const bool followed = firstVisible >= bar->maximum();
+    const int linesBefore = log->blockCount();
+    log->setUndoRedoEnabled(false);
+    QTextCursor cursor(log);
+    cursor.setPosition(static_cast<int>(std::min(*keptFrom, logEnd)), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    // A log scrolled up keeps showing the lines it showed, or its oldest when they were dropped.
+    const int keptFirstVisible = std::max(0, firstVisible - (linesBefore - log->blockCount()));
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text.mid(std::max<qsizetype>(0, *keptFrom - logEnd)));
+    log->setUndoRedoEnabled(true);
+    // A trim puts the caret back on the command.
+    setTextCursor(cursor);
+    bar->setValue(followed ? bar->maximum() : keptFirstVisible);
 }
 
-void CLogWindow::Append(const QString& text) {
-    MakeRoomFor(static_cast<int>(LengthInLog(text)));
-    Insert(text);
+// Where the kept text begins in the log followed by the queued lines, when the log is trimmed as it
+// is for lines that come one at a time: before a line that does not fit, the oldest hundred lines
+// go (all of the log when it holds no more), until it fits. Nothing when no line needs a trim.
+std::optional<qsizetype> CLogWindow::TrimPoint(const QStringList& lines) const {
+    const QTextDocument* log = document();
+    // The lines of the log followed by those the queue begins: where each starts.
+    int logLines = log->blockCount();
+    std::vector<qsizetype> queuedStarts;
+    const auto start = [&](int line) {
+        return line < logLines ? static_cast<qsizetype>(log->findBlockByNumber(line).position())
+                               : queuedStarts[static_cast<std::size_t>(line - logLines)];
+    };
+    int firstLine = 0;
+    qsizetype end = log->characterCount() - 1;
+    qsizetype length = LogLength();
+    std::optional<qsizetype> keptFrom;
+    for (const QString& line : lines) {
+        const qsizetype lineLength = LengthInLog(line);
+        while (length > 0 && length + lineLength > kCapacity) {
+            const qsizetype from = keptFrom.value_or(0);
+            if (logLines + std::ssize(queuedStarts) - firstLine > kTrimmedLines) {
+                firstLine += kTrimmedLines;
+                keptFrom = start(firstLine);
+                // Each dropped line takes its two-character line break along.
+                length -= *keptFrom - from + kTrimmedLines;
+            } else {
+                keptFrom = end;
+                length = 0;
+                logLines = 0;
+                queuedStarts.assign(1, end);
+                firstLine = 0;
+            }
+        }
+        for (qsizetype at = line.indexOf(QLatin1Char('\n')); at >= 0;
+             at = line.indexOf(QLatin1Char('\n'), at + 1))
+            queuedStarts.push_back(end + at + 1);
+        end += line.size();
+        length += lineLength;
+    }
+    return keptFrom;
 }
 
 // Log text goes to the end of the last line: after every logged line, and after a half-typed

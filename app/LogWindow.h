@@ -6,6 +6,8 @@
 
 #include <QPlainTextEdit>
 
+#include <optional>
+
 namespace tarsion {
 
 class CBoardOperations;
@@ -55,7 +57,7 @@ protected:
 
 private:
     void AppendPending();
-    void Append(const QString& text);
+    std::optional<qsizetype> TrimPoint(const QStringList& lines) const;
     void Insert(const QString& text);
     void MakeRoomFor(int length);
     void DropOldestLines();

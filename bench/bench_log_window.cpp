@@ -5,6 +5,7 @@
 #include "board/VirtualBoard.h"
 #include "support/ScriptedPrompt.h"
 
+#include <QScrollBar>
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -31,6 +32,9 @@ struct LogRig {
             lines.append(line);
         log->setPlainText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
         log->moveCursor(QTextCursor::End);
+        // Showing the newest line, as a log that follows a script does.
+        QScrollBar* bar = log->verticalScrollBar();
+        bar->setValue(bar->maximum());
     }
     test::ScriptedPrompt prompt;
     std::unique_ptr<CDocumentHost> host;

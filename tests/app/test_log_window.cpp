@@ -11,6 +11,7 @@
 #include <QTextBlock>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <utility>
 
@@ -278,6 +279,138 @@ TEST_F(LogWindowTest, TrimOfAShortLogDropsEverything) {
     host_->Doc().LogLine(std::string(CLogWindow::kCapacity - 4, 'y'), 0);
     EXPECT_EQ(Line(0), QString(CLogWindow::kCapacity - 4, QLatin1Char('y')));
     EXPECT_EQ(log_->LogLength(), CLogWindow::kCapacity - 2);
+}
+
+// The log as it would be with every line appended on its own: before a line that does not fit, the
+// oldest hundred lines go, or all of the log when it holds no more.
+class OneByOneLog {
+public:
+    explicit OneByOneLog(const QString& text) {
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        lines_.assign(lines.begin(), lines.end() - 1);
+        last_ = lines.back();
+        length_ = text.size() + lines.size() - 1;
+    }
+    void Add(const QString& line) {
+        const qsizetype length = line.size() + line.count(QLatin1Char('\n'));
+        while (length_ > 0 && length_ + length > CLogWindow::kCapacity) {
+            if (static_cast<int>(lines_.size()) >= CLogWindow::kTrimmedLines) {
+                for (int i = 0; i < CLogWindow::kTrimmedLines; ++i) {
+                    length_ -= lines_.front().size() + 2;
+                    lines_.pop_front();
+                }
+            } else {
+                lines_.clear();
+                last_.clear();
+                length_ = 0;
+            }
+        }
+        for (const QString& part : line.split(QLatin1Char('\n'))) {
+            last_ += part;
+            lines_.push_back(last_);
+            last_.clear();
+        }
+        last_ = lines_.back();
+        lines_.pop_back();
+        length_ += length;
+    }
+    QString Text() const {
+        QString text;
+        for (const QString& line : lines_)
+            text += line + QLatin1Char('\n');
+        return text + last_;
+    }
+
+private:
+    std::deque<QString> lines_;
+    QString last_;
+    qsizetype length_ = 0;
+};
+
+class FullLogTest : public LogWindowTest {
+protected:
+    // Lines of 98 characters plus the two-character line break, numbered, up to the capacity.
+    void Fill() {
+        QStringList lines;
+        for (int i = 0; i < CLogWindow::kCapacity / 100; ++i)
+            lines.append(QStringLiteral("line %1 ")
+                             .arg(i, 5, 10, QLatin1Char('0'))
+                             .leftJustified(98, QLatin1Char('.')));
+        log_->setPlainText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        log_->moveCursor(QTextCursor::End);
+    }
+    // Logs the lines in one frame: the window appends them together.
+    void LogInOneFrame(const std::vector<std::string>& lines, OneByOneLog& expected) {
+        host_->Doc().HoldViews();
+        for (const std::string& line : lines) {
+            host_->Doc().LogLine(line, 0);
+            expected.Add(QString::fromStdString(line) + QLatin1Char('\n'));
+        }
+        host_->Doc().ReleaseViews();
+        log_->BringUpToDate();
+    }
+};
+
+// Trimming a frame's lines at once leaves the log exactly as trimming before each line would: the
+// newest lines in order, a half-typed command taken into the record with the first of them.
+TEST_F(FullLogTest, AFrameOfManyLinesKeepsWhatOneLineAtATimeWouldKeep) {
+    Fill();
+    Type("pok");
+    OneByOneLog expected(log_->toPlainText());
+    ASSERT_EQ(expected.Text(), log_->toPlainText());
+    std::vector<std::string> ragged;
+    for (int i = 0; i < 3000; ++i)
+        ragged.push_back("Poke " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 211), '.'));
+    LogInOneFrame(ragged, expected);
+    ASSERT_EQ(log_->toPlainText(), expected.Text());
+    EXPECT_TRUE(Line(log_->blockCount() - 2).startsWith(QStringLiteral("Poke 2999.")));
+
+    // A line too long for the log less its oldest hundred lines empties it; so does a line that does
+    // not fit after it.
+    LogInOneFrame({"before", std::string(CLogWindow::kCapacity - 30, 'y'), "after", std::string(40, 'z')},
+                  expected);
+    ASSERT_EQ(log_->toPlainText(), expected.Text());
+    EXPECT_EQ(Line(0), QString(40, QLatin1Char('z')));
+
+    // A queue longer than the log: only its newest lines are kept, with nothing of the log before.
+    std::vector<std::string> flood;
+    for (int i = 0; i < 11000; ++i)
+        flood.push_back("flood " + std::to_string(i) + std::string(90, '-'));
+    LogInOneFrame(flood, expected);
+    ASSERT_EQ(log_->toPlainText(), expected.Text());
+    EXPECT_TRUE(Line(0).startsWith(QStringLiteral("flood ")));
+    EXPECT_LE(log_->LogLength(), CLogWindow::kCapacity);
+    EXPECT_EQ(LastLine(), QString());
+    EXPECT_EQ(log_->textCursor().position(), log_->document()->characterCount() - 1);
+}
+
+// A trim moves the lines up: a log scrolled up keeps showing the same line, one whose lines were
+// dropped shows its oldest, one that showed the newest follows. Nothing logged can be undone.
+TEST_F(FullLogTest, ATrimKeepsThePlaceScrolledTo) {
+    Fill();
+    OneByOneLog expected(log_->toPlainText());
+    QScrollBar* bar = log_->verticalScrollBar();
+    bar->setValue(500);
+    const QString shown = Line(500);
+    LogInOneFrame(std::vector<std::string>(150, std::string(98, 'a')), expected);
+    ASSERT_EQ(log_->toPlainText(), expected.Text());
+    EXPECT_EQ(Line(bar->value()), shown);
+    EXPECT_EQ(bar->value(), 300);
+
+    bar->setValue(50);
+    LogInOneFrame(std::vector<std::string>(150, std::string(98, 'b')), expected);
+    EXPECT_EQ(bar->value(), 0);
+
+    bar->setValue(bar->maximum());
+    LogInOneFrame(std::vector<std::string>(150, std::string(98, 'c')), expected);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(Line(log_->blockCount() - 2), QString(98, QLatin1Char('c')));
+
+    const QString logged = log_->toPlainText();
+    Type("ab");
+    for (int i = 0; i < 4; ++i)
+        Press(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(log_->toPlainText(), logged);
 }
 
 } // namespace
