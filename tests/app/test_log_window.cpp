@@ -384,6 +384,41 @@ TEST_F(FullLogTest, AFrameOfManyLinesKeepsWhatOneLineAtATimeWouldKeep) {
     EXPECT_EQ(log_->textCursor().position(), log_->document()->characterCount() - 1);
 }
 
+// More than a hundred trims in one frame leave the log as full as lines of its size allow.
+TEST_F(FullLogTest, AFrameOfMoreThanAHundredTrimsKeepsTheLogFull) {
+    Fill();
+    const int logLines = log_->blockCount() - 1;
+    OneByOneLog expected(log_->toPlainText());
+    LogInOneFrame(std::vector<std::string>(10200, std::string(98, 'n')), expected);
+    ASSERT_EQ(log_->toPlainText(), expected.Text());
+    EXPECT_EQ(log_->LogLength(), logLines * 100);
+    EXPECT_TRUE(Line(0).startsWith(QStringLiteral("line ")));
+}
+
+// The first line a hundred lines cannot make room for, and a line that fills the log exactly.
+TEST_F(FullLogTest, TrimsAtTheirBoundaries) {
+    const QString longLine(10000, QLatin1Char('a'));
+    const std::string tooLong(60000, 'x');
+    for (const int lines : {99, 100}) {
+        QStringList text(lines, longLine);
+        log_->setPlainText(text.join(QLatin1Char('\n')) + QStringLiteral("\npok"));
+        log_->moveCursor(QTextCursor::End);
+        OneByOneLog expected(log_->toPlainText());
+        LogInOneFrame({tooLong}, expected);
+        ASSERT_EQ(log_->toPlainText(), expected.Text()) << lines;
+        // Without a hundred lines to drop the whole log goes, the half-typed command with it.
+        EXPECT_EQ(Line(0),
+                  (lines == 100 ? QStringLiteral("pok") : QString()) + QString::fromStdString(tooLong))
+            << lines;
+    }
+    log_->setPlainText(QStringLiteral("short\n"));
+    OneByOneLog expected(log_->toPlainText());
+    LogInOneFrame({"ab", std::string(CLogWindow::kCapacity - 7 - 4 - 2, 'f')}, expected);
+    ASSERT_EQ(log_->toPlainText(), expected.Text());
+    EXPECT_EQ(log_->LogLength(), CLogWindow::kCapacity);
+    EXPECT_EQ(Line(0), QStringLiteral("short"));
+}
+
 // A trim moves the lines up: a log scrolled up keeps showing the same line, one whose lines were
 // dropped shows its oldest, one that showed the newest follows. Nothing logged can be undone.
 TEST_F(FullLogTest, ATrimKeepsThePlaceScrolledTo) {
@@ -397,9 +432,12 @@ TEST_F(FullLogTest, ATrimKeepsThePlaceScrolledTo) {
     EXPECT_EQ(Line(bar->value()), shown);
     EXPECT_EQ(bar->value(), 300);
 
+    // The caret on an older line goes back to the command.
+    Press(Qt::Key_Home, Qt::ControlModifier);
     bar->setValue(50);
     LogInOneFrame(std::vector<std::string>(150, std::string(98, 'b')), expected);
     EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(log_->textCursor().position(), log_->document()->characterCount() - 1);
 
     bar->setValue(bar->maximum());
     LogInOneFrame(std::vector<std::string>(150, std::string(98, 'c')), expected);
