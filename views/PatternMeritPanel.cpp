@@ -23,10 +23,14 @@ const QString kOffsetsKey = QStringLiteral("PatternChannelOffsets");
 constexpr int kMostPeaks = 50;
 constexpr int kDefaultPeaks = 10;
 
-// Finite numbers of magnitude at most `largest`, separated by blanks; anything else gives none.
+// Finite numbers of magnitude at most `largest`, separated by blanks, no more than a list edit takes;
+// anything else gives none.
 std::vector<double> StoredNumbers(const QString& text, double largest) {
     std::vector<double> values;
-    for (const QString& part : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    const QStringList parts = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (parts.size() > CRelativeFrequencyEdit::kMostValues)
+        return {};
+    for (const QString& part : parts) {
         bool ok = false;
         const double value = part.toDouble(&ok);
         if (!ok || !std::isfinite(value) || std::abs(value) > largest)

@@ -40,7 +40,7 @@ QString CRelativeFrequencyEdit::Format(const std::vector<double>& values) const 
 std::optional<std::vector<double>> CRelativeFrequencyEdit::Parse(const QString& text) const {
     std::vector<double> values;
     const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
-    if (!list_ && parts.size() > 1)
+    if (parts.size() > (list_ ? kMostValues : 1))
         return std::nullopt;
     for (const QString& part : parts) {
         const std::string item = part.trimmed().toStdString();

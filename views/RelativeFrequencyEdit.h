@@ -14,6 +14,9 @@ namespace tarsion {
 class CRelativeFrequencyEdit final : public QLineEdit {
     Q_OBJECT
 public:
+    // A list holds at most this many: each is a row of figures.
+    static constexpr int kMostValues = 16;
+
     CRelativeFrequencyEdit(bool list, QWidget* parent = nullptr);
 
     const std::vector<double>& Values() const { return values_; }
@@ -22,7 +25,8 @@ public:
     void SetReference(std::optional<double> hz);
     // "2.5M, -2.5M" or "0.1, -0.1" for values in multiples of the reference.
     QString Format(const std::vector<double>& values) const;
-    // The values of a text; empty when any part does not read. An empty text gives no values.
+    // The values of a text; empty when any part does not read, or there are too many. An empty text
+    // gives no values.
     std::optional<std::vector<double>> Parse(const QString& text) const;
 
 signals:

@@ -272,6 +272,9 @@ TEST_F(PatternFiguresTest, OptionsAreRemembered) {
     store.SetViewSetting(QStringLiteral("PatternChannelOffsets"), QStringLiteral("0.1 x"));
     store.SetViewSetting(QStringLiteral("PatternFigureChannel"), QStringLiteral("7"));
     const CPatternMeritPanel fresh(store);
+    // A list longer than the edit takes (each offset a row of figures) is none either.
+    store.SetViewSetting(QStringLiteral("PatternChannelOffsets"), QStringLiteral("0.01 ").repeated(100000));
+    EXPECT_TRUE(CPatternMeritPanel(store).Options().channelOffsets.empty());
     EXPECT_EQ(fresh.Channel(), PatternChannel::I);
     EXPECT_EQ(fresh.Options().peaks, 10);
     EXPECT_FALSE(fresh.Options().channelWidth);
@@ -294,6 +297,32 @@ TEST_F(PatternFiguresTest, FiguresAreComputedOnlyWhenShownAndChanged) {
     Child<QSpinBox>("figurePeaks")->setValue(4);
     Redrawn();
     EXPECT_EQ(View().MeritAnalyses(), 2);
+}
+
+} // namespace
+} // namespace tarsion
+
+namespace tarsion {
+namespace {
+
+// The shortest patterns, odd and even: the views draw and the markers search without a fault.
+TEST_F(PatternFiguresTest, ShortestPatternsDrawAndMarkersSearch) {
+    Open("viewPatternMemory");
+    for (const double pairs : {1.0, 2.0, 3.0}) {
+        ASSERT_TRUE(host_->Ops().LoadExternalMem(1, 2, 1.0, 0.5, 4, pairs));
+        for (const int channel : {0, 2}) {
+            Child<QComboBox>("figureChannel")->setCurrentIndex(channel);
+            Redrawn();
+            ASSERT_TRUE(View().ShownMerits()) << pairs;
+            const SpectrumTrace& trace = View().ShownTrace();
+            EXPECT_EQ(trace.dbfs.size(), channel == 2 ? static_cast<std::size_t>(pairs)
+                                                      : static_cast<std::size_t>(pairs) / 2 + 1);
+            Child<QPushButton>("peakSearch")->click();
+            Child<QPushButton>("nextPeak")->click();
+            ASSERT_TRUE(View().Markers().Marker());
+            EXPECT_LT(*View().Markers().Marker(), trace.dbfs.size());
+        }
+    }
 }
 
 } // namespace
