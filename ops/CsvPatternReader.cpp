@@ -75,10 +75,10 @@ Value HexValue(std::string_view digits, bool negative) {
 Value ParseValue(std::string_view text) {
     if (text.empty())
         return {};
-    const bool signed_ = text[0] == '+' || text[0] == '-';
-    const std::string_view unsigned_ = signed_ ? text.substr(1) : text;
-    if (unsigned_.size() > 2 && unsigned_[0] == '0' && (unsigned_[1] == 'x' || unsigned_[1] == 'X'))
-        return HexValue(unsigned_.substr(2), text[0] == '-');
+    const bool hasSign = text[0] == '+' || text[0] == '-';
+    const std::string_view magnitude = hasSign ? text.substr(1) : text;
+    if (magnitude.size() > 2 && magnitude[0] == '0' && (magnitude[1] == 'x' || magnitude[1] == 'X'))
+        return HexValue(magnitude.substr(2), text[0] == '-');
     // from_chars takes no plus sign.
     std::string_view number = text;
     if (number[0] == '+') {

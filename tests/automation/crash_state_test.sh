@@ -28,7 +28,13 @@ dbus-run-session -- bash -c '
     }
     serve "$1"
     "$2" "$3/burst.js" >"$3/acknowledged"
-    sleep 1 # well past the coalescing window (a quarter of a second)
+    # The board writes its state a quarter of a second after the last change; a loaded machine may
+    # take longer, so wait for the write itself (the program still runs) before the crash.
+    for _ in $(seq 200); do
+        grep -qx "chip 0b 00010bb8" "$3/state/board.state" 2>/dev/null && break
+        sleep 0.1
+    done
+    kill -0 "$program" || { echo "tarsion ended before the crash" >&2; exit 1; }
     kill -9 "$program"
     wait "$program" || true
     serve "$1"

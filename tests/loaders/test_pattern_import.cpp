@@ -1,4 +1,5 @@
 #include "LoaderRig.h"
+#include "ops/MemoryReadBack.h"
 #include "ops/PatternImport.h"
 
 #include <gtest/gtest.h>
@@ -391,6 +392,11 @@ TEST_F(PatternImport, ANewImportReplacesTheOldAndIsLogged) {
                         "ImportPattern   " + (rig.dir / "b.csv").string(), "\t2 Vectors Found",
                         "\tCSV, 2 columns, decimal integers, as is, scale 1, 0 samples clipped",
                         "\tLoading RAM....", "\t I = fffb", "\t Q = 0006", "\tLoaded  2  vectors"}));
+    // The program's own read-back finds the board holding what the import wrote.
+    const VerifyReport verified = CMemoryVerifier(rig.ops).Verify(ChipMemory::Pattern);
+    EXPECT_TRUE(verified.completed);
+    EXPECT_EQ(verified.words, 2);
+    EXPECT_TRUE(verified.mismatches.empty());
 }
 
 TEST_F(PatternImport, AConfigurationRestoresTheImportedWordsFromAPatternFile) {
