@@ -78,7 +78,8 @@ CSpectrumMarkers::CSpectrumMarkers(const ChartParts& spectrum, QWidget* parent)
     layout->addWidget(table_);
     markerSeries_ = AddMarkerSeries(spectrum_, QStringLiteral("M1"), kMarkerColor);
     deltaSeries_ = AddMarkerSeries(spectrum_, QStringLiteral("D2"), kDeltaColor);
-    spectrum_.view->viewport()->installEventFilter(this);
+    viewport_ = spectrum_.view->viewport();
+    viewport_->installEventFilter(this);
     spectrum_.view->setToolTip(QStringLiteral("Click to place a marker"));
 
     connect(peak, &QPushButton::clicked, this, &CSpectrumMarkers::PeakSearch);
@@ -197,7 +198,7 @@ void CSpectrumMarkers::Show() {
 }
 
 bool CSpectrumMarkers::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == spectrum_.view->viewport() && event->type() == QEvent::MouseButtonPress) {
+    if (event->type() == QEvent::MouseButtonPress && watched == viewport_) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QPointF scene = spectrum_.view->mapToScene(mouse->position().toPoint());
         if (mouse->button() == Qt::LeftButton && spectrum_.chart->plotArea().contains(scene) &&

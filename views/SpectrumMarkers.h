@@ -48,6 +48,9 @@ private:
     static std::optional<std::size_t> Reattach(const SpectrumTrace* trace, std::optional<double> frequency);
 
     const ChartParts spectrum_;
+    // The chart's viewport, kept from when the filter was installed: while the chart view is being
+    // destroyed its viewport still sends events, and the view can no longer be asked for it.
+    QWidget* viewport_ = nullptr;
     const SpectrumTrace* trace_ = nullptr;
     double axisPerCycle_ = 1.0;
     std::optional<double> sampleRate_;
