@@ -354,8 +354,10 @@ VerifyReport CMemoryVerifier::VerifyPattern(const std::vector<SamplePair>* pairs
         writtenWords && !writtenWords->empty() ? std::min(start, writtenWords->begin()->first) : start;
     std::vector<std::uint32_t> expected(kPatternMemoryWords - first, kNone);
     for (std::size_t k = 0; k < pairs->size(); ++k) {
-        expected[start - first + 2 * k] = PatternWordFor((*pairs)[k].i, false, fifoControl) & kPatternWordBits;
-        expected[start - first + 2 * k + 1] = PatternWordFor((*pairs)[k].q, true, fifoControl) & kPatternWordBits;
+        expected[start - first + 2 * k] =
+            PatternWordFor((*pairs)[k].i, false, fifoControl) & kPatternWordBits;
+        expected[start - first + 2 * k + 1] =
+            PatternWordFor((*pairs)[k].q, true, fifoControl) & kPatternWordBits;
     }
     if (writtenWords) {
         for (const auto& [address, value] : *writtenWords)

@@ -1,5 +1,6 @@
 // WAV test patterns: 16-bit PCM or 32/64-bit floating point, mono (I) or stereo (I and Q).
 #include "base/TextHelpers.h"
+#include "ops/LittleEndian.h"
 #include "ops/PatternImport.h"
 
 #include <algorithm>
@@ -14,17 +15,6 @@ constexpr std::uint16_t kFloat = 3;
 constexpr std::uint16_t kExtensible = 0xFFFE;
 constexpr std::size_t kChunkHeader = 8;
 
-std::uint16_t U16(std::string_view bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-std::uint32_t U32(std::string_view bytes, std::size_t at) {
-    return U16(bytes, at) | static_cast<std::uint32_t>(U16(bytes, at + 2)) << 16;
-}
-std::uint64_t U64(std::string_view bytes, std::size_t at) {
-    return U32(bytes, at) | static_cast<std::uint64_t>(U32(bytes, at + 4)) << 32;
-}
-
 ImportRead Refused(std::string why) {
     return {std::nullopt, std::move(why)};
 }
@@ -38,9 +28,9 @@ struct Format {
 
 double Sample(std::string_view data, std::size_t at, const Format& format) {
     if (format.tag == kPcm)
-        return static_cast<std::int16_t>(U16(data, at));
-    return format.bits == 32 ? static_cast<double>(std::bit_cast<float>(U32(data, at)))
-                             : std::bit_cast<double>(U64(data, at));
+        return static_cast<std::int16_t>(LittleU16(data, at));
+    return format.bits == 32 ? static_cast<double>(std::bit_cast<float>(LittleU32(data, at)))
+                             : std::bit_cast<double>(LittleU64(data, at));
 }
 } // namespace
 
@@ -52,19 +42,19 @@ ImportRead ReadWavPattern(std::string_view bytes, std::size_t maxPairs) {
     // The RIFF size may be wrong (streamed recordings); the chunks are bounded by the file.
     for (std::size_t at = 12; at + kChunkHeader <= bytes.size() && !data;) {
         const std::string_view id = bytes.substr(at, 4);
-        const std::size_t length = U32(bytes, at + 4);
+        const std::size_t length = LittleU32(bytes, at + 4);
         const std::size_t body = at + kChunkHeader;
         const std::size_t available = std::min(length, bytes.size() - body);
         if (id == "fmt ") {
             if (available < 16)
                 return Refused("unknown layout: the WAV format chunk is damaged");
-            format =
-                Format{U16(bytes, body), U16(bytes, body + 2), U16(bytes, body + 14), U16(bytes, body + 12)};
+            format = Format{LittleU16(bytes, body), LittleU16(bytes, body + 2), LittleU16(bytes, body + 14),
+                            LittleU16(bytes, body + 12)};
             // WAVE_FORMAT_EXTENSIBLE names the real format in the first two bytes of its subformat.
             if (format->tag == kExtensible) {
                 if (available < 40)
                     return Refused("unknown layout: the WAV format chunk is damaged");
-                format->tag = U16(bytes, body + 24);
+                format->tag = LittleU16(bytes, body + 24);
             }
         } else if (id == "data") {
             data = bytes.substr(body, available);

@@ -1,5 +1,7 @@
 #include "ops/ZipArchive.h"
 
+#include "ops/LittleEndian.h"
+
 #include <limits>
 #include <zlib.h>
 
@@ -22,18 +24,6 @@ constexpr std::uint16_t kDeflated = 8;
 // before room for it is taken.
 constexpr std::uint64_t kMostDeflateRatio = 1032;
 
-// Little-endian fields at `at`; the caller has checked the bounds.
-std::uint16_t U16(std::string_view bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-std::uint32_t U32(std::string_view bytes, std::size_t at) {
-    return U16(bytes, at) | static_cast<std::uint32_t>(U16(bytes, at + 2)) << 16;
-}
-std::uint64_t U64(std::string_view bytes, std::size_t at) {
-    return U32(bytes, at) | static_cast<std::uint64_t>(U32(bytes, at + 4)) << 32;
-}
-
 bool Fits(std::string_view bytes, std::uint64_t at, std::uint64_t length) {
     return at <= bytes.size() && length <= bytes.size() - at;
 }
@@ -41,8 +31,8 @@ bool Fits(std::string_view bytes, std::uint64_t at, std::uint64_t length) {
 // Sizes and offset too large for their 32-bit fields follow in the zip64 extra field, in this order.
 bool ReadZip64Extra(std::string_view extra, ZipMember& member, bool offsetInExtra) {
     for (std::size_t at = 0; at + 4 <= extra.size();) {
-        const std::uint16_t id = U16(extra, at);
-        const std::uint16_t length = U16(extra, at + 2);
+        const std::uint16_t id = LittleU16(extra, at);
+        const std::uint16_t length = LittleU16(extra, at + 2);
         if (!Fits(extra, at + 4, length))
             return false;
         if (id == kZip64Extra) {
@@ -52,7 +42,7 @@ bool ReadZip64Extra(std::string_view extra, ZipMember& member, bool offsetInExtr
                     continue;
                 if (field + 8 > at + 4 + length)
                     return false;
-                *value = U64(extra, field);
+                *value = LittleU64(extra, field);
                 field += 8;
             }
             return true;
@@ -101,17 +91,19 @@ std::optional<std::vector<ZipMember>> ZipMembers(std::string_view archive, std::
     }
     std::size_t end = archive.size() - kEndSize;
     const std::size_t lowest = end > kLongestComment ? end - kLongestComment : 0;
-    while (U32(archive, end) != kEndSignature || end + kEndSize + U16(archive, end + 20) != archive.size()) {
+    while (LittleU32(archive, end) != kEndSignature ||
+           end + kEndSize + LittleU16(archive, end + 20) != archive.size()) {
         if (end == lowest) {
             error = "it has no zip directory";
             return std::nullopt;
         }
         --end;
     }
-    const std::uint16_t entries = U16(archive, end + 10);
-    const std::uint32_t directorySize = U32(archive, end + 12);
-    const std::uint32_t directory = U32(archive, end + 16);
-    if (U16(archive, end + 4) != 0 || U16(archive, end + 6) != 0 || U16(archive, end + 8) != entries) {
+    const std::uint16_t entries = LittleU16(archive, end + 10);
+    const std::uint32_t directorySize = LittleU32(archive, end + 12);
+    const std::uint32_t directory = LittleU32(archive, end + 16);
+    if (LittleU16(archive, end + 4) != 0 || LittleU16(archive, end + 6) != 0 ||
+        LittleU16(archive, end + 8) != entries) {
         error = "it spans several disks";
         return std::nullopt;
     }
@@ -122,24 +114,24 @@ std::optional<std::vector<ZipMember>> ZipMembers(std::string_view archive, std::
     std::vector<ZipMember> members;
     std::size_t at = directory;
     for (std::uint16_t entry = 0; entry < entries; ++entry) {
-        if (!Fits(archive, at, kEntrySize) || U32(archive, at) != kEntrySignature) {
+        if (!Fits(archive, at, kEntrySize) || LittleU32(archive, at) != kEntrySignature) {
             error = "its zip directory is damaged";
             return std::nullopt;
         }
-        const std::size_t nameLength = U16(archive, at + 28);
-        const std::size_t extraLength = U16(archive, at + 30);
-        const std::size_t commentLength = U16(archive, at + 32);
+        const std::size_t nameLength = LittleU16(archive, at + 28);
+        const std::size_t extraLength = LittleU16(archive, at + 30);
+        const std::size_t commentLength = LittleU16(archive, at + 32);
         if (!Fits(archive, at + kEntrySize, nameLength + extraLength + commentLength)) {
             error = "its zip directory is damaged";
             return std::nullopt;
         }
         ZipMember member;
-        member.flags = U16(archive, at + 8);
-        member.method = U16(archive, at + 10);
-        member.crc = U32(archive, at + 16);
-        member.compressedSize = U32(archive, at + 20);
-        member.size = U32(archive, at + 24);
-        member.localHeader = U32(archive, at + 42);
+        member.flags = LittleU16(archive, at + 8);
+        member.method = LittleU16(archive, at + 10);
+        member.crc = LittleU32(archive, at + 16);
+        member.compressedSize = LittleU32(archive, at + 20);
+        member.size = LittleU32(archive, at + 24);
+        member.localHeader = LittleU32(archive, at + 42);
         member.name = std::string(archive.substr(at + kEntrySize, nameLength));
         if (!ReadZip64Extra(archive.substr(at + kEntrySize + nameLength, extraLength), member, true)) {
             error = "its zip directory is damaged";
@@ -168,12 +160,12 @@ std::optional<std::string> ZipMemberData(std::string_view archive, const ZipMemb
         return std::nullopt;
     }
     if (!Fits(archive, member.localHeader, kLocalSize) ||
-        U32(archive, member.localHeader) != kLocalSignature) {
+        LittleU32(archive, member.localHeader) != kLocalSignature) {
         error = "member " + member.name + " is damaged";
         return std::nullopt;
     }
-    const std::uint64_t data = member.localHeader + kLocalSize + U16(archive, member.localHeader + 26) +
-                               U16(archive, member.localHeader + 28);
+    const std::uint64_t data = member.localHeader + kLocalSize + LittleU16(archive, member.localHeader + 26) +
+                               LittleU16(archive, member.localHeader + 28);
     if (!Fits(archive, data, member.compressedSize)) {
         error = "member " + member.name + " lies outside the file";
         return std::nullopt;

@@ -149,9 +149,8 @@ TEST(PldGuard, EveryAccessThatStopsEarlyRestoresTheDataClkSource) {
                             "\tDataClk source restored to 2xSymbolClk\r\n");
     EXPECT_EQ(rig.spy->BridgeWrites(9), (std::vector<std::uint8_t>{0x00, 0x01}));
     EXPECT_EQ(rig.board.BridgeRegister(9), 0x01);
-    EXPECT_EQ(
-        rig.ops.Outcome().OperationResult(),
-        "Error : Invalid Address; Couldn't Write to Pld Register # 40; DataClk source restored to 2xSymbolClk");
+    EXPECT_EQ(rig.ops.Outcome().OperationResult(), "Error : Invalid Address; Couldn't Write to Pld Register "
+                                                   "# 40; DataClk source restored to 2xSymbolClk");
 
     rig.SetBridge(9, 0x02);
     rig.log.text.clear();

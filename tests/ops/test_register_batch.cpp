@@ -154,8 +154,9 @@ TEST_F(Batch, AStoppedPldBatchRestoresTheDataClkSourceAndSaysSo) {
     const BatchOutcome failed = batch.PldWriteMany(Plds({{9, 0x10}, {64, 0x20}, {11, 0x03}}));
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->index, 1u);
-    EXPECT_EQ(failed->reason,
-              "Error : Invalid Address; Couldn't Write to Pld Register # 40; DataClk source restored to SysClk/2");
+    EXPECT_EQ(
+        failed->reason,
+        "Error : Invalid Address; Couldn't Write to Pld Register # 40; DataClk source restored to SysClk/2");
     EXPECT_EQ(rig.board.BridgeRegister(kBoardControl), 0x02);
     EXPECT_EQ(rig.doc.Shadow().FetchBridgeReg(kBoardControl), 0x02);
 
