@@ -10,6 +10,7 @@ CStreamLogView::CStreamLogView(CTarsionDoc& doc, std::ostream& out) : doc_(doc),
 
 CStreamLogView::~CStreamLogView() {
     doc_.RemoveObserver(this);
+    Write();
 }
 
 void CStreamLogView::OnDocumentUpdate() {
@@ -19,11 +20,19 @@ void CStreamLogView::OnDocumentUpdate() {
     // The log's CR LF line ends become LF, as in the log window.
     std::size_t from = 0;
     for (std::size_t crlf = text.find("\r\n"); crlf != std::string::npos; crlf = text.find("\r\n", from)) {
-        out_.write(text.data() + from, static_cast<std::streamsize>(crlf - from)) << '\n';
+        queued_.append(text, from, crlf - from).push_back('\n');
         from = crlf + 2;
     }
-    out_.write(text.data() + from, static_cast<std::streamsize>(text.size() - from));
+    queued_.append(text, from);
+    pacer_.MarkStale();
+}
+
+void CStreamLogView::Write() {
+    if (queued_.empty())
+        return;
+    out_.write(queued_.data(), static_cast<std::streamsize>(queued_.size()));
     out_.flush();
+    queued_.clear();
 }
 
 } // namespace tarsion

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -36,6 +37,21 @@ inline std::string FixedSix(double value) {
     char text[400];
     const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
     return std::string(text, result.ptr);
+}
+
+// Appends `value` in lower-case hexadecimal, at least `digits` digits, as "%.Nx" writes it. A script
+// pokes thousands of times a second, and its lines are made of register addresses and words.
+inline void AppendHex(std::string& text, std::uint32_t value, int digits) {
+    char reversed[8];
+    int length = 0;
+    do {
+        reversed[length++] = "0123456789abcdef"[value & 0xF];
+        value >>= 4;
+    } while (value != 0);
+    if (digits > length)
+        text.append(static_cast<std::size_t>(digits - length), '0');
+    while (length > 0)
+        text.push_back(reversed[--length]);
 }
 
 // printf-style formatting into a string of whatever length the values need. A log line usually

@@ -294,8 +294,12 @@ bool CBoardOperations::PldRead(std::uint8_t reg, std::uint8_t& value) {
 
 bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t data) {
     const bool numeric = form == Form::Numeric;
+    std::string what = "Poke ";
+    AppendHex(what, address, 2);
+    what += ' ';
+    AppendHex(what, data, 8);
     // A script pokes thousands of times a second: its line is only formed while recording.
-    Announce(form, FormatText("Poke %.2x %.8x ", address, data),
+    Announce(form, what + ' ',
              doc_.IsRecording() ? FormatText(numeric ? "Tarsion.Poke ( 0x%.2x,0x%.8x );"
                                                      : "Tarsion.Poke ( 0x%.2x, 0x%.8x );",
                                              address, data)
@@ -308,14 +312,16 @@ bool CBoardOperations::DoPoke(Form form, std::uint8_t address, std::uint32_t dat
             1);
         return false;
     }
-    NoteWrites(FormatText("Poke %.2x %.8x", address, data), !numeric);
+    NoteWrites(std::move(what), !numeric);
     Log(kDone, 1);
     NoteClockChange(sysClk);
     return true;
 }
 
 bool CBoardOperations::DoPeek(Form form, std::uint8_t address, std::uint32_t& value) {
-    Announce(form, FormatText("Peek %.2x", address),
+    std::string what = "Peek ";
+    AppendHex(what, address, 2);
+    Announce(form, what,
              doc_.IsRecording() ? FormatText("Data=Tarsion.Peek(0x%.2x);", address) : std::string());
     if (!link_.ReadChipReg(address, value)) {
         value = 0;
@@ -324,7 +330,9 @@ bool CBoardOperations::DoPeek(Form form, std::uint8_t address, std::uint32_t& va
             1);
         return false;
     }
-    Log(FormatText("Returned %.8x", value), 1);
+    std::string returned = "Returned ";
+    AppendHex(returned, value, 8);
+    Log(returned, 1);
     return true;
 }
 

@@ -29,16 +29,31 @@ void CTarsionDoc::AddObserver(IDocumentObserver* observer) {
 }
 
 void CTarsionDoc::RemoveObserver(IDocumentObserver* observer) {
-    std::erase(observers_, observer);
+    // While views are told, a removed view's place is emptied rather than closed, for the loop's sake.
+    if (telling_ > 0)
+        std::replace(observers_.begin(), observers_.end(), observer,
+                     static_cast<IDocumentObserver*>(nullptr));
+    else
+        std::erase(observers_, observer);
+}
+
+// A view may add or remove views (a tab switch destroys the page) while it is told: a removed view
+// is not told, an added one is told from the next change on. Nothing is copied: the document
+// changes thousands of times a second under a script.
+template <typename Tell>
+void CTarsionDoc::TellViews(Tell tell) {
+    ++telling_;
+    const std::size_t count = observers_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (IDocumentObserver* view = observers_[i])
+            tell(*view);
+    }
+    if (--telling_ == 0)
+        std::erase(observers_, nullptr);
 }
 
 void CTarsionDoc::UpdateAllViews() {
-    // A view may add or remove views (a tab switch destroys the page) while it is notified.
-    const std::vector<IDocumentObserver*> views = observers_;
-    for (IDocumentObserver* view : views) {
-        if (std::find(observers_.begin(), observers_.end(), view) != observers_.end())
-            view->OnDocumentUpdate();
-    }
+    TellViews([](IDocumentObserver& view) { view.OnDocumentUpdate(); });
     if (holds_ > 0)
         changedWhileHeld_ = true;
     else
@@ -53,11 +68,7 @@ void CTarsionDoc::ReleaseViews() {
 }
 
 void CTarsionDoc::SettleViews(bool operationEnded) {
-    const std::vector<IDocumentObserver*> views = observers_;
-    for (IDocumentObserver* view : views) {
-        if (std::find(observers_.begin(), observers_.end(), view) != observers_.end())
-            view->OnDocumentSettled(operationEnded);
-    }
+    TellViews([operationEnded](IDocumentObserver& view) { view.OnDocumentSettled(operationEnded); });
 }
 
 void CTarsionDoc::LogLine(std::string_view text, int indent) {

@@ -98,8 +98,11 @@ public:
 private:
     RegisterShadow shadow_;
     void SettleViews(bool operationEnded);
+    template <typename Tell>
+    void TellViews(Tell tell);
 
     std::vector<IDocumentObserver*> observers_;
+    int telling_ = 0;
     int holds_ = 0;
     bool changedWhileHeld_ = false;
     std::string pendingLog_;

@@ -15,11 +15,20 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
 namespace tarsion {
 namespace {
+
+// Runs the event loop until `done` or `milliseconds` have passed.
+template <typename Done>
+void ServeUntil(Done done, int milliseconds = 2000) {
+    const QDeadlineTimer deadline(milliseconds);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
 
 struct HeadlessRun {
     HeadlessRun() {
@@ -62,9 +71,13 @@ TEST(HeadlessServer, LogsToItsStreamAsTheLogWindowWouldAndClosesThePortAtExit) {
     EXPECT_EQ(run.server->Doc().Shadow().FetchChipReg(0x0C), 0x00ABCDEFu);
     run.out.str({});
     ASSERT_TRUE(run.server->Ops().Poke(0x0A, 0x20000000));
+    EXPECT_EQ(run.out.str(), "Poke 0a 20000000 \n\tDone\n");
+    // The next operation within the frame is written when the frame ends.
     EXPECT_TRUE(run.server->Ops().Console("poke 1e 1"));
-    EXPECT_EQ(run.out.str(), "Poke 0a 20000000 \n\tDone\n"
-                             "\n\tError : Invalid Address \n\tCouldn't Poke to Register 0x1e\n");
+    const std::string both =
+        "Poke 0a 20000000 \n\tDone\n\n\tError : Invalid Address \n\tCouldn't Poke to Register 0x1e\n";
+    ServeUntil([&] { return run.out.str().size() >= both.size(); });
+    EXPECT_EQ(run.out.str(), both);
     EXPECT_EQ(run.board->ChipRegister(0x0A), 0x20000000u);
 
     run.server->ShutDown();
@@ -73,6 +86,20 @@ TEST(HeadlessServer, LogsToItsStreamAsTheLogWindowWouldAndClosesThePortAtExit) {
     EXPECT_EQ(settings.value(QStringLiteral("Settings/BaseAddress")).toInt(), 888);
     EXPECT_FALSE(settings.contains(QStringLiteral("Settings/x")));
     EXPECT_TRUE(run.err.str().empty()) << run.err.str();
+}
+
+TEST(HeadlessServer, AStreamOfOperationsIsWrittenOnceAFrameAndWhatIsQueuedWhenTheServerEnds) {
+    HeadlessRun run;
+    ASSERT_TRUE(run.Start());
+    // A frame after the last write, an operation is written at once; those after it in its frame wait.
+    ServeUntil([] { return false; }, 100);
+    run.out.str({});
+    for (std::uint32_t word = 2; word <= 4; ++word)
+        ASSERT_TRUE(run.server->Ops().Poke(0x0A, word));
+    EXPECT_EQ(run.out.str(), "Poke 0a 00000002 \n\tDone\n");
+    run.server.reset();
+    EXPECT_EQ(run.out.str(),
+              "Poke 0a 00000002 \n\tDone\nPoke 0a 00000003 \n\tDone\nPoke 0a 00000004 \n\tDone\n");
 }
 
 TEST(HeadlessServer, ASilentBoardEndsTheStartUnlessDemoModeIsAskedFor) {
@@ -128,14 +155,6 @@ TEST(HeadlessServer, StartsOnlyWhenItCanServeAutomation) {
     CHeadlessServer server(std::move(services));
     EXPECT_FALSE(server.StartUp({QStringLiteral("tarsion"), QStringLiteral("--headless")}));
     EXPECT_EQ(server.ExitCode(), CHeadlessServer::kNoAutomationExitCode);
-}
-
-// Runs the event loop until `done` or `milliseconds` have passed.
-template <typename Done>
-void ServeUntil(Done done, int milliseconds = 2000) {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 TEST(TerminationSignals, ARequestInterruptsAtOnceAndEndsOnceStartedAndIdle) {

@@ -29,15 +29,17 @@ TEST(DocumentViews, EveryLogLineAndShadowChangeNotifiesEachViewOnce) {
     EXPECT_EQ(second.updates, 5);
 }
 
-TEST(DocumentViews, ViewsMayUnsubscribeDuringTheNotification) {
+TEST(DocumentViews, ViewsMaySubscribeAndUnsubscribeDuringTheNotification) {
     CTarsionDoc doc;
     CallbackView leaving;
     CallbackView removed;
     CallbackView staying;
+    CallbackView created;
     leaving.onUpdate = [&] {
         doc.RemoveObserver(&leaving);
-        // A tab switch destroys the page that follows in the list: it must not be called any more.
+        // A tab switch destroys the page that follows in the list and makes the next page.
         doc.RemoveObserver(&removed);
+        doc.AddObserver(&created);
     };
     doc.AddObserver(&leaving);
     doc.AddObserver(&removed);
@@ -48,6 +50,13 @@ TEST(DocumentViews, ViewsMayUnsubscribeDuringTheNotification) {
     EXPECT_EQ(leaving.updates, 1);
     EXPECT_EQ(removed.updates, 0);
     EXPECT_EQ(staying.updates, 2);
+    // Told from the change after the one that made it.
+    EXPECT_EQ(created.updates, 1);
+    // Unsubscribed outside a notification, a view is gone for good.
+    doc.RemoveObserver(&created);
+    doc.UpdateAllViews();
+    EXPECT_EQ(created.updates, 1);
+    EXPECT_EQ(staying.updates, 3);
 }
 
 TEST(DocumentLog, PendingTextHoldsTheFormedLineOnlyDuringTheNotification) {
