@@ -25,6 +25,9 @@ public:
     static constexpr int kCapacity = 0xFFFFF;
     static constexpr int kTrimmedLines = 100;
     static constexpr int kCommandLength = 100;
+    // A stream of operations scrolls the log faster than it can be read: ten frames a second show
+    // it as well as more would, at less cost to the operations.
+    static constexpr int kFrameMs = 100;
 
     CLogWindow(CTarsionDoc& doc, CBoardOperations& ops, QWidget* parent = nullptr);
     ~CLogWindow() override;
@@ -76,7 +79,7 @@ private:
     // Lines logged and not yet shown, with their length in the units of LogLength().
     QStringList pending_;
     qsizetype pendingLength_ = 0;
-    CFramePacer pacer_{[this] { AppendPending(); }};
+    CFramePacer pacer_{[this] { AppendPending(); }, nullptr, kFrameMs};
 };
 
 } // namespace tarsion

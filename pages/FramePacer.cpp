@@ -31,8 +31,8 @@ bool ActsOnWidgets(QEvent::Type type) {
 }
 } // namespace
 
-CFramePacer::CFramePacer(std::function<void()> bringUpToDate, QObject* parent)
-    : QObject(parent), bringUpToDate_(std::move(bringUpToDate)) {
+CFramePacer::CFramePacer(std::function<void()> bringUpToDate, QObject* parent, int frameMs)
+    : QObject(parent), bringUpToDate_(std::move(bringUpToDate)), frameMs_(frameMs) {
     frameEnd_.setSingleShot(true);
     connect(&frameEnd_, &QTimer::timeout, this, &CFramePacer::Flush);
 }
@@ -48,12 +48,12 @@ void CFramePacer::MarkStale() {
     stale_ = true;
     // Input anywhere may act on this view; only while it is stale is there anything to do first.
     QCoreApplication::instance()->installEventFilter(this);
-    const qint64 since = sinceUpdate_.isValid() ? sinceUpdate_.elapsed() : kFrameMs;
-    frameEnd_.start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)));
+    const qint64 since = sinceUpdate_.isValid() ? sinceUpdate_.elapsed() : frameMs_;
+    frameEnd_.start(static_cast<int>(std::max<qint64>(0, frameMs_ - since)));
 }
 
 void CFramePacer::Settle(bool operationEnded) {
-    if (stale_ && (!operationEnded || !sinceUpdate_.isValid() || sinceUpdate_.elapsed() >= kFrameMs))
+    if (stale_ && (!operationEnded || !sinceUpdate_.isValid() || sinceUpdate_.elapsed() >= frameMs_))
         Flush();
 }
 

@@ -19,7 +19,9 @@ class CFramePacer final : public QObject {
 public:
     static constexpr int kFrameMs = 40;
 
-    explicit CFramePacer(std::function<void()> bringUpToDate, QObject* parent = nullptr);
+    // `frameMs`: how long a frame of this view lasts.
+    explicit CFramePacer(std::function<void()> bringUpToDate, QObject* parent = nullptr,
+                         int frameMs = kFrameMs);
     ~CFramePacer() override;
 
     bool IsStale() const { return stale_; }
@@ -40,6 +42,7 @@ private:
     std::function<void()> bringUpToDate_;
     QTimer frameEnd_;
     QElapsedTimer sinceUpdate_;
+    int frameMs_;
     bool stale_ = false;
 };
 

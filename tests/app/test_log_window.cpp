@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
@@ -55,6 +56,30 @@ TEST_F(LogWindowTest, EnterRunsTheTypedCommandOnTheBoard) {
     EXPECT_GT(log_->blockCount(), 2);
     EXPECT_EQ(LastLine(), QString());
     EXPECT_EQ(log_->textCursor().block(), log_->document()->lastBlock());
+}
+
+// A stream of operations: the first is shown at once, those within the log's frame after it when
+// the frame ends (not before: the pages' shorter frame does not apply), or before a key press.
+TEST_F(LogWindowTest, AStreamOfOperationsIsShownOnceALogFrame) {
+    ASSERT_TRUE(host_->Ops().Poke(0x0A, 1));
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
+    const QString first = log_->toPlainText();
+    EXPECT_TRUE(first.endsWith(QStringLiteral("Poke 0a 00000001 \n\tDone\n"))) << qPrintable(first);
+    QTest::qWait(CFramePacer::kFrameMs + 10);
+    ASSERT_TRUE(host_->Ops().Poke(0x0A, 2));
+    QTest::qWait(10);
+    // Unless the machine was too slow to tell the two frames apart.
+    if (sinceFirst.elapsed() < CLogWindow::kFrameMs - 10) {
+        EXPECT_EQ(log_->toPlainText(), first);
+    }
+    const QString both = first + QStringLiteral("Poke 0a 00000002 \n\tDone\n");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log_->toPlainText() == both; }, 2000));
+
+    ASSERT_TRUE(host_->Ops().Poke(0x0A, 3));
+    ASSERT_TRUE(host_->Ops().Poke(0x0A, 4));
+    Type("x");
+    EXPECT_TRUE(log_->toPlainText().endsWith(QStringLiteral("Poke 0a 00000004 \n\tDone\nx")));
 }
 
 TEST_F(LogWindowTest, EnterOnAnOlderLineRunsTheLastLine) {

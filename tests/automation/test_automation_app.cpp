@@ -114,7 +114,7 @@ TEST_F(AutomationApp, AfterABurstOfCallsThePageAndTheLogShowTheLastStateAndEvery
         }
     }
     // Nothing is left for the views but the last frame.
-    test::ServeEvents(3 * CFramePacer::kFrameMs);
+    test::ServeEvents(3 * CLogWindow::kFrameMs);
 
     EXPECT_EQ(board->ChipRegister(0x05), last);
     EXPECT_EQ(log.toPlainText(), before + expected);
