@@ -48,9 +48,13 @@ std::string Escaped(std::string_view text) {
     return out;
 }
 
+// A control character is refused unescaped: the snapshot never writes one so, and one taken in
+// would be written back four times as long, past the longest text the snapshot reads.
 std::optional<std::string> Unescaped(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) < 0x20 || text[i] == 0x7f)
+            return std::nullopt;
         if (text[i] != '\\') {
             out += text[i];
             continue;

@@ -149,6 +149,9 @@ TEST_F(Snapshots, MalformedFilesAreRefusedWithTheLine) {
         {replaced("clockpin 80000000", "clockpin nan"), "bad clock pin frequency"},
         {replaced("clockpin 80000000", "clockpin 1e308"), "bad clock pin frequency"},
         {replaced("constellation Unknown", "constellation Unk\\q"), "bad constellation file name"},
+        // Written escaped, a control character is refused bare: taken in, it would be saved as four.
+        {replaced("name n", "name n" + std::string(300, '\x01')), "line 2: bad escape in text"},
+        {replaced("constellation Unknown", "constellation Unk\x7f"), "bad constellation file name"},
         {replaced("pattern 1 2", "pattern x 2"), "bad pattern settings"},
         {replaced("coefficient I", "coefficient X"), "bad coefficient channel"},
         {replaced("constellation", "constellations"), "unknown line"},
